@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vaultpack needs, only those that are missing.
+# Usage: scripts/install-deps.sh build|test
+set -euo pipefail
+
+build_packages=(
+  cmake ninja-build g++ pkg-config
+  zlib1g-dev libminizip-dev
+  qt6-base-dev
+)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  clang libclang-rt-14-dev
+  zip unzip p7zip-full libarchive-tools python3
+)
+
+case "${1:-build}" in
+  build) wanted=("${build_packages[@]}") ;;
+  test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing missing Debian packages: ${missing[*]}"
+sudo_prefix=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_prefix=(sudo)
+fi
+"${sudo_prefix[@]}" apt-get update -q
+"${sudo_prefix[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Vaultpack twice (Release with warnings as
+# errors, and an address/undefined sanitizer build) and runs the test suite.
+# Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh test
+
+jobs=$(nproc)
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DVAULTPACK_WERROR=ON -DVAULTPACK_BUILD_BENCH=ON
+cmake --build build/release --parallel "$jobs"
+ctest --test-dir build/release --output-on-failure --parallel "$jobs"
+
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVAULTPACK_WERROR=ON -DVAULTPACK_SANITIZE=ON
+cmake --build build/sanitize --parallel "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/sanitize --output-on-failure --parallel "$jobs" -L unit
