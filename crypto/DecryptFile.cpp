@@ -1,0 +1,73 @@
+#include "crypto/DecryptFile.h"
+
+#include <cstdint>
+
+#include "crypto/BlowfishCipher.h"
+#include "crypto/CipherChunks.h"
+#include "crypto/EncryptedFileHeader.h"
+#include "crypto/EncryptedFileReaders.h"
+#include "crypto/FileHandle.h"
+#include "crypto/TemporaryOutputFile.h"
+
+namespace vaultpack {
+namespace {
+
+FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string_view password,
+                            ProgressSink* progress) {
+    FileOperationResult result;
+    const HeaderCheck headerCheck = CheckEncryptedHeader(sourcePath);
+    if (!headerCheck.Valid()) {
+        result.status = FileOperationStatus::Failed;
+        result.failure = headerCheck.failure;
+        result.detail = "\"" + sourcePath.string() + "\" is not a usable encrypted file";
+        return result;
+    }
+    if (password.empty() || !CheckPassword(sourcePath, password)) {
+        result.status = FileOperationStatus::Failed;
+        result.failure = CryptoFailure::WrongPassword;
+        result.detail = "The password does not match \"" + sourcePath.string() + "\"";
+        return result;
+    }
+
+    FileHandle source = FileHandle::OpenForReading(sourcePath);
+    const std::uint64_t containerLength = static_cast<std::uint64_t>(source.Status().st_size);
+    EncryptedFileHeader::Bytes headerBytes{};
+    const std::size_t headerRead = source.Read(headerBytes.data(), headerBytes.size());
+    const EncryptedFileHeader header = EncryptedFileHeader::Parse(headerBytes);
+    const std::uint64_t cipherLength = PaddedLength(header.plainLength);
+    if (headerRead < EncryptedFileHeader::kSize || containerLength - EncryptedFileHeader::kSize < cipherLength) {
+        throw CryptoError(CryptoFailure::TruncatedContainer,
+                          "\"" + sourcePath.string() + "\" is shorter than its stored length; it is damaged");
+    }
+
+    const std::filesystem::path targetPath = DecryptionTargetPath(sourcePath);
+    if (IsSameFile(sourcePath, targetPath)) {
+        throw CryptoError(CryptoFailure::TargetIsSource,
+                          "The decrypted file would replace its own container \"" + sourcePath.string() + "\"");
+    }
+
+    const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
+                                static_cast<unsigned>(password.size()));
+    TemporaryOutputFile output(targetPath.parent_path());
+    const CipherChunkPlan plan{cipherLength, header.plainLength, header.plainLength};
+    result.status = RunCipherChunks(
+        source, output.File(), plan,
+        [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {
+            cipher.Decrypt(in, out, length, kCipherModeEcb);
+        },
+        progress);
+    if (result.status == FileOperationStatus::Completed) {
+        output.CommitAs(targetPath);
+        result.outputPath = targetPath;
+    }
+    return result;
+}
+
+}  // namespace
+
+FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
+                                ProgressSink* progress) {
+    return RunFileOperation(MessageId::DecryptFailed, [&] { return Decrypt(sourcePath, password, progress); });
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "crypto/CryptoResult.h"
+#include "crypto/ProgressSink.h"
+
+namespace vaultpack {
+
+// Restores the plaintext of the container at `sourcePath` beside it, under
+// DecryptionTargetPath(sourcePath). The plaintext is written to a temporary
+// file in that folder and renamed over the target only when complete, so a
+// file already standing there survives a failure or a cancellation.
+//
+// Completed (with outputPath set) when the whole plaintext was written;
+// Cancelled when the progress sink's cancel request stopped it (nothing is
+// left behind). Failed without creating anything for a bad header (message 151
+// or 152), a wrong password (message 119), a container shorter than its stored
+// length needs, an unusable stored name, or a target that is the container
+// itself; other failures name message 121.
+FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
+                                ProgressSink* progress = nullptr);
+
+}  // namespace vaultpack

@@ -1,0 +1,73 @@
+#include "crypto/EncryptFile.h"
+
+#include <cstdint>
+
+#include "crypto/BlowfishCipher.h"
+#include "crypto/CipherChunks.h"
+#include "crypto/EncryptedFileHeader.h"
+#include "crypto/FileHandle.h"
+#include "crypto/StoredName.h"
+
+namespace vaultpack {
+namespace {
+
+// The chain block handed to the cipher; ECB never uses it.
+constexpr CipherBlock kFixedChain{0x12345678, 0x9ABCDEF0};
+
+FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
+                            std::string_view password, std::string_view hint, bool markZip,
+                            ProgressSink* progress) {
+    if (password.empty()) {
+        throw CryptoError(CryptoFailure::EmptyPassword, "The password is empty");
+    }
+    FileHandle source = FileHandle::OpenForReading(sourcePath);
+    const std::uint64_t sourceLength = static_cast<std::uint64_t>(source.Status().st_size);
+    if (sourceLength > UINT32_MAX) {
+        throw CryptoError(CryptoFailure::SourceTooLarge,
+                          "\"" + sourcePath.string() + "\" is 4 GiB or larger and cannot be encrypted");
+    }
+    EncryptedFileHeader header;
+    header.storedName = StoredNameOf(sourcePath.string());
+    if (header.storedName.size() > EncryptedFileHeader::kMaxStoredNameLength) {
+        throw CryptoError(CryptoFailure::NameTooLong, "The file name \"" + header.storedName + "\" is too long");
+    }
+    if (IsSameFile(sourcePath, targetPath)) {
+        throw CryptoError(CryptoFailure::TargetIsSource,
+                          "The encrypted file cannot replace its own source \"" + sourcePath.string() + "\"");
+    }
+    header.plainLength = static_cast<std::uint32_t>(sourceLength);
+    header.passwordDigest = Md5Context::Of(password);
+    header.hint = std::string(hint);
+    header.zipFlag = markZip && HasZipExtension(header.storedName) ? 1 : 0;
+
+    FileHandle target = FileHandle::CreateOrTruncate(targetPath);
+    const EncryptedFileHeader::Bytes headerBytes = header.Serialize();
+    target.WriteAll(headerBytes.data(), headerBytes.size());
+
+    const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
+                                static_cast<unsigned>(password.size()), kFixedChain);
+    const CipherChunkPlan plan{sourceLength, PaddedLength(sourceLength), header.plainLength};
+    const FileOperationStatus status = RunCipherChunks(
+        source, target, plan,
+        [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {
+            cipher.Encrypt(in, out, length, kCipherModeEcb);
+        },
+        progress);
+    target.Close();
+
+    FileOperationResult result;
+    result.status = status;
+    result.outputPath = targetPath;
+    return result;
+}
+
+}  // namespace
+
+FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
+                                std::string_view password, std::string_view hint, bool markZip,
+                                ProgressSink* progress) {
+    return RunFileOperation(MessageId::EncryptFailed,
+                            [&] { return Encrypt(sourcePath, targetPath, password, hint, markZip, progress); });
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,126 @@
+#include "crypto/FileHandle.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vaultpack {
+namespace {
+
+int OpenOrThrow(const std::filesystem::path& path, int flags, const char* operation) {
+    int descriptor;
+    do {
+        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        throw FileError(operation, path, errno);
+    }
+    return descriptor;
+}
+
+}  // namespace
+
+FileError::FileError(const std::string& operation, const std::filesystem::path& path, int errorNumber)
+    : std::runtime_error("Cannot " + operation + " \"" + path.string() + "\": " + std::strerror(errorNumber)),
+      errorNumber_(errorNumber) {}
+
+FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
+    return FileHandle(OpenOrThrow(path, O_RDONLY, "open"), path);
+}
+
+FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
+    return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, "create"), path);
+}
+
+bool FileHandle::CreateNew(const std::filesystem::path& path, FileHandle& handle) {
+    try {
+        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, "create"), path);
+        return true;
+    } catch (const FileError& error) {
+        if (error.ErrorNumber() == EEXIST) {
+            return false;
+        }
+        throw;
+    }
+}
+
+FileHandle::FileHandle(FileHandle&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)), path_(std::move(other.path_)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+        descriptor_ = std::exchange(other.descriptor_, -1);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() {
+    if (descriptor_ >= 0) {
+        ::close(descriptor_);
+    }
+}
+
+std::size_t FileHandle::Read(void* buffer, std::size_t length) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < length) {
+        const ssize_t count = ::read(descriptor_, bytes + total, length - total);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError("read", path_, errno);
+        }
+        if (count == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(count);
+    }
+    return total;
+}
+
+void FileHandle::WriteAll(const void* buffer, std::size_t length) {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (length > 0) {
+        const ssize_t count = ::write(descriptor_, bytes, length);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError("write", path_, errno);
+        }
+        bytes += count;
+        length -= static_cast<std::size_t>(count);
+    }
+}
+
+struct stat FileHandle::Status() const {
+    struct stat status {};
+    if (::fstat(descriptor_, &status) != 0) {
+        throw FileError("examine", path_, errno);
+    }
+    return status;
+}
+
+void FileHandle::Close() {
+    const int descriptor = std::exchange(descriptor_, -1);
+    if (descriptor >= 0 && ::close(descriptor) != 0 && errno != EINTR) {
+        throw FileError("close", path_, errno);
+    }
+}
+
+bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second) {
+    struct stat a {};
+    struct stat b {};
+    return ::stat(first.c_str(), &a) == 0 && ::stat(second.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+}  // namespace vaultpack

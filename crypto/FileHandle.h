@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include <sys/stat.h>
+
+namespace vaultpack {
+
+// A file that could not be opened, read, written or renamed. The message names
+// the operation, the path and the system's reason.
+class FileError : public std::runtime_error {
+public:
+    FileError(const std::string& operation, const std::filesystem::path& path, int errorNumber);
+    int ErrorNumber() const { return errorNumber_; }
+
+private:
+    int errorNumber_;
+};
+
+// An open file descriptor, closed when the object goes. Every failing call
+// throws FileError.
+class FileHandle {
+public:
+    static FileHandle OpenForReading(const std::filesystem::path& path);
+    // Creates the file or truncates an existing one; new files get 0666 less the umask.
+    static FileHandle CreateOrTruncate(const std::filesystem::path& path);
+    // Creates a file that must not exist yet; false (and no handle) when it does.
+    static bool CreateNew(const std::filesystem::path& path, FileHandle& handle);
+
+    FileHandle() = default;
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle();
+
+    // Reads until `length` bytes arrived or the file ended; returns the count.
+    std::size_t Read(void* buffer, std::size_t length);
+    void WriteAll(const void* buffer, std::size_t length);
+    struct stat Status() const;
+    // Closes now, reporting a failure that a deferred write may only show here.
+    void Close();
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    FileHandle(int descriptor, std::filesystem::path path) : descriptor_(descriptor), path_(std::move(path)) {}
+
+    int descriptor_ = -1;
+    std::filesystem::path path_;
+};
+
+// True when both paths name the same existing file (also through links).
+bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second);
+
+}  // namespace vaultpack

@@ -1,0 +1,33 @@
+#include "crypto/StoredName.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vaultpack {
+
+std::string StoredNameOf(std::string_view sourcePath) {
+    const auto slash = sourcePath.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1));
+}
+
+std::optional<std::string> SafeStoredName(std::string_view storedName) {
+    const auto separator = storedName.find_last_of("/\\");
+    const std::string_view last = separator == std::string_view::npos ? storedName : storedName.substr(separator + 1);
+    if (last.empty() || last == "." || last == "..") {
+        return std::nullopt;
+    }
+    return std::string(last);
+}
+
+bool HasZipExtension(std::string_view name) {
+    const auto dot = name.find_last_of('.');
+    if (dot == std::string_view::npos) {
+        return false;
+    }
+    const std::string_view extension = name.substr(dot + 1);
+    return extension.size() == 3 && std::equal(extension.begin(), extension.end(), "zip", [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+
+#include "crypto/FileHandle.h"
+
+namespace vaultpack {
+
+// A new file under a unique hidden name in a given folder. It replaces its
+// final name only when committed; otherwise it is removed when the object
+// goes, so a failed or cancelled write never touches the file it would replace.
+class TemporaryOutputFile {
+public:
+    explicit TemporaryOutputFile(const std::filesystem::path& folder);
+    ~TemporaryOutputFile();
+    TemporaryOutputFile(const TemporaryOutputFile&) = delete;
+    TemporaryOutputFile& operator=(const TemporaryOutputFile&) = delete;
+
+    FileHandle& File() { return file_; }
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Closes the file and renames it to `finalPath`, replacing what stands there.
+    void CommitAs(const std::filesystem::path& finalPath);
+
+private:
+    std::filesystem::path path_;
+    FileHandle file_;
+    bool committed_ = false;
+};
+
+}  // namespace vaultpack
