@@ -60,7 +60,7 @@ inline void CipherLanes(const std::uint32_t* order, const SBoxes& s, const unsig
     }
 }
 
-constexpr std::size_t kLanes = 4;
+constexpr std::size_t kLanes = 8;
 
 void CipherEcb(const std::uint32_t* order, const SBoxes& s, const unsigned char* in, unsigned char* out,
                std::size_t length) {

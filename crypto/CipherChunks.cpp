@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "crypto/BlowfishCipher.h"
+#include "crypto/ChunkIoThread.h"
 #include "crypto/EncryptedFileHeader.h"
 
 namespace vaultpack {
@@ -29,42 +30,60 @@ private:
 
 FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan,
                                     const ChunkCipher& cipher, ProgressSink* progress) {
+    // Two buffers take turns: one is enciphered in place while the I/O thread
+    // writes the other's finished chunk and refills it with the next one.
     const std::size_t bufferSize = kCipherChunkSize + BlowfishCipher::kBlockSize;
-    std::vector<unsigned char> input(bufferSize);
-    std::vector<unsigned char> output(bufferSize);
+    std::vector<unsigned char> first(bufferSize);
+    std::vector<unsigned char> second(bufferSize);
+    unsigned char* current = first.data();
+    unsigned char* other = second.data();
+    ChunkIoThread io(source, target);
 
     const ProgressScale scale(plan.plainLength);
     if (progress != nullptr) {
         progress->SetRange(scale.Range());
     }
 
-    std::uint64_t readLeft = plan.readBytes;
+    std::uint64_t unrequested = plan.readBytes;
     std::uint64_t writeLeft = plan.writeBytes;
     std::uint64_t plainLeft = plan.plainLength;
-    while (readLeft > 0) {
+    const auto nextRequest = [&unrequested] {
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kCipherChunkSize, unrequested));
+        unrequested -= wanted;
+        return wanted;
+    };
+
+    std::size_t wanted = nextRequest();
+    io.Start(current, 0, wanted);
+    std::size_t got = io.Wait();
+    std::size_t pendingWrite = 0;
+    while (wanted > 0) {
         if (progress != nullptr && progress->CancelRequested()) {
             return FileOperationStatus::Cancelled;
         }
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kCipherChunkSize, readLeft));
-        const std::size_t got = source.Read(input.data(), wanted);
         if (got != wanted) {
             throw CryptoError(CryptoFailure::SourceShrank,
                               "\"" + source.Path().string() + "\" ended early while it was being read");
         }
-        readLeft -= got;
+        const std::size_t nextWanted = nextRequest();
+        io.Start(other, pendingWrite, nextWanted);
 
         const auto cipherLength = static_cast<std::size_t>(PaddedLength(got));
-        std::memset(input.data() + got, 0, cipherLength - got);
-        cipher(input.data(), output.data(), cipherLength);
-
-        const auto keep = static_cast<std::size_t>(std::min<std::uint64_t>(cipherLength, writeLeft));
-        target.WriteAll(output.data(), keep);
-        writeLeft -= keep;
+        std::memset(current + got, 0, cipherLength - got);
+        cipher(current, current, cipherLength);
+        pendingWrite = static_cast<std::size_t>(std::min<std::uint64_t>(cipherLength, writeLeft));
+        writeLeft -= pendingWrite;
         plainLeft -= std::min<std::uint64_t>(plainLeft, got);
+
+        got = io.Wait();
+        wanted = nextWanted;
+        std::swap(current, other);
         if (progress != nullptr) {
             progress->SetPosition(scale.PositionFor(plainLeft));
         }
     }
+    io.Start(other, pendingWrite, 0);
+    io.Wait();
     if (progress != nullptr) {
         progress->SetPosition(scale.Range());
     }

@@ -22,7 +22,8 @@ struct CipherChunkPlan {
     std::uint32_t plainLength = 0;
 };
 
-// Enciphers or deciphers `length` bytes (a multiple of 8) from `in` into `out`.
+// Enciphers or deciphers `length` bytes (a multiple of 8) from `in` into `out`;
+// the chunk loop passes the same buffer for both.
 using ChunkCipher = std::function<void(const unsigned char* in, unsigned char* out, std::size_t length)>;
 
 // Streams `source` through `cipher` into `target` in chunks of at most
