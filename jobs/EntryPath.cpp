@@ -1,0 +1,68 @@
+#include "jobs/EntryPath.h"
+
+#include <string>
+
+namespace vaultpack {
+
+namespace {
+
+// Calls visit for every component between "/" separators, empty ones included.
+template <typename Visitor>
+void ForEachComponent(std::string_view name, Visitor visit) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = name.find('/', start);
+        visit(name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) {
+            return;
+        }
+        start = end + 1;
+    }
+}
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+}  // namespace
+
+StoredNameProblem CheckStoredName(std::string_view storedName) {
+    if (storedName.find('\0') != std::string_view::npos) {
+        return StoredNameProblem::NulByte;
+    }
+    if (storedName.find('\\') != std::string_view::npos) {
+        return StoredNameProblem::Backslash;
+    }
+    if (!storedName.empty() && storedName.front() == '/') {
+        return StoredNameProblem::Absolute;
+    }
+    if (storedName.size() >= 2 && IsAsciiLetter(storedName[0]) && storedName[1] == ':') {
+        return StoredNameProblem::DriveLetter;
+    }
+    bool parent = false;
+    bool named = false;
+    ForEachComponent(storedName, [&](std::string_view component) {
+        parent = parent || component == "..";
+        named = named || (!component.empty() && component != ".");
+    });
+    if (parent) {
+        return StoredNameProblem::ParentFolder;
+    }
+    return named ? StoredNameProblem::None : StoredNameProblem::Empty;
+}
+
+std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
+                                                    std::string_view storedName) {
+    if (CheckStoredName(storedName) != StoredNameProblem::None) {
+        return std::nullopt;
+    }
+    std::filesystem::path target = destination;
+    ForEachComponent(storedName, [&](std::string_view component) {
+        if (!component.empty() && component != ".") {
+            target /= std::string(component);
+        }
+    });
+    return target;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace vaultpack {
+
+// Why a stored entry name may not be turned into a path on disk.
+enum class StoredNameProblem {
+    None,          // the name is safe
+    Empty,         // no name, or only "/" and "." components
+    NulByte,       // a zero byte inside the name
+    Backslash,     // a backslash, which Windows tools use as a separator
+    Absolute,      // starts with "/"
+    DriveLetter,   // starts with a drive letter and a colon ("C:")
+    ParentFolder,  // a ".." component
+};
+
+// Checks a stored name ("/" separators, as held in the archive) against every
+// way it could name something outside the folder it is extracted into.
+StoredNameProblem CheckStoredName(std::string_view storedName);
+
+// The path below destination that a stored name stands for, with empty and
+// "." components dropped (a folder entry's trailing "/" included); nothing when
+// CheckStoredName finds a problem. The result is destination itself joined
+// with one or more plain components, so it never leaves destination by name.
+std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
+                                                    std::string_view storedName);
+
+}  // namespace vaultpack

@@ -1,0 +1,58 @@
+#pragma once
+
+// Details of the ZIP format that the writer and the reader share: which
+// entries are stored uncompressed, how names are encoded, and how times are
+// held (DOS date and time, and the extended-timestamp extra field "UT").
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vaultpack {
+
+// True when the stored name's text from its last full stop on is, ignoring
+// case, the extension of an already compressed format (.zip, .gz, ...).
+bool IsStoredExtension(std::string_view storedName);
+
+bool IsValidUtf8(std::string_view text);
+
+// True for a name that needs the UTF-8 flag (general purpose bit 11): it has
+// bytes outside ASCII and is valid UTF-8.
+bool NeedsUtf8Flag(std::string_view name);
+
+// A stored name as UTF-8: kept when it is valid UTF-8, otherwise decoded from
+// code page 437, so that every byte sequence gives a readable name.
+std::string DecodeEntryName(std::string_view rawName);
+
+// DOS date (high 16 bits) and time (low 16 bits) in local time, as ZIP tools
+// on this platform read them; times outside 1980 to 2107 are clamped.
+std::uint32_t DosDateTimeFromTime(std::time_t time);
+std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime);
+
+// The extended-timestamp extra field. The local header's copy holds the
+// modification, access and creation times, the central directory's only the
+// modification time; both carry flags 7. Times before 1970 are stored as 1970
+// and times after 2037 as the last second of 2037.
+inline constexpr std::uint16_t kTimestampExtraTag = 0x5455;
+inline constexpr std::size_t kLocalTimestampExtraSize = 17;
+inline constexpr std::size_t kCentralTimestampExtraSize = 9;
+std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::time_t modification,
+                                                                        std::time_t access,
+                                                                        std::time_t creation);
+std::array<unsigned char, kCentralTimestampExtraSize> CentralTimestampExtra(std::time_t modification);
+
+struct ExtendedTimestamps {
+    std::optional<std::time_t> modification;
+    std::optional<std::time_t> access;
+    std::optional<std::time_t> creation;
+};
+
+// Finds the extended-timestamp field in an extra-field block and reads the
+// times it holds; malformed or truncated blocks give what could be read.
+ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size);
+
+}  // namespace vaultpack

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "jobs/ZipEntryInfo.h"
+#include "jobs/ZipFileAccess.h"
+#include "jobs/ZipResult.h"
+
+namespace vaultpack {
+
+// A ZIP archive opened for reading: Open, GetEntry with -1 for the number of
+// entries, GetEntry and ExtractEntry per entry, then Close. The whole central
+// directory is read at Open. One reader is used by one thread.
+class ZipReader {
+public:
+    // Opens the archive and reads its central directory. Nothing when the
+    // file cannot be opened (*reason CannotOpenFile) or is not a ZIP archive
+    // or its directory is damaged (*reason CorruptArchive).
+    static std::unique_ptr<ZipReader> Open(const std::filesystem::path& archivePath,
+                                           ZipResult* reason = nullptr);
+
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    // Index -1 fills info.entryCount; an index from 0 to entryCount - 1 fills
+    // the entry's fields. FaultyArguments for any other index or after Close.
+    ZipResult GetEntry(std::int64_t index, ZipEntryInfo& info);
+
+    // Extracts a file entry to targetPath, whose folder must exist. The data
+    // goes to a temporary file beside the target, which replaces the target
+    // only when the whole entry has been written and checked against its size
+    // and CRC; so a failure leaves an existing target as it was, and a
+    // symbolic link at the target is replaced, never followed. The file gets
+    // the entry's permission bits (never set-user-id, set-group-id or sticky)
+    // and its modification and access times.
+    // Results: Success, and nothing written, for a folder entry;
+    // FaultyArguments for a bad index and for entries this facility does not
+    // extract (symbolic links and other special files, encrypted entries,
+    // methods other than stored and deflated);
+    // CannotOpenFile when the file cannot be created or put in place;
+    // WriteFailed when writing it fails; CorruptArchive when the entry's data
+    // is damaged or does not match its size or CRC; ReadFailed when reading
+    // the archive fails.
+    ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath);
+
+    // Closes the archive file; FaultyArguments when already closed.
+    ZipResult Close();
+
+private:
+    ZipReader() = default;
+    ZipResult ReadEntry(std::int64_t index, ZipEntryInfo& info);
+
+    OpenedFileIdentity archive_;
+    UnzipHandle handle_;
+    std::vector<unz64_file_pos> positions_;
+    std::vector<char> name_;
+    std::vector<unsigned char> extra_;
+    std::vector<unsigned char> buffer_;
+};
+
+}  // namespace vaultpack

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "jobs/ZipFileAccess.h"
+#include "jobs/ZipResult.h"
+
+namespace vaultpack {
+
+// A ZIP archive being written: Create, then AddFile once per file, then Close.
+// Each entry gets "/" separators, the deflate method (or none for already
+// compressed formats such as .zip and .gz), the source's modification time as
+// DOS date and time and in an extended-timestamp field, and the source's Unix
+// mode in its external attributes. Entries of 4 GiB and more, and archives
+// beyond 4 GiB, are written with Zip64. One writer is used by one thread.
+class ZipWriter {
+public:
+    // Creates the archive file, or truncates it when it exists. Nothing when
+    // it cannot be created; then *reason, if given, is CannotOpenFile.
+    static std::unique_ptr<ZipWriter> Create(const std::filesystem::path& archivePath,
+                                             ZipResult* reason = nullptr);
+
+    // Finishes the archive as Close does when Close was not called.
+    ~ZipWriter();
+    ZipWriter(const ZipWriter&) = delete;
+    ZipWriter& operator=(const ZipWriter&) = delete;
+
+    // Adds the regular file at sourcePath as one entry named storedName, in
+    // which backslashes become "/". Results: FaultyArguments for an empty
+    // name or one that would leave the extraction folder (see
+    // CheckStoredName), and for the archive itself as source; CannotOpenFile
+    // when the source cannot be opened or is not a regular file; WriteFailed
+    // when writing the archive fails, ReadFailed when reading the source fails
+    // part-way. After those two the archive holds a damaged entry, so every
+    // later AddFile gives PreviousError. AdditionsEnded after Close.
+    ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath);
+
+    // Writes the central directory and the end record and closes the file,
+    // also when the result is not Success. PreviousError when an earlier
+    // AddFile damaged the archive, WriteFailed when the final writes fail,
+    // AdditionsEnded when the writer was already closed.
+    ZipResult Close();
+
+private:
+    ZipWriter() = default;
+
+    OpenedFileIdentity archive_;
+    ZipHandle handle_;
+    ZipResult stickyError_ = ZipResult::Success;
+    std::vector<unsigned char> buffer_;
+};
+
+}  // namespace vaultpack

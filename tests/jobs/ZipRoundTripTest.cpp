@@ -1,0 +1,262 @@
+#include "jobs/ZipReader.h"
+#include "jobs/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include "jobs/ZipFormat.h"
+#include "tests/jobs/ZipTestSupport.h"
+#include "tests/support/TempDir.h"
+
+namespace vaultpack {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+constexpr std::uint32_t kUnixFile = S_IFREG << 16;
+
+class ZipRoundTripTest : public testing::Test {
+protected:
+    void SetUp() override { test::UseTimeZone("CET-1CEST,M3.5.0,M10.5.0/3"); }
+
+    fs::path Source(const std::string& name, const std::vector<unsigned char>& bytes, mode_t mode = 0644,
+                    std::time_t mtime = 1700000001) {
+        const fs::path path = dir / name;
+        WriteFile(path, bytes);
+        ::chmod(path.c_str(), mode);
+        const timeval times[2] = {{mtime - 100, 0}, {mtime, 0}};
+        ::utimes(path.c_str(), times);
+        return path;
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(ZipRoundTripTest, EntriesReadBackWithNamesMethodsModesAndTimes) {
+    const auto random = test::PseudoRandomBytes(1 << 20);
+    struct Item {
+        const char* storedName;
+        const char* expectedName;
+        std::vector<unsigned char> content;
+        mode_t mode;
+        std::uint16_t method;
+    };
+    const std::vector<Item> items = {
+        {"Folder\\Sub\\notes.txt", "Folder/Sub/notes.txt", {'h', 'i', '\n'}, 0640, 8},
+        {"data.ZIP", "data.ZIP", {random.begin(), random.begin() + 5000}, 0644, 0},
+        {"backup.tgz", "backup.tgz", {'x'}, 0755, 0},
+        {"empty.txt", "empty.txt", {}, 0644, 8},
+        {"read only.txt", "read only.txt", {'r'}, 0444, 8},
+        {"Ünïcödé ß.bin", "Ünïcödé ß.bin", random, 0600, 8},
+    };
+    const fs::path archive = dir / "out.zip";
+    auto writer = ZipWriter::Create(archive);
+    ASSERT_TRUE(writer);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const fs::path source = Source("source" + std::to_string(i), items[i].content, items[i].mode);
+        ASSERT_EQ(writer->AddFile(items[i].storedName, source), ZipResult::Success) << items[i].storedName;
+    }
+    ASSERT_EQ(writer->Close(), ZipResult::Success);
+
+    auto reader = ZipReader::Open(archive);
+    ASSERT_TRUE(reader);
+    ZipEntryInfo info;
+    ASSERT_EQ(reader->GetEntry(-1, info), ZipResult::Success);
+    ASSERT_EQ(info.entryCount, static_cast<std::int64_t>(items.size()));
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        ASSERT_EQ(reader->GetEntry(static_cast<std::int64_t>(i), info), ZipResult::Success);
+        EXPECT_EQ(info.name, items[i].expectedName);
+        EXPECT_EQ(info.method, items[i].method) << info.name;
+        EXPECT_EQ(info.mode, S_IFREG | items[i].mode) << info.name;
+        EXPECT_EQ(info.externalAttributes & 1, items[i].mode == 0444 ? 1u : 0u) << info.name;
+        EXPECT_EQ(info.lastWriteTime, 1700000001) << info.name;  // odd second: from the timestamp field
+        EXPECT_EQ(info.lastAccessTime, 1700000001);  // the central copy has no access time
+        EXPECT_EQ(info.uncompressedSize, items[i].content.size());
+        EXPECT_FALSE(info.isFolder);
+    }
+    ASSERT_EQ(reader->Close(), ZipResult::Success);
+
+    const fs::path out = dir / "out";
+    const test::ExtractionReport report = test::ExtractAll(archive, out);
+    EXPECT_EQ(report.extracted, static_cast<int>(items.size()));
+    struct stat status {};
+    ::stat((out / "empty.txt").c_str(), &status);  // before reading changes the access time
+    EXPECT_EQ(status.st_atime, 1700000001 - 100);   // from the local header's timestamp field
+    const auto tree = test::ReadTree(out);
+    for (const Item& item : items) {
+        const test::TreeItem& extracted = tree.at(item.expectedName);
+        EXPECT_EQ(std::vector<unsigned char>(extracted.content.begin(), extracted.content.end()), item.content);
+        EXPECT_EQ(extracted.permissions, item.mode) << item.expectedName;
+        EXPECT_EQ(extracted.lastWriteTime, 1700000001) << item.expectedName;
+    }
+}
+
+TEST_F(ZipRoundTripTest, AddFileRefusesBadInputWithoutSpoilingTheArchive) {
+    const fs::path archive = dir / "out.zip";
+    const fs::path good = Source("good.txt", {'g'});
+    ::mkfifo((dir / "fifo").c_str(), 0600);
+    auto writer = ZipWriter::Create(archive);
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(writer->AddFile("", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("..\\outside.txt", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("/etc/x", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("C:\\x", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("self.zip", archive), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("missing.txt", dir / "missing.txt"), ZipResult::CannotOpenFile);
+    EXPECT_EQ(writer->AddFile("folder", dir.Path()), ZipResult::CannotOpenFile);
+    EXPECT_EQ(writer->AddFile("fifo", dir / "fifo"), ZipResult::CannotOpenFile);
+    EXPECT_EQ(writer->AddFile("good.txt", good), ZipResult::Success);
+    EXPECT_EQ(writer->Close(), ZipResult::Success);
+    EXPECT_EQ(writer->AddFile("late.txt", good), ZipResult::AdditionsEnded);
+    EXPECT_EQ(writer->Close(), ZipResult::AdditionsEnded);
+
+    auto reader = ZipReader::Open(archive);
+    ASSERT_TRUE(reader);
+    ZipEntryInfo info;
+    reader->GetEntry(-1, info);
+    EXPECT_EQ(info.entryCount, 1);
+    EXPECT_EQ(reader->GetEntry(-2, info), ZipResult::FaultyArguments);
+    EXPECT_EQ(reader->GetEntry(1, info), ZipResult::FaultyArguments);
+    EXPECT_EQ(reader->ExtractEntry(1, dir / "x"), ZipResult::FaultyArguments);
+    EXPECT_EQ(reader->Close(), ZipResult::Success);
+    EXPECT_EQ(reader->GetEntry(0, info), ZipResult::FaultyArguments);
+    EXPECT_EQ(reader->Close(), ZipResult::FaultyArguments);
+}
+
+TEST_F(ZipRoundTripTest, AFailedWriteIsStickyAndCloseReportsIt) {
+    const fs::path source = Source("random.bin", test::PseudoRandomBytes(1 << 20));
+    auto writer = ZipWriter::Create("/dev/full");
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(writer->AddFile("random.bin", source), ZipResult::WriteFailed);
+    EXPECT_EQ(writer->AddFile("again.bin", source), ZipResult::PreviousError);
+    EXPECT_EQ(writer->Close(), ZipResult::PreviousError);
+}
+
+TEST_F(ZipRoundTripTest, ExtractionReplacesTheTargetAndNeverFollowsALinkThere) {
+    const fs::path archive = dir / "out.zip";
+    auto writer = ZipWriter::Create(archive);
+    ASSERT_TRUE(writer);
+    ASSERT_EQ(writer->AddFile("a.txt", Source("a.txt", {'n', 'e', 'w'})), ZipResult::Success);
+    ASSERT_EQ(writer->Close(), ZipResult::Success);
+    const fs::path out = dir / "out";
+    fs::create_directory(out);
+    WriteFile(out / "existing.txt", std::string("old and longer"));
+    WriteFile(dir / "victim.txt", std::string("keep"));
+    fs::create_symlink(dir / "victim.txt", out / "link.txt");
+
+    auto reader = ZipReader::Open(archive);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->ExtractEntry(0, out / "existing.txt"), ZipResult::Success);
+    EXPECT_EQ(reader->ExtractEntry(0, out / "link.txt"), ZipResult::Success);
+    EXPECT_EQ(reader->ExtractEntry(0, out / "missing" / "a.txt"), ZipResult::CannotOpenFile);
+    EXPECT_EQ(reader->ExtractEntry(0, out), ZipResult::CannotOpenFile);  // a folder is not replaced
+
+    EXPECT_EQ(ReadFile(out / "existing.txt"), ReadFile(dir / "a.txt"));
+    EXPECT_FALSE(fs::is_symlink(out / "link.txt"));
+    EXPECT_EQ(ReadFile(out / "link.txt"), ReadFile(dir / "a.txt"));
+    EXPECT_EQ(ReadFile(dir / "victim.txt"), std::vector<unsigned char>({'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(test::FolderEntries(out), (std::vector<std::string>{"existing.txt", "link.txt"}));
+}
+
+TEST_F(ZipRoundTripTest, ForeignEntriesAreDescribedAndUnsafeOnesNeverLeaveTheDestination) {
+    const fs::path archive = dir / "foreign.zip";
+    test::WriteRawZip(archive, {
+        {"Folder/", "", 0x10},
+        {"../evil", "evil", kUnixFile | 0644 << 16, 3},
+        {"/tmp/evil", "evil", kUnixFile | 0644 << 16, 3},
+        {"link", "/etc/passwd", static_cast<std::uint32_t>(S_IFLNK | 0777) << 16, 3},
+        {"tool", "#!/bin/sh\n", kUnixFile | 04755 << 16, 3},
+        {"\x81" "ber.txt", "dos", 0x01, 0},
+        {"secret.txt", "not really", kUnixFile | 0644 << 16, 3, 0x5A210000, 1},
+    });
+    const fs::path out = dir / "out";
+    auto reader = ZipReader::Open(archive);
+    ASSERT_TRUE(reader);
+    ZipEntryInfo info;
+    reader->GetEntry(-1, info);
+    EXPECT_EQ(info.entryCount, 7);
+    reader->GetEntry(0, info);
+    EXPECT_TRUE(info.isFolder);
+    EXPECT_EQ(reader->ExtractEntry(0, dir / "folder-target"), ZipResult::Success);
+    reader->GetEntry(3, info);
+    EXPECT_TRUE(S_ISLNK(info.mode));
+    reader->GetEntry(5, info);
+    EXPECT_EQ(info.name, "über.txt");
+    EXPECT_FALSE(info.hasUnixMode);
+    EXPECT_EQ(info.mode, S_IFREG | 0444);
+    EXPECT_EQ(info.lastWriteTime, TimeFromDosDateTime(0x5A210000));
+    EXPECT_EQ(reader->ExtractEntry(3, dir / "link-target"), ZipResult::FaultyArguments);
+    reader.reset();
+
+    const test::ExtractionReport report = test::ExtractAll(archive, out);
+    EXPECT_EQ(report.extracted, 3);
+    EXPECT_EQ(report.refused, 2);
+    EXPECT_EQ(report.failures, (std::vector<ZipResult>{ZipResult::FaultyArguments, ZipResult::FaultyArguments}));
+    EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"foreign.zip", "out"}));
+    EXPECT_FALSE(fs::exists("/tmp/evil"));
+    const auto tree = test::ReadTree(out);
+    EXPECT_EQ(tree.size(), 3u);
+    EXPECT_TRUE(tree.at("Folder").folder);
+    EXPECT_EQ(tree.at("tool").permissions, 0755u);  // never set-user-id
+    EXPECT_EQ(tree.at("über.txt").permissions & 0222, 0u);
+    EXPECT_EQ(tree.at("über.txt").lastWriteTime, TimeFromDosDateTime(0x5A210000));
+}
+
+TEST_F(ZipRoundTripTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
+    const fs::path archive = dir / "good.zip";
+    const std::string content = "stored content that is easy to find in the archive";
+    auto writer = ZipWriter::Create(archive);
+    ASSERT_TRUE(writer);
+    ASSERT_EQ(writer->AddFile("inner.zip", Source("inner", {content.begin(), content.end()})), ZipResult::Success);
+    ASSERT_EQ(writer->AddFile("text.txt", Source("text", std::vector<unsigned char>(4000, 'a'))), ZipResult::Success);
+    ASSERT_EQ(writer->Close(), ZipResult::Success);
+    const auto bytes = ReadFile(archive);
+    const auto find = [&](const std::string& what) {
+        return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), what.begin(), what.end()) - bytes.begin());
+    };
+
+    struct Damage {
+        const char* label;
+        std::function<void(std::vector<unsigned char>&)> apply;
+        ZipResult open;     // from Open
+        ZipResult extract;  // from ExtractEntry of both entries, when Open succeeds
+    };
+    const std::vector<Damage> damages = {
+        {"truncated", [](auto& b) { b.resize(b.size() / 2); }, ZipResult::CorruptArchive, {}},
+        {"central directory", [&](auto& b) { b[find("PK\x01\x02")] = 'X'; }, ZipResult::CorruptArchive, {}},
+        {"not a zip", [](auto& b) { b.assign(100, 'x'); }, ZipResult::CorruptArchive, {}},
+        {"stored data", [&](auto& b) { b[find(content) + 3] ^= 1; }, ZipResult::Success, ZipResult::CorruptArchive},
+        {"deflated data", [&](auto& b) { b[find("text.txt") + 8 + 17 + 2] ^= 0x55; }, ZipResult::Success,
+         ZipResult::CorruptArchive},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.label);
+        auto damaged = bytes;
+        damage.apply(damaged);
+        const fs::path path = dir / "damaged.zip";
+        WriteFile(path, damaged);
+        ZipResult reason = ZipResult::Success;
+        auto reader = ZipReader::Open(path, &reason);
+        EXPECT_EQ(reason, damage.open);
+        if (!reader) {
+            continue;
+        }
+        WriteFile(dir / "target", std::string("precious"));
+        const std::int64_t index = damage.label == std::string("stored data") ? 0 : 1;
+        EXPECT_EQ(reader->ExtractEntry(index, dir / "target"), damage.extract);
+        EXPECT_EQ(ReadFile(dir / "target"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    }
+    ZipResult reason = ZipResult::Success;
+    EXPECT_FALSE(ZipReader::Open(dir / "missing.zip", &reason));
+    EXPECT_EQ(reason, ZipResult::CannotOpenFile);
+}
+
+}  // namespace
+}  // namespace vaultpack
