@@ -1,10 +1,8 @@
 #include "app/BuildDateTime.h"
 
-// The only file that reads the build moment, so that only it changes from one
-// build to the next. Distribution flags often add -Wdate-time, which warns on
-// exactly this use; the stamp is wanted here and reproducible through
-// SOURCE_DATE_EPOCH.
-#pragma GCC diagnostic ignored "-Wdate-time"
+// The only file that reads the build moment, so that only it differs from one
+// build to the next. It is compiled with -Wno-date-time (see CMakeLists.txt):
+// distribution flags often add -Wdate-time, which warns on exactly this use.
 
 namespace vaultpack {
 

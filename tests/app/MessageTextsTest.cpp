@@ -54,23 +54,6 @@ std::vector<std::string> Placeholders(std::string_view text) {
     return found;
 }
 
-bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
 TEST(MessageTexts, EveryLanguageHoldsExactlyTheIdsOfTheEnumOnce) {
     const std::set<std::uint16_t> declared = IdsDeclaredInEnum();
     ASSERT_GE(declared.size(), 60u) << "could not read " << VAULTPACK_MESSAGE_ID_HEADER;
@@ -83,9 +66,7 @@ TEST(MessageTexts, EveryLanguageHoldsExactlyTheIdsOfTheEnumOnce) {
     for (const Language language : kLanguages) {
         const MessageCatalogue catalogue(language);
         for (const std::uint16_t id : declared) {
-            const std::string text = catalogue.Load(id);
-            EXPECT_FALSE(text.empty()) << "id " << id << ", language " << static_cast<int>(language);
-            EXPECT_TRUE(IsValidUtf8(text)) << "id " << id << ", language " << static_cast<int>(language);
+            EXPECT_FALSE(catalogue.Load(id).empty()) << "id " << id << ", language " << static_cast<int>(language);
         }
     }
 }
@@ -104,16 +85,6 @@ TEST(MessageTexts, TranslationsKeepTheEnglishPlaceholders) {
             EXPECT_EQ(actual, expected) << "id " << id << ", language " << static_cast<int>(language);
         }
     }
-}
-
-TEST(MessageTexts, EnglishTextsCarryTheirLineFeedsAndQuotes) {
-    const MessageCatalogue english(Language::English);
-    EXPECT_EQ(english.Load(MessageId::CompressionRequired),
-              "Compression is required if you selected\nmultiple files, and enable the encryption option.");
-    EXPECT_EQ(english.Load(MessageId::DecryptOverwriteQuestion),
-              "Decryption's destionation file\n \"%1\"\n already exists, overwrite it?");
-    EXPECT_EQ(english.Load(MessageId::StatusUnzipping), "Unzipping \"%s\"");
-    EXPECT_EQ(english.Load(MessageId::AboutMenuEntry), "&About Vaultpack...");
 }
 
 }  // namespace
