@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vaultpack {
+
+// One row of the archive builder's list, as the create-archive job reads it.
+struct ArchiveItem {
+    std::string name;           // the file's name without its folder
+    std::string typeName;       // the file's type description
+    std::string sizeText;       // the size in bytes with "," between groups of three digits
+    std::string archiveFolder;  // folder inside the archive, each level followed by "\"; empty for a file on its own
+    std::filesystem::path sourcePath;
+
+    // The entry name in an archive of the whole list: archiveFolder then name.
+    std::string StoredName() const { return archiveFolder + name; }
+};
+
+// The create-archive job's record: a snapshot of the builder's rows and the
+// options the user chose. At least one of zipEnabled and encryptEnabled is
+// set; several items with encryption always have zipEnabled set.
+struct CreateArchiveParams {
+    std::vector<ArchiveItem> items;
+    std::string hint;
+    std::string password;  // empty when encryption is off
+    // Only for one item with both steps: 0 encrypts first, then zips; any
+    // other value zips first, then encrypts.
+    std::int32_t order = 1;
+    bool zipEnabled = false;
+    bool multipleItems = false;
+    bool encryptEnabled = false;
+};
+
+// The record of the decrypt and unzip jobs. Empty lists make the job ask.
+struct FileJobParams {
+    std::vector<std::filesystem::path> sourceFiles;
+    std::vector<std::filesystem::path> destinationFolders;  // unzip only
+    bool deleteSourceAfter = false;                          // unzip only: remove the archive afterwards
+};
+
+}  // namespace vaultpack
