@@ -36,31 +36,23 @@ std::vector<unsigned char> RandomBytes(std::size_t count) {
     return bytes;
 }
 
-void OurEcbEncrypt(benchmark::State& state) {
+void OurEcb(benchmark::State& state, bool encrypt) {
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(kPassword.data()),
                                 static_cast<unsigned>(kPassword.size()));
     std::vector<unsigned char> in = RandomBytes(kChunk);
     std::vector<unsigned char> out(kChunk);
     for (auto _ : state) {
-        cipher.Encrypt(in.data(), out.data(), kChunk, vaultpack::kCipherModeEcb);
+        if (encrypt) {
+            cipher.Encrypt(in.data(), out.data(), kChunk, vaultpack::kCipherModeEcb);
+        } else {
+            cipher.Decrypt(in.data(), out.data(), kChunk, vaultpack::kCipherModeEcb);
+        }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kChunk));
 }
-BENCHMARK(OurEcbEncrypt);
-
-void OurEcbDecrypt(benchmark::State& state) {
-    const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(kPassword.data()),
-                                static_cast<unsigned>(kPassword.size()));
-    std::vector<unsigned char> in = RandomBytes(kChunk);
-    std::vector<unsigned char> out(kChunk);
-    for (auto _ : state) {
-        cipher.Decrypt(in.data(), out.data(), kChunk, vaultpack::kCipherModeEcb);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kChunk));
-}
-BENCHMARK(OurEcbDecrypt);
+BENCHMARK_CAPTURE(OurEcb, Encrypt, true);
+BENCHMARK_CAPTURE(OurEcb, Decrypt, false);
 
 void OpenSslEcbEncrypt(benchmark::State& state) {
     BF_KEY key;
