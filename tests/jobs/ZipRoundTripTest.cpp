@@ -108,6 +108,8 @@ TEST_F(ZipRoundTripTest, AddFileRefusesBadInputWithoutSpoilingTheArchive) {
     EXPECT_EQ(writer->AddFile("..\\outside.txt", good), ZipResult::FaultyArguments);
     EXPECT_EQ(writer->AddFile("/etc/x", good), ZipResult::FaultyArguments);
     EXPECT_EQ(writer->AddFile("C:\\x", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("Folder\\", good), ZipResult::FaultyArguments);
+    EXPECT_EQ(writer->AddFile("Folder/.", good), ZipResult::FaultyArguments);
     EXPECT_EQ(writer->AddFile("self.zip", archive), ZipResult::FaultyArguments);
     EXPECT_EQ(writer->AddFile("missing.txt", dir / "missing.txt"), ZipResult::CannotOpenFile);
     EXPECT_EQ(writer->AddFile("folder", dir.Path()), ZipResult::CannotOpenFile);

@@ -73,15 +73,24 @@ std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root) {
         ::lstat(entry.path().c_str(), &status);
         TreeItem item;
         item.folder = S_ISDIR(status.st_mode);
-        item.permissions = status.st_mode & 07777;
         if (!item.folder) {
             const auto bytes = ReadFile(entry.path());
             item.content.assign(bytes.begin(), bytes.end());
             item.lastWriteTime = status.st_mtime;
+            item.permissions = status.st_mode & 07777;
         }
         tree[std::filesystem::relative(entry.path(), root).string()] = item;
     }
     return tree;
+}
+
+void PrintTo(const TreeItem& item, std::ostream* out) {
+    if (item.folder) {
+        *out << "folder";
+    } else {
+        *out << item.content.size() << " bytes, time " << item.lastWriteTime << ", mode " << std::oct
+             << item.permissions << std::dec;
+    }
 }
 
 std::string Quote(const std::string& text) {
@@ -92,7 +101,7 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-int Run(const std::string& command) {
+int RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,13 +46,15 @@ struct TreeItem {
     mode_t permissions = 0;
     bool operator==(const TreeItem&) const = default;
 };
-// Every file and folder below root by relative path; folders without times,
-// since the facility leaves folder times to its caller.
+// How test failures show a TreeItem: kind, size, time and permissions.
+void PrintTo(const TreeItem& item, std::ostream* out);
+// Every file and folder below root by relative path; folders without times
+// and permissions, which the facility leaves to its caller.
 std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root);
 
 std::string Quote(const std::string& text);
 // Runs a shell command; its exit status, or -1 when it did not exit normally.
-int Run(const std::string& command);
+int RunCommand(const std::string& command);
 // Runs a shell command and returns what it printed on stdout.
 std::string Capture(const std::string& command);
 
