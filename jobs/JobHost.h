@@ -41,6 +41,10 @@ struct JobCompletion {
     // Decrypt: the container whose decryption ran to its end (successfully or
     // not, but not cancelled); empty when nothing follows.
     std::filesystem::path decryptedContainer;
+    // Decrypt: the plaintext was written completely beside decryptedContainer.
+    // Only then may anything follow on (a failed decryption leaves no new
+    // file there, at most an older one that must not be unpacked or removed).
+    bool decryptionCompleted = false;
 };
 
 // Everything a job asks of and tells the user, so that a job never touches a

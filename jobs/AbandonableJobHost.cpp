@@ -1,0 +1,111 @@
+#include "jobs/AbandonableJobHost.h"
+
+namespace vaultpack {
+
+namespace {
+
+// The answer of an abandoned job to a message box: the way out it offers.
+MessageAnswer AbandonedAnswer(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::YesNo:
+            return MessageAnswer::No;
+        case MessageButtons::YesNoCancel:
+            break;
+    }
+    return MessageAnswer::Cancel;
+}
+
+// A question is asked only while the job is not abandoned, and its answer
+// counts only if the job still is not abandoned when it comes back.
+template <typename Answer, typename Ask>
+Answer AskUnlessAbandoned(const std::atomic<bool>& abandoned, Answer abandonedAnswer, Ask ask) {
+    if (abandoned) {
+        return abandonedAnswer;
+    }
+    Answer answer = ask();
+    return abandoned ? abandonedAnswer : answer;
+}
+
+}  // namespace
+
+void AbandonableJobHost::Abandon() {
+    const std::lock_guard lock(completionMutex_);
+    abandoned_ = true;
+}
+
+std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToOpen(FileFilter filter) {
+    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(
+        abandoned_, std::nullopt, [&] { return wrapped_.ChooseFileToOpen(filter); });
+}
+
+std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToSave(FileFilter filter,
+                                                                          const std::string& defaultName) {
+    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(
+        abandoned_, std::nullopt, [&] { return wrapped_.ChooseFileToSave(filter, defaultName); });
+}
+
+std::optional<std::filesystem::path> AbandonableJobHost::ChooseFolder(MessageId title) {
+    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(abandoned_, std::nullopt,
+                                                                    [&] { return wrapped_.ChooseFolder(title); });
+}
+
+std::optional<std::string> AbandonableJobHost::AskPassword(const std::string& hint) {
+    return AskUnlessAbandoned<std::optional<std::string>>(abandoned_, std::nullopt,
+                                                          [&] { return wrapped_.AskPassword(hint); });
+}
+
+MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
+    return AskUnlessAbandoned(abandoned_, AbandonedAnswer(request.buttons),
+                              [&] { return wrapped_.ShowMessage(request); });
+}
+
+void AbandonableJobHost::ShowProgress() {
+    if (!abandoned_) {
+        wrapped_.ShowProgress();
+    }
+}
+
+void AbandonableJobHost::SetProgressTitle(MessageId title) {
+    if (!abandoned_) {
+        wrapped_.SetProgressTitle(title);
+    }
+}
+
+void AbandonableJobHost::SetStatus(const MessageLine& status) {
+    if (!abandoned_) {
+        wrapped_.SetStatus(status);
+    }
+}
+
+void AbandonableJobHost::SetCancelCaption(MessageId caption) {
+    if (!abandoned_) {
+        wrapped_.SetCancelCaption(caption);
+    }
+}
+
+void AbandonableJobHost::SetRange(std::uint32_t high) {
+    if (!abandoned_) {
+        wrapped_.SetRange(high);
+    }
+}
+
+void AbandonableJobHost::SetPosition(std::uint32_t position) {
+    if (!abandoned_) {
+        wrapped_.SetPosition(position);
+    }
+}
+
+bool AbandonableJobHost::CancelRequested() const {
+    return abandoned_ || wrapped_.CancelRequested();
+}
+
+void AbandonableJobHost::Complete(const JobCompletion& completion) {
+    const std::lock_guard lock(completionMutex_);
+    if (!abandoned_) {
+        wrapped_.Complete(completion);
+    }
+}
+
+}  // namespace vaultpack

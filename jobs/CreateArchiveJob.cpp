@@ -1,0 +1,184 @@
+// The create-archive job: asks for the output file, then zips, encrypts or
+// does both in the order the record selects, and reports the result.
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "crypto/TemporaryOutputFile.h"
+#include "jobs/CreateArchivePlan.h"
+#include "jobs/CreateArchiveSteps.h"
+#include "jobs/JobMessages.h"
+#include "jobs/Jobs.h"
+#include "jobs/ScratchFile.h"
+
+namespace vaultpack {
+
+namespace {
+
+using Step = std::function<StepOutcome(const std::filesystem::path&)>;
+
+std::vector<MessageLine> WithDetail(MessageId id, const std::string& detail) {
+    std::vector<MessageLine> lines{MessageLine::Text(id)};
+    if (!detail.empty()) {
+        lines.push_back(MessageLine::Literal(detail));
+    }
+    return lines;
+}
+
+// A failure of the step that writes an output of this kind.
+void ShowFailureOfKind(JobHost& host, FileFilter kind, const std::string& detail) {
+    if (kind == FileFilter::Zip) {
+        ShowError(host, MessageOwner::Progress, WithDetail(MessageId::CreateZipFailed, detail));
+    } else {
+        ShowError(host, MessageOwner::None, WithDetail(MessageId::EncryptFailed, detail));
+    }
+}
+
+// Two steps through an intermediate file called scratchName: the first writes
+// it, the second reads it. A step that does not get done (failed or
+// cancelled) is reported with its message and the second step is skipped.
+StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Step& first, MessageId firstFailure,
+                        const Step& second, MessageId secondFailure) {
+    std::optional<ScratchFile> scratch;
+    try {
+        scratch.emplace(scratchName);
+    } catch (const std::exception& error) {
+        ShowError(host, MessageOwner::None, WithDetail(firstFailure, error.what()));
+        return {StepStatus::Failed};
+    }
+    StepOutcome outcome = first(scratch->Path());
+    MessageId failure = firstFailure;
+    if (outcome.status == StepStatus::Done) {
+        const bool itemsLeftOut = outcome.itemsLeftOut;
+        outcome = second(scratch->Path());
+        outcome.itemsLeftOut = outcome.itemsLeftOut || itemsLeftOut;
+        failure = secondFailure;
+    }
+    if (outcome.status != StepStatus::Done) {
+        ShowError(host, MessageOwner::None, WithDetail(failure, outcome.detail));
+    }
+    return outcome;
+}
+
+// Runs the combination's steps; target is where the output is written,
+// outputName the path the user chose (which names the intermediate archive of
+// several encrypted items).
+StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination combination,
+                           const std::filesystem::path& outputName, const std::filesystem::path& target,
+                           JobHost& host) {
+    const std::filesystem::path& firstSource = params.items.front().sourcePath;
+    const auto encrypt = [&](const std::filesystem::path& source, const std::filesystem::path& output, bool markZip) {
+        return EncryptStep(params.password, params.hint, source, output, markZip, host);
+    };
+    const Step zipList = [&](const std::filesystem::path& zipPath) { return ZipItemList(params.items, zipPath, host); };
+    const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
+        return ZipSingleFile(firstSource, zipPath, host);
+    };
+
+    switch (combination) {
+        case CreateCombination::ZipList:
+            return zipList(target);
+        case CreateCombination::ZipSingle:
+            return zipFirstItem(target);
+        case CreateCombination::EncryptSingle: {
+            // The step shows nothing itself; a failure must not pass in silence.
+            StepOutcome outcome = encrypt(firstSource, target, false);
+            if (outcome.status == StepStatus::Failed) {
+                ShowFailureOfKind(host, FileFilter::Ezc, outcome.detail);
+            }
+            return outcome;
+        }
+        case CreateCombination::ZipListThenEncrypt:
+            return RunTwoSteps(
+                host, BaseName(outputName) + ".zip", zipList, MessageId::ZipFailed,
+                [&](const std::filesystem::path& archive) { return encrypt(archive, target, true); },
+                MessageId::EncryptFailed);
+        case CreateCombination::ZipSingleThenEncrypt:
+            return RunTwoSteps(
+                host, BaseName(firstSource) + ".zip", zipFirstItem, MessageId::ZipFailed,
+                [&](const std::filesystem::path& archive) { return encrypt(archive, target, false); },
+                MessageId::EncryptFailed);
+        case CreateCombination::EncryptSingleThenZip:
+            return RunTwoSteps(
+                host, BaseName(firstSource) + ".ezc",
+                [&](const std::filesystem::path& container) { return encrypt(firstSource, container, false); },
+                MessageId::EncryptFailed,
+                [&](const std::filesystem::path& container) { return ZipSingleFile(container, target, host); },
+                MessageId::ZipFailed);
+    }
+    return {StepStatus::Failed};
+}
+
+// Writes the output under a temporary name beside it and puts it in place only
+// when every step is done, so a failed or cancelled job leaves a file the user
+// agreed to replace (possibly one of the items) as it was.
+StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination combination,
+                        const std::filesystem::path& output, JobHost& host) {
+    const FileFilter kind = OutputKind(combination);
+    std::unique_ptr<TemporaryOutputFile> staged;
+    try {
+        staged = std::make_unique<TemporaryOutputFile>(output.parent_path());
+    } catch (const std::exception& error) {
+        ShowFailureOfKind(host, kind, error.what());
+        return {StepStatus::Failed};
+    }
+    StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
+    if (outcome.status == StepStatus::Done) {
+        try {
+            staged->CommitAs(output);
+        } catch (const std::exception& error) {
+            ShowFailureOfKind(host, kind, error.what());
+            outcome.status = StepStatus::Failed;
+        }
+    }
+    return outcome;
+}
+
+JobOutcome OutcomeOf(const StepOutcome& outcome) {
+    switch (outcome.status) {
+        case StepStatus::Done:
+            return outcome.itemsLeftOut ? JobOutcome::Failed : JobOutcome::Succeeded;
+        case StepStatus::Cancelled:
+            return JobOutcome::Cancelled;
+        case StepStatus::Failed:
+            break;
+    }
+    return JobOutcome::Failed;
+}
+
+}  // namespace
+
+JobOutcome RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
+    JobCompletion completion;
+    completion.kind = JobKind::CreateArchive;
+    if (params.items.empty()) {
+        // Nothing to ask a file name for; the caller stays open as after a cancelled save dialog.
+        ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::NoFilesSelected)});
+        completion.saveDialogCancelled = true;
+        host.Complete(completion);
+        return JobOutcome::NothingDone;
+    }
+
+    const CreateCombination combination = ChooseCombination(params);
+    const FileFilter kind = OutputKind(combination);
+    const std::string defaultName = params.multipleItems ? std::string() : DefaultOutputName(params.items.front().name, kind);
+    const std::optional<std::filesystem::path> output = host.ChooseFileToSave(kind, defaultName);
+    if (!output) {
+        completion.saveDialogCancelled = true;
+        host.Complete(completion);
+        return JobOutcome::NothingDone;
+    }
+
+    host.ShowProgress();
+    host.SetProgressTitle(MessageId::CreatingArchiveTitle);
+    host.SetCancelCaption(MessageId::Cancel);
+    const StepOutcome outcome = WriteOutput(params, combination, *output, host);
+    if (outcome.status == StepStatus::Done) {
+        ShowInformation(host, {MessageLine::Text(MessageId::ArchiveCreated)});
+    }
+    host.Complete(completion);
+    return OutcomeOf(outcome);
+}
+
+}  // namespace vaultpack

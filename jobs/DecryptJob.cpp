@@ -1,0 +1,124 @@
+// The decrypt job: picks a container, asks for its password, asks before
+// replacing an existing file and restores the plaintext beside the container.
+
+#include <optional>
+#include <system_error>
+
+#include "crypto/DecryptFile.h"
+#include "crypto/EncryptedFileReaders.h"
+#include "jobs/JobMessages.h"
+#include "jobs/Jobs.h"
+#include "jobs/StatusText.h"
+
+namespace vaultpack {
+
+namespace {
+
+// What the job reads from the container's clear header before it decrypts.
+struct ContainerFacts {
+    std::string hint;
+    bool holdsZipArchive = false;
+    std::filesystem::path target;
+};
+
+void ShowDecryptFailure(JobHost& host, MessageId message, const std::string& detail) {
+    ShowError(host, MessageOwner::Progress, {MessageLine::Text(message), MessageLine::Literal(detail)});
+}
+
+// The header facts, or nothing after telling the user why the file can't be
+// decrypted: not a container, a wrong version, a file that can't be read or a
+// stored name that is no usable file name.
+std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& container, JobHost& host) {
+    try {
+        const HeaderCheck check = CheckEncryptedHeader(container);
+        if (!check.Valid()) {
+            ShowError(host, MessageOwner::Progress, {MessageLine::Text(check.Message())});
+            return std::nullopt;
+        }
+        return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container)};
+    } catch (const std::exception& error) {
+        ShowDecryptFailure(host, MessageId::DecryptFailed, error.what());
+        return std::nullopt;
+    }
+}
+
+bool Exists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& completion) {
+    std::filesystem::path container;
+    if (!params.sourceFiles.empty()) {
+        container = params.sourceFiles.front();
+    } else if (const auto chosen = host.ChooseFileToOpen(FileFilter::Ezc)) {
+        container = *chosen;
+    } else {
+        return JobOutcome::NothingDone;
+    }
+
+    const std::optional<ContainerFacts> facts = ReadContainerFacts(container, host);
+    if (!facts) {
+        return JobOutcome::Failed;
+    }
+
+    std::string password;
+    for (bool wrongOnce = false;; wrongOnce = true) {
+        const std::optional<std::string> typed = host.AskPassword(facts->hint);
+        if (!typed) {
+            return wrongOnce ? JobOutcome::WrongPassword : JobOutcome::NothingDone;
+        }
+        try {
+            if (CheckPassword(container, *typed)) {
+                password = *typed;
+                break;
+            }
+        } catch (const std::exception& error) {
+            ShowDecryptFailure(host, MessageId::DecryptFailed, error.what());
+            return JobOutcome::Failed;
+        }
+        ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
+    }
+
+    if (Exists(facts->target) &&
+        AskQuestion(host, MessageButtons::YesNo,
+                    MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
+            MessageAnswer::Yes) {
+        return JobOutcome::NothingDone;
+    }
+
+    host.ShowProgress();
+    host.SetCancelCaption(MessageId::Cancel);
+    host.SetRange(1);
+    host.SetStatus(DecryptingStatus(container));
+    host.SetProgressTitle(MessageId::DecryptingProgressTitle);
+    // The engine writes under a temporary name and replaces the target only
+    // when the plaintext is complete: after a cancellation or a failure there
+    // is nothing to delete, and a file the user agreed to replace is still there.
+    const FileOperationResult result = DecryptFile(container, password, &host);
+    if (result.status == FileOperationStatus::Cancelled) {
+        return JobOutcome::Cancelled;
+    }
+    completion.decryptedContainer = container;
+    if (!result.Completed()) {
+        ShowDecryptFailure(host, result.message, result.detail);
+        return JobOutcome::Failed;
+    }
+    completion.decryptionCompleted = true;
+    if (!facts->holdsZipArchive) {
+        ShowInformation(host, {MessageLine::Text(MessageId::FileDecrypted)});
+    }
+    return JobOutcome::Succeeded;
+}
+
+}  // namespace
+
+JobOutcome RunDecryptJob(const FileJobParams& params, JobHost& host) {
+    JobCompletion completion;
+    completion.kind = JobKind::Decrypt;
+    const JobOutcome outcome = Decrypt(params, host, completion);
+    host.Complete(completion);
+    return outcome;
+}
+
+}  // namespace vaultpack

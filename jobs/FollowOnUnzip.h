@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+
+#include "jobs/JobHost.h"
+#include "jobs/JobRecords.h"
+
+namespace vaultpack {
+
+// What the starter of a decrypt job (the main window, the command-line tool)
+// does when that job has completed.
+struct DecryptFollowOn {
+    // The decrypted file is a ZIP archive that belongs to an unzip job: the
+    // Unzip File button stays disabled until that unzip has ended.
+    bool unzipFollows = false;
+    // The unzip job to start now: the decrypted archive, extracted into the
+    // container's folder and removed afterwards. Nothing when no unzip
+    // follows or one runs already (that running job's end counts instead).
+    std::optional<FileJobParams> startUnzip;
+    // Started to decrypt one file at once and then quit: quit now. Otherwise
+    // the end of the unzip job is the moment to quit.
+    bool quitWhenDecryptingAtStart = true;
+};
+
+// Decides from a decrypt job's completion. The container's zip flag and
+// stored name are read again from the file; a container that can no longer
+// be read, or whose stored name is no usable file name, lets nothing follow.
+// An unzip follows only a decryption that completed.
+DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzipJobRunning);
+
+}  // namespace vaultpack

@@ -1,0 +1,25 @@
+#include "jobs/JobMessages.h"
+
+#include <utility>
+
+namespace vaultpack {
+
+void ShowError(JobHost& host, MessageOwner owner, std::vector<MessageLine> lines) {
+    host.ShowMessage({MessageId::CaptionError, MessageButtons::Ok, owner, std::move(lines)});
+}
+
+void ShowInformation(JobHost& host, std::vector<MessageLine> lines) {
+    host.ShowMessage({MessageId::CaptionInformation, MessageButtons::Ok, MessageOwner::Progress, std::move(lines)});
+}
+
+bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines) {
+    lines.push_back(MessageLine::Text(MessageId::ContinueWithNextFile));
+    return host.ShowMessage({MessageId::CaptionError, MessageButtons::YesNo, MessageOwner::Progress,
+                             std::move(lines)}) == MessageAnswer::Yes;
+}
+
+MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question) {
+    return host.ShowMessage({MessageId::CaptionQuestion, buttons, MessageOwner::Progress, {std::move(question)}});
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include "jobs/JobHost.h"
+
+namespace vaultpack {
+
+// The message boxes the jobs show, built in one place so that their captions
+// and buttons stay consistent.
+
+// An error with an OK button, captioned "Error".
+void ShowError(JobHost& host, MessageOwner owner, std::vector<MessageLine> lines);
+
+// A note with an OK button, captioned "Information", owned by the progress window.
+void ShowInformation(JobHost& host, std::vector<MessageLine> lines);
+
+// A failed file or entry: the lines, then "Continue with next file?", as a
+// Yes/No error box owned by the progress window. True when the user answers Yes.
+bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines);
+
+// A question captioned "Question", owned by the progress window.
+MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question);
+
+}  // namespace vaultpack

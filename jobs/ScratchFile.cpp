@@ -1,0 +1,26 @@
+#include "jobs/ScratchFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+#include "crypto/FileHandle.h"
+
+namespace vaultpack {
+
+ScratchFile::ScratchFile(const std::string& fileName) {
+    const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path();
+    std::string pattern = (temporaryFolder / "vaultpack-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw FileError("create a folder in", temporaryFolder, errno);
+    }
+    folder_ = pattern;
+    path_ = folder_ / fileName;
+}
+
+ScratchFile::~ScratchFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+}  // namespace vaultpack

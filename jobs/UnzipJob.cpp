@@ -1,0 +1,233 @@
+// The unzip job: picks an archive and a destination folder, extracts every
+// entry below that folder, asking before it replaces a file and after every
+// failed entry, and reports how many entries it extracted.
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <system_error>
+
+#include <sys/stat.h>
+
+#include "jobs/JobMessages.h"
+#include "jobs/Jobs.h"
+#include "jobs/StatusText.h"
+#include "jobs/UnzipTarget.h"
+#include "jobs/ZipReader.h"
+
+namespace vaultpack {
+
+namespace {
+
+enum class EntryStep { Extracted, Skipped, Failed, Cancel };
+
+struct EntryTally {
+    std::int64_t extracted = 0;
+    bool anyFailed = false;
+    bool anySkipped = false;
+    bool cancelled = false;  // the cancel flag, or Cancel in an overwrite question
+};
+
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{status.st_dev, status.st_ino};
+}
+
+std::uint32_t ProgressValue(std::int64_t value) {
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
+}
+
+bool Exists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// The failed-entry text: the reason, then what failed in parentheses.
+std::vector<MessageLine> FailureLines(std::string_view reason, const std::string& what) {
+    return {MessageLine::Literal(std::string(reason)), MessageLine::Literal("(" + what + ")")};
+}
+
+// Extracts entry `index`; on failure fills `failure` with what to tell the user.
+EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
+                     const std::filesystem::path& destination, JobHost& host, std::vector<MessageLine>& failure) {
+    ZipEntryInfo entry;
+    ZipResult result = reader.GetEntry(index, entry);
+    if (result != ZipResult::Success) {
+        // No name to show: the archive and the entry's number stand in for it.
+        failure = FailureLines(ZipResultText(result), archive.string() + ", entry " + std::to_string(index + 1));
+        return EntryStep::Failed;
+    }
+    host.SetPosition(ProgressValue(index));
+    host.SetCancelCaption(MessageId::Cancel);
+    host.SetStatus(UnzippingStatus(entry.name));
+
+    const std::optional<std::filesystem::path> target = SafeTargetPath(destination, entry.name);
+    if (!target || (!entry.isFolder && *target == destination)) {
+        const StoredNameProblem problem = CheckStoredName(entry.name);
+        failure = FailureLines(problem == StoredNameProblem::None ? "The entry name does not name a file"
+                                                                  : StoredNameProblemText(problem),
+                               entry.name);
+        return EntryStep::Failed;
+    }
+    if (const auto problem = CreateFoldersBelow(destination, entry.isFolder ? *target : target->parent_path())) {
+        failure = FailureLines(*problem, target->string());
+        return EntryStep::Failed;
+    }
+    if (entry.isFolder) {
+        return EntryStep::Extracted;
+    }
+    if (Exists(*target)) {
+        const MessageAnswer answer =
+            AskQuestion(host, MessageButtons::YesNoCancel,
+                        MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
+        if (answer == MessageAnswer::Cancel) {
+            return EntryStep::Cancel;
+        }
+        if (answer != MessageAnswer::Yes) {
+            return EntryStep::Skipped;
+        }
+    }
+    // The reader puts the file in place only when it is complete, so a failed
+    // entry leaves nothing to delete and an existing file as it was.
+    result = reader.ExtractEntry(index, *target);
+    if (result != ZipResult::Success) {
+        failure = FailureLines(ZipResultText(result), target->string());
+        return EntryStep::Failed;
+    }
+    return EntryStep::Extracted;
+}
+
+// Runs the entry loop; returns the index it stopped at (entryCount when it ran through).
+std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const std::filesystem::path& archive,
+                          const std::filesystem::path& destination, JobHost& host, EntryTally& tally) {
+    for (std::int64_t index = 0; index < entryCount; ++index) {
+        if (host.CancelRequested()) {
+            tally.cancelled = true;
+            return index;
+        }
+        std::vector<MessageLine> failure;
+        switch (UnzipEntry(reader, index, archive, destination, host, failure)) {
+            case EntryStep::Extracted:
+                ++tally.extracted;
+                break;
+            case EntryStep::Skipped:
+                tally.anySkipped = true;
+                break;
+            case EntryStep::Cancel:
+                tally.cancelled = true;
+                return index;
+            case EntryStep::Failed:
+                tally.anyFailed = true;
+                if (!AskToContinueAfterFailure(host, std::move(failure))) {
+                    return index;
+                }
+                break;
+        }
+    }
+    return entryCount;
+}
+
+// Removes the archive unless what stands at its path now is another file (an
+// entry of the same name may have been extracted over it).
+void DeleteArchive(const std::filesystem::path& archive, const std::optional<FileIdentity>& opened) {
+    if (opened && IdentityOf(archive) == opened) {
+        std::error_code ignored;
+        std::filesystem::remove(archive, ignored);
+    }
+}
+
+JobOutcome OutcomeOf(const EntryTally& tally) {
+    if (tally.cancelled) {
+        return JobOutcome::Cancelled;
+    }
+    if (tally.anyFailed) {
+        return JobOutcome::Failed;
+    }
+    if (tally.extracted == 0 && tally.anySkipped) {
+        return JobOutcome::NothingDone;
+    }
+    return JobOutcome::Succeeded;
+}
+
+JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
+    std::filesystem::path archive;
+    if (!params.sourceFiles.empty()) {
+        archive = params.sourceFiles.front();
+    } else if (const auto chosen = host.ChooseFileToOpen(FileFilter::Zip)) {
+        archive = *chosen;
+    } else {
+        return JobOutcome::NothingDone;
+    }
+
+    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive);
+    if (!reader) {
+        ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::OpenZipFailed)});
+        return JobOutcome::Failed;
+    }
+    const std::optional<FileIdentity> archiveIdentity = IdentityOf(archive);
+    ZipEntryInfo archiveInfo;
+    if (const ZipResult result = reader->GetEntry(-1, archiveInfo); result != ZipResult::Success) {
+        ShowError(host, MessageOwner::Progress, {MessageLine::Literal(std::string(ZipResultText(result)))});
+        reader->Close();
+        return JobOutcome::Failed;
+    }
+    const std::int64_t entryCount = archiveInfo.entryCount;
+
+    std::filesystem::path destination;
+    if (!params.destinationFolders.empty()) {
+        destination = params.destinationFolders.front();
+    } else if (const auto chosen = host.ChooseFolder(MessageId::ChooseFolderToUnzip)) {
+        destination = *chosen;
+    } else {
+        reader->Close();
+        return JobOutcome::NothingDone;
+    }
+    if (destination.empty()) {
+        destination = ".";
+    }
+
+    host.ShowProgress();
+    host.SetCancelCaption(MessageId::Cancel);
+    host.SetRange(ProgressValue(entryCount));
+    host.SetStatus(MessageLine::Text(MessageId::StartUnzipping));
+    host.SetProgressTitle(MessageId::UnzippingProgressTitle);
+
+    EntryTally tally;
+    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, archive, destination, host, tally);
+    if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
+        ShowError(host, MessageOwner::Progress,
+                  {MessageLine::Text(MessageId::CloseZipFailed), MessageLine::Literal(std::string(ZipResultText(result)))});
+        return JobOutcome::Failed;
+    }
+    if (stoppedAt == entryCount) {
+        host.SetPosition(ProgressValue(entryCount));
+    }
+    if (params.deleteSourceAfter) {
+        DeleteArchive(archive, archiveIdentity);
+    }
+    ShowInformation(host, {MessageLine::Text(MessageId::UnzipSummary,
+                                             {std::to_string(tally.extracted), std::to_string(entryCount)})});
+    return OutcomeOf(tally);
+}
+
+}  // namespace
+
+JobOutcome RunUnzipJob(const FileJobParams& params, JobHost& host) {
+    const JobOutcome outcome = Unzip(params, host);
+    JobCompletion completion;
+    completion.kind = JobKind::Unzip;
+    host.Complete(completion);
+    return outcome;
+}
+
+}  // namespace vaultpack
