@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 
 #include "crypto/DecryptFile.h"
@@ -81,6 +83,10 @@ struct CombinationRow {
     const char* output;
     std::function<void(const CreateArchiveJobTest&, const std::filesystem::path&)> check;
 };
+
+void PrintTo(const CombinationRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class CreateCombinationTest : public CreateArchiveJobTest, public testing::WithParamInterface<CombinationRow> {};
 
@@ -192,6 +198,10 @@ struct UnfinishedRow {
     std::vector<int> messageIds;
     JobOutcome outcome;
 };
+
+void PrintTo(const UnfinishedRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class CreateUnfinishedTest : public CreateArchiveJobTest, public testing::WithParamInterface<UnfinishedRow> {};
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "jobs/CreateArchivePlan.h"
 #include "jobs/StatusText.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -26,6 +28,10 @@ struct ShorteningRow {
     std::size_t kept;
     std::string expected;
 };
+
+void PrintTo(const ShorteningRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ShortenForStatusTest : public testing::TestWithParam<ShorteningRow> {};
 

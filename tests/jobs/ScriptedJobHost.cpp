@@ -110,6 +110,9 @@ std::optional<std::string> ScriptedJobHost::AskPassword(const std::string& hint)
 
 MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     messages.push_back(request);
+    if (onMessage) {
+        onMessage();
+    }
     const std::string call = "message " + std::to_string(KeyId(request));
     if (request.buttons == MessageButtons::Ok) {
         calls.push_back(call);

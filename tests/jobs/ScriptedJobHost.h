@@ -32,6 +32,8 @@ public:
     void CancelAtPosition(int count) { cancelAtPosition_ = count; }
     // Called after every SetPosition with the number of positions so far.
     std::function<void(int)> onPosition;
+    // Called while a message box is up, before it is answered.
+    std::function<void()> onMessage;
 
     // What the job did, one line per call: "open ezc", "save zip report.zip",
     // "folder 125", "password hint", "message 113", "show", "title 182",

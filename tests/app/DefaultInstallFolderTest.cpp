@@ -1,0 +1,69 @@
+// The default folder in the user's home folder, with HOME pointed at a
+// temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/DefaultInstallFolder.h"
+#include "tests/support/TempDir.h"
+
+namespace vaultpack {
+namespace {
+
+class DefaultInstallFolderTest : public testing::Test {
+protected:
+    DefaultInstallFolderTest() {
+        if (const char* home = std::getenv("HOME")) {
+            previousHome_ = home;
+        }
+    }
+    ~DefaultInstallFolderTest() override {
+        if (previousHome_) {
+            ::setenv("HOME", previousHome_->c_str(), 1);
+        } else {
+            ::unsetenv("HOME");
+        }
+    }
+
+    void UseHome(const std::filesystem::path& home) { ::setenv("HOME", home.c_str(), 1); }
+
+    test::TempDir dir;
+
+private:
+    std::optional<std::string> previousHome_;
+};
+
+TEST_F(DefaultInstallFolderTest, CreatedInTheHomeFolderOnce) {
+    UseHome(dir.Path());
+    const std::filesystem::path expected = dir / "Vaultpack Drive";
+    EXPECT_EQ(DefaultInstallFolder(), expected);
+    EXPECT_FALSE(std::filesystem::exists(expected)) << "only asking creates nothing";
+
+    EXPECT_EQ(EnsureDefaultInstallFolder(), expected);
+    EXPECT_TRUE(std::filesystem::is_directory(expected));
+    test::WriteFile(expected / "kept.txt", "kept");
+    EXPECT_EQ(EnsureDefaultInstallFolder(), expected) << "an existing folder is used as it is";
+    EXPECT_EQ(test::FolderEntries(expected), std::vector<std::string>{"kept.txt"});
+}
+
+TEST_F(DefaultInstallFolderTest, NothingWhenItCannotBeAFolder) {
+    UseHome(dir / "missing-home");
+    EXPECT_EQ(EnsureDefaultInstallFolder(), std::filesystem::path());
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing-home")) << "the home folder is never created";
+
+    UseHome(dir.Path());
+    test::WriteFile(dir / "Vaultpack Drive", "a file in the way");
+    EXPECT_EQ(EnsureDefaultInstallFolder(), std::filesystem::path());
+}
+
+TEST_F(DefaultInstallFolderTest, RelativeHomeIsNotUsed) {
+    UseHome("relative/home");
+    const std::filesystem::path folder = DefaultInstallFolder();
+    EXPECT_TRUE(folder.empty() || folder.is_absolute()) << folder;
+}
+
+}  // namespace
+}  // namespace vaultpack
