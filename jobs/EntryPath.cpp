@@ -39,16 +39,12 @@ StoredNameProblem CheckStoredName(std::string_view storedName) {
     if (storedName.size() >= 2 && IsAsciiLetter(storedName[0]) && storedName[1] == ':') {
         return StoredNameProblem::DriveLetter;
     }
-    bool parent = false;
-    bool named = false;
-    ForEachComponent(storedName, [&](std::string_view component) {
-        parent = parent || component == "..";
-        named = named || (!component.empty() && component != ".");
-    });
-    if (parent) {
-        return StoredNameProblem::ParentFolder;
+    if (storedName.empty()) {
+        return StoredNameProblem::Empty;
     }
-    return named ? StoredNameProblem::None : StoredNameProblem::Empty;
+    bool parent = false;
+    ForEachComponent(storedName, [&](std::string_view component) { parent = parent || component == ".."; });
+    return parent ? StoredNameProblem::ParentFolder : StoredNameProblem::None;
 }
 
 std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,

@@ -9,7 +9,7 @@ namespace vaultpack {
 // Why a stored entry name may not be turned into a path on disk.
 enum class StoredNameProblem {
     None,          // the name is safe
-    Empty,         // no name, or only "/" and "." components
+    Empty,         // no name at all
     NulByte,       // a zero byte inside the name
     Backslash,     // a backslash, which Windows tools use as a separator
     Absolute,      // starts with "/"
@@ -23,8 +23,9 @@ StoredNameProblem CheckStoredName(std::string_view storedName);
 
 // The path below destination that a stored name stands for, with empty and
 // "." components dropped (a folder entry's trailing "/" included); nothing when
-// CheckStoredName finds a problem. The result is destination itself joined
-// with one or more plain components, so it never leaves destination by name.
+// CheckStoredName finds a problem. The result is destination joined with plain
+// components only, so it never leaves destination by name; a name made of "."
+// components alone (some tools store "./") gives destination itself.
 std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
                                                     std::string_view storedName);
 

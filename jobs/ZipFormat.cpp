@@ -53,19 +53,19 @@ unsigned char* PutLittleEndian(unsigned char* out, std::uint32_t value, int byte
     return out;
 }
 
-std::uint32_t GetLittleEndian(const unsigned char* in, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) {
-        value = (value << 8) | in[i];
-    }
-    return value;
-}
-
 std::uint32_t ClampedTimestamp(std::time_t time) {
     return static_cast<std::uint32_t>(std::clamp<std::time_t>(time, 0, kLatestTimestamp));
 }
 
 }  // namespace
+
+std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
 
 bool IsStoredExtension(std::string_view storedName) {
     const std::size_t dot = storedName.rfind('.');
@@ -195,8 +195,8 @@ ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size) 
     ExtendedTimestamps times;
     std::size_t pos = 0;
     while (extra != nullptr && pos + 4 <= size) {
-        const std::uint32_t tag = GetLittleEndian(extra + pos, 2);
-        const std::size_t length = GetLittleEndian(extra + pos + 2, 2);
+        const auto tag = static_cast<std::uint16_t>(LittleEndian(extra + pos, 2));
+        const auto length = static_cast<std::size_t>(LittleEndian(extra + pos + 2, 2));
         const unsigned char* data = extra + pos + 4;
         const std::size_t available = std::min(length, size - pos - 4);
         if (tag == kTimestampExtraTag && available >= 1) {
@@ -207,7 +207,7 @@ ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size) 
             for (auto [bit, slot] : {std::pair{1u, &times.modification}, std::pair{2u, &times.access},
                                      std::pair{4u, &times.creation}}) {
                 if ((flags & bit) != 0 && offset + 4 <= available) {
-                    *slot = static_cast<std::int32_t>(GetLittleEndian(data + offset, 4));
+                    *slot = static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(data + offset, 4)));
                     offset += 4;
                 }
             }

@@ -14,6 +14,9 @@
 
 namespace vaultpack {
 
+// The unsigned little-endian number in count bytes (at most 8).
+std::uint64_t LittleEndian(const unsigned char* bytes, int count);
+
 // True when the stored name's text from its last full stop on is, ignoring
 // case, the extension of an already compressed format (.zip, .gz, ...).
 bool IsStoredExtension(std::string_view storedName);

@@ -19,60 +19,49 @@ namespace vaultpack {
 namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
-constexpr std::size_t kMaxFieldSize = 0xFFFF;
 constexpr std::uint32_t kDosReadOnly = 0x01;
 constexpr std::uint32_t kDosFolder = 0x10;
 // p7zip marks a Unix mode in the upper half this way, whatever host it names.
 constexpr std::uint32_t kUnixExtensionFlag = 0x8000;
 constexpr unsigned kHostUnix = 3;
 constexpr unsigned kHostMacOsX = 19;
-constexpr unsigned long kEncryptedFlag = 1;
-
-ZipResult ResultOfUnzipError(int error) {
-    switch (error) {
-        case UNZ_OK: return ZipResult::Success;
-        case UNZ_ERRNO: return ZipResult::ReadFailed;
-        case UNZ_PARAMERROR: return ZipResult::FaultyArguments;
-        case UNZ_INTERNALERROR: return ZipResult::FlationError;
-        case Z_MEM_ERROR: return ZipResult::OutOfMemory;
-        default: return ZipResult::CorruptArchive;  // bad headers, CRC, inflate data errors
-    }
-}
+constexpr std::uint16_t kEncryptedFlag = 1;
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflated = 8;
 
 bool IsKnownFileType(mode_t mode) {
     return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode);
 }
 
-void Describe(const unz_file_info64& raw, std::string_view rawName, const unsigned char* extra,
-              std::size_t extraSize, ZipEntryInfo& info) {
-    info.name = DecodeEntryName(rawName);
-    info.externalAttributes = static_cast<std::uint32_t>(raw.external_fa);
-    const auto upper = static_cast<mode_t>(info.externalAttributes >> 16);
-    const auto host = static_cast<unsigned>(raw.version >> 8);
-    // Entries from Unix tools name their host; minizip itself rewrites the
-    // host of Zip64 entries, so a recognisable file type counts as well.
+void Describe(const CentralRecord& record, ZipEntryInfo& info) {
+    info.name = DecodeEntryName(record.rawName);
+    info.externalAttributes = record.externalAttributes;
+    const auto upper = static_cast<mode_t>(record.externalAttributes >> 16);
+    const unsigned host = record.versionMadeBy >> 8;
+    // Entries from Unix tools name their host; minizip rewrites the host of
+    // Zip64 entries, so a recognisable file type counts as well.
     info.hasUnixMode = upper != 0 && (host == kHostUnix || host == kHostMacOsX ||
-                                      (info.externalAttributes & kUnixExtensionFlag) != 0 ||
+                                      (record.externalAttributes & kUnixExtensionFlag) != 0 ||
                                       IsKnownFileType(upper & S_IFMT));
     info.isFolder = (!info.name.empty() && info.name.back() == '/') ||
-                    (info.externalAttributes & kDosFolder) != 0 || (info.hasUnixMode && S_ISDIR(upper));
+                    (record.externalAttributes & kDosFolder) != 0 || (info.hasUnixMode && S_ISDIR(upper));
     if (info.hasUnixMode) {
         const mode_t type = info.isFolder ? S_IFDIR : ((upper & S_IFMT) != 0 ? upper & S_IFMT : S_IFREG);
         info.mode = type | (upper & 07777);
     } else {
         info.mode = info.isFolder ? (S_IFDIR | 0755) : (S_IFREG | 0644);
-        if ((info.externalAttributes & kDosReadOnly) != 0) {
+        if ((record.externalAttributes & kDosReadOnly) != 0) {
             info.mode &= ~static_cast<mode_t>(0222);
         }
     }
-    info.method = static_cast<std::uint16_t>(raw.compression_method);
-    info.encrypted = (raw.flag & kEncryptedFlag) != 0;
-    info.uncompressedSize = raw.uncompressed_size;
-    info.compressedSize = raw.compressed_size;
-    info.crc = static_cast<std::uint32_t>(raw.crc);
+    info.method = record.method;
+    info.encrypted = (record.flags & kEncryptedFlag) != 0;
+    info.uncompressedSize = record.uncompressedSize;
+    info.compressedSize = record.compressedSize;
+    info.crc = record.crc;
 
-    const ExtendedTimestamps times = FindTimestamps(extra, extraSize);
-    info.lastWriteTime = times.modification.value_or(TimeFromDosDateTime(static_cast<std::uint32_t>(raw.dosDate)));
+    const ExtendedTimestamps times = FindTimestamps(record.extra.data(), record.extra.size());
+    info.lastWriteTime = times.modification.value_or(TimeFromDosDateTime(record.dosDateTime));
     info.lastAccessTime = times.access.value_or(info.lastWriteTime);
     info.creationTime = times.creation.value_or(info.lastWriteTime);
 }
@@ -83,141 +72,70 @@ class TemporaryTarget {
 public:
     explicit TemporaryTarget(const std::filesystem::path& target) {
         static thread_local std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, ".vaultpack-%012llx",
+        for (int attempt = 0; attempt < 100 && !file_.IsOpen(); ++attempt) {
+            char name[32];
+            std::snprintf(name, sizeof name, ".vaultpack-%012llx",
                           static_cast<unsigned long long>(generator() & 0xFFFFFFFFFFFFull));
-            path_ = target.parent_path() / suffix;
-            fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd_ < 0 && errno != EEXIST) {
+            path_ = target.parent_path() / name;
+            file_ = FileDescriptor(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (!file_.IsOpen() && errno != EEXIST) {
                 break;
             }
         }
-        if (fd_ < 0) {
+        if (!file_.IsOpen()) {
             path_.clear();  // the name may be another file's
         }
     }
     ~TemporaryTarget() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        if (!committed_ && !path_.empty()) {
+        file_.Close();
+        if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
     }
     TemporaryTarget(const TemporaryTarget&) = delete;
     TemporaryTarget& operator=(const TemporaryTarget&) = delete;
 
-    int Get() const { return fd_; }
+    const FileDescriptor& File() const { return file_; }
 
     ZipResult Commit(const std::filesystem::path& target) {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0) {
+        if (!file_.Close()) {
             return ZipResult::WriteFailed;
         }
         if (::rename(path_.c_str(), target.c_str()) != 0) {
             return ZipResult::CannotOpenFile;
         }
-        committed_ = true;
+        path_.clear();
         return ZipResult::Success;
     }
 
 private:
     std::filesystem::path path_;
-    int fd_ = -1;
-    bool committed_ = false;
+    FileDescriptor file_;
 };
 
-bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-// Inflates the open entry into target in pieces and checks that what came
-// out has the size and CRC the directory promises.
-ZipResult CopyEntryData(unzFile handle, std::vector<unsigned char>& buffer, int target, const ZipEntryInfo& info) {
-    std::uint64_t total = 0;
-    uLong crc = crc32(0, nullptr, 0);
-    while (true) {
-        const int count = unzReadCurrentFile(handle, buffer.data(), static_cast<unsigned>(buffer.size()));
-        if (count < 0) {
-            return ResultOfUnzipError(count);
-        }
-        if (count == 0) {
-            break;
-        }
-        crc = crc32(crc, buffer.data(), static_cast<uInt>(count));
-        total += static_cast<std::uint64_t>(count);
-        if (!WriteAll(target, buffer.data(), static_cast<std::size_t>(count))) {
-            return ZipResult::WriteFailed;
-        }
-    }
-    if (total != info.uncompressedSize || crc != info.crc) {
-        return ZipResult::CorruptArchive;
-    }
-    return ZipResult::Success;
-}
-
-struct CurrentFileCloser {
-    void operator()(unzFile handle) const { unzCloseCurrentFile(handle); }
+struct InflateEnd {
+    void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
 
 }  // namespace
 
 std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archivePath, ZipResult* reason) {
     std::unique_ptr<ZipReader> reader(new ZipReader());
-    zlib_filefunc64_def functions = ArchiveFileFunctions(&reader->archive_);
-    reader->handle_.reset(unzOpen2_64(archivePath.c_str(), &functions));
-    ZipResult failure = reader->archive_.opened ? ZipResult::CorruptArchive : ZipResult::CannotOpenFile;
-
-    unz_global_info64 global{};
-    if (reader->handle_ && unzGetGlobalInfo64(reader->handle_.get(), &global) == UNZ_OK) {
-        // Walk the directory once, remembering where each entry starts; the
-        // count in the end record bounds the walk, and a damaged record in
-        // between makes the whole archive unreadable.
-        auto& positions = reader->positions_;
-        positions.reserve(static_cast<std::size_t>(std::min<ZPOS64_T>(global.number_entry, 1 << 16)));
-        int error = global.number_entry == 0 ? UNZ_OK : unzGoToFirstFile(reader->handle_.get());
-        while (error == UNZ_OK && positions.size() < global.number_entry) {
-            unz64_file_pos position{};
-            error = unzGetFilePos64(reader->handle_.get(), &position);
-            if (error == UNZ_OK) {
-                positions.push_back(position);
-                if (positions.size() < global.number_entry) {
-                    error = unzGoToNextFile(reader->handle_.get());
-                }
-            }
+    const ZipResult result = reader->archive_.Open(archivePath);
+    if (result != ZipResult::Success) {
+        if (reason != nullptr) {
+            *reason = result;
         }
-        if (error == UNZ_OK) {
-            reader->name_.resize(kMaxFieldSize + 1);
-            reader->extra_.resize(kMaxFieldSize);
-            reader->buffer_.resize(kPieceSize);
-            return reader;
-        }
-        failure = error == UNZ_ERRNO ? ZipResult::ReadFailed : ZipResult::CorruptArchive;
+        return nullptr;
     }
-    if (reason != nullptr) {
-        *reason = failure;
-    }
-    return nullptr;
+    reader->input_.resize(kPieceSize);
+    reader->output_.resize(kPieceSize);
+    return reader;
 }
 
-ZipReader::~ZipReader() = default;
-
 ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
-    const auto count = static_cast<std::int64_t>(positions_.size());
-    if (!handle_ || index < -1 || index >= count) {
+    const auto count = static_cast<std::int64_t>(archive_.EntryCount());
+    if (!archive_.IsOpen() || index < -1 || index >= count) {
         return ZipResult::FaultyArguments;
     }
     if (index == -1) {
@@ -229,26 +147,19 @@ ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
 }
 
 ZipResult ZipReader::ReadEntry(std::int64_t index, ZipEntryInfo& info) {
-    unz64_file_pos position = positions_[static_cast<std::size_t>(index)];
-    int error = unzGoToFilePos64(handle_.get(), &position);
-    unz_file_info64 raw{};
-    if (error == UNZ_OK) {
-        error = unzGetCurrentFileInfo64(handle_.get(), &raw, name_.data(), name_.size(), extra_.data(),
-                                        extra_.size(), nullptr, 0);
-    }
-    if (error != UNZ_OK) {
-        return ResultOfUnzipError(error);
+    const ZipResult result = archive_.ReadRecord(static_cast<std::size_t>(index), record_);
+    if (result != ZipResult::Success) {
+        return result;
     }
     info = ZipEntryInfo{};
     info.index = index;
-    info.entryCount = static_cast<std::int64_t>(positions_.size());
-    Describe(raw, std::string_view(name_.data(), std::min<std::size_t>(raw.size_filename, kMaxFieldSize)),
-             extra_.data(), std::min<std::size_t>(raw.size_file_extra, extra_.size()), info);
+    info.entryCount = static_cast<std::int64_t>(archive_.EntryCount());
+    Describe(record_, info);
     return ZipResult::Success;
 }
 
 ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath) {
-    if (!handle_ || index < 0 || index >= static_cast<std::int64_t>(positions_.size())) {
+    if (!archive_.IsOpen() || index < 0 || index >= static_cast<std::int64_t>(archive_.EntryCount())) {
         return ZipResult::FaultyArguments;
     }
     ZipEntryInfo info;
@@ -256,48 +167,110 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     if (result != ZipResult::Success || info.isFolder) {
         return result;
     }
-    if (!S_ISREG(info.mode) || info.encrypted || (info.method != 0 && info.method != Z_DEFLATED)) {
+    if (!S_ISREG(info.mode) || info.encrypted || (info.method != kMethodStored && info.method != kMethodDeflated)) {
         return ZipResult::FaultyArguments;
     }
-    const int error = unzOpenCurrentFile(handle_.get());
-    if (error != UNZ_OK) {
-        return ResultOfUnzipError(error);
+    std::uint64_t dataOffset = 0;
+    result = archive_.LocateData(record_, dataOffset, localExtra_);
+    if (result != ZipResult::Success) {
+        return result;
     }
-    const std::unique_ptr<void, CurrentFileCloser> openEntry(handle_.get());
-
     // The local header's copy of the timestamp field also holds the access time.
-    const int localExtraSize = unzGetLocalExtrafield(handle_.get(), extra_.data(), static_cast<unsigned>(extra_.size()));
-    const ExtendedTimestamps localTimes =
-        FindTimestamps(extra_.data(), localExtraSize > 0 ? static_cast<std::size_t>(localExtraSize) : 0);
+    const ExtendedTimestamps localTimes = FindTimestamps(localExtra_.data(), localExtra_.size());
 
     TemporaryTarget target(targetPath);
-    if (target.Get() < 0) {
+    if (!target.File().IsOpen()) {
         return ZipResult::CannotOpenFile;
     }
-    result = CopyEntryData(handle_.get(), buffer_, target.Get(), info);
+    result = CopyData(dataOffset, target.File());
     if (result != ZipResult::Success) {
         return result;
     }
     // Permission and time failures (a file system without Unix modes, say)
     // do not make the content wrong, so they are not reported.
+    const int fd = target.File().Get();
     if (info.hasUnixMode) {
-        ::fchmod(target.Get(), info.mode & 0777);
+        ::fchmod(fd, info.mode & 0777);
     } else if ((info.externalAttributes & kDosReadOnly) != 0) {
         struct stat status {};
-        if (::fstat(target.Get(), &status) == 0) {
-            ::fchmod(target.Get(), status.st_mode & 0555);
+        if (::fstat(fd, &status) == 0) {
+            ::fchmod(fd, status.st_mode & 0555);
         }
     }
     const timespec times[2] = {{localTimes.access.value_or(info.lastAccessTime), 0}, {info.lastWriteTime, 0}};
-    ::futimens(target.Get(), times);
+    ::futimens(fd, times);
     return target.Commit(targetPath);
 }
 
+// Copies or inflates the current entry's data into target, piece by piece,
+// and checks that what came out has the size and CRC the directory promises.
+ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const FileDescriptor& target) {
+    std::uint64_t remaining = record_.compressedSize;
+    std::uint64_t produced = 0;
+    uLong crc = crc32(0, nullptr, 0);
+    const auto readPiece = [&]() -> std::size_t {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input_.size()));
+        if (!archive_.ReadAt(dataOffset, input_.data(), size)) {
+            return 0;
+        }
+        dataOffset += size;
+        remaining -= size;
+        return size;
+    };
+    const auto emit = [&](const unsigned char* data, std::size_t size) {
+        produced += size;
+        if (produced > record_.uncompressedSize) {
+            return ZipResult::CorruptArchive;
+        }
+        crc = crc32(crc, data, static_cast<uInt>(size));
+        return target.WriteAll(data, size) ? ZipResult::Success : ZipResult::WriteFailed;
+    };
+
+    ZipResult result = ZipResult::Success;
+    if (record_.method == kMethodStored) {
+        while (remaining > 0 && result == ZipResult::Success) {
+            const std::size_t size = readPiece();
+            result = size == 0 ? ZipResult::ReadFailed : emit(input_.data(), size);
+        }
+    } else {
+        z_stream stream{};
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
+            return ZipResult::OutOfMemory;
+        }
+        const std::unique_ptr<z_stream, InflateEnd> streamGuard(&stream);
+        int status = Z_OK;
+        while (status != Z_STREAM_END && result == ZipResult::Success) {
+            if (stream.avail_in == 0 && remaining > 0) {
+                stream.avail_in = static_cast<uInt>(readPiece());
+                stream.next_in = input_.data();
+                if (stream.avail_in == 0) {
+                    return ZipResult::ReadFailed;
+                }
+            }
+            stream.next_out = output_.data();
+            stream.avail_out = static_cast<uInt>(output_.size());
+            status = inflate(&stream, Z_NO_FLUSH);
+            if (status == Z_MEM_ERROR) {
+                return ZipResult::OutOfMemory;
+            }
+            // Z_BUF_ERROR here means the data ended inside the deflate stream.
+            if (status != Z_OK && status != Z_STREAM_END) {
+                return ZipResult::CorruptArchive;
+            }
+            result = emit(output_.data(), output_.size() - stream.avail_out);
+        }
+    }
+    if (result == ZipResult::Success && (produced != record_.uncompressedSize || crc != record_.crc)) {
+        result = ZipResult::CorruptArchive;
+    }
+    return result;
+}
+
 ZipResult ZipReader::Close() {
-    if (!handle_) {
+    if (!archive_.IsOpen()) {
         return ZipResult::FaultyArguments;
     }
-    return unzClose(handle_.release()) == UNZ_OK ? ZipResult::Success : ZipResult::ReadFailed;
+    return archive_.Close() ? ZipResult::Success : ZipResult::ReadFailed;
 }
 
 }  // namespace vaultpack

@@ -5,24 +5,25 @@
 #include <memory>
 #include <vector>
 
+#include "jobs/ZipArchiveFile.h"
 #include "jobs/ZipEntryInfo.h"
-#include "jobs/ZipFileAccess.h"
 #include "jobs/ZipResult.h"
 
 namespace vaultpack {
 
 // A ZIP archive opened for reading: Open, GetEntry with -1 for the number of
-// entries, GetEntry and ExtractEntry per entry, then Close. The whole central
-// directory is read at Open. One reader is used by one thread.
+// entries, GetEntry and ExtractEntry per entry, then Close. The central
+// directory is located at Open; entries and archives beyond 4 GiB are read
+// through their Zip64 records. One reader is used by one thread.
 class ZipReader {
 public:
-    // Opens the archive and reads its central directory. Nothing when the
-    // file cannot be opened (*reason CannotOpenFile) or is not a ZIP archive
-    // or its directory is damaged (*reason CorruptArchive).
+    // Opens the archive and walks its central directory. Nothing when the
+    // file cannot be opened (*reason CannotOpenFile), is not a ZIP archive or
+    // has a damaged directory (*reason CorruptArchive), or cannot be read
+    // (*reason ReadFailed).
     static std::unique_ptr<ZipReader> Open(const std::filesystem::path& archivePath,
                                            ZipResult* reason = nullptr);
 
-    ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
 
@@ -36,15 +37,15 @@ public:
     // and CRC; so a failure leaves an existing target as it was, and a
     // symbolic link at the target is replaced, never followed. The file gets
     // the entry's permission bits (never set-user-id, set-group-id or sticky)
-    // and its modification and access times.
+    // and its modification and access times. Memory use does not depend on
+    // the entry's size.
     // Results: Success, and nothing written, for a folder entry;
     // FaultyArguments for a bad index and for entries this facility does not
     // extract (symbolic links and other special files, encrypted entries,
-    // methods other than stored and deflated);
-    // CannotOpenFile when the file cannot be created or put in place;
-    // WriteFailed when writing it fails; CorruptArchive when the entry's data
-    // is damaged or does not match its size or CRC; ReadFailed when reading
-    // the archive fails.
+    // methods other than stored and deflated); CannotOpenFile when the file
+    // cannot be created or put in place; WriteFailed when writing it fails;
+    // CorruptArchive when the entry's headers or data are damaged or do not
+    // match its size or CRC; ReadFailed when reading the archive fails.
     ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath);
 
     // Closes the archive file; FaultyArguments when already closed.
@@ -53,13 +54,13 @@ public:
 private:
     ZipReader() = default;
     ZipResult ReadEntry(std::int64_t index, ZipEntryInfo& info);
+    ZipResult CopyData(std::uint64_t dataOffset, const FileDescriptor& target);
 
-    OpenedFileIdentity archive_;
-    UnzipHandle handle_;
-    std::vector<unz64_file_pos> positions_;
-    std::vector<char> name_;
-    std::vector<unsigned char> extra_;
-    std::vector<unsigned char> buffer_;
+    ZipArchiveFile archive_;
+    CentralRecord record_;
+    std::vector<unsigned char> localExtra_;
+    std::vector<unsigned char> input_;
+    std::vector<unsigned char> output_;
 };
 
 }  // namespace vaultpack

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zip.h>
 #include <zlib.h>
 
 #include "jobs/EntryPath.h"
+#include "jobs/FileDescriptor.h"
 #include "jobs/ZipFormat.h"
 
 namespace vaultpack {
@@ -27,22 +31,6 @@ constexpr std::uint32_t kDosReadOnly = 0x01;
 // Deflate can grow incompressible data a little, so sources within 16 MiB of
 // 4 GiB get them too.
 constexpr std::uint64_t kZip64Threshold = 0xFFFFFFFFull - 16 * 1024 * 1024;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 ZipResult ResultOfZipError(int error) {
     switch (error) {
@@ -72,12 +60,36 @@ ssize_t ReadSome(int fd, unsigned char* buffer, std::size_t size) {
     return count;
 }
 
+// minizip's own file functions, but opening close-on-exec and noting which
+// file was opened.
+voidpf OpenArchiveFile(voidpf identity, const void* filename, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0 || filename == nullptr) {
+        return nullptr;  // the writer only ever creates
+    }
+    FILE* file = std::fopen(static_cast<const char*>(filename), "wbe");
+    struct stat status {};
+    if (file != nullptr && ::fstat(::fileno(file), &status) == 0) {
+        static_cast<std::pair<dev_t, ino_t>*>(identity)->first = status.st_dev;
+        static_cast<std::pair<dev_t, ino_t>*>(identity)->second = status.st_ino;
+    }
+    return file;
+}
+
 }  // namespace
+
+void ZipWriter::HandleCloser::operator()(void* handle) const {
+    zipClose(handle, nullptr);
+}
 
 std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipResult* reason) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
-    zlib_filefunc64_def functions = ArchiveFileFunctions(&writer->archive_);
+    std::pair<dev_t, ino_t> identity{};
+    zlib_filefunc64_def functions{};
+    fill_fopen64_filefunc(&functions);
+    functions.zopen64_file = OpenArchiveFile;
+    functions.opaque = &identity;
     writer->handle_.reset(zipOpen2_64(archivePath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
+    writer->archive_ = {identity.first, identity.second};
     if (!writer->handle_) {
         if (reason != nullptr) {
             *reason = ZipResult::CannotOpenFile;
@@ -101,7 +113,10 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     std::replace(name.begin(), name.end(), '\\', '/');
     // The same rule the reader applies to what it extracts: an archive we
     // write never holds a name that would leave the extraction folder.
-    if (CheckStoredName(name) != StoredNameProblem::None || name.size() > 0xFFFF) {
+    // It must also end in a file name: readers take "a/" as a folder.
+    const std::string_view lastComponent = std::string_view(name).substr(name.rfind('/') + 1);
+    if (CheckStoredName(name) != StoredNameProblem::None || name.size() > 0xFFFF || lastComponent.empty() ||
+        lastComponent == ".") {
         return ZipResult::FaultyArguments;
     }
 

@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jobs/ZipFileAccess.h"
+#include <sys/types.h>
+
 #include "jobs/ZipResult.h"
 
 namespace vaultpack {
@@ -29,8 +30,8 @@ public:
     ZipWriter& operator=(const ZipWriter&) = delete;
 
     // Adds the regular file at sourcePath as one entry named storedName, in
-    // which backslashes become "/". Results: FaultyArguments for an empty
-    // name or one that would leave the extraction folder (see
+    // which backslashes become "/". Results: FaultyArguments for a name that
+    // does not end in a file name or would leave the extraction folder (see
     // CheckStoredName), and for the archive itself as source; CannotOpenFile
     // when the source cannot be opened or is not a regular file; WriteFailed
     // when writing the archive fails, ReadFailed when reading the source fails
@@ -47,8 +48,18 @@ public:
 private:
     ZipWriter() = default;
 
-    OpenedFileIdentity archive_;
-    ZipHandle handle_;
+    // Closes a minizip handle, writing the central directory.
+    struct HandleCloser {
+        void operator()(void* handle) const;
+    };
+    // The archive file as minizip opened it, so that it is never added to itself.
+    struct FileIdentity {
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+
+    FileIdentity archive_;
+    std::unique_ptr<void, HandleCloser> handle_;
     ZipResult stickyError_ = ZipResult::Success;
     std::vector<unsigned char> buffer_;
 };

@@ -221,8 +221,14 @@ TEST_F(ZipRoundTripTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
     ASSERT_EQ(writer->Close(), ZipResult::Success);
     const auto bytes = ReadFile(archive);
     const auto find = [&](const std::string& what) {
-        return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), what.begin(), what.end()) - bytes.begin());
+        const auto at = std::search(bytes.begin(), bytes.end(), what.begin(), what.end());
+        EXPECT_NE(at, bytes.end()) << what;
+        return static_cast<std::size_t>(at - bytes.begin());
     };
+    // The central record of text.txt, the last one.
+    const std::string central = "PK\x01\x02";
+    const auto textRecord = static_cast<std::size_t>(
+        std::find_end(bytes.begin(), bytes.end(), central.begin(), central.end()) - bytes.begin());
 
     struct Damage {
         const char* label;
@@ -237,6 +243,15 @@ TEST_F(ZipRoundTripTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         {"stored data", [&](auto& b) { b[find(content) + 3] ^= 1; }, ZipResult::Success, ZipResult::CorruptArchive},
         {"deflated data", [&](auto& b) { b[find("text.txt") + 8 + 17 + 2] ^= 0x55; }, ZipResult::Success,
          ZipResult::CorruptArchive},
+        {"data size beyond the file", [&](auto& b) { b[textRecord + 20 + 3] = 0x7F; },
+         ZipResult::Success, ZipResult::CorruptArchive},
+        {"local header offset", [&](auto& b) { b[textRecord + 42] ^= 0x04; }, ZipResult::Success,
+         ZipResult::CorruptArchive},
+        // Readable variations: a stub in front (self-extractors), a comment, bytes appended.
+        {"prepended stub", [](auto& b) { b.insert(b.begin(), 1000, 0x90); }, ZipResult::Success, ZipResult::Success},
+        {"comment", [](auto& b) { b[b.size() - 2] = 5, b.insert(b.end(), {'P', 'K', 5, 6, '!'}); },
+         ZipResult::Success, ZipResult::Success},
+        {"bytes appended", [](auto& b) { b.insert(b.end(), 300, 0); }, ZipResult::Success, ZipResult::Success},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.label);
@@ -250,10 +265,21 @@ TEST_F(ZipRoundTripTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         if (!reader) {
             continue;
         }
-        WriteFile(dir / "target", std::string("precious"));
-        const std::int64_t index = damage.label == std::string("stored data") ? 0 : 1;
-        EXPECT_EQ(reader->ExtractEntry(index, dir / "target"), damage.extract);
-        EXPECT_EQ(ReadFile(dir / "target"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+        // The damaged entry fails; the other one (or both, when nothing is damaged) extracts.
+        int failures = 0;
+        for (const std::int64_t index : {0, 1}) {
+            WriteFile(dir / "target", std::string("precious"));
+            const ZipResult result = reader->ExtractEntry(index, dir / "target");
+            if (result == ZipResult::Success) {
+                EXPECT_EQ(ReadFile(dir / "target"), ReadFile(dir / (index == 0 ? "inner" : "text")));
+            } else {
+                ++failures;
+                EXPECT_EQ(result, damage.extract);
+                EXPECT_EQ(ReadFile(dir / "target"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+            }
+        }
+        EXPECT_EQ(failures, damage.extract == ZipResult::Success ? 0 : 1);
+        EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 5u);  // no temporary file left behind
     }
     ZipResult reason = ZipResult::Success;
     EXPECT_FALSE(ZipReader::Open(dir / "missing.zip", &reason));

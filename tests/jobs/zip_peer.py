@@ -5,6 +5,8 @@
       one line per entry, tab-separated: name, method, DOS date and time,
       Unix mode (octal), UTF-8 flag (0/1), CRC-32 of the content read back
       (reading checks the stored CRC), size
+  zip_peer.py list ARCHIVE
+      one line per entry: name, tab, size (without reading the data)
   zip_peer.py write stored|deflated|zip64|streamed ARCHIVE FOLDER
       archives FOLDER with folder entries; zip64 forces Zip64 records on every
       file, streamed writes to an unseekable stream (data descriptors)
@@ -60,5 +62,8 @@ def write(kind, archive, folder):
 if __name__ == "__main__":
     if sys.argv[1] == "describe":
         describe(sys.argv[2])
+    elif sys.argv[1] == "list":
+        for info in zipfile.ZipFile(sys.argv[2]).infolist():
+            print("%s\t%d" % (info.filename, info.file_size))
     else:
         write(sys.argv[2], sys.argv[3], sys.argv[4])

@@ -1,0 +1,235 @@
+#include "jobs/ZipArchiveFile.h"
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "jobs/ZipFormat.h"
+
+namespace vaultpack {
+
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kLocalSize = 30;
+constexpr std::size_t kMaxCommentSize = 0xFFFF;
+constexpr std::uint16_t kZip64ExtraTag = 0x0001;
+constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
+
+std::uint16_t U16(const unsigned char* bytes) { return static_cast<std::uint16_t>(LittleEndian(bytes, 2)); }
+std::uint32_t U32(const unsigned char* bytes) { return static_cast<std::uint32_t>(LittleEndian(bytes, 4)); }
+std::uint64_t U64(const unsigned char* bytes) { return LittleEndian(bytes, 8); }
+
+// start + size <= limit, without overflow.
+bool FitsWithin(std::uint64_t start, std::uint64_t size, std::uint64_t limit) {
+    return start <= limit && size <= limit - start;
+}
+
+// Replaces the 32-bit fields that hold the Zip64 marker with the 64-bit
+// values of the Zip64 extra field, which follow in this fixed order.
+bool ApplyZip64Extra(CentralRecord& record, bool diskMarked) {
+    std::uint64_t* const fields[] = {&record.uncompressedSize, &record.compressedSize, &record.localHeaderOffset};
+    if (std::none_of(std::begin(fields), std::end(fields), [](auto* f) { return *f == kZip64Marker; }) && !diskMarked) {
+        return true;
+    }
+    const std::vector<unsigned char>& extra = record.extra;
+    for (std::size_t pos = 0; pos + 4 <= extra.size();) {
+        const std::size_t length = std::min<std::size_t>(U16(&extra[pos + 2]), extra.size() - pos - 4);
+        if (U16(&extra[pos]) == kZip64ExtraTag) {
+            std::size_t offset = pos + 4;
+            for (std::uint64_t* field : fields) {
+                if (*field != kZip64Marker) {
+                    continue;
+                }
+                if (offset + 8 > pos + 4 + length) {
+                    return false;
+                }
+                *field = U64(&extra[offset]);
+                offset += 8;
+            }
+            return true;
+        }
+        pos += 4 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
+    // Non-blocking, so that a FIFO is refused instead of waited on.
+    file_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat status {};
+    if (!file_.IsOpen() || ::fstat(file_.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        file_.Close();
+        return ZipResult::CannotOpenFile;
+    }
+    fileSize_ = static_cast<std::uint64_t>(status.st_size);
+
+    std::uint64_t position = 0;
+    std::uint64_t size = 0;
+    std::uint64_t entries = 0;
+    ZipResult result = FindCentralDirectory(position, size, entries);
+    const std::uint64_t end = position + size;
+    if (result == ZipResult::Success && entries > size / kCentralSize) {
+        result = ZipResult::CorruptArchive;  // more records than the directory can hold
+    }
+    if (result == ZipResult::Success) {
+        recordOffsets_.reserve(static_cast<std::size_t>(entries));
+    }
+    for (std::uint64_t k = 0; result == ZipResult::Success && k < entries; ++k) {
+        unsigned char header[kCentralSize];
+        if (!FitsWithin(position, kCentralSize, end)) {
+            result = ZipResult::CorruptArchive;
+        } else if (!file_.ReadAt(position, header, kCentralSize)) {
+            result = ZipResult::ReadFailed;
+        } else {
+            const std::uint64_t length = kCentralSize + U16(header + 28) + U16(header + 30) + U16(header + 32);
+            if (U32(header) != kCentralSignature || !FitsWithin(position, length, end)) {
+                result = ZipResult::CorruptArchive;
+            } else {
+                recordOffsets_.push_back(position);
+                position += length;
+            }
+        }
+    }
+    if (result != ZipResult::Success) {
+        file_.Close();
+        recordOffsets_.clear();
+    }
+    return result;
+}
+
+ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries) {
+    if (fileSize_ < kEndSize) {
+        return ZipResult::CorruptArchive;
+    }
+    const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, kEndSize + kMaxCommentSize));
+    const std::uint64_t tailStart = fileSize_ - tailSize;
+    std::vector<unsigned char> tail(tailSize);
+    if (!file_.ReadAt(tailStart, tail.data(), tailSize)) {
+        return ZipResult::ReadFailed;
+    }
+    // The end record is the last one whose comment ends the file; failing
+    // that (bytes appended to the archive), the last one whose comment fits.
+    std::size_t found = tailSize;
+    std::size_t fitting = tailSize;
+    for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
+        if (U32(&tail[i]) == kEndSignature && i + kEndSize + U16(&tail[i + 20]) <= tailSize) {
+            if (i + kEndSize + U16(&tail[i + 20]) == tailSize) {
+                found = i;
+                break;
+            }
+            if (fitting == tailSize) {
+                fitting = i;
+            }
+        }
+    }
+    found = found < tailSize ? found : fitting;
+    if (found == tailSize) {
+        return ZipResult::CorruptArchive;
+    }
+    const unsigned char* record = &tail[found];
+    const std::uint64_t endPosition = tailStart + found;
+    if (U16(record + 4) != 0 || U16(record + 6) != 0) {
+        return ZipResult::CorruptArchive;  // archives spanning several disks
+    }
+    entries = U16(record + 10);
+    size = U32(record + 12);
+    std::uint64_t offset = U32(record + 16);
+    std::uint64_t directoryEnd = endPosition;
+
+    unsigned char locator[kZip64LocatorSize];
+    if (endPosition >= kZip64LocatorSize) {
+        if (!file_.ReadAt(endPosition - kZip64LocatorSize, locator, kZip64LocatorSize)) {
+            return ZipResult::ReadFailed;
+        }
+        if (U32(locator) == kZip64LocatorSignature) {
+            // The locator's position counts from the archive's start; with
+            // bytes in front, the record is found right before the locator.
+            const std::uint64_t limit = endPosition - kZip64LocatorSize;
+            unsigned char zip64[kZip64EndSize];
+            std::uint64_t position = U64(locator + 8);
+            const auto isRecordAt = [&](std::uint64_t at) {
+                return FitsWithin(at, kZip64EndSize, limit) && file_.ReadAt(at, zip64, kZip64EndSize) &&
+                       U32(zip64) == kZip64EndSignature;
+            };
+            if (!isRecordAt(position)) {
+                position = limit - std::min<std::uint64_t>(limit, kZip64EndSize);
+                if (!isRecordAt(position)) {
+                    return ZipResult::CorruptArchive;
+                }
+            }
+            entries = U64(zip64 + 32);
+            size = U64(zip64 + 40);
+            offset = U64(zip64 + 48);
+            directoryEnd = position;
+        }
+    }
+    if (!FitsWithin(offset, size, directoryEnd)) {
+        return ZipResult::CorruptArchive;
+    }
+    bytesBefore_ = directoryEnd - (offset + size);
+    start = bytesBefore_ + offset;
+    return ZipResult::Success;
+}
+
+ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) const {
+    const std::uint64_t position = recordOffsets_.at(index);
+    unsigned char header[kCentralSize];
+    if (!file_.ReadAt(position, header, kCentralSize)) {
+        return ZipResult::ReadFailed;
+    }
+    record.versionMadeBy = U16(header + 4);
+    record.flags = U16(header + 8);
+    record.method = U16(header + 10);
+    record.dosDateTime = static_cast<std::uint32_t>(U16(header + 14)) << 16 | U16(header + 12);
+    record.crc = U32(header + 16);
+    record.compressedSize = U32(header + 20);
+    record.uncompressedSize = U32(header + 24);
+    record.externalAttributes = U32(header + 38);
+    record.localHeaderOffset = U32(header + 42);
+    record.rawName.resize(U16(header + 28));
+    record.extra.resize(U16(header + 30));
+    if (!file_.ReadAt(position + kCentralSize, record.rawName.data(), record.rawName.size()) ||
+        !file_.ReadAt(position + kCentralSize + record.rawName.size(), record.extra.data(), record.extra.size())) {
+        return ZipResult::ReadFailed;
+    }
+    return ApplyZip64Extra(record, U16(header + 34) == 0xFFFF) ? ZipResult::Success : ZipResult::CorruptArchive;
+}
+
+ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, std::uint64_t& dataOffset,
+                                     std::vector<unsigned char>& localExtra) const {
+    unsigned char header[kLocalSize];
+    if (!FitsWithin(bytesBefore_, record.localHeaderOffset, fileSize_)) {
+        return ZipResult::CorruptArchive;
+    }
+    const std::uint64_t position = bytesBefore_ + record.localHeaderOffset;
+    if (!FitsWithin(position, kLocalSize, fileSize_)) {
+        return ZipResult::CorruptArchive;
+    }
+    if (!file_.ReadAt(position, header, kLocalSize)) {
+        return ZipResult::ReadFailed;
+    }
+    const std::uint64_t headerSize = kLocalSize + U16(header + 26) + U16(header + 28);
+    if (U32(header) != kLocalSignature || !FitsWithin(position, headerSize, fileSize_)) {
+        return ZipResult::CorruptArchive;
+    }
+    dataOffset = position + headerSize;
+    localExtra.resize(U16(header + 28));
+    if (!file_.ReadAt(dataOffset - localExtra.size(), localExtra.data(), localExtra.size())) {
+        return ZipResult::ReadFailed;
+    }
+    return FitsWithin(dataOffset, record.compressedSize, fileSize_) ? ZipResult::Success : ZipResult::CorruptArchive;
+}
+
+}  // namespace vaultpack

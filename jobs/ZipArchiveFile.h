@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jobs/FileDescriptor.h"
+#include "jobs/ZipResult.h"
+
+namespace vaultpack {
+
+// One entry's record in the central directory, with Zip64 sizes and offset
+// already applied.
+struct CentralRecord {
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t dosDateTime = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint64_t localHeaderOffset = 0;
+    std::uint32_t externalAttributes = 0;
+    std::string rawName;
+    std::vector<unsigned char> extra;
+};
+
+// A ZIP archive file opened for reading: its end records (Zip64 included) and
+// the place of every central directory record, found at Open. Every offset
+// read from the file is checked against the file's size before it is used.
+//
+// ZipReader reads archives through this class rather than through minizip:
+// the minizip packaged for this platform compares the 32-bit Zip64 markers
+// with a 64-bit -1, so it never applies Zip64 sizes and offsets.
+class ZipArchiveFile {
+public:
+    // CannotOpenFile when the file cannot be opened; CorruptArchive when it
+    // has no end record or its directory does not fit the file; ReadFailed on
+    // a read error.
+    ZipResult Open(const std::filesystem::path& path);
+    bool Close() { return file_.Close(); }
+    bool IsOpen() const { return file_.IsOpen(); }
+
+    std::size_t EntryCount() const { return recordOffsets_.size(); }
+    ZipResult ReadRecord(std::size_t index, CentralRecord& record) const;
+
+    // Where the entry's data starts, after its local header, and the local
+    // header's extra field; CorruptArchive when the header or the data lies
+    // outside the file.
+    ZipResult LocateData(const CentralRecord& record, std::uint64_t& dataOffset,
+                         std::vector<unsigned char>& localExtra) const;
+
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size) const { return file_.ReadAt(offset, data, size); }
+
+private:
+    ZipResult FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries);
+
+    FileDescriptor file_;
+    std::uint64_t fileSize_ = 0;
+    // Bytes in front of the archive proper, as in self-extracting archives;
+    // the offsets in the archive count from after them.
+    std::uint64_t bytesBefore_ = 0;
+    std::vector<std::uint64_t> recordOffsets_;
+};
+
+}  // namespace vaultpack
