@@ -2,11 +2,11 @@
 // replacing an existing file and restores the plaintext beside the container.
 
 #include <optional>
-#include <system_error>
 
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptedFileReaders.h"
 #include "jobs/JobMessages.h"
+#include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
 
@@ -42,20 +42,13 @@ std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& co
     }
 }
 
-bool Exists(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& completion) {
-    std::filesystem::path container;
-    if (!params.sourceFiles.empty()) {
-        container = params.sourceFiles.front();
-    } else if (const auto chosen = host.ChooseFileToOpen(FileFilter::Ezc)) {
-        container = *chosen;
-    } else {
+    const std::optional<std::filesystem::path> chosen =
+        GivenOrAsked(params.sourceFiles, [&] { return host.ChooseFileToOpen(FileFilter::Ezc); });
+    if (!chosen) {
         return JobOutcome::NothingDone;
     }
+    const std::filesystem::path& container = *chosen;
 
     const std::optional<ContainerFacts> facts = ReadContainerFacts(container, host);
     if (!facts) {
@@ -80,7 +73,7 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
         ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
     }
 
-    if (Exists(facts->target) &&
+    if (PathExists(facts->target) &&
         AskQuestion(host, MessageButtons::YesNo,
                     MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
             MessageAnswer::Yes) {

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "jobs/JobMessages.h"
+#include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
 #include "jobs/UnzipTarget.h"
@@ -47,11 +48,6 @@ std::uint32_t ProgressValue(std::int64_t value) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
-bool Exists(const std::filesystem::path& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 // The failed-entry text: the reason, then what failed in parentheses.
 std::vector<MessageLine> FailureLines(std::string_view reason, const std::string& what) {
     return {MessageLine::Literal(std::string(reason)), MessageLine::Literal("(" + what + ")")};
@@ -73,10 +69,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
 
     const std::optional<std::filesystem::path> target = SafeTargetPath(destination, entry.name);
     if (!target || (!entry.isFolder && *target == destination)) {
-        const StoredNameProblem problem = CheckStoredName(entry.name);
-        failure = FailureLines(problem == StoredNameProblem::None ? "The entry name does not name a file"
-                                                                  : StoredNameProblemText(problem),
-                               entry.name);
+        failure = FailureLines(StoredNameProblemText(CheckStoredName(entry.name)), entry.name);
         return EntryStep::Failed;
     }
     if (const auto problem = CreateFoldersBelow(destination, entry.isFolder ? *target : target->parent_path())) {
@@ -86,7 +79,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     if (entry.isFolder) {
         return EntryStep::Extracted;
     }
-    if (Exists(*target)) {
+    if (PathExists(*target)) {
         const MessageAnswer answer =
             AskQuestion(host, MessageButtons::YesNoCancel,
                         MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
@@ -160,14 +153,12 @@ JobOutcome OutcomeOf(const EntryTally& tally) {
 }
 
 JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
-    std::filesystem::path archive;
-    if (!params.sourceFiles.empty()) {
-        archive = params.sourceFiles.front();
-    } else if (const auto chosen = host.ChooseFileToOpen(FileFilter::Zip)) {
-        archive = *chosen;
-    } else {
+    const std::optional<std::filesystem::path> chosenArchive =
+        GivenOrAsked(params.sourceFiles, [&] { return host.ChooseFileToOpen(FileFilter::Zip); });
+    if (!chosenArchive) {
         return JobOutcome::NothingDone;
     }
+    const std::filesystem::path& archive = *chosenArchive;
 
     const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive);
     if (!reader) {
@@ -183,18 +174,13 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     const std::int64_t entryCount = archiveInfo.entryCount;
 
-    std::filesystem::path destination;
-    if (!params.destinationFolders.empty()) {
-        destination = params.destinationFolders.front();
-    } else if (const auto chosen = host.ChooseFolder(MessageId::ChooseFolderToUnzip)) {
-        destination = *chosen;
-    } else {
+    const std::optional<std::filesystem::path> chosenDestination =
+        GivenOrAsked(params.destinationFolders, [&] { return host.ChooseFolder(MessageId::ChooseFolderToUnzip); });
+    if (!chosenDestination) {
         reader->Close();
         return JobOutcome::NothingDone;
     }
-    if (destination.empty()) {
-        destination = ".";
-    }
+    const std::filesystem::path destination = chosenDestination->empty() ? "." : *chosenDestination;
 
     host.ShowProgress();
     host.SetCancelCaption(MessageId::Cancel);

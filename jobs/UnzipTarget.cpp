@@ -6,8 +6,8 @@ namespace vaultpack {
 
 std::string StoredNameProblemText(StoredNameProblem problem) {
     switch (problem) {
-        case StoredNameProblem::None:
-            return "The entry name is safe";
+        case StoredNameProblem::None:  // a safe name that leaves no file name, such as "."
+            return "The entry name does not name a file";
         case StoredNameProblem::Empty:
             return "The entry has no name";
         case StoredNameProblem::NulByte:

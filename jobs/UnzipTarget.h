@@ -9,6 +9,7 @@
 namespace vaultpack {
 
 // Why an entry name is refused, in English, for the failed-entry message.
+// With no problem in the name itself, it names no file (".").
 std::string StoredNameProblemText(StoredNameProblem problem);
 
 // Makes sure `folder` exists as a real folder at or below `destination`:

@@ -59,11 +59,5 @@ TEST_F(DefaultInstallFolderTest, NothingWhenItCannotBeAFolder) {
     EXPECT_EQ(EnsureDefaultInstallFolder(), std::filesystem::path());
 }
 
-TEST_F(DefaultInstallFolderTest, RelativeHomeIsNotUsed) {
-    UseHome("relative/home");
-    const std::filesystem::path folder = DefaultInstallFolder();
-    EXPECT_TRUE(folder.empty() || folder.is_absolute()) << folder;
-}
-
 }  // namespace
 }  // namespace vaultpack

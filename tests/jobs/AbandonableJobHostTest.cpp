@@ -24,7 +24,7 @@ TEST(AbandonableJobHostTest, AbandonedFromAnotherThreadMidWay) {
     params.password = "pw";
 
     test::ScriptedJobHost host;
-    host.SaveFile(sandbox / "out.ezc");
+    host.Expect("save", (sandbox / "out.ezc").string());
     AbandonableJobHost abandonable(host);
     std::promise<void> reached;
     std::promise<void> abandoned;
@@ -48,13 +48,13 @@ TEST(AbandonableJobHostTest, AbandonedFromAnotherThreadMidWay) {
     EXPECT_EQ(host.calls.back(), "position 2") << "nothing reached the host after the abandon";
     EXPECT_TRUE(host.messages.empty()) << "not even the \"Failed to zip\" the cancel would show";
     EXPECT_TRUE(host.completions.empty());
-    EXPECT_EQ(test::TreeOf(sandbox.Root()).back(), "tmp") << "no output, nothing half-written";
-    EXPECT_EQ(test::TreeOf(sandbox.TemporaryFolder()), std::vector<std::string>{});
+    EXPECT_FALSE(std::filesystem::exists(sandbox / "out.ezc"));
+    EXPECT_EQ(test::FolderContents(sandbox.TemporaryFolder()), test::Files{}) << "the intermediate archive is gone";
 }
 
 TEST(AbandonableJobHostTest, AnswersEveryQuestionAsCancelledOnceAbandoned) {
     test::ScriptedJobHost host;
-    host.Folder("/chosen").Answer(MessageId::UnzipOverwriteQuestion, MessageAnswer::Yes);
+    host.Expect("folder 125", "/chosen").Expect("message 127", "Yes");
     AbandonableJobHost abandonable(host);
     const MessageBoxRequest yesNoCancel{MessageId::CaptionQuestion, MessageButtons::YesNoCancel,
                                         MessageOwner::Progress, {MessageLine::Text(MessageId::UnzipOverwriteQuestion)}};

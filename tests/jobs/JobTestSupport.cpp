@@ -1,11 +1,9 @@
 #include "tests/jobs/JobTestSupport.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
 
 #include "app/MessageRendering.h"
-#include "jobs/ZipReader.h"
+#include "tests/jobs/ZipTestSupport.h"
 
 namespace vaultpack::test {
 
@@ -45,32 +43,19 @@ ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& arch
     return item;
 }
 
-std::map<std::string, std::string> ArchiveContents(const std::filesystem::path& archive) {
+Files FolderContents(const std::filesystem::path& folder) {
+    Files files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        files[entry.path().lexically_relative(folder).string()] =
+            entry.is_directory() ? "<folder>" : ReadText(entry.path());
+    }
+    return files;
+}
+
+Files ArchiveContents(const std::filesystem::path& archive) {
     const TempDir scratch;
-    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive);
-    if (!reader) {
-        throw std::runtime_error("cannot open " + archive.string());
-    }
-    ZipEntryInfo info;
-    reader->GetEntry(-1, info);
-    std::map<std::string, std::string> contents;
-    for (std::int64_t index = 0; index < info.entryCount; ++index) {
-        ZipEntryInfo entry;
-        if (reader->GetEntry(index, entry) != ZipResult::Success) {
-            throw std::runtime_error("cannot read an entry of " + archive.string());
-        }
-        if (entry.isFolder) {
-            contents[entry.name] = "<folder>";
-            continue;
-        }
-        const std::filesystem::path target = scratch / "entry";
-        if (reader->ExtractEntry(index, target) != ZipResult::Success) {
-            throw std::runtime_error("cannot extract " + entry.name);
-        }
-        contents[entry.name] = ReadText(target);
-    }
-    reader->Close();
-    return contents;
+    ExtractAll(archive, scratch.Path());
+    return FolderContents(scratch.Path());
 }
 
 std::string EnglishText(const MessageBoxRequest& request) {
@@ -79,15 +64,6 @@ std::string EnglishText(const MessageBoxRequest& request) {
 
 std::string EnglishText(const MessageLine& line) {
     return RenderMessageLine(MessageCatalogue(MessageCatalogue::Language::English), line);
-}
-
-std::vector<std::string> TreeOf(const std::filesystem::path& folder) {
-    std::vector<std::string> paths;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        paths.push_back(entry.path().lexically_relative(folder).string());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
 }
 
 }  // namespace vaultpack::test

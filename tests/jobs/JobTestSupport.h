@@ -4,7 +4,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
@@ -39,14 +38,14 @@ std::string ReadText(const std::filesystem::path& path);
 // A row of the builder's list for a file; archiveFolder as the builder writes it ("docs\").
 ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& archiveFolder = {});
 
-// Every entry of an archive: file entries with their content, folder entries as "<folder>".
-std::map<std::string, std::string> ArchiveContents(const std::filesystem::path& archive);
+// Everything below a folder by relative path: a file's content, or "<folder>".
+using Files = std::map<std::string, std::string>;
+Files FolderContents(const std::filesystem::path& folder);
+// The same for the entries of an archive.
+Files ArchiveContents(const std::filesystem::path& archive);
 
-// The English text of a message box or status line, as the user reads it.
+// The English text of a message box or a status line, as the user reads it.
 std::string EnglishText(const MessageBoxRequest& request);
 std::string EnglishText(const MessageLine& line);
-
-// Everything in a folder and below, as relative paths, sorted.
-std::vector<std::string> TreeOf(const std::filesystem::path& folder);
 
 }  // namespace vaultpack::test

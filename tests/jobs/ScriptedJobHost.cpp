@@ -2,20 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace vaultpack::test {
 
 namespace {
+
+std::string Number(MessageId id) {
+    return std::to_string(static_cast<int>(id));
+}
 
 std::string FilterName(FileFilter filter) {
     return filter == FileFilter::Zip ? "zip" : "ezc";
 }
 
-std::string Describe(const MessageLine& line) {
-    std::string text = line.id ? std::to_string(static_cast<int>(*line.id)) : "-";
-    for (const std::string& argument : line.arguments) {
-        text += " [" + argument + "]";
-    }
-    return text + " " + line.literal;
+template <typename Answer>
+std::optional<Answer> As(const std::optional<std::string>& answer) {
+    return answer ? std::optional<Answer>(*answer) : std::nullopt;
 }
 
 }  // namespace
@@ -30,31 +34,11 @@ int KeyId(const MessageBoxRequest& request) {
 }
 
 ScriptedJobHost::~ScriptedJobHost() {
-    EXPECT_TRUE(script_.empty()) << script_.size() << " scripted answers were never asked for";
+    EXPECT_TRUE(script_.empty()) << "never asked: " << script_.front().first;
 }
 
-ScriptedJobHost& ScriptedJobHost::OpenFile(std::optional<std::filesystem::path> answer) {
-    script_.push_back({Kind::Open, std::move(answer)});
-    return *this;
-}
-
-ScriptedJobHost& ScriptedJobHost::SaveFile(std::optional<std::filesystem::path> answer) {
-    script_.push_back({Kind::Save, std::move(answer)});
-    return *this;
-}
-
-ScriptedJobHost& ScriptedJobHost::Folder(std::optional<std::filesystem::path> answer) {
-    script_.push_back({Kind::Folder, std::move(answer)});
-    return *this;
-}
-
-ScriptedJobHost& ScriptedJobHost::Password(std::optional<std::string> answer) {
-    script_.push_back({Kind::Password, std::nullopt, std::move(answer)});
-    return *this;
-}
-
-ScriptedJobHost& ScriptedJobHost::Answer(MessageId question, MessageAnswer answer) {
-    script_.push_back({Kind::Question, std::nullopt, std::nullopt, question, answer});
+ScriptedJobHost& ScriptedJobHost::Expect(std::string question, std::optional<std::string> answer) {
+    script_.emplace_back(std::move(question), std::move(answer));
     return *this;
 }
 
@@ -68,44 +52,37 @@ std::vector<int> ScriptedJobHost::MessageIds() const {
 
 std::vector<std::string> ScriptedJobHost::CallsStartingWith(const std::string& prefix) const {
     std::vector<std::string> found;
-    for (const std::string& call : calls) {
-        if (call.starts_with(prefix)) {
-            found.push_back(call);
-        }
-    }
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
+                 [&](const std::string& call) { return call.starts_with(prefix); });
     return found;
 }
 
-std::optional<ScriptedJobHost::Step> ScriptedJobHost::Next(Kind kind, const std::string& request) {
-    calls.push_back(request);
-    if (script_.empty() || script_.front().kind != kind) {
-        ADD_FAILURE() << "unexpected question: " << request;
+std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
+    calls.push_back(question);
+    if (script_.empty() || !question.starts_with(script_.front().first)) {
+        ADD_FAILURE() << "unexpected question: " << question;
         return std::nullopt;
     }
-    Step step = script_.front();
+    std::optional<std::string> answer = script_.front().second;
     script_.pop_front();
-    return step;
+    return answer;
 }
 
 std::optional<std::filesystem::path> ScriptedJobHost::ChooseFileToOpen(FileFilter filter) {
-    const auto step = Next(Kind::Open, "open " + FilterName(filter));
-    return step ? step->path : std::nullopt;
+    return As<std::filesystem::path>(Ask("open " + FilterName(filter)));
 }
 
 std::optional<std::filesystem::path> ScriptedJobHost::ChooseFileToSave(FileFilter filter,
                                                                        const std::string& defaultName) {
-    const auto step = Next(Kind::Save, "save " + FilterName(filter) + " " + defaultName);
-    return step ? step->path : std::nullopt;
+    return As<std::filesystem::path>(Ask("save " + FilterName(filter) + " " + defaultName));
 }
 
 std::optional<std::filesystem::path> ScriptedJobHost::ChooseFolder(MessageId title) {
-    const auto step = Next(Kind::Folder, "folder " + std::to_string(static_cast<int>(title)));
-    return step ? step->path : std::nullopt;
+    return As<std::filesystem::path>(Ask("folder " + Number(title)));
 }
 
 std::optional<std::string> ScriptedJobHost::AskPassword(const std::string& hint) {
-    const auto step = Next(Kind::Password, "password " + hint);
-    return step ? step->text : std::nullopt;
+    return Ask("password " + hint);
 }
 
 MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
@@ -113,44 +90,31 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     if (onMessage) {
         onMessage();
     }
-    const std::string call = "message " + std::to_string(KeyId(request));
+    const std::string question = "message " + std::to_string(KeyId(request));
     if (request.buttons == MessageButtons::Ok) {
-        calls.push_back(call);
+        calls.push_back(question);
         return MessageAnswer::Ok;
     }
-    const auto step = Next(Kind::Question, call);
-    if (!step) {
-        return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
-    }
-    EXPECT_EQ(KeyId(request), static_cast<int>(step->question)) << "a different question came";
-    return step->answer;
-}
-
-void ScriptedJobHost::ShowProgress() {
-    calls.push_back("show");
+    const std::string answer = Ask(question).value_or("Cancel");
+    return answer == "Yes" ? MessageAnswer::Yes : answer == "No" ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 
 void ScriptedJobHost::SetProgressTitle(MessageId title) {
-    calls.push_back("title " + std::to_string(static_cast<int>(title)));
+    calls.push_back("title " + Number(title));
 }
 
 void ScriptedJobHost::SetStatus(const MessageLine& status) {
     statuses.push_back(status);
-    calls.push_back("status " + Describe(status));
+    calls.push_back("status " + (status.id ? Number(*status.id) : std::string("-")));
 }
 
 void ScriptedJobHost::SetCancelCaption(MessageId caption) {
-    calls.push_back("cancel-caption " + std::to_string(static_cast<int>(caption)));
-}
-
-void ScriptedJobHost::SetRange(std::uint32_t high) {
-    calls.push_back("range " + std::to_string(high));
+    calls.push_back("cancel-caption " + Number(caption));
 }
 
 void ScriptedJobHost::SetPosition(std::uint32_t position) {
     calls.push_back("position " + std::to_string(position));
-    ++positions_;
-    if (positions_ == cancelAtPosition_) {
+    if (++positions_ == cancelAtPosition_) {
         cancel_ = true;
     }
     if (onPosition) {

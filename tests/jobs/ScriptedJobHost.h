@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,40 +12,34 @@
 namespace vaultpack::test {
 
 // A JobHost for job tests: answers the job's questions from a script and
-// records every call. A question that the script does not expect at that
-// point fails the test (and is answered as cancelled); OK boxes need no
-// script. Whatever is left of the script when the host goes fails the test.
+// records every call as a line of text:
+//   questions  "open ezc", "save zip gamma.zip" (filter, default name),
+//              "folder 125", "password <hint>", "message 127" (its first text id)
+//   progress   "show", "title 182", "cancel-caption 170", "range 3",
+//              "position 1", "status 132"
+//   the end    "complete"
+// A question must match the front of the script (its line starts with the
+// scripted question), else the test fails and the question counts as
+// cancelled; OK boxes need no script. Script left over fails the test too.
 class ScriptedJobHost final : public JobHost {
 public:
     ~ScriptedJobHost();
 
-    // The script, in the order the job asks.
-    ScriptedJobHost& OpenFile(std::optional<std::filesystem::path> answer);
-    ScriptedJobHost& SaveFile(std::optional<std::filesystem::path> answer);
-    ScriptedJobHost& Folder(std::optional<std::filesystem::path> answer);
-    ScriptedJobHost& Password(std::optional<std::string> answer);
-    // A Yes/No or Yes/No/Cancel box whose first catalogue text is `question`.
-    ScriptedJobHost& Answer(MessageId question, MessageAnswer answer);
+    // The answer to the next question: a path, a password, or "Yes", "No",
+    // "Cancel" for a message box; nothing for a cancelled dialog.
+    ScriptedJobHost& Expect(std::string question, std::optional<std::string> answer);
 
     // Sets the cancel flag at the `count`th SetPosition call (counting from 1).
     void CancelAtPosition(int count) { cancelAtPosition_ = count; }
-    // Called after every SetPosition with the number of positions so far.
-    std::function<void(int)> onPosition;
-    // Called while a message box is up, before it is answered.
-    std::function<void()> onMessage;
+    std::function<void(int positions)> onPosition;  // after every SetPosition
+    std::function<void()> onMessage;                // while a message box is up
 
-    // What the job did, one line per call: "open ezc", "save zip report.zip",
-    // "folder 125", "password hint", "message 113", "show", "title 182",
-    // "cancel-caption 170", "range 3", "position 1", "status 132 \"a\"",
-    // "complete".
     std::vector<std::string> calls;
     std::vector<MessageBoxRequest> messages;
     std::vector<MessageLine> statuses;
     std::vector<JobCompletion> completions;
 
-    // The key id of every message box shown: its first catalogue text.
     std::vector<int> MessageIds() const;
-    // The calls whose line starts with prefix ("position", "message").
     std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
@@ -54,36 +47,25 @@ public:
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
     std::optional<std::string> AskPassword(const std::string& hint) override;
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
-    void ShowProgress() override;
+    void ShowProgress() override { calls.push_back("show"); }
     void SetProgressTitle(MessageId title) override;
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override;
-    void SetRange(std::uint32_t high) override;
+    void SetRange(std::uint32_t high) override { calls.push_back("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override { return cancel_; }
     void Complete(const JobCompletion& completion) override;
 
-    void RequestCancel() { cancel_ = true; }
-
 private:
-    enum class Kind { Open, Save, Folder, Password, Question };
-    struct Step {
-        Kind kind;
-        std::optional<std::filesystem::path> path{};
-        std::optional<std::string> text{};
-        MessageId question = MessageId::CaptionQuestion;
-        MessageAnswer answer = MessageAnswer::Cancel;
-    };
-    // The next step if it is of this kind; otherwise fails the test.
-    std::optional<Step> Next(Kind kind, const std::string& request);
+    std::optional<std::string> Ask(const std::string& question);
 
-    std::deque<Step> script_;
+    std::deque<std::pair<std::string, std::optional<std::string>>> script_;
     std::atomic<bool> cancel_{false};
     int positions_ = 0;
     int cancelAtPosition_ = -1;
 };
 
-// The key id of a message box: its first catalogue text, 0 when it has none.
+// The first catalogue id in a message box's lines, 0 when it has none.
 int KeyId(const MessageBoxRequest& request);
 
 }  // namespace vaultpack::test

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "jobs/Jobs.h"
 #include "jobs/ZipResult.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -17,7 +15,8 @@ namespace {
 
 using test::RawEntry;
 using test::ReadText;
-using test::TreeOf;
+using test::Files;
+using test::FolderContents;
 using Strings = std::vector<std::string>;
 
 constexpr std::uint32_t kFolderAttribute = 0x10;
@@ -53,10 +52,10 @@ TEST_F(UnzipJobTest, ExtractsEveryEntryBelowTheDestination) {
     const auto archive = Archive({{"top.txt", "T"}, {"a/b/c.txt", "C"}, {"empty/", "", kFolderAttribute}});
     EXPECT_EQ(RunUnzipJob(Params(archive), host), JobOutcome::Succeeded);
 
-    EXPECT_EQ(TreeOf(destination), (Strings{"a", "a/b", "a/b/c.txt", "empty", "top.txt"}));
-    EXPECT_EQ(ReadText(destination / "a/b/c.txt"), "C");
+    EXPECT_EQ(FolderContents(destination), (Files{{"a", "<folder>"}, {"a/b", "<folder>"}, {"a/b/c.txt", "C"},
+                                                   {"empty", "<folder>"}, {"top.txt", "T"}}));
     EXPECT_EQ(Strings(host.calls.begin(), host.calls.begin() + 5),
-              (Strings{"show", "cancel-caption 170", "range 3", "status 186 ", "title 185"}));
+              (Strings{"show", "cancel-caption 170", "range 3", "status 186", "title 185"}));
     EXPECT_EQ(host.CallsStartingWith("position"), (Strings{"position 0", "position 1", "position 2", "position 3"}));
     EXPECT_EQ(test::EnglishText(host.statuses.at(2)), "Unzipping \"a/b/c.txt\"");
     EXPECT_EQ(host.MessageIds(), std::vector<int>{128});
@@ -69,17 +68,17 @@ TEST_F(UnzipJobTest, ExtractsEveryEntryBelowTheDestination) {
 
 TEST_F(UnzipJobTest, AsksForWhatTheRecordLeavesOpen) {
     const auto archive = Archive(kThreeFiles);
-    host.OpenFile(archive).Folder(destination);
+    host.Expect("open zip", archive.string()).Expect("folder 125", destination.string());
     EXPECT_EQ(RunUnzipJob(FileJobParams{}, host), JobOutcome::Succeeded);
     EXPECT_EQ(Strings(host.calls.begin(), host.calls.begin() + 2), (Strings{"open zip", "folder 125"}));
 
     test::ScriptedJobHost noArchive;
-    noArchive.OpenFile(std::nullopt);
+    noArchive.Expect("open zip", std::nullopt);
     EXPECT_EQ(RunUnzipJob(FileJobParams{}, noArchive), JobOutcome::NothingDone);
     EXPECT_EQ(noArchive.calls, (Strings{"open zip", "complete"}));
 
     test::ScriptedJobHost noFolder;
-    noFolder.OpenFile(archive).Folder(std::nullopt);
+    noFolder.Expect("open zip", archive.string()).Expect("folder 125", std::nullopt);
     EXPECT_EQ(RunUnzipJob(FileJobParams{}, noFolder), JobOutcome::NothingDone);
     EXPECT_EQ(noFolder.calls, (Strings{"open zip", "folder 125", "complete"}));
 }
@@ -110,23 +109,19 @@ TEST_F(UnzipJobTest, ArchivesThatCannotBeRead) {
 
 struct OverwriteRow {
     const char* name;
-    MessageAnswer answer;
+    const char* answer;
     std::string countText;
     std::string second;  // two.txt afterwards
     bool thirdExtracted;
     JobOutcome outcome;
 };
 
-void PrintTo(const OverwriteRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
 class UnzipOverwriteTest : public UnzipJobTest, public testing::WithParamInterface<OverwriteRow> {};
 
 TEST_P(UnzipOverwriteTest, AsksBeforeReplacing) {
     const OverwriteRow& row = GetParam();
     test::WriteFile(destination / "two.txt", "old");
-    host.Answer(MessageId::UnzipOverwriteQuestion, row.answer);
+    host.Expect("message 127", row.answer);
 
     EXPECT_EQ(RunUnzipJob(Params(Archive(kThreeFiles)), host), row.outcome);
 
@@ -141,11 +136,11 @@ TEST_P(UnzipOverwriteTest, AsksBeforeReplacing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UnzipOverwriteTest,
-    testing::Values(OverwriteRow{"Yes", MessageAnswer::Yes, "3 out of 3 files have been unzipped successfully", "2",
+    testing::Values(OverwriteRow{"Yes", "Yes", "3 out of 3 files have been unzipped successfully", "2",
                                  true, JobOutcome::Succeeded},
-                    OverwriteRow{"No", MessageAnswer::No, "2 out of 3 files have been unzipped successfully", "old",
+                    OverwriteRow{"No", "No", "2 out of 3 files have been unzipped successfully", "old",
                                  true, JobOutcome::Succeeded},
-                    OverwriteRow{"Cancel", MessageAnswer::Cancel, "1 out of 3 files have been unzipped successfully",
+                    OverwriteRow{"Cancel", "Cancel", "1 out of 3 files have been unzipped successfully",
                                  "old", false, JobOutcome::Cancelled}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -157,10 +152,6 @@ struct HostileRow {
     std::string reason;
 };
 
-void PrintTo(const HostileRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
 class UnzipHostileTest : public UnzipJobTest, public testing::WithParamInterface<HostileRow> {};
 
 TEST_P(UnzipHostileTest, NeverWritesOutsideTheDestination) {
@@ -169,7 +160,7 @@ TEST_P(UnzipHostileTest, NeverWritesOutsideTheDestination) {
         entryName.replace(root, 6, sandbox.Root().string());
     }
     const auto archive = Archive({{entryName, "evil"}, {"fine.txt", "fine"}});
-    host.Answer(MessageId::ContinueWithNextFile, MessageAnswer::Yes);
+    host.Expect("message 111", "Yes");
 
     EXPECT_EQ(RunUnzipJob(Params(archive), host), JobOutcome::Failed);
 
@@ -177,8 +168,9 @@ TEST_P(UnzipHostileTest, NeverWritesOutsideTheDestination) {
               GetParam().reason + "\n(" + entryName + ")\nContinue with next file?");
     EXPECT_EQ(host.messages[0].caption, MessageId::CaptionError);
     EXPECT_EQ(CountText(), "1 out of 2 files have been unzipped successfully");
-    EXPECT_EQ(TreeOf(destination), Strings{"fine.txt"});
-    EXPECT_EQ(TreeOf(sandbox.Root()), (Strings{"dest", "dest/fine.txt", "in.zip", "tmp"}));
+    Files expected{{"dest", "<folder>"}, {"dest/fine.txt", "fine"}, {"tmp", "<folder>"}};
+    expected["in.zip"] = ReadText(archive);
+    EXPECT_EQ(FolderContents(sandbox.Root()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -196,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(UnzipJobTest, DoesNotFollowALinkedFolder) {
     std::filesystem::create_directory(sandbox / "outside");
     std::filesystem::create_directory_symlink(sandbox / "outside", destination / "link");
-    host.Answer(MessageId::ContinueWithNextFile, MessageAnswer::No);
+    host.Expect("message 111", "No");
 
     EXPECT_EQ(RunUnzipJob(Params(Archive({{"link/evil.txt", "evil"}, {"fine.txt", "fine"}})), host),
               JobOutcome::Failed);
@@ -205,7 +197,7 @@ TEST_F(UnzipJobTest, DoesNotFollowALinkedFolder) {
     EXPECT_EQ(test::EnglishText(host.messages.at(0)), "\"" + link + "\" is a symbolic link, which is not followed\n(" +
                                                           link + "/evil.txt)\nContinue with next file?");
     EXPECT_EQ(CountText(), "0 out of 2 files have been unzipped successfully") << "No stops at the failed entry";
-    EXPECT_EQ(TreeOf(sandbox / "outside"), Strings{});
+    EXPECT_EQ(FolderContents(sandbox / "outside"), Files{});
 }
 
 TEST_F(UnzipJobTest, FailedEntryLeavesTheReplacedFileAsItWas) {
@@ -215,47 +207,31 @@ TEST_F(UnzipJobTest, FailedEntryLeavesTheReplacedFileAsItWas) {
     bytes[30 + 8 + 4] = static_cast<char>(bytes[30 + 8 + 4] ^ 0x55);
     test::WriteFile(archive, bytes);
     test::WriteFile(destination / "data.txt", "old");
-    host.Answer(MessageId::UnzipOverwriteQuestion, MessageAnswer::Yes)
-        .Answer(MessageId::ContinueWithNextFile, MessageAnswer::Yes);
+    host.Expect("message 127", "Yes").Expect("message 111", "Yes");
 
     EXPECT_EQ(RunUnzipJob(Params(archive), host), JobOutcome::Failed);
 
     EXPECT_EQ(test::EnglishText(host.messages.at(1)), std::string(ZipResultText(ZipResult::CorruptArchive)) + "\n(" +
                                                           (destination / "data.txt").string() +
                                                           ")\nContinue with next file?");
-    EXPECT_EQ(ReadText(destination / "data.txt"), "old");
-    EXPECT_EQ(TreeOf(destination), Strings{"data.txt"});
+    EXPECT_EQ(FolderContents(destination), (Files{{"data.txt", "old"}}));
     EXPECT_EQ(CountText(), "0 out of 1 files have been unzipped successfully");
 }
 
-TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntry) {
+TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntryAndStillRemovesADecryptedArchive) {
+    const auto archive = Archive(kThreeFiles);
     host.CancelAtPosition(2);
-    EXPECT_EQ(RunUnzipJob(Params(Archive(kThreeFiles)), host), JobOutcome::Cancelled);
-    EXPECT_EQ(TreeOf(destination), (Strings{"one.txt", "two.txt"}));
+    EXPECT_EQ(RunUnzipJob(Params(archive, true), host), JobOutcome::Cancelled);
+    EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}, {"two.txt", "2"}}));
     EXPECT_EQ(host.CallsStartingWith("position"), (Strings{"position 0", "position 1"}));
     EXPECT_EQ(CountText(), "2 out of 3 files have been unzipped successfully");
-}
-
-TEST_F(UnzipJobTest, DecryptedArchiveIsRemovedAfterwards) {
-    struct Row {
-        const char* name;
-        int cancelAtPosition;
-    };
-    for (const Row& row : {Row{"Completed", -1}, Row{"Cancelled", 1}}) {
-        test::ScriptedJobHost rowHost;
-        rowHost.CancelAtPosition(row.cancelAtPosition);
-        const auto archive = Archive(kThreeFiles, std::string(row.name) + ".zip");
-        FileJobParams params = Params(archive, true);
-        params.destinationFolders = {sandbox / row.name};
-        RunUnzipJob(params, rowHost);
-        EXPECT_FALSE(std::filesystem::exists(archive)) << row.name;
-    }
+    EXPECT_FALSE(std::filesystem::exists(archive));
 }
 
 TEST_F(UnzipJobTest, EntryThatReplacedTheArchiveIsKept) {
     // The archive is extracted into its own folder and holds a file of its own name.
     const auto archive = Archive({{"in.zip", "inner"}, {"other.txt", "o"}});
-    host.Answer(MessageId::UnzipOverwriteQuestion, MessageAnswer::Yes);
+    host.Expect("message 127", "Yes");
     FileJobParams params = Params(archive, true);
     params.destinationFolders = {sandbox.Root()};
 

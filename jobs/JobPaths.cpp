@@ -1,0 +1,20 @@
+#include "jobs/JobPaths.h"
+
+#include <system_error>
+
+namespace vaultpack {
+
+std::optional<std::filesystem::path> GivenOrAsked(const std::vector<std::filesystem::path>& given,
+                                                  const std::function<std::optional<std::filesystem::path>()>& ask) {
+    if (!given.empty()) {
+        return given.front();
+    }
+    return ask();
+}
+
+bool PathExists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+}  // namespace vaultpack
