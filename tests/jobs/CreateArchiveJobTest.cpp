@@ -14,6 +14,8 @@
 namespace vaultpack {
 namespace {
 
+using test::PrintTo;
+
 using test::ArchiveContents;
 using test::Files;
 using test::FolderContents;

@@ -13,6 +13,8 @@
 namespace vaultpack {
 namespace {
 
+using test::PrintTo;
+
 using test::Files;
 using test::ReadText;
 

@@ -9,6 +9,8 @@
 namespace vaultpack {
 namespace {
 
+using test::PrintTo;
+
 std::string Repeat(const std::string& piece, int count) {
     std::string text;
     for (int i = 0; i < count; ++i) {

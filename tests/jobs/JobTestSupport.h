@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "jobs/JobHost.h"
@@ -47,5 +48,13 @@ Files ArchiveContents(const std::filesystem::path& archive);
 // The English text of a message box or a status line, as the user reads it.
 std::string EnglishText(const MessageBoxRequest& request);
 std::string EnglishText(const MessageLine& line);
+
+// Table rows print as their name in test listings (bring it in with
+// `using test::PrintTo;` beside the rows).
+template <typename Row>
+    requires requires(const Row& row, std::ostream& out) { out << row.name; }
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
 
 }  // namespace vaultpack::test

@@ -13,6 +13,8 @@
 namespace vaultpack {
 namespace {
 
+using test::PrintTo;
+
 using test::RawEntry;
 using test::ReadText;
 using test::Files;
