@@ -81,8 +81,27 @@ void ZipWriter::HandleCloser::operator()(void* handle) const {
     zipClose(handle, nullptr);
 }
 
+struct ZipWriter::DeflateStream {
+    z_stream stream{};
+};
+
+void ZipWriter::DeflateStreamDeleter::operator()(DeflateStream* stream) const {
+    deflateEnd(&stream->stream);
+    delete stream;
+}
+
 std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipResult* reason) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
+    auto* stream = new DeflateStream();
+    if (deflateInit2(&stream->stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        delete stream;
+        if (reason != nullptr) {
+            *reason = ZipResult::OutOfMemory;
+        }
+        return nullptr;
+    }
+    writer->deflate_.reset(stream);
     std::pair<dev_t, ino_t> identity{};
     zlib_filefunc64_def functions{};
     fill_fopen64_filefunc(&functions);
@@ -96,7 +115,8 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
         }
         return nullptr;
     }
-    writer->buffer_.resize(kPieceSize);
+    writer->input_.resize(kPieceSize);
+    writer->output_.resize(kPieceSize);
     return writer;
 }
 
@@ -138,26 +158,49 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     const int method = IsStoredExtension(name) ? 0 : Z_DEFLATED;
     const int zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold ? 1 : 0;
 
+    // minizip writes the headers; the data is deflated here, as raw data for
+    // minizip, with the stream that lives as long as the writer.
     int error = zipOpenNewFileInZip4_64(handle_.get(), name.c_str(), &info, localExtra.data(), localExtra.size(),
                                         centralExtra.data(), centralExtra.size(), nullptr, method,
-                                        Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                        Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                                         nullptr, 0, kVersionMadeBy, NeedsUtf8Flag(name) ? kUtf8NameFlag : 0, zip64);
     if (error != ZIP_OK) {
         stickyError_ = ResultOfZipError(error);
         return stickyError_;
     }
-
+    z_stream& stream = deflate_->stream;
+    deflateReset(&stream);
+    uLong crc = crc32(0, nullptr, 0);
+    std::uint64_t size = 0;
     bool readFailed = false;
-    while (error == ZIP_OK) {
-        const ssize_t count = ReadSome(source.Get(), buffer_.data(), buffer_.size());
-        if (count <= 0) {
-            readFailed = count < 0;
+    for (bool finished = false; error == ZIP_OK && !finished;) {
+        const ssize_t count = ReadSome(source.Get(), input_.data(), input_.size());
+        if (count < 0) {
+            readFailed = true;
             break;
         }
-        error = zipWriteInFileInZip(handle_.get(), buffer_.data(), static_cast<unsigned>(count));
+        finished = count == 0;
+        crc = crc32(crc, input_.data(), static_cast<uInt>(count));
+        size += static_cast<std::uint64_t>(count);
+        if (method != Z_DEFLATED) {
+            error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
+            continue;
+        }
+        stream.next_in = input_.data();
+        stream.avail_in = static_cast<uInt>(count);
+        do {
+            stream.next_out = output_.data();
+            stream.avail_out = static_cast<uInt>(output_.size());
+            if (deflate(&stream, finished ? Z_FINISH : Z_NO_FLUSH) == Z_STREAM_ERROR) {
+                error = ZIP_INTERNALERROR;
+                break;
+            }
+            const auto produced = static_cast<unsigned>(output_.size() - stream.avail_out);
+            error = produced > 0 ? zipWriteInFileInZip(handle_.get(), output_.data(), produced) : ZIP_OK;
+        } while (error == ZIP_OK && stream.avail_out == 0);
     }
     // The entry is closed in every case, so that minizip stays consistent.
-    const int closeError = zipCloseFileInZip(handle_.get());
+    const int closeError = zipCloseFileInZipRaw64(handle_.get(), size, crc);
     if (error == ZIP_OK) {
         error = closeError;
     }
@@ -175,7 +218,9 @@ ZipResult ZipWriter::Close() {
         return ZipResult::AdditionsEnded;
     }
     const int error = zipClose(handle_.release(), nullptr);
-    buffer_ = {};
+    deflate_.reset();
+    input_ = {};
+    output_ = {};
     if (stickyError_ != ZipResult::Success) {
         return ZipResult::PreviousError;
     }

@@ -16,7 +16,8 @@ namespace vaultpack {
 // compressed formats such as .zip and .gz), the source's modification time as
 // DOS date and time and in an extended-timestamp field, and the source's Unix
 // mode in its external attributes. Entries of 4 GiB and more, and archives
-// beyond 4 GiB, are written with Zip64. One writer is used by one thread.
+// beyond 4 GiB, are written with Zip64. Memory use does not depend on the
+// sizes of the files. One writer is used by one thread.
 class ZipWriter {
 public:
     // Creates the archive file, or truncates it when it exists. Nothing when
@@ -58,10 +59,19 @@ private:
         ino_t inode = 0;
     };
 
+    // One deflate stream for the whole archive, reset for each entry, so
+    // that entries cost no allocation.
+    struct DeflateStream;
+    struct DeflateStreamDeleter {
+        void operator()(DeflateStream* stream) const;
+    };
+
     FileIdentity archive_;
     std::unique_ptr<void, HandleCloser> handle_;
+    std::unique_ptr<DeflateStream, DeflateStreamDeleter> deflate_;
     ZipResult stickyError_ = ZipResult::Success;
-    std::vector<unsigned char> buffer_;
+    std::vector<unsigned char> input_;
+    std::vector<unsigned char> output_;
 };
 
 }  // namespace vaultpack
