@@ -19,3 +19,12 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build/sanitize --parallel "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure --parallel "$jobs" -L unit
+
+# The ZipReader fuzz target needs clang's libFuzzer: a third, small build of
+# that target only, and a time-bounded run from its seed archives.
+if command -v clang++ >/dev/null; then
+  CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVAULTPACK_FUZZ=ON
+  cmake --build build/fuzz --parallel "$jobs" --target zip_reader_fuzzer
+  ctest --test-dir build/fuzz --output-on-failure -L fuzz
+fi
