@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -26,76 +27,57 @@ class ZipRoundTripTest : public testing::Test {
 protected:
     void SetUp() override { test::UseTimeZone("CET-1CEST,M3.5.0,M10.5.0/3"); }
 
-    fs::path Source(const std::string& name, const std::vector<unsigned char>& bytes, mode_t mode = 0644,
-                    std::time_t mtime = 1700000001) {
+    fs::path Source(const std::string& name, const std::vector<unsigned char>& bytes, mode_t mode = 0644) {
         const fs::path path = dir / name;
+        fs::create_directories(path.parent_path());
         WriteFile(path, bytes);
         ::chmod(path.c_str(), mode);
-        const timeval times[2] = {{mtime - 100, 0}, {mtime, 0}};
+        const timeval times[2] = {{kTime - 100, 0}, {kTime, 0}};
         ::utimes(path.c_str(), times);
         return path;
     }
 
+    static constexpr std::time_t kTime = 1700000001;  // an odd second, which DOS time cannot hold
     test::TempDir dir;
 };
 
-TEST_F(ZipRoundTripTest, EntriesReadBackWithNamesMethodsModesAndTimes) {
+TEST_F(ZipRoundTripTest, FilesComeBackWithNamesMethodsModesAndTimes) {
     const auto random = test::PseudoRandomBytes(1 << 20);
-    struct Item {
-        const char* storedName;
-        const char* expectedName;
-        std::vector<unsigned char> content;
-        mode_t mode;
-        std::uint16_t method;
-    };
-    const std::vector<Item> items = {
-        {"Folder\\Sub\\notes.txt", "Folder/Sub/notes.txt", {'h', 'i', '\n'}, 0640, 8},
-        {"data.ZIP", "data.ZIP", {random.begin(), random.begin() + 5000}, 0644, 0},
-        {"backup.tgz", "backup.tgz", {'x'}, 0755, 0},
-        {"empty.txt", "empty.txt", {}, 0644, 8},
-        {"read only.txt", "read only.txt", {'r'}, 0444, 8},
-        {"Ünïcödé ß.bin", "Ünïcödé ß.bin", random, 0600, 8},
+    const std::vector<std::tuple<std::string, std::vector<unsigned char>, mode_t>> files = {
+        {"Folder/Sub/notes.txt", {'h', 'i'}, 0640}, {"data.ZIP", {random.begin(), random.begin() + 5000}, 0644},
+        {"backup.tgz", {'x'}, 0755},                {"empty.txt", {}, 0644},
+        {"read only.txt", {'r'}, 0444},             {"Ünïcödé ß.bin", random, 0600},
     };
     const fs::path archive = dir / "out.zip";
     auto writer = ZipWriter::Create(archive);
     ASSERT_TRUE(writer);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const fs::path source = Source("source" + std::to_string(i), items[i].content, items[i].mode);
-        ASSERT_EQ(writer->AddFile(items[i].storedName, source), ZipResult::Success) << items[i].storedName;
+    for (const auto& [name, content, mode] : files) {
+        std::string storedName = name;  // the jobs pass Windows-style separators
+        std::replace(storedName.begin(), storedName.end(), '/', '\\');
+        ASSERT_EQ(writer->AddFile(storedName, Source("src/" + name, content, mode)), ZipResult::Success) << name;
     }
     ASSERT_EQ(writer->Close(), ZipResult::Success);
 
     auto reader = ZipReader::Open(archive);
     ASSERT_TRUE(reader);
     ZipEntryInfo info;
-    ASSERT_EQ(reader->GetEntry(-1, info), ZipResult::Success);
-    ASSERT_EQ(info.entryCount, static_cast<std::int64_t>(items.size()));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        ASSERT_EQ(reader->GetEntry(static_cast<std::int64_t>(i), info), ZipResult::Success);
-        EXPECT_EQ(info.name, items[i].expectedName);
-        EXPECT_EQ(info.method, items[i].method) << info.name;
-        EXPECT_EQ(info.mode, S_IFREG | items[i].mode) << info.name;
-        EXPECT_EQ(info.externalAttributes & 1, items[i].mode == 0444 ? 1u : 0u) << info.name;
-        EXPECT_EQ(info.lastWriteTime, 1700000001) << info.name;  // odd second: from the timestamp field
-        EXPECT_EQ(info.lastAccessTime, 1700000001);  // the central copy has no access time
-        EXPECT_EQ(info.uncompressedSize, items[i].content.size());
-        EXPECT_FALSE(info.isFolder);
+    for (std::int64_t i = 0; i < 6; ++i) {
+        const auto& [name, content, mode] = files[static_cast<std::size_t>(i)];
+        ASSERT_EQ(reader->GetEntry(i, info), ZipResult::Success);
+        EXPECT_EQ(info.name, name);
+        EXPECT_EQ(info.method, name == "data.ZIP" || name == "backup.tgz" ? 0 : 8) << name;
+        EXPECT_EQ(info.mode, S_IFREG | mode) << name;
+        EXPECT_EQ(info.externalAttributes & 1, mode == 0444 ? 1u : 0u) << name;  // the DOS read-only bit
+        EXPECT_EQ(info.lastWriteTime, kTime) << name;  // from the timestamp field
+        EXPECT_EQ(info.uncompressedSize, content.size());
     }
-    ASSERT_EQ(reader->Close(), ZipResult::Success);
+    reader.reset();
 
-    const fs::path out = dir / "out";
-    const test::ExtractionReport report = test::ExtractAll(archive, out);
-    EXPECT_EQ(report.extracted, static_cast<int>(items.size()));
+    ASSERT_EQ(test::ExtractAll(archive, dir / "out").extracted, 6);
     struct stat status {};
-    ::stat((out / "empty.txt").c_str(), &status);  // before reading changes the access time
-    EXPECT_EQ(status.st_atime, 1700000001 - 100);   // from the local header's timestamp field
-    const auto tree = test::ReadTree(out);
-    for (const Item& item : items) {
-        const test::TreeItem& extracted = tree.at(item.expectedName);
-        EXPECT_EQ(std::vector<unsigned char>(extracted.content.begin(), extracted.content.end()), item.content);
-        EXPECT_EQ(extracted.permissions, item.mode) << item.expectedName;
-        EXPECT_EQ(extracted.lastWriteTime, 1700000001) << item.expectedName;
-    }
+    ::stat((dir / "out" / "empty.txt").c_str(), &status);  // before reading changes the access time
+    EXPECT_EQ(status.st_atime, kTime - 100);                 // from the local header's timestamp field
+    EXPECT_EQ(test::ReadTree(dir / "out"), test::ReadTree(dir / "src"));
 }
 
 TEST_F(ZipRoundTripTest, AddFileRefusesBadInputWithoutSpoilingTheArchive) {
