@@ -11,6 +11,14 @@ bool FileDescriptor::Close() {
     return fd < 0 || ::close(fd) == 0;
 }
 
+long FileDescriptor::ReadSome(void* data, std::size_t size) const {
+    ssize_t count;
+    do {
+        count = ::read(fd_, data, size);
+    } while (count < 0 && errno == EINTR);
+    return count;
+}
+
 bool FileDescriptor::ReadAt(std::uint64_t offset, void* data, std::size_t size) const {
     auto* out = static_cast<unsigned char*>(data);
     while (size > 0) {

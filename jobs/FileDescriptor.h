@@ -28,6 +28,10 @@ public:
     // failure). Closing a descriptor that is not open succeeds.
     bool Close();
 
+    // Reads up to size bytes at the current position: the count, 0 at the
+    // end of the file, -1 on an error.
+    long ReadSome(void* data, std::size_t size) const;
+
     // Reads exactly size bytes at offset; false on an error or early end of file.
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
 

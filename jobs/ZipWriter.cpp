@@ -1,11 +1,9 @@
 #include "jobs/ZipWriter.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,25 +50,15 @@ std::time_t CreationTime(int fd, const struct stat& status) {
     return status.st_mtime;
 }
 
-ssize_t ReadSome(int fd, unsigned char* buffer, std::size_t size) {
-    ssize_t count;
-    do {
-        count = ::read(fd, buffer, size);
-    } while (count < 0 && errno == EINTR);
-    return count;
-}
-
-// minizip's own file functions, but opening close-on-exec and noting which
-// file was opened.
-voidpf OpenArchiveFile(voidpf identity, const void* filename, int mode) {
+// minizip's own way of opening the archive, but close-on-exec, and noting
+// the status of the file it opened in *opaque (a struct stat).
+voidpf OpenArchiveFile(voidpf opaque, const void* filename, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0 || filename == nullptr) {
         return nullptr;  // the writer only ever creates
     }
     FILE* file = std::fopen(static_cast<const char*>(filename), "wbe");
-    struct stat status {};
-    if (file != nullptr && ::fstat(::fileno(file), &status) == 0) {
-        static_cast<std::pair<dev_t, ino_t>*>(identity)->first = status.st_dev;
-        static_cast<std::pair<dev_t, ino_t>*>(identity)->second = status.st_ino;
+    if (file != nullptr) {
+        ::fstat(::fileno(file), static_cast<struct stat*>(opaque));
     }
     return file;
 }
@@ -102,13 +90,11 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
         return nullptr;
     }
     writer->deflate_.reset(stream);
-    std::pair<dev_t, ino_t> identity{};
     zlib_filefunc64_def functions{};
     fill_fopen64_filefunc(&functions);
     functions.zopen64_file = OpenArchiveFile;
-    functions.opaque = &identity;
+    functions.opaque = &writer->archive_;
     writer->handle_.reset(zipOpen2_64(archivePath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
-    writer->archive_ = {identity.first, identity.second};
     if (!writer->handle_) {
         if (reason != nullptr) {
             *reason = ZipResult::CannotOpenFile;
@@ -146,7 +132,7 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     if (source.Get() < 0 || ::fstat(source.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return ZipResult::CannotOpenFile;
     }
-    if (status.st_dev == archive_.device && status.st_ino == archive_.inode) {
+    if (status.st_dev == archive_.st_dev && status.st_ino == archive_.st_ino) {
         return ZipResult::FaultyArguments;
     }
 
@@ -174,7 +160,7 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     std::uint64_t size = 0;
     bool readFailed = false;
     for (bool finished = false; error == ZIP_OK && !finished;) {
-        const ssize_t count = ReadSome(source.Get(), input_.data(), input_.size());
+        const long count = source.ReadSome(input_.data(), input_.size());
         if (count < 0) {
             readFailed = true;
             break;

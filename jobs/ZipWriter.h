@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include <sys/types.h>
+#include <sys/stat.h>
 
 #include "jobs/ZipResult.h"
 
@@ -53,11 +53,6 @@ private:
     struct HandleCloser {
         void operator()(void* handle) const;
     };
-    // The archive file as minizip opened it, so that it is never added to itself.
-    struct FileIdentity {
-        dev_t device = 0;
-        ino_t inode = 0;
-    };
 
     // One deflate stream for the whole archive, reset for each entry, so
     // that entries cost no allocation.
@@ -66,7 +61,8 @@ private:
         void operator()(DeflateStream* stream) const;
     };
 
-    FileIdentity archive_;
+    // The archive file as minizip opened it, so that it is never added to itself.
+    struct stat archive_ {};
     std::unique_ptr<void, HandleCloser> handle_;
     std::unique_ptr<DeflateStream, DeflateStreamDeleter> deflate_;
     ZipResult stickyError_ = ZipResult::Success;
