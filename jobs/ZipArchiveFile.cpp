@@ -86,21 +86,28 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
     if (result == ZipResult::Success) {
         recordOffsets_.reserve(static_cast<std::size_t>(entries));
     }
-    for (std::uint64_t k = 0; result == ZipResult::Success && k < entries; ++k) {
+    // Every record in the directory counts, not only as many as the end
+    // record says: tools without Zip64 keep just the low 16 bits of a larger
+    // count. Past the counted records, the first one that does not parse
+    // ends the directory.
+    while (result == ZipResult::Success && position < end) {
         unsigned char header[kCentralSize];
         if (!FitsWithin(position, kCentralSize, end)) {
-            result = ZipResult::CorruptArchive;
-        } else if (!file_.ReadAt(position, header, kCentralSize)) {
-            result = ZipResult::ReadFailed;
-        } else {
-            const std::uint64_t length = kCentralSize + U16(header + 28) + U16(header + 30) + U16(header + 32);
-            if (U32(header) != kCentralSignature || !FitsWithin(position, length, end)) {
-                result = ZipResult::CorruptArchive;
-            } else {
-                recordOffsets_.push_back(position);
-                position += length;
-            }
+            break;
         }
+        if (!file_.ReadAt(position, header, kCentralSize)) {
+            result = ZipResult::ReadFailed;
+            break;
+        }
+        const std::uint64_t length = kCentralSize + U16(header + 28) + U16(header + 30) + U16(header + 32);
+        if (U32(header) != kCentralSignature || !FitsWithin(position, length, end)) {
+            break;
+        }
+        recordOffsets_.push_back(position);
+        position += length;
+    }
+    if (result == ZipResult::Success && recordOffsets_.size() < entries) {
+        result = ZipResult::CorruptArchive;
     }
     if (result != ZipResult::Success) {
         file_.Close();

@@ -234,6 +234,8 @@ TEST_F(ZipRoundTripTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         {"comment", [](auto& b) { b[b.size() - 2] = 5, b.insert(b.end(), {'P', 'K', 5, 6, '!'}); },
          ZipResult::Success, ZipResult::Success},
         {"bytes appended", [](auto& b) { b.insert(b.end(), 300, 0); }, ZipResult::Success, ZipResult::Success},
+        {"count cut to 16 bits", [](auto& b) { b[b.size() - 14] = b[b.size() - 12] = 1; }, ZipResult::Success,
+         ZipResult::Success},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.label);
