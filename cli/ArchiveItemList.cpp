@@ -1,0 +1,86 @@
+#include "cli/ArchiveItemList.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace vaultpack {
+namespace {
+
+bool IsExcluded(const std::filesystem::path& file, const std::filesystem::path& exclude) {
+    std::error_code error;
+    return !exclude.empty() && std::filesystem::equivalent(file, exclude, error);
+}
+
+// The name a folder argument is known by: its last component, also when it
+// was given as "dir/", "." or "..".
+std::string FolderName(const std::filesystem::path& folder) {
+    std::filesystem::path normal = std::filesystem::absolute(folder).lexically_normal();
+    if (!normal.has_filename()) {
+        normal = normal.parent_path();
+    }
+    return normal.filename().string();
+}
+
+// The rows of one folder's tree; false (with list.failure set) when a part
+// of the tree cannot be read.
+bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::path& exclude, ArchiveItemList& list) {
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    std::filesystem::recursive_directory_iterator walk(folder, error);
+    for (; !error && walk != std::filesystem::recursive_directory_iterator(); walk.increment(error)) {
+        const std::filesystem::directory_entry& entry = *walk;
+        std::error_code statusError;
+        if (entry.is_directory(statusError)) {
+            if (entry.is_symlink(statusError)) {
+                list.skipped.push_back(entry.path());  // not entered: it could lead outside or round in a loop
+            }
+            continue;
+        }
+        if (!entry.is_regular_file(statusError)) {
+            list.skipped.push_back(entry.path());
+        } else if (!IsExcluded(entry.path(), exclude)) {
+            files.push_back(entry.path().lexically_relative(folder));
+        }
+    }
+    if (error) {
+        list.failure = "cannot read the folder " + folder.string() + ": " + error.message();
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+
+    const std::string prefix = FolderName(folder) + "\\";
+    for (const std::filesystem::path& relative : files) {
+        ArchiveItem item;
+        item.name = relative.filename().string();
+        item.archiveFolder = prefix;
+        for (const std::filesystem::path& level : relative.parent_path()) {
+            item.archiveFolder += level.string() + "\\";
+        }
+        item.sourcePath = folder / relative;
+        list.items.push_back(std::move(item));
+    }
+    return true;
+}
+
+}  // namespace
+
+ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& arguments,
+                                    const std::filesystem::path& exclude) {
+    ArchiveItemList list;
+    for (const std::filesystem::path& argument : arguments) {
+        std::error_code error;
+        if (std::filesystem::is_directory(argument, error)) {
+            if (!CollectFolder(argument, exclude, list)) {
+                return list;
+            }
+        } else if (!IsExcluded(argument, exclude)) {
+            ArchiveItem item;
+            item.name = std::filesystem::absolute(argument).lexically_normal().filename().string();
+            item.sourcePath = argument;
+            list.items.push_back(std::move(item));
+        }
+    }
+    return list;
+}
+
+}  // namespace vaultpack

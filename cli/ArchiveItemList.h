@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "jobs/JobRecords.h"
+
+namespace vaultpack {
+
+// The builder's rows for the ITEMs of "create", or why they could not be read.
+struct ArchiveItemList {
+    std::vector<ArchiveItem> items;
+    // What a folder's tree holds besides regular files and folders (sockets,
+    // FIFOs, broken links, links to folders); a FIFO would block the job for ever.
+    std::vector<std::filesystem::path> skipped;
+    std::string failure;  // empty when the trees were read
+};
+
+// Turns each argument into rows, in the order given: a file as Add Files adds
+// it (no archive folder), a folder as Add Folders adds it: every regular file
+// of its tree, sorted by path byte for byte, with archiveFolder holding the
+// folder's own name and the sub-folders down to the file, each followed by
+// "\". Links to files are followed; links to folders inside a tree are not
+// entered. A file that is `exclude` (the archive being written) is left out.
+// The arguments must exist.
+ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& arguments,
+                                    const std::filesystem::path& exclude);
+
+}  // namespace vaultpack

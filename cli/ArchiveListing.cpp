@@ -1,0 +1,57 @@
+#include "cli/ArchiveListing.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "cli/PrintableText.h"
+#include "jobs/ZipReader.h"
+
+namespace vaultpack {
+
+std::string FormatUtcTime(std::time_t time) {
+    std::tm parts{};
+    char text[32] = {};
+    if (::gmtime_r(&time, &parts) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts) == 0) {
+        return "@" + std::to_string(time);  // a year too far out to be written in four digits
+    }
+    return text;
+}
+
+ExitStatus PrintArchiveListing(const std::filesystem::path& archive, const MessageCatalogue& catalogue,
+                               std::ostream& output, std::ostream& errors) {
+    const std::string shownPath = PrintableText(archive.string(), false);
+    ZipResult reason = ZipResult::Success;
+    std::unique_ptr<ZipReader> reader = ZipReader::Open(archive, &reason);
+    if (!reader) {
+        errors << catalogue.Load(MessageId::OpenZipFailed) << '\n' << shownPath << '\n';
+        return ExitStatus::Failed;
+    }
+    ZipEntryInfo info;
+    ZipResult result = reader->GetEntry(-1, info);
+    if (result != ZipResult::Success) {
+        errors << ZipResultText(result) << '\n' << shownPath << '\n';
+        reader->Close();
+        return ExitStatus::Failed;
+    }
+    ExitStatus status = ExitStatus::Done;
+    const std::int64_t count = info.entryCount;
+    for (std::int64_t i = 0; i < count; ++i) {
+        result = reader->GetEntry(i, info);
+        if (result != ZipResult::Success) {
+            errors << ZipResultText(result) << " (entry " << i + 1 << " of " << count << ")\n";
+            status = ExitStatus::Failed;
+            continue;
+        }
+        char size[32];
+        std::snprintf(size, sizeof size, "%12llu", static_cast<unsigned long long>(info.uncompressedSize));
+        output << size << "  " << FormatUtcTime(info.lastWriteTime) << "  " << PrintableText(info.name, false)
+               << '\n';
+    }
+    reader->Close();
+    output << std::flush;
+    return status;
+}
+
+}  // namespace vaultpack

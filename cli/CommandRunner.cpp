@@ -1,0 +1,189 @@
+#include "cli/CommandRunner.h"
+
+#include <system_error>
+
+#include "app/VersionText.h"
+#include "cli/ArchiveItemList.h"
+#include "cli/ArchiveListing.h"
+#include "cli/ConsoleJobHost.h"
+#include "cli/ContainerInfo.h"
+#include "cli/PasswordInput.h"
+#include "cli/PrintableText.h"
+#include "jobs/FollowOnUnzip.h"
+#include "jobs/Jobs.h"
+
+namespace vaultpack {
+namespace {
+
+void Tell(const CliConsole& console, const std::string& text) {
+    console.errors << "vaultpack-cli: " << PrintableText(text, true) << '\n' << std::flush;
+}
+
+ExitStatus Refuse(const CliConsole& console, ExitStatus status, const std::string& problem) {
+    Tell(console, problem);
+    return status;
+}
+
+std::string Shown(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
+
+ConsoleJobHost MakeHost(const CliConsole& console, ConsoleHostAnswers answers) {
+    return ConsoleJobHost(console.catalogue, std::move(answers), console.terminal, console.output, console.errors,
+                          console.cancelFlag, console.progressBar);
+}
+
+ConsoleHostAnswers AnswersFrom(const CommandLine& command) {
+    ConsoleHostAnswers answers;
+    answers.overwrite = command.overwrite;
+    return answers;
+}
+
+ExitStatus StatusOf(JobOutcome outcome, const ConsoleJobHost& host) {
+    return ExitStatusFor(outcome, host.UserCancelled(), host.PasswordRefused());
+}
+
+// The password of a create or decrypt run when it comes from --password-file;
+// nothing without one.
+std::optional<PasswordInput> PasswordFromFile(const CommandLine& command, const CliConsole& console) {
+    if (!command.passwordFile) {
+        return std::nullopt;
+    }
+    return ReadPasswordFile(*command.passwordFile, console.standardInput, console.catalogue);
+}
+
+// The ITEMs must be files or folders, and none may be the OUTPUT itself.
+std::optional<std::string> ItemProblem(const CommandLine& command) {
+    std::error_code error;
+    if (std::filesystem::is_directory(command.target, error)) {
+        return "the OUTPUT " + Shown(command.target) + " is a folder";
+    }
+    for (const std::filesystem::path& item : command.items) {
+        const std::filesystem::file_status status = std::filesystem::status(item, error);
+        if (!std::filesystem::exists(status)) {
+            return "no such file or folder: " + Shown(item);
+        }
+        if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_directory(status)) {
+            return "not a file or folder: " + Shown(item);
+        }
+        if (std::filesystem::equivalent(item, command.target, error)) {
+            return "the OUTPUT " + Shown(command.target) + " is also an ITEM";
+        }
+    }
+    return std::nullopt;
+}
+
+ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
+    if (const auto problem = ItemProblem(command)) {
+        return Refuse(console, ExitStatus::BadInput, *problem);
+    }
+    ArchiveItemList list = CollectArchiveItems(command.items, command.target);
+    for (const std::filesystem::path& skipped : list.skipped) {
+        Tell(console, "skipped, not a regular file: " + Shown(skipped));
+    }
+    if (!list.failure.empty()) {
+        return Refuse(console, ExitStatus::Failed, list.failure);
+    }
+    if (list.items.empty()) {
+        return Refuse(console, ExitStatus::BadInput, console.catalogue.Load(MessageId::NoFilesSelected));
+    }
+
+    CreateArchiveParams params;
+    params.multipleItems = list.items.size() > 1;
+    params.items = std::move(list.items);
+    params.encryptEnabled = command.encrypt;
+    // Several files are only ever encrypted as one archive.
+    params.zipEnabled = command.zip || (command.encrypt && params.multipleItems);
+    params.order = command.order;
+    if (command.encrypt) {
+        std::optional<PasswordInput> input = PasswordFromFile(command, console);
+        if (!input) {
+            input = console.terminal != nullptr
+                        ? AskNewPasswordOnTerminal(*console.terminal, console.catalogue)
+                        : PasswordInput{PasswordInput::Status::Refused, {},
+                                        "no terminal to ask for the password on; use --password-file"};
+        }
+        if (input->status == PasswordInput::Status::Cancelled) {
+            return ExitStatus::Cancelled;
+        }
+        if (input->status == PasswordInput::Status::Refused) {
+            return Refuse(console, ExitStatus::BadInput, input->problem);
+        }
+        params.password = std::move(input->password);
+        params.hint = command.hint;
+    }
+
+    ConsoleHostAnswers answers = AnswersFrom(command);
+    answers.fileToSave = command.target;
+    ConsoleJobHost host = MakeHost(console, std::move(answers));
+    const JobOutcome outcome = RunCreateArchiveJob(params, host);
+    return StatusOf(outcome, host);
+}
+
+// The decrypt job, then, for a container that holds an archive made by
+// create, the unzip job on the decrypted archive as the main window runs it.
+ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
+    ConsoleHostAnswers answers = AnswersFrom(command);
+    answers.fileToOpen = command.target;
+    if (std::optional<PasswordInput> input = PasswordFromFile(command, console)) {
+        if (input->status == PasswordInput::Status::Cancelled) {
+            return ExitStatus::Cancelled;
+        }
+        if (input->status == PasswordInput::Status::Refused) {
+            return Refuse(console, ExitStatus::BadInput, input->problem);
+        }
+        answers.password = std::move(input->password);
+    }
+    ConsoleJobHost host = MakeHost(console, answers);
+    FileJobParams params;
+    params.sourceFiles = {command.target};
+    const JobOutcome outcome = RunDecryptJob(params, host);
+    const ExitStatus status = StatusOf(outcome, host);
+    if (!host.Completion()) {
+        return status;
+    }
+    const DecryptFollowOn followOn = DecideDecryptFollowOn(*host.Completion(), false);
+    if (!followOn.startUnzip) {
+        return status;
+    }
+    ConsoleJobHost unzipHost = MakeHost(console, AnswersFrom(command));
+    const JobOutcome unzipOutcome = RunUnzipJob(*followOn.startUnzip, unzipHost);
+    return CombinedExitStatus(status, StatusOf(unzipOutcome, unzipHost));
+}
+
+ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
+    const std::filesystem::path folder = command.folder.empty() ? std::filesystem::path(".") : command.folder;
+    ConsoleHostAnswers answers = AnswersFrom(command);
+    answers.fileToOpen = command.target;
+    answers.folder = folder;
+    ConsoleJobHost host = MakeHost(console, std::move(answers));
+    FileJobParams params;
+    params.sourceFiles = {command.target};
+    params.destinationFolders = {folder};
+    const JobOutcome outcome = RunUnzipJob(params, host);
+    return StatusOf(outcome, host);
+}
+
+}  // namespace
+
+ExitStatus RunCommand(const CommandLine& command, const CliConsole& console) {
+    switch (command.kind) {
+        case CommandKind::Create:
+            return RunCreate(command, console);
+        case CommandKind::Decrypt:
+            return RunDecrypt(command, console);
+        case CommandKind::Unzip:
+            return RunUnzip(command, console);
+        case CommandKind::List:
+            return PrintArchiveListing(command.target, console.catalogue, console.output, console.errors);
+        case CommandKind::Info:
+            return PrintContainerInfo(command.target, console.catalogue, console.output, console.errors);
+        case CommandKind::Version:
+            console.output << "vaultpack-cli " << ProgramVersionText().DottedVersion() << '\n' << std::flush;
+            return ExitStatus::Done;
+        case CommandKind::Help:
+            console.output << HelpText() << std::flush;
+            return ExitStatus::Done;
+    }
+    return ExitStatus::BadInput;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,187 @@
+#include "cli/ConsoleJobHost.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "app/MessageRendering.h"
+#include "cli/PasswordInput.h"
+#include "cli/PrintableText.h"
+
+namespace vaultpack {
+namespace {
+
+bool IsOverwriteQuestion(const MessageBoxRequest& request) {
+    return std::any_of(request.lines.begin(), request.lines.end(), [](const MessageLine& line) {
+        return line.id == MessageId::DecryptOverwriteQuestion || line.id == MessageId::UnzipOverwriteQuestion;
+    });
+}
+
+std::string Lowercase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAnswers answers, Terminal* terminal,
+                               std::ostream& output, std::ostream& errors, const std::atomic<bool>& cancelFlag,
+                               ProgressBar* progressBar)
+    : catalogue_(catalogue),
+      answers_(std::move(answers)),
+      terminal_(terminal),
+      output_(output),
+      errors_(errors),
+      cancelFlag_(cancelFlag),
+      progressBar_(progressBar) {}
+
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToOpen(FileFilter) { return answers_.fileToOpen; }
+
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter, const std::string&) {
+    if (!answers_.fileToSave) {
+        return std::nullopt;
+    }
+    const std::filesystem::path& target = *answers_.fileToSave;
+    std::error_code error;
+    if (!std::filesystem::exists(target, error)) {
+        return target;
+    }
+    if (std::filesystem::is_directory(target, error)) {
+        Print(errors_, PrintableText(target.string(), false) + ": is a folder");
+        return std::nullopt;
+    }
+    // A save dialog confirms replacing an existing file; the question is the
+    // unzip job's, which fits word for word.
+    const MessageBoxRequest question{MessageId::CaptionQuestion, MessageButtons::YesNo, MessageOwner::Progress,
+                                     {MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target.string()})}};
+    return ShowMessage(question) == MessageAnswer::Yes ? std::optional(target) : std::nullopt;
+}
+
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFolder(MessageId) { return answers_.folder; }
+
+std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) {
+    const int question = passwordQuestions_++;
+    if (answers_.password) {
+        return question == 0 ? answers_.password : std::nullopt;
+    }
+    if (cancelFlag_.load() || question >= kPasswordQuestions) {
+        return std::nullopt;
+    }
+    if (terminal_ == nullptr) {
+        passwordRefused_ = true;
+        Print(errors_, "vaultpack-cli: no terminal to ask for the password on; use --password-file");
+        return std::nullopt;
+    }
+    if (progressBar_ != nullptr) {
+        progressBar_->Erase();
+    }
+    PasswordInput input = AskPasswordOnTerminal(*terminal_, catalogue_, hint);
+    switch (input.status) {
+        case PasswordInput::Status::Given:
+            return std::move(input.password);
+        case PasswordInput::Status::Cancelled:
+            userCancelled_ = true;
+            break;
+        case PasswordInput::Status::Refused:
+            passwordRefused_ = true;
+            break;
+    }
+    return std::nullopt;
+}
+
+MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
+    const std::string text = PrintableText(RenderMessageLines(catalogue_, request.lines), true);
+    if (request.buttons == MessageButtons::Ok) {
+        Print(request.caption == MessageId::CaptionError ? errors_ : output_, text);
+        return MessageAnswer::Ok;
+    }
+    if (IsOverwriteQuestion(request) && answers_.overwrite != OverwritePolicy::Ask) {
+        return answers_.overwrite == OverwritePolicy::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    return Ask(request, text);
+}
+
+MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::string& text) {
+    const bool withCancel = request.buttons == MessageButtons::YesNoCancel;
+    if (cancelFlag_.load()) {
+        return withCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+    }
+    if (terminal_ == nullptr) {
+        Print(errors_, text + "\n(no terminal to answer on: no)");
+        return MessageAnswer::No;
+    }
+    if (progressBar_ != nullptr) {
+        progressBar_->Erase();
+    }
+    terminal_->Write(text + "\n");
+    for (;;) {
+        const std::optional<std::string> line =
+            terminal_->ReadLine(withCancel ? "[y]es, [n]o or [c]ancel? " : "[y]es or [n]o? ", true);
+        if (!line) {
+            // The end of input or Ctrl-C: the answer that stops, without asking again.
+            return withCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+        }
+        const std::string answer = Lowercase(*line);
+        if (answer == "y" || answer == "yes") {
+            return MessageAnswer::Yes;
+        }
+        if (answer == "n" || answer == "no") {
+            return MessageAnswer::No;
+        }
+        if (withCancel && (answer == "c" || answer == "cancel")) {
+            return MessageAnswer::Cancel;
+        }
+    }
+}
+
+void ConsoleJobHost::Print(std::ostream& stream, const std::string& text) {
+    if (progressBar_ != nullptr) {
+        progressBar_->Erase();
+    }
+    stream << text << '\n' << std::flush;
+}
+
+void ConsoleJobHost::ShowProgress() {
+    if (progressBar_ != nullptr) {
+        progressBar_->Show();
+    }
+}
+
+void ConsoleJobHost::SetProgressTitle(MessageId title) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetTitle(catalogue_.Load(title));
+    }
+}
+
+void ConsoleJobHost::SetStatus(const MessageLine& status) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetStatus(RenderMessageLine(catalogue_, status));
+    }
+}
+
+// There is no button to label: Ctrl-C cancels.
+void ConsoleJobHost::SetCancelCaption(MessageId) {}
+
+void ConsoleJobHost::SetRange(std::uint32_t high) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetRange(high);
+    }
+}
+
+void ConsoleJobHost::SetPosition(std::uint32_t position) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetPosition(position);
+    }
+}
+
+bool ConsoleJobHost::CancelRequested() const { return cancelFlag_.load(); }
+
+void ConsoleJobHost::Complete(const JobCompletion& completion) {
+    if (progressBar_ != nullptr) {
+        progressBar_->Hide();
+    }
+    completion_ = completion;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,62 @@
+#include "cli/InterruptSignal.h"
+
+#include <cerrno>
+#include <csignal>
+#include <string_view>
+
+#include <unistd.h>
+
+#include "cli/ExitStatus.h"
+
+namespace vaultpack {
+namespace {
+
+// Everything the handler touches is lock-free atomic or written before the
+// atomic that publishes it, so the handler stays async-signal-safe.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+std::atomic<bool> interrupted{false};
+std::atomic<int> restoreFd{-1};
+termios restoreSettings{};
+
+// Leaves errno as the interrupted code had it.
+void WriteToErrors(std::string_view text) {
+    const int savedErrno = errno;
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, text.data(), text.size());
+    errno = savedErrno;
+}
+
+void OnInterrupt(int) {
+    if (!interrupted.exchange(true)) {
+        WriteToErrors("\nvaultpack-cli: stopping; Ctrl-C again ends at once\n");
+        return;
+    }
+    const int fd = restoreFd.load();
+    if (fd >= 0) {
+        ::tcsetattr(fd, TCSANOW, &restoreSettings);
+    }
+    WriteToErrors("\n");
+    ::_exit(static_cast<int>(ExitStatus::Cancelled));
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a read from the terminal returns EINTR
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+const std::atomic<bool>& InterruptFlag() { return interrupted; }
+
+void RememberTerminalSettings(int fd, const termios& settings) {
+    restoreFd.store(-1);
+    restoreSettings = settings;
+    restoreFd.store(fd);
+}
+
+void ForgetTerminalSettings() { restoreFd.store(-1); }
+
+}  // namespace vaultpack

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/MessageCatalogue.h"
+#include "cli/Terminal.h"
+
+namespace vaultpack {
+
+// A password as vaultpack-cli obtained it, or why there is none.
+struct PasswordInput {
+    enum class Status {
+        Given,
+        Cancelled,  // Ctrl-C or the end of input at the prompt
+        Refused,    // unreadable, or still against the rule after the last try
+    };
+    Status status = Status::Refused;
+    std::string password;  // when Given
+    std::string problem;   // when Refused: the reason, ready to print
+};
+
+// How many times a prompt asks before it gives up on input that breaks the rule.
+inline constexpr int kPasswordPromptRounds = 3;
+
+// The password rule as vaultpack-cli applies it: ValidatePassword, and no more
+// than kMaxPasswordLength bytes (the password forms' fields stop there).
+// The text that names the problem, or nothing.
+std::optional<std::string> PasswordProblem(const MessageCatalogue& catalogue, std::string_view password);
+
+// --password-file: the first line of the file without its line end ("\n" or
+// "\r\n"), read from `standardInput` when the path is "-". Nothing past that
+// line is read. The line must keep the rule.
+PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardInput,
+                               const MessageCatalogue& catalogue);
+
+// Asks for the password of a container without echo, showing its hint ("--"
+// when it has none), until the typed text keeps the rule. Each refusal but the
+// last is told on the terminal; the last is the result's problem.
+PasswordInput AskPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue, const std::string& hint);
+
+// Asks for a new password twice without echo, until it keeps the rule and
+// both texts are the same.
+PasswordInput AskNewPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue);
+
+}  // namespace vaultpack

@@ -1,0 +1,44 @@
+// vaultpack-cli: the jobs of Vaultpack from a terminal.
+
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/VersionText.h"
+#include "cli/CommandRunner.h"
+#include "cli/InterruptSignal.h"
+#include "cli/PrintableText.h"
+#include "cli/TtyTerminal.h"
+
+int main(int argc, char** argv) {
+    using namespace vaultpack;
+    ProgramVersionText().AppendBuildStamp();
+    InstallInterruptHandler();
+
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (!parsed.command) {
+        std::cerr << "vaultpack-cli: " << PrintableText(parsed.error, false) << '\n' << UsageLine() << '\n';
+        return static_cast<int>(ExitStatus::BadInput);
+    }
+
+    try {
+        const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+        const std::unique_ptr<TtyTerminal> terminal = TtyTerminal::Open();
+        std::optional<ProgressBar> progressBar;
+        if (::isatty(STDERR_FILENO) == 1) {
+            progressBar.emplace(std::cerr, TerminalColumns(STDERR_FILENO));
+        }
+        const CliConsole console{catalogue,     terminal.get(), std::cout,
+                                 std::cerr,     STDIN_FILENO,   InterruptFlag(),
+                                 progressBar ? &*progressBar : nullptr};
+        return static_cast<int>(RunCommand(*parsed.command, console));
+    } catch (const std::exception& error) {
+        std::cerr << "vaultpack-cli: " << PrintableText(error.what(), false) << '\n';
+        return static_cast<int>(ExitStatus::Failed);
+    }
+}
