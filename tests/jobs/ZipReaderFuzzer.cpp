@@ -15,14 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// One scratch folder below the working folder, emptied when the fuzzer
+// starts: libFuzzer ends with _exit, so nothing could clean up afterwards.
 const fs::path& ScratchFolder() {
     static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "vaultpack-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        std::atexit([] { fs::remove_all(ScratchFolder()); });
-        return fs::path(pattern);
+        const fs::path path = fs::current_path() / "zip-fuzz-scratch";
+        fs::remove_all(path);
+        fs::create_directory(path);
+        return path;
     }();
     return folder;
 }
