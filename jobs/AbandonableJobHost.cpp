@@ -19,13 +19,16 @@ MessageAnswer AbandonedAnswer(MessageButtons buttons) {
 
 // A question is asked only while the job is not abandoned, and its answer
 // counts only if the job still is not abandoned when it comes back.
-template <typename Answer, typename Ask>
-Answer AskUnlessAbandoned(const std::atomic<bool>& abandoned, Answer abandonedAnswer, Ask ask) {
+template <typename Ask>
+auto AskUnlessAbandoned(const std::atomic<bool>& abandoned, Ask ask) -> decltype(ask()) {
     if (abandoned) {
-        return abandonedAnswer;
+        return std::nullopt;
     }
-    Answer answer = ask();
-    return abandoned ? abandonedAnswer : answer;
+    auto answer = ask();
+    if (abandoned) {
+        answer.reset();
+    }
+    return answer;
 }
 
 }  // namespace
@@ -36,29 +39,28 @@ void AbandonableJobHost::Abandon() {
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToOpen(FileFilter filter) {
-    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(
-        abandoned_, std::nullopt, [&] { return wrapped_.ChooseFileToOpen(filter); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFileToOpen(filter); });
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToSave(FileFilter filter,
                                                                           const std::string& defaultName) {
-    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(
-        abandoned_, std::nullopt, [&] { return wrapped_.ChooseFileToSave(filter, defaultName); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFileToSave(filter, defaultName); });
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFolder(MessageId title) {
-    return AskUnlessAbandoned<std::optional<std::filesystem::path>>(abandoned_, std::nullopt,
-                                                                    [&] { return wrapped_.ChooseFolder(title); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFolder(title); });
 }
 
 std::optional<std::string> AbandonableJobHost::AskPassword(const std::string& hint) {
-    return AskUnlessAbandoned<std::optional<std::string>>(abandoned_, std::nullopt,
-                                                          [&] { return wrapped_.AskPassword(hint); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.AskPassword(hint); });
 }
 
 MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
-    return AskUnlessAbandoned(abandoned_, AbandonedAnswer(request.buttons),
-                              [&] { return wrapped_.ShowMessage(request); });
+    if (abandoned_) {
+        return AbandonedAnswer(request.buttons);
+    }
+    const MessageAnswer answer = wrapped_.ShowMessage(request);
+    return abandoned_ ? AbandonedAnswer(request.buttons) : answer;
 }
 
 void AbandonableJobHost::ShowProgress() {
