@@ -23,11 +23,9 @@ std::string ReadText(const std::filesystem::path& path) {
     return text.str();
 }
 
-}  // namespace
-
-pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
-               const std::filesystem::path& capture, const std::string& input) {
-    WriteFile(capture / "stdin", input);
+// In a forked child: runs the program in `folder` with English texts and
+// Tokyo's time zone, in which any local-time slip shows in the times printed.
+[[noreturn]] void ExecuteCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder) {
     std::vector<std::string> words = {VAULTPACK_CLI_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -36,9 +34,19 @@ pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem:
     }
     argv.push_back(nullptr);
     char language[] = "LANG=C";
-    char zone[] = "TZ=Asia/Tokyo";  // any local-time slip shows in the times printed
+    char zone[] = "TZ=Asia/Tokyo";
     char* environment[] = {language, zone, nullptr};
+    if (::chdir(folder.c_str()) == 0) {
+        ::execve(argv[0], argv.data(), environment);
+    }
+    ::_exit(127);
+}
 
+}  // namespace
+
+pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+               const std::filesystem::path& capture, const std::string& input) {
+    WriteFile(capture / "stdin", input);
     const pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -48,12 +56,10 @@ pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem:
         const int in = ::open((capture / "stdin").c_str(), O_RDONLY);
         const int out = ::open((capture / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open((capture / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(folder.c_str()) != 0) {
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
             ::_exit(126);
         }
-        ::execve(argv[0], argv.data(), environment);
-        ::_exit(127);
+        ExecuteCli(arguments, folder);
     }
     return child;
 }
@@ -75,25 +81,12 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::
 }
 
 CliOnTerminal::CliOnTerminal(const std::vector<std::string>& arguments, const std::filesystem::path& folder) {
-    std::vector<std::string> words = {VAULTPACK_CLI_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    char language[] = "LANG=C";
-    char* environment[] = {language, nullptr};
     process_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
     if (process_ < 0) {
         throw std::runtime_error("forkpty failed");
     }
     if (process_ == 0) {
-        if (::chdir(folder.c_str()) != 0) {
-            ::_exit(126);
-        }
-        ::execve(argv[0], argv.data(), environment);
-        ::_exit(127);
+        ExecuteCli(arguments, folder);
     }
 }
 

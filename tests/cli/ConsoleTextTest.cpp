@@ -1,10 +1,9 @@
-// The pieces of console output: safe text, the progress line, times.
+// The pieces of console output: safe text and the progress line.
 
 #include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "cli/ArchiveListing.h"
 #include "cli/PrintableText.h"
 #include "cli/ProgressBar.h"
 
@@ -62,11 +61,6 @@ TEST(ProgressBar, DrawsOnlyWhenShownAndChangedAndErasesForOtherOutput) {
     EXPECT_EQ(stream.str(), hidden);
     bar.Show();  // a new job starts afresh: no status, so its title
     EXPECT_EQ(stream.str().substr(hidden.size()), "\r[--------------------]   0%\x1b[K");
-}
-
-TEST(ArchiveListing, TimesAreUtcIso8601) {
-    EXPECT_EQ(FormatUtcTime(0), "1970-01-01T00:00:00Z");
-    EXPECT_EQ(FormatUtcTime(1735689599), "2024-12-31T23:59:59Z");
 }
 
 }  // namespace
