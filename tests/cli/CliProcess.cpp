@@ -16,13 +16,6 @@
 namespace vaultpack::test {
 namespace {
 
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // In a forked child: runs the program in `folder` with English texts and
 // Tokyo's time zone, in which any local-time slip shows in the times printed.
 [[noreturn]] void ExecuteCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder) {
@@ -43,6 +36,13 @@ std::string ReadText(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                const std::filesystem::path& capture, const std::string& input) {

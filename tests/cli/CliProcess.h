@@ -25,6 +25,9 @@ pid_t StartCli(const std::vector<std::string>& arguments, const std::filesystem:
                const std::filesystem::path& capture, const std::string& input = {});
 CliRun WaitForCli(pid_t process, const std::filesystem::path& capture);
 
+// The whole content of a file, empty when it cannot be read.
+std::string ReadText(const std::filesystem::path& path);
+
 // StartCli and WaitForCli in one.
 CliRun RunCli(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
               const std::string& input = {});
