@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "app/DefaultInstallFolder.h"
+#include "tests/support/ScopedEnvironmentVariable.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {
@@ -15,25 +14,12 @@ namespace {
 
 class DefaultInstallFolderTest : public testing::Test {
 protected:
-    DefaultInstallFolderTest() {
-        if (const char* home = std::getenv("HOME")) {
-            previousHome_ = home;
-        }
-    }
-    ~DefaultInstallFolderTest() override {
-        if (previousHome_) {
-            ::setenv("HOME", previousHome_->c_str(), 1);
-        } else {
-            ::unsetenv("HOME");
-        }
-    }
-
-    void UseHome(const std::filesystem::path& home) { ::setenv("HOME", home.c_str(), 1); }
+    void UseHome(const std::filesystem::path& home) { home_.Set(home.c_str()); }
 
     test::TempDir dir;
 
 private:
-    std::optional<std::string> previousHome_;
+    test::ScopedEnvironmentVariable home_{"HOME", nullptr};
 };
 
 TEST_F(DefaultInstallFolderTest, CreatedInTheHomeFolderOnce) {

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "app/MessageCatalogue.h"
+#include "tests/support/ScopedEnvironmentVariable.h"
 
 namespace vaultpack {
 namespace {
@@ -117,41 +116,13 @@ TEST(MessageCatalogue, LanguageForEnvironment) {
     }
 }
 
-// Sets or unsets one environment variable for the life of the object.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedVariable() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(MessageCatalogue, SystemLanguageReadsTheProcessEnvironment) {
-    const ScopedVariable language("LANGUAGE", nullptr);
-    const ScopedVariable lcAll("LC_ALL", "");
-    const ScopedVariable lcMessages("LC_MESSAGES", "zh_HK.UTF-8");
-    const ScopedVariable lang("LANG", "ja_JP.UTF-8");
+    const test::ScopedEnvironmentVariable language("LANGUAGE", nullptr);
+    const test::ScopedEnvironmentVariable lcAll("LC_ALL", "");
+    const test::ScopedEnvironmentVariable lcMessages("LC_MESSAGES", "zh_HK.UTF-8");
+    const test::ScopedEnvironmentVariable lang("LANG", "ja_JP.UTF-8");
     EXPECT_EQ(MessageCatalogue::SystemLanguage(), Language::TraditionalChinese);
-    const ScopedVariable languageList("LANGUAGE", "ja:en");
+    const test::ScopedEnvironmentVariable languageList("LANGUAGE", "ja:en");
     EXPECT_EQ(MessageCatalogue::SystemLanguage(), Language::Japanese);
 }
 
