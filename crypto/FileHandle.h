@@ -46,6 +46,8 @@ public:
     void Close();
 
     const std::filesystem::path& Path() const { return path_; }
+    // The descriptor, for calls this class does not wrap (permissions, times).
+    int Descriptor() const { return descriptor_; }
 
 private:
     FileHandle(int descriptor, std::filesystem::path path) : descriptor_(descriptor), path_(std::move(path)) {}

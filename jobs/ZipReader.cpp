@@ -1,9 +1,6 @@
 #include "jobs/ZipReader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <random>
 #include <string>
 #include <string_view>
 
@@ -12,6 +9,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "crypto/FileHandle.h"
+#include "crypto/TemporaryOutputFile.h"
 #include "jobs/ZipFormat.h"
 
 namespace vaultpack {
@@ -65,53 +64,6 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
     info.lastAccessTime = times.access.value_or(info.lastWriteTime);
     info.creationTime = times.creation.value_or(info.lastWriteTime);
 }
-
-// A file created beside the target under a temporary name, which takes the
-// target's place on Commit and is removed otherwise.
-class TemporaryTarget {
-public:
-    explicit TemporaryTarget(const std::filesystem::path& target) {
-        static thread_local std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 100 && !file_.IsOpen(); ++attempt) {
-            char name[32];
-            std::snprintf(name, sizeof name, ".vaultpack-%012llx",
-                          static_cast<unsigned long long>(generator() & 0xFFFFFFFFFFFFull));
-            path_ = target.parent_path() / name;
-            file_ = FileDescriptor(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (!file_.IsOpen() && errno != EEXIST) {
-                break;
-            }
-        }
-        if (!file_.IsOpen()) {
-            path_.clear();  // the name may be another file's
-        }
-    }
-    ~TemporaryTarget() {
-        file_.Close();
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-        }
-    }
-    TemporaryTarget(const TemporaryTarget&) = delete;
-    TemporaryTarget& operator=(const TemporaryTarget&) = delete;
-
-    const FileDescriptor& File() const { return file_; }
-
-    ZipResult Commit(const std::filesystem::path& target) {
-        if (!file_.Close()) {
-            return ZipResult::WriteFailed;
-        }
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            return ZipResult::CannotOpenFile;
-        }
-        path_.clear();
-        return ZipResult::Success;
-    }
-
-private:
-    std::filesystem::path path_;
-    FileDescriptor file_;
-};
 
 struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
@@ -178,33 +130,42 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     // The local header's copy of the timestamp field also holds the access time.
     const ExtendedTimestamps localTimes = FindTimestamps(localExtra_.data(), localExtra_.size());
 
-    TemporaryTarget target(targetPath);
-    if (!target.File().IsOpen()) {
-        return ZipResult::CannotOpenFile;
-    }
-    result = CopyData(dataOffset, target.File());
-    if (result != ZipResult::Success) {
-        return result;
-    }
-    // Permission and time failures (a file system without Unix modes, say)
-    // do not make the content wrong, so they are not reported.
-    const int fd = target.File().Get();
-    if (info.hasUnixMode) {
-        ::fchmod(fd, info.mode & 0777);
-    } else if ((info.externalAttributes & kDosReadOnly) != 0) {
-        struct stat status {};
-        if (::fstat(fd, &status) == 0) {
-            ::fchmod(fd, status.st_mode & 0555);
+    // The entry goes to a temporary file beside the target, which replaces
+    // the target only once the data has been checked against size and CRC.
+    try {
+        TemporaryOutputFile target(targetPath.parent_path());
+        result = CopyData(dataOffset, target.File());
+        if (result != ZipResult::Success) {
+            return result;
         }
+        // Permission and time failures (a file system without Unix modes, say)
+        // do not make the content wrong, so they are not reported.
+        const int fd = target.File().Descriptor();
+        if (info.hasUnixMode) {
+            ::fchmod(fd, info.mode & 0777);
+        } else if ((info.externalAttributes & kDosReadOnly) != 0) {
+            struct stat status {};
+            if (::fstat(fd, &status) == 0) {
+                ::fchmod(fd, status.st_mode & 0555);
+            }
+        }
+        const timespec times[2] = {{localTimes.access.value_or(info.lastAccessTime), 0}, {info.lastWriteTime, 0}};
+        ::futimens(fd, times);
+        try {
+            target.File().Close();  // a delayed write failure shows here
+        } catch (const FileError&) {
+            return ZipResult::WriteFailed;
+        }
+        target.CommitAs(targetPath);
+        return ZipResult::Success;
+    } catch (const FileError&) {
+        return ZipResult::CannotOpenFile;  // the file could not be created or put in place
     }
-    const timespec times[2] = {{localTimes.access.value_or(info.lastAccessTime), 0}, {info.lastWriteTime, 0}};
-    ::futimens(fd, times);
-    return target.Commit(targetPath);
 }
 
 // Copies or inflates the current entry's data into target, piece by piece,
 // and checks that what came out has the size and CRC the directory promises.
-ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const FileDescriptor& target) {
+ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target) {
     std::uint64_t remaining = record_.compressedSize;
     std::uint64_t produced = 0;
     uLong crc = crc32(0, nullptr, 0);
@@ -223,7 +184,12 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const FileDescriptor& ta
             return ZipResult::CorruptArchive;
         }
         crc = crc32(crc, data, static_cast<uInt>(size));
-        return target.WriteAll(data, size) ? ZipResult::Success : ZipResult::WriteFailed;
+        try {
+            target.WriteAll(data, size);
+            return ZipResult::Success;
+        } catch (const FileError&) {
+            return ZipResult::WriteFailed;
+        }
     };
 
     ZipResult result = ZipResult::Success;

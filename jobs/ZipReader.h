@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "crypto/FileHandle.h"
 #include "jobs/ZipArchiveFile.h"
 #include "jobs/ZipEntryInfo.h"
 #include "jobs/ZipResult.h"
@@ -54,7 +55,7 @@ public:
 private:
     ZipReader() = default;
     ZipResult ReadEntry(std::int64_t index, ZipEntryInfo& info);
-    ZipResult CopyData(std::uint64_t dataOffset, const FileDescriptor& target);
+    ZipResult CopyData(std::uint64_t dataOffset, FileHandle& target);
 
     ZipArchiveFile archive_;
     CentralRecord record_;
