@@ -1,7 +1,16 @@
-// vaultpack-cli as a script runs it: the built program in temporary folders,
-// with no terminal.
+// vaultpack-cli as a script runs it (no terminal at all) and as a person runs
+// it (on a pseudo-terminal): the built program in temporary folders.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <thread>
 
@@ -9,17 +18,146 @@
 
 #include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileHeader.h"
-#include "tests/cli/CliProcess.h"
 #include "tests/jobs/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {
 namespace {
 
-using test::CliRun;
-using test::FileContents;
-using test::RunCli;
+using Arguments = std::vector<std::string>;
 using Files = std::map<std::string, std::string>;
+
+// The whole content of a file, empty when it cannot be read.
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every file below root by relative path, with its content.
+Files FileContents(const std::filesystem::path& root) {
+    Files files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().lexically_relative(root).string()] = ReadText(entry.path());
+        }
+    }
+    return files;
+}
+
+// In a forked child: runs the program in `folder` with English texts and
+// Tokyo's time zone, in which any local-time slip shows in the times printed.
+[[noreturn]] void ExecuteCli(Arguments arguments, const std::filesystem::path& folder) {
+    arguments.insert(arguments.begin(), VAULTPACK_CLI_PATH);
+    std::vector<char*> argv;
+    for (std::string& word : arguments) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    char language[] = "LANG=C";
+    char zone[] = "TZ=Asia/Tokyo";
+    char* environment[] = {language, zone, nullptr};
+    if (::chdir(folder.c_str()) == 0) {
+        ::execve(argv[0], argv.data(), environment);
+    }
+    ::_exit(127);
+}
+
+// The exit status, or 128 + the signal that ended the process.
+int ExitStatusOf(pid_t process) {
+    int status = 0;
+    ::waitpid(process, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+struct CliRun { int status; std::string output, errors; };
+
+// Starts the program as the leader of a new session, so that it has no
+// terminal at all, reading `input`; what it prints goes to files in `capture`.
+pid_t StartCli(const Arguments& arguments, const std::filesystem::path& folder, const test::TempDir& capture,
+               const std::string& input = {}) {
+    test::WriteFile(capture / "stdin", input);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        const int in = ::open((capture / "stdin").c_str(), O_RDONLY);
+        const int out = ::open((capture / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open((capture / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+            ::_exit(126);
+        }
+        ExecuteCli(arguments, folder);
+    }
+    return child;
+}
+
+CliRun WaitForCli(pid_t process, const test::TempDir& capture) {
+    const int status = ExitStatusOf(process);
+    return {status, ReadText(capture / "stdout"), ReadText(capture / "stderr")};
+}
+
+CliRun RunCli(const Arguments& arguments, const std::filesystem::path& folder, const std::string& input = {}) {
+    const test::TempDir capture;
+    return WaitForCli(StartCli(arguments, folder, capture, input), capture);
+}
+
+// The program with a pseudo-terminal as its controlling terminal and as its
+// standard input, output and error: a person at a terminal.
+class CliOnTerminal {
+public:
+    CliOnTerminal(const Arguments& arguments, const std::filesystem::path& folder)
+        : process_(::forkpty(&terminal_, nullptr, nullptr, nullptr)) {
+        if (process_ == 0) {
+            ExecuteCli(arguments, folder);
+        }
+    }
+    ~CliOnTerminal() {
+        if (process_ > 0) {
+            ::kill(process_, SIGKILL);
+            Wait();
+        }
+        ::close(terminal_);
+    }
+
+    // Waits (at most ten seconds) until the program has written `text` since
+    // the text last expected; false when it did not.
+    bool Expect(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (const std::size_t found = transcript.find(text, expected_); found != std::string::npos) {
+                expected_ = found + text.size();
+                return true;
+            }
+            pollfd ready{terminal_, POLLIN, 0};
+            char buffer[4096];
+            if (::poll(&ready, 1, 100) == 1) {
+                const ssize_t count = ::read(terminal_, buffer, sizeof buffer);
+                if (count <= 0) {
+                    return false;  // the program has ended
+                }
+                transcript.append(buffer, static_cast<std::size_t>(count));
+            }
+        }
+        return false;
+    }
+    void Type(const std::string& text) {
+        ASSERT_EQ(::write(terminal_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // The exit status; a program still running ten seconds on is killed.
+    int Wait() {
+        Expect(std::string(1, '\0'));  // reads the rest until the terminal closes
+        ::kill(process_, SIGKILL);
+        const int status = ExitStatusOf(process_);
+        process_ = -1;
+        return status;
+    }
+
+    std::string transcript;  // everything the terminal showed
+
+private:
+    int terminal_ = -1;
+    pid_t process_;
+    std::size_t expected_ = 0;
+};
 
 class CliEndToEnd : public ::testing::Test {
 protected:
@@ -28,7 +166,7 @@ protected:
         test::WriteFile(source / "docs" / "a.txt", std::string("alpha\n"));
         test::WriteFile(source / "docs" / "sub" / "b.txt", std::string("beta\n"));
         test::WriteFile(source / "one.txt", test::PseudoRandomBytes(300000));
-        test::WriteFile(passwordFile, std::string("Secret\n"));
+        test::WriteFile(work / "pw", std::string("Secret\n"));
     }
 
     // A fresh empty folder below the test's folder.
@@ -39,200 +177,207 @@ protected:
 
     test::TempDir work;
     const std::filesystem::path source = Folder("source");
-    const std::filesystem::path passwordFile = work / "pw";
-    const std::string password = passwordFile.string();
+    const std::string password = (work / "pw").string();
 };
-
-std::vector<std::string> FileNames(const std::filesystem::path& root) {
-    std::vector<std::string> names;
-    for (const auto& [name, content] : FileContents(root)) {
-        names.push_back(name);
-    }
-    return names;
-}
-
-const char* const kCreated = "Your Encrypted Archive has been successfully created\n";
 
 TEST_F(CliEndToEnd, EveryCreateCombinationRoundTrips) {
     const Files several = FileContents(source);
     const Files one = {{"one.txt", several.at("one.txt")}};
+    const auto decrypt = [&](const std::string& container) {
+        return Arguments{"decrypt", "--password-file", password, container};
+    };
     struct Combination {
         std::string name;
-        std::vector<std::string> options;
+        Arguments options;
         bool severalItems;
         std::string output;
-        std::vector<std::vector<std::string>> restore;  // run beside a copy of the output
-        std::vector<std::string> leftOver;              // what the restore steps leave besides the files
-    };
-    const auto decrypt = [&](const std::string& container) {
-        return std::vector<std::string>{"decrypt", "--password-file", password, container};
+        std::vector<Arguments> restore;  // run beside the output
+        std::string between;             // what restoring leaves besides the files
     };
     const std::vector<Combination> combinations = {
-        {"several zipped", {"--zip"}, true, "out.zip", {{"unzip", "out.zip"}}, {}},
-        {"several zipped and encrypted", {"--zip", "--encrypt"}, true, "out.ezc", {decrypt("out.ezc")}, {}},
-        {"several encrypted, zip implied", {"--encrypt"}, true, "out.ezc", {decrypt("out.ezc")}, {}},
-        {"one zipped", {"--zip"}, false, "one.zip", {{"unzip", "one.zip", "."}}, {}},
-        {"one encrypted", {"--encrypt"}, false, "one.ezc", {decrypt("one.ezc")}, {}},
+        {"several zipped", {"--zip"}, true, "out.zip", {{"unzip", "out.zip"}}, ""},
+        {"several zipped and encrypted", {"--zip", "--encrypt"}, true, "out.ezc", {decrypt("out.ezc")}, ""},
+        {"several encrypted, zip implied", {"--encrypt"}, true, "out.ezc", {decrypt("out.ezc")}, ""},
+        {"one zipped", {"--zip"}, false, "one.zip", {{"unzip", "one.zip", "."}}, ""},
+        {"one encrypted", {"--encrypt"}, false, "one.ezc", {decrypt("one.ezc")}, ""},
         {"one zipped first", {"--zip", "--encrypt", "--order", "zip-first"}, false, "one.ezc",
-         {decrypt("one.ezc"), {"unzip", "one.zip"}}, {"one.zip"}},
-        {"one encrypted first", {"--encrypt", "--zip"}, false, "one.zip",
-         {{"unzip", "one.zip"}, decrypt("one.ezc")}, {"one.ezc"}},
+         {decrypt("one.ezc"), {"unzip", "one.zip"}}, "one.zip"},
+        {"one encrypted first by default", {"--encrypt", "--zip"}, false, "one.zip",
+         {{"unzip", "one.zip"}, decrypt("one.ezc")}, "one.ezc"},
     };
     for (const Combination& combination : combinations) {
         SCOPED_TRACE(combination.name);
-        const auto made = Folder("made " + combination.name);
-        const auto restored = Folder("restored " + combination.name);
-        std::vector<std::string> create = {"create", "--password-file", password};
+        const auto folder = Folder(combination.name);
+        Arguments create = {"create", (folder / combination.output).string(), "one.txt", "--password-file", password};
         create.insert(create.end(), combination.options.begin(), combination.options.end());
-        create.push_back((made / combination.output).string());
-        create.push_back("one.txt");
         if (combination.severalItems) {
             create.push_back("docs");
         }
         const CliRun created = RunCli(create, source);
         ASSERT_EQ(created.status, 0) << created.errors;
-        EXPECT_EQ(created.output, kCreated);
-        EXPECT_EQ(test::FolderEntries(made), std::vector<std::string>{combination.output});
+        EXPECT_EQ(created.output, "Your Encrypted Archive has been successfully created\n");
+        EXPECT_EQ(test::FolderEntries(folder), std::vector<std::string>{combination.output});
 
-        std::filesystem::copy_file(made / combination.output, restored / combination.output);
-        for (const std::vector<std::string>& step : combination.restore) {
-            const CliRun run = RunCli(step, restored);
+        Files expected = combination.severalItems ? several : one;
+        expected[combination.output] = ReadText(folder / combination.output);
+        for (const Arguments& step : combination.restore) {
+            const CliRun run = RunCli(step, folder);
             EXPECT_EQ(run.status, 0) << step[0] << ": " << run.errors;
         }
-        Files expected = combination.severalItems ? several : one;
-        const Files copy = FileContents(made);
-        expected.insert(copy.begin(), copy.end());
-        for (const std::string& name : combination.leftOver) {
-            expected[name] = FileContents(restored).at(name);
+        if (!combination.between.empty()) {
+            expected[combination.between] = ReadText(folder / combination.between);
         }
-        EXPECT_EQ(FileContents(restored), expected);
+        EXPECT_EQ(FileContents(folder), expected);
     }
 }
 
-TEST_F(CliEndToEnd, ListAndInfoDescribeWhatCreateMade) {
+// create takes a file alone and a folder ("." too) under its own name with
+// its regular files sorted, leaving out the OUTPUT and what is no regular
+// file; list and info show what it made.
+TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
+    const auto docs = source / "docs";
+    std::filesystem::create_symlink(docs / "a.txt", docs / "B.txt");
+    std::filesystem::create_symlink(docs / "missing", docs / "broken");
+    std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
+    ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
     const auto june = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1622548800)));
     for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "one.txt"}) {
         std::filesystem::last_write_time(source / name, june);
     }
-    ASSERT_EQ(RunCli({"create", "--zip", "out.zip", "docs", "one.txt"}, source).status, 0);
-    const CliRun listed = RunCli({"list", "out.zip"}, source);
+    const CliRun created = RunCli({"create", "--zip", "out.zip", "../one.txt", "."}, docs);
+    ASSERT_EQ(created.status, 0) << created.errors;
+    for (const char* skipped : {"./broken", "./pipe", "./sub/loop"}) {
+        EXPECT_NE(created.errors.find("skipped, not a regular file: \"" + std::string(skipped)), std::string::npos);
+    }
+    const CliRun listed = RunCli({"list", "out.zip"}, docs);
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.output,
+              "      300000  2021-06-01T12:00:00Z  one.txt\n"
+              "           6  2021-06-01T12:00:00Z  docs/B.txt\n"
               "           6  2021-06-01T12:00:00Z  docs/a.txt\n"
-              "           5  2021-06-01T12:00:00Z  docs/sub/b.txt\n"
-              "      300000  2021-06-01T12:00:00Z  one.txt\n");
+              "           5  2021-06-01T12:00:00Z  docs/sub/b.txt\n");
 
     ASSERT_EQ(RunCli({"create", "--encrypt", "--hint", "my hint", "--password-file", password, "one.ezc", "one.txt"},
-                     source)
-                  .status,
+                     source).status,
               0);
     const CliRun info = RunCli({"info", "one.ezc"}, source);
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.output, "Stored name: one.txt\nPlain length: 300000\nHint: my hint\nZip flag: 0\nVersion: 2\n");
 }
 
-TEST_F(CliEndToEnd, PasswordsComeFromAFileOrStandardInputAndMustKeepTheRule) {
-    const CliRun fromInput = RunCli({"create", "--encrypt", "--password-file", "-", "one.ezc", "one.txt"}, source,
-                                    "FromStdin\nignored\n");
-    ASSERT_EQ(fromInput.status, 0) << fromInput.errors;
-
-    const auto target = Folder("target");
-    std::filesystem::copy_file(source / "one.ezc", target / "one.ezc");
-    const CliRun wrong = RunCli({"decrypt", "--password-file", password, "one.ezc"}, target);
-    EXPECT_EQ(wrong.status, 3);
-    EXPECT_EQ(wrong.errors, "Wrong password!\n");
-    const CliRun noTerminal = RunCli({"decrypt", "one.ezc"}, target);
-    EXPECT_EQ(noTerminal.status, 2);
-    EXPECT_NE(noTerminal.errors.find("--password-file"), std::string::npos);
-    EXPECT_EQ(test::FolderEntries(target), std::vector<std::string>{"one.ezc"});
-
-    const CliRun right = RunCli({"decrypt", "--password-file", "-", "one.ezc"}, target, "FromStdin\r\n");
-    EXPECT_EQ(right.status, 0) << right.errors;
-    EXPECT_EQ(right.output, "Your file has been Decrypted successfully\n");
-
-    test::WriteFile(work / "bad", std::string("two words\n"));
-    const CliRun bad = RunCli({"create", "--encrypt", "--password-file", (work / "bad").string(), "x.ezc", "one.txt"},
-                              source);
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.errors, "vaultpack-cli: The password contains invalid characters.\n");
-    EXPECT_EQ(RunCli({"create", "--encrypt", "x.ezc", "one.txt"}, source).status, 2);  // nobody to ask
-    // Nothing to encrypt: the password file is not even read.
-    EXPECT_EQ(RunCli({"create", "--zip", "--password-file", "/nonexistent", "x.zip", "one.txt"}, source).status, 0);
-    EXPECT_FALSE(std::filesystem::exists(source / "x.ezc"));
-}
-
-TEST_F(CliEndToEnd, OverwriteQuestionsFollowThePolicyAndNoTerminalMeansNo) {
-    const auto out = Folder("out");
-    test::WriteFile(out / "one.zip", std::string("older"));
-    const CliRun kept = RunCli({"create", "--zip", (out / "one.zip").string(), "one.txt"}, source);
-    EXPECT_EQ(kept.status, 0);
-    EXPECT_NE(kept.errors.find("already exists, overwrite it?\n(no terminal to answer on: no)"), std::string::npos);
-    EXPECT_EQ(FileContents(out).at("one.zip"), "older");
-    ASSERT_EQ(RunCli({"create", "--zip", "--overwrite=yes", (out / "one.zip").string(), "one.txt"}, source).status, 0);
-
-    test::WriteFile(out / "one.txt", std::string("local change"));
-    const CliRun skipped = RunCli({"unzip", "one.zip"}, out);
-    EXPECT_EQ(skipped.status, 0);
-    EXPECT_EQ(skipped.output, "0 out of 1 files have been unzipped successfully\n");
-    EXPECT_EQ(RunCli({"unzip", "--overwrite", "no", "one.zip"}, out).status, 0);
-    EXPECT_EQ(FileContents(out).at("one.txt"), "local change");
-    EXPECT_EQ(RunCli({"unzip", "--overwrite", "yes", "one.zip"}, out).output,
-              "1 out of 1 files have been unzipped successfully\n");
-    EXPECT_EQ(FileContents(out).at("one.txt"), FileContents(source).at("one.txt"));
-
-    ASSERT_EQ(RunCli({"create", "--encrypt", "--password-file", password, (out / "one.ezc").string(), "one.txt"},
-                     source)
-                  .status,
-              0);
-    test::WriteFile(out / "one.txt", std::string("local change"));
-    const std::vector<std::string> decrypt = {"decrypt", "--password-file", password, "one.ezc"};
-    EXPECT_EQ(RunCli(decrypt, out).status, 0);
-    std::vector<std::string> declined = decrypt;
-    declined.insert(declined.begin() + 1, "--overwrite=no");
-    EXPECT_EQ(RunCli(declined, out).status, 0);
-    EXPECT_EQ(FileContents(out).at("one.txt"), "local change");
-    declined[1] = "--overwrite=yes";
-    EXPECT_EQ(RunCli(declined, out).status, 0);
-    EXPECT_EQ(FileContents(out).at("one.txt"), FileContents(source).at("one.txt"));
-}
-
-TEST_F(CliEndToEnd, UsageErrorsExitTwoWithAUsageLine) {
-    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-             {}, {"create", "out.zip", "one.txt"}, {"unzip"}, {"decrypt", "--order", "zip-first", "c.ezc"}}) {
-        const CliRun run = RunCli(arguments, source);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_NE(run.errors.find("\nUsage: vaultpack-cli "), std::string::npos) << run.errors;
+// --password-file gives the first line of its file or standard input without
+// its line end, when that line keeps the rule; with no terminal to ask on,
+// there is no other way.
+TEST_F(CliEndToEnd, PasswordsComeFromAFileOrStandardInput) {
+    const std::string longest = "0123456789abcdef";
+    const std::map<std::string, std::string> files = {
+        {"no line end", longest}, {"empty line", "\n" + longest + "\n"}, {"too long", longest + "X\n"}, {"bad", "a b"}};
+    for (const auto& [name, content] : files) {
+        test::WriteFile(work / name, content);
     }
-    const CliRun missing = RunCli({"create", "--zip", "out.zip", "one.txt", "absent"}, source);
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.errors, "vaultpack-cli: no such file or folder: \"absent\"\n");
+    const auto file = [&](const std::string& name) { return (work / name).string(); };
+    const auto target = Folder("target");
+    const std::string container = (target / "one.ezc").string();
+    const auto decrypt = [&](const std::string& file) {
+        return Arguments{"decrypt", "--overwrite=yes", "--password-file", file, container};
+    };
+    const std::string noTerminal = "vaultpack-cli: no terminal to ask for the password on; use --password-file\n";
+    struct Step { std::string name; Arguments arguments; std::string input; int status; std::string errors; };
+    const std::vector<Step> steps = {
+        {"create, standard input with CR LF", {"create", "--encrypt", "--password-file", "-", container, "one.txt"},
+         longest + "\r\nignored\n", 0, ""},
+        {"wrong password", decrypt(password), "", 3, "Wrong password!\n"},
+        {"decrypt, nobody to ask", {"decrypt", container}, "", 2, noTerminal},
+        {"create, nobody to ask", {"create", "--encrypt", "x.ezc", "one.txt"}, "", 2, noTerminal},
+        {"against the rule", {"create", "--encrypt", "--password-file", file("bad"), "x.ezc", "one.txt"}, "", 2,
+         "vaultpack-cli: The password contains invalid characters.\n"},
+        {"first line empty", decrypt(file("empty line")), "", 2, "vaultpack-cli: Please enter the password.\n"},
+        {"too long", decrypt(file("too long")), "", 2, "vaultpack-cli: The password is longer than 16 characters.\n"},
+        {"endless", decrypt("/dev/zero"), "", 2, "vaultpack-cli: The password contains invalid characters.\n"},
+        {"missing", decrypt("/nonexistent"), "", 2,
+         "vaultpack-cli: cannot open the password file /nonexistent: No such file or directory\n"},
+        {"nothing encrypted: not read", {"create", "--zip", "--password-file", "/nonexistent", "x.zip", "one.txt"}, "",
+         0, ""},
+        {"no line end", decrypt(file("no line end")), "", 0, ""},
+        {"standard input", decrypt("-"), longest + "\n", 0, ""},
+    };
+    for (const Step& step : steps) {
+        const CliRun run = RunCli(step.arguments, source, step.input);
+        EXPECT_EQ(run.status, step.status) << step.name;
+        EXPECT_EQ(run.errors, step.errors) << step.name;
+    }
+    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "one.txt", "x.zip"}));
+    const Files restored = {{"one.ezc", ReadText(container)}, {"one.txt", ReadText(source / "one.txt")}};
+    EXPECT_EQ(FileContents(target), restored) << "a refused password left a file behind";
+}
+
+// Every question about replacing a file, create's OUTPUT or what unzip or
+// decrypt restore, follows --overwrite; asked with no terminal, it is answered no.
+TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
+    const auto out = Folder("out");
+    ASSERT_EQ(RunCli({"create", "--zip", "../out/one.zip", "one.txt"}, source).status, 0);
+    ASSERT_EQ(RunCli({"create", "--encrypt", "--password-file", password, "../out/one.ezc", "one.txt"}, source).status,
+              0);
+    // The command, where it runs, the file it would replace and what it would put there.
+    struct Command { Arguments arguments; std::filesystem::path folder, file; std::string replacement; };
+    const std::vector<Command> commands = {
+        {{"create", "--zip", "../out/again.zip", "one.txt"}, source, out / "again.zip", ReadText(out / "one.zip")},
+        {{"unzip", "one.zip"}, out, out / "one.txt", ReadText(source / "one.txt")},
+        {{"decrypt", "--password-file", password, "one.ezc"}, out, out / "one.txt", ReadText(source / "one.txt")},
+    };
+    const std::vector<std::pair<Arguments, bool>> policies = {
+        {{}, false}, {{"--overwrite=no"}, false}, {{"--overwrite", "yes"}, true}};
+    for (const auto& [policy, replaces] : policies) {
+        for (Command command : commands) {
+            SCOPED_TRACE(command.arguments[0] + " " + (policy.empty() ? "ask" : policy.back()));
+            test::WriteFile(command.file, std::string("older"));
+            command.arguments.insert(command.arguments.begin() + 1, policy.begin(), policy.end());
+            const CliRun run = RunCli(command.arguments, command.folder);
+            EXPECT_EQ(run.status, 0) << run.errors;
+            const std::string now = ReadText(command.file);
+            EXPECT_TRUE(now == (replaces ? command.replacement : "older")) << (now == "older" ? "kept" : "replaced");
+            const bool told = run.errors.find("(no terminal to answer on: no)") != std::string::npos;
+            EXPECT_EQ(told, policy.empty()) << run.errors;
+        }
+    }
+}
+
+TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
     std::filesystem::create_directory(source / "empty");
-    EXPECT_EQ(RunCli({"create", "--zip", "out.zip", "empty"}, source).errors,
-              "vaultpack-cli: You did not select any files\n");
-    EXPECT_EQ(RunCli({"create", "--zip", "one.txt", "one.txt"}, source).status, 2);  // the OUTPUT as an ITEM
-    EXPECT_FALSE(std::filesystem::exists(source / "out.zip"));
+    const std::vector<std::pair<Arguments, std::string>> wrong = {
+        {{}, "vaultpack-cli: no command given\nUsage: vaultpack-cli "},
+        {{"decrypt", "--order", "zip-first", "c.ezc"}, "\nUsage: vaultpack-cli "},
+        {{"create", "--zip", "out.zip", "one.txt", "absent"}, "vaultpack-cli: no such file or folder: \"absent\"\n"},
+        {{"create", "--zip", "out.zip", "empty"}, "vaultpack-cli: You did not select any files\n"},
+        {{"create", "--zip", "one.txt", "one.txt"}, "vaultpack-cli: the OUTPUT \"one.txt\" is also an ITEM\n"},
+        {{"create", "--zip", "docs", "one.txt"}, "vaultpack-cli: the OUTPUT \"docs\" is a folder\n"},
+    };
+    for (const auto& [arguments, errors] : wrong) {
+        const CliRun run = RunCli(arguments, source);
+        EXPECT_EQ(run.status, 2) << errors;
+        EXPECT_NE(run.errors.find(errors), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "empty", "one.txt"}));
 
     EXPECT_EQ(RunCli({"--help"}, source).output.substr(0, 6), "Usage:");
-    const CliRun version = RunCli({"--version"}, source);
-    EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(std::regex_match(version.output, std::regex(R"(vaultpack-cli 1\.05\.\d{4}\.\d{4}\.\d{4}\n)")))
-        << version.output;
+    const std::string version = RunCli({"--version"}, source).output;
+    EXPECT_TRUE(std::regex_match(version, std::regex(R"(vaultpack-cli 1\.05\.\d{4}\.\d{4}\.\d{4}\n)"))) << version;
 }
 
 TEST_F(CliEndToEnd, HostileArchivesWriteNothingOutsideTheirFolder) {
     const auto inside = Folder("a/b");
-    // With no terminal to say "go on", the first refused entry ends the job.
-    test::WriteRawZip(work / "a" / "evil.zip", {{"fine.txt", "in"},
-                                                {"\x1b[2Jname", "x"},
-                                                {"../\x1b[2Jescape.txt", "out"},
-                                                {"/abs.txt", "abs"}});
-    const CliRun unzipped = RunCli({"unzip", "../evil.zip", "."}, inside);
+    test::WriteRawZip(work / "a" / "evil.zip",
+                      {{"fine.txt", "in"}, {"\x1b[2Jname", "x"}, {"../\x1b[2Jescape.txt", "out"}, {"/abs.txt", "abs"}});
+    // "Continue with next file?" is no overwrite question: with no terminal
+    // it is answered no, and the first refused entry ends the job.
+    const CliRun unzipped = RunCli({"unzip", "--overwrite=yes", "../evil.zip", "."}, inside);
     EXPECT_EQ(unzipped.status, 1);
     EXPECT_NE(unzipped.errors.find("(../?[2Jescape.txt)\nContinue with next file?"), std::string::npos)
         << unzipped.errors;
     EXPECT_EQ(unzipped.output, "2 out of 4 files have been unzipped successfully\n");
-    EXPECT_EQ(FileNames(work / "a"), (std::vector<std::string>{"b/\x1b[2Jname", "b/fine.txt", "evil.zip"}));
+    EXPECT_EQ(test::FolderEntries(work / "a"), (std::vector<std::string>{"b", "evil.zip"}));
+    EXPECT_EQ(test::FolderEntries(inside), (std::vector<std::string>{"\x1b[2Jname", "fine.txt"}));
 
     const CliRun listed = RunCli({"list", "evil.zip"}, work / "a");
     EXPECT_EQ(listed.status, 0);
@@ -247,6 +392,9 @@ TEST_F(CliEndToEnd, HostileArchivesWriteNothingOutsideTheirFolder) {
 
 TEST_F(CliEndToEnd, HostileContainersAreRefusedOrKeptInTheirFolder) {
     const auto inside = Folder("c/d");
+    const auto decrypt = [&](const std::string& container) {
+        return RunCli({"decrypt", "--overwrite=yes", "--password-file", password, container}, inside);
+    };
     // A stored name that climbs out: the plaintext still lands beside the container.
     ASSERT_TRUE(EncryptFile(source / "docs" / "a.txt", inside / "climb.ezc", "Secret", "", false).Completed());
     std::vector<unsigned char> bytes = test::ReadFile(inside / "climb.ezc");
@@ -254,87 +402,110 @@ TEST_F(CliEndToEnd, HostileContainersAreRefusedOrKeptInTheirFolder) {
     std::fill_n(bytes.begin() + EncryptedFileHeader::kStoredNameOffset, EncryptedFileHeader::kStoredNameSize, 0);
     std::copy(climbing.begin(), climbing.end(), bytes.begin() + EncryptedFileHeader::kStoredNameOffset);
     test::WriteFile(inside / "climb.ezc", bytes);
-    EXPECT_EQ(RunCli({"decrypt", "--password-file", password, "climb.ezc"}, inside).status, 0);
-    EXPECT_EQ(FileContents(inside).at("climbed.txt"), "alpha\n");
+    EXPECT_EQ(decrypt("climb.ezc").status, 0);
+    EXPECT_EQ(ReadText(inside / "climbed.txt"), "alpha\n");
 
     // An archive inside a container, with an entry that climbs out.
     test::WriteRawZip(work / "packed.zip", {{"kept.txt", "in"}, {"../../../out.txt", "out"}});
     ASSERT_TRUE(EncryptFile(work / "packed.zip", inside / "packed.ezc", "Secret", "", true).Completed());
-    const CliRun unpacked = RunCli({"decrypt", "--password-file", password, "packed.ezc"}, inside);
+    const CliRun unpacked = decrypt("packed.ezc");
     EXPECT_EQ(unpacked.status, 1);
     EXPECT_NE(unpacked.output.find("1 out of 2 files"), std::string::npos) << unpacked.output;
     EXPECT_NE(unpacked.errors.find("../../../out.txt"), std::string::npos) << unpacked.errors;
-    EXPECT_EQ(FileNames(work / "c"),
-              (std::vector<std::string>{"d/climb.ezc", "d/climbed.txt", "d/kept.txt", "d/packed.ezc"}));
+    EXPECT_EQ(test::FolderEntries(work / "c"), std::vector<std::string>{"d"});
+    EXPECT_EQ(test::FolderEntries(inside),
+              (std::vector<std::string>{"climb.ezc", "climbed.txt", "kept.txt", "packed.ezc"}));
 
     bytes.resize(EncryptedFileHeader::kSize + 4);  // cut short
     test::WriteFile(inside / "short.ezc", bytes);
-    EXPECT_EQ(RunCli({"decrypt", "--overwrite=yes", "--password-file", password, "short.ezc"}, inside).status, 1);
-    EXPECT_EQ(FileContents(inside).at("climbed.txt"), "alpha\n");  // what it would have replaced stays
+    EXPECT_EQ(decrypt("short.ezc").status, 1);
+    EXPECT_EQ(ReadText(inside / "climbed.txt"), "alpha\n");  // what it would have replaced stays
     const CliRun notContainer = RunCli({"info", "climbed.txt"}, inside);
     EXPECT_EQ(notContainer.status, 1);
     EXPECT_EQ(notContainer.errors, "Cannot decrypt; file is not an encrypted file.\nclimbed.txt\n");
-    EXPECT_EQ(RunCli({"decrypt", "--password-file", password, "climbed.txt"}, inside).status, 1);
 }
 
-TEST_F(CliEndToEnd, TerminalUserTypesPasswordsUnseenAndAnswersQuestions) {
-    test::CliOnTerminal create({"create", "--encrypt", "--hint", "h", "one.ezc", "one.txt"}, source);
-    ASSERT_TRUE(create.Expect("Enter Password: "));
-    create.Type("Typed\n");
-    ASSERT_TRUE(create.Expect("Retype Password: "));
-    create.Type("Typed\n");
-    EXPECT_TRUE(create.Expect("successfully created\r\n")) << create.Transcript();
-    EXPECT_EQ(create.Wait(), 0);
-    EXPECT_EQ(create.Transcript().find("Typed"), std::string::npos) << create.Transcript();
-
-    test::CliOnTerminal decrypt({"decrypt", "one.ezc"}, source);
-    ASSERT_TRUE(decrypt.Expect("Hint: h\r\nEnter Password: "));
-    decrypt.Type("Wrong\n");
-    ASSERT_TRUE(decrypt.Expect("Wrong password!"));
-    ASSERT_TRUE(decrypt.Expect("Enter Password: "));
-    decrypt.Type("Typed\n");
-    ASSERT_TRUE(decrypt.Expect("already exists, overwrite it?\r\n[y]es or [n]o? "));
-    decrypt.Type("perhaps\n");
-    ASSERT_TRUE(decrypt.Expect("[y]es or [n]o? "));
-    decrypt.Type("n\n");
-    EXPECT_EQ(decrypt.Wait(), 0);
-    EXPECT_EQ(decrypt.Transcript().find("Typed"), std::string::npos) << decrypt.Transcript();
+// A person at the terminal types passwords unseen and answers questions until
+// an answer fits; the end of input cancels. Every typed password holds
+// "Hidden", which the terminal must never show.
+TEST_F(CliEndToEnd, TerminalSessionsAskUntilTheInputFits) {
+    ASSERT_EQ(RunCli({"create", "--zip", "one.zip", "one.txt"}, source).status, 0);
+    const std::string wrong = "Wrong password!\r\nHint: h?\r\nEnter Password: ";
+    using Exchange = std::vector<std::pair<std::string, std::string>>;  // what the program shows, what is typed then
+    struct Session { std::string name; Arguments arguments; Exchange exchange; int status; };
+    const std::vector<Session> sessions = {
+        {"new password: empty, unlike, alike", {"create", "--encrypt", "--hint", "h\x1b", "one.ezc", "one.txt"},
+         {{"Enter Password: ", "\n"}, {"Retype Password: ", "\n"},
+          {"Please enter the password.\r\nEnter Password: ", "Hidden1\n"}, {"Retype Password: ", "Hidden2\n"},
+          {"Passwords do not match.\r\nEnter Password: ", "Hidden1\n"}, {"Retype Password: ", "Hidden1\n"},
+          {"] 100% Encrypting'one.txt'\x1b[K\r\x1b[KYour Encrypted Archive has been successfully created\r\n", ""}},
+         0},
+        {"new password against the rule three times", {"create", "--encrypt", "x.ezc", "one.txt"},
+         {{"Enter Password: ", "Hidden 1\n"}, {"Retype Password: ", "Hidden 1\n"}, {"Enter Password: ", "\n"},
+          {"Retype Password: ", "\n"}, {"Enter Password: ", "\n"}, {"Retype Password: ", "\n"},
+          {"\r\nvaultpack-cli: Please enter the password.\r\n", ""}},
+         2},
+        {"three wrong passwords", {"decrypt", "one.ezc"},
+         {{"Hint: h?\r\nEnter Password: ", "Hidden2\n"}, {wrong, "Hidden 1\n"},
+          {"invalid characters.\r\nEnter Password: ", "Hidden3\n"}, {wrong, "Hidden4\n"}, {"Wrong password!\r\n", ""}},
+         3},
+        {"Ctrl-D at the password", {"decrypt", "one.ezc"}, {{"Enter Password: ", "\x04"}}, 4},
+        {"answers until one fits", {"decrypt", "one.ezc"},
+         {{"Enter Password: ", "Hidden1\n"},
+          {"\"one.txt\"\r\n already exists, overwrite it?\r\n[y]es or [n]o? ", "c\n"},
+          {"c\r\n[y]es or [n]o? ", "No\n"}},
+         0},
+        {"cancel among three answers, the progress line erased for the question", {"unzip", "one.zip"},
+         {{"\r\x1b[K\"./one.txt\" already exists, overwrite it?\r\n[y]es, [n]o or [c]ancel? ", "C\n"}},
+         4},
+    };
+    const std::string original = ReadText(source / "one.txt");
+    for (const Session& session : sessions) {
+        SCOPED_TRACE(session.name);
+        CliOnTerminal terminal(session.arguments, source);
+        for (const auto& [shown, typed] : session.exchange) {
+            ASSERT_TRUE(terminal.Expect(shown)) << terminal.transcript;
+            terminal.Type(typed);
+        }
+        EXPECT_EQ(terminal.Wait(), session.status) << terminal.transcript;
+        EXPECT_EQ(terminal.transcript.find("Hidden"), std::string::npos) << terminal.transcript;
+    }
+    EXPECT_EQ(ReadText(source / "one.txt"), original);
+    EXPECT_FALSE(std::filesystem::exists(source / "x.ezc"));
 }
 
 // Ctrl-C while a large entry is written: the first stops the job before the
 // next entry, the second ends the program at once.
 TEST_F(CliEndToEnd, CtrlCStopsAfterTheCurrentEntryAndASecondOneAtOnce) {
     constexpr std::uintmax_t kBigSize = std::uintmax_t{160} << 20;
-    const auto big = source / "big.bin";
-    test::WriteFile(big, std::string());
-    std::filesystem::resize_file(big, kBigSize);
+    test::WriteFile(source / "big.bin", std::string());
+    std::filesystem::resize_file(source / "big.bin", kBigSize);
     ASSERT_EQ(RunCli({"create", "--zip", "big.zip", "big.bin", "one.txt"}, source).status, 0);
     for (const int interrupts : {1, 2}) {
         SCOPED_TRACE(interrupts);
         const auto target = Folder("interrupted " + std::to_string(interrupts));
         test::TempDir capture;
-        const pid_t process = test::StartCli({"unzip", (source / "big.zip").string()}, target, capture.Path());
+        const pid_t process = StartCli({"unzip", (source / "big.zip").string()}, target, capture);
         // The entry's file appears once its extraction has begun.
         for (int wait = 0; wait < 2000 && test::FolderEntries(target).empty(); ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        // The second Ctrl-C goes out as soon as the first one is seen to have
-        // been handled, well before the entry's extraction can end.
         ::kill(process, SIGINT);
         if (interrupts == 2) {
-            for (int wait = 0; wait < 10000 && test::ReadText(capture.Path() / "stderr").find("Ctrl-C again") == std::string::npos;
+            // The second goes out as soon as the first is seen handled, well
+            // before the entry's extraction can end.
+            for (int wait = 0; wait < 10000 && ReadText(capture / "stderr").find("Ctrl-C again") == std::string::npos;
                  ++wait) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             ::kill(process, SIGINT);
         }
-        const CliRun run = test::WaitForCli(process, capture.Path());
+        const CliRun run = WaitForCli(process, capture);
         EXPECT_EQ(run.status, 4);
+        EXPECT_EQ(run.output, interrupts == 1 ? "1 out of 2 files have been unzipped successfully\n" : "");
         if (interrupts == 1) {
-            EXPECT_EQ(run.output, "1 out of 2 files have been unzipped successfully\n");
             EXPECT_EQ(std::filesystem::file_size(target / "big.bin"), kBigSize);
         } else {
-            EXPECT_EQ(run.output, "");
             EXPECT_FALSE(std::filesystem::exists(target / "big.bin"));
         }
         EXPECT_FALSE(std::filesystem::exists(target / "one.txt"));
