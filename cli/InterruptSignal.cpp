@@ -4,6 +4,7 @@
 #include <csignal>
 #include <string_view>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "cli/ExitStatus.h"
@@ -16,6 +17,8 @@ namespace {
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 std::atomic<bool> interrupted{false};
+// The pipe that the first Ctrl-C writes a byte into: [0] is read, [1] written.
+int wakePipe[2] = {-1, -1};
 std::atomic<int> restoreFd{-1};
 termios restoreSettings{};
 
@@ -28,6 +31,10 @@ void WriteToErrors(std::string_view text) {
 
 void OnInterrupt(int) {
     if (!interrupted.exchange(true)) {
+        const int savedErrno = errno;
+        const char wake = 1;
+        [[maybe_unused]] const auto written = ::write(wakePipe[1], &wake, 1);
+        errno = savedErrno;
         WriteToErrors("\nvaultpack-cli: stopping; Ctrl-C again ends at once\n");
         return;
     }
@@ -42,6 +49,9 @@ void OnInterrupt(int) {
 }  // namespace
 
 void InstallInterruptHandler() {
+    if (wakePipe[0] < 0 && ::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        wakePipe[0] = wakePipe[1] = -1;
+    }
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -50,6 +60,8 @@ void InstallInterruptHandler() {
 }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }
+
+int InterruptWakeDescriptor() { return wakePipe[0]; }
 
 void RememberTerminalSettings(int fd, const termios& settings) {
     restoreFd.store(-1);

@@ -16,6 +16,10 @@ void InstallInterruptHandler();
 // The cancel flag, set by the first Ctrl-C.
 const std::atomic<bool>& InterruptFlag();
 
+// A descriptor that becomes readable at the first Ctrl-C, so that a wait for
+// input can include it and miss no interrupt; -1 before the handler is installed.
+int InterruptWakeDescriptor();
+
 // While a prompt has switched echo off: the settings to put back on `fd`
 // should the process end on a second Ctrl-C. Forget them once restored.
 void RememberTerminalSettings(int fd, const termios& settings);
