@@ -1,12 +1,17 @@
 // The create-archive job driven by a scripted host: every combination read
-// back, the failures, cancellation at each point, and what it leaves behind.
+// back, the failures, cancellation at each point and abandonment, and what it
+// leaves behind.
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
+#include <thread>
 
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptedFileReaders.h"
+#include "jobs/AbandonableJobHost.h"
+#include "jobs/FollowOnUnzip.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/jobs/ScriptedJobHost.h"
@@ -14,50 +19,48 @@
 namespace vaultpack {
 namespace {
 
-using test::PrintTo;
-
 using test::ArchiveContents;
 using test::Files;
 using test::FolderContents;
+using test::PrintTo;
 using test::ReadText;
+using Path = std::filesystem::path;
+using Strings = std::vector<std::string>;
 
 constexpr char kPassword[] = "s3cret!";
+
+// The options: three rows as Add Files and Add Folders make them, or the large file alone.
+struct Options {
+    int items;
+    bool zip;
+    bool encrypt;
+    int order;
+};
+constexpr Options kZipList{3, true, false, 1}, kZipListThenEncrypt{3, true, true, 1}, kZipOne{1, true, false, 1},
+    kEncryptOne{1, false, true, 1}, kZipOneThenEncrypt{1, true, true, 1}, kEncryptOneThenZip{1, true, true, 0};
 
 class CreateArchiveJobTest : public testing::Test {
 public:
     CreateArchiveJobTest() {
-        const std::vector<unsigned char> bytes = test::PseudoRandomBytes(300 * 1024, 7);  // three 100 KiB chunks
-        gamma = std::string(bytes.begin(), bytes.end());
         sandbox.Write("in/alpha.txt", "alpha");
         sandbox.Write("in/docs/beta.md", "beta");
         sandbox.Write("in/docs/sub/gamma.bin", gamma);
-        std::filesystem::create_directory(sandbox / "out");
     }
 
-    // Three rows as Add Files and Add Folders make them, or the large file alone.
-    CreateArchiveParams Params(int items, bool zip, bool encrypt, int order = 1) const {
-        CreateArchiveParams params;
-        params.items = {test::ItemFor(sandbox / "in/docs/sub/gamma.bin", items > 1 ? "docs\\sub\\" : "")};
-        if (items > 1) {
-            params.items.insert(params.items.begin(), {test::ItemFor(sandbox / "in/alpha.txt"),
-                                                       test::ItemFor(sandbox / "in/docs/beta.md", "docs\\")});
+    CreateArchiveParams Params(const Options& options) const {
+        std::vector<ArchiveItem> items{test::ItemFor(sandbox / "in/docs/sub/gamma.bin", "docs\\sub\\")};
+        if (options.items > 1) {
+            items.insert(items.begin(), {test::ItemFor(sandbox / "in/alpha.txt"),
+                                         test::ItemFor(sandbox / "in/docs/beta.md", "docs\\")});
+        } else {
+            items[0].archiveFolder.clear();
         }
-        params.multipleItems = items > 1;
-        params.zipEnabled = zip;
-        params.encryptEnabled = encrypt;
-        params.order = order;
-        params.password = encrypt ? kPassword : "";
-        params.hint = "the usual";
-        return params;
-    }
-
-    Files ListContents() const {
-        return {{"alpha.txt", "alpha"}, {"docs", "<folder>"}, {"docs/beta.md", "beta"},
-                {"docs/sub", "<folder>"}, {"docs/sub/gamma.bin", gamma}};
+        return {items, "the usual", options.encrypt ? kPassword : "", options.order, options.zip, options.items > 1,
+                options.encrypt};
     }
 
     // Decrypts a container beside itself and returns what came out.
-    static std::filesystem::path DecryptBack(const std::filesystem::path& container) {
+    static Path DecryptBack(const Path& container) {
         const FileOperationResult result = DecryptFile(container, kPassword);
         EXPECT_TRUE(result.Completed()) << result.detail;
         return result.outputPath;
@@ -65,203 +68,224 @@ public:
 
     test::JobSandbox sandbox;
     test::ScriptedJobHost host;
-    std::string gamma;
+    const std::string gamma = test::RandomText(300 * 1024, 7);  // three 100 KiB chunks
+    const Files list = {{"alpha.txt", "alpha"}, {"docs", "<folder>"}, {"docs/beta.md", "beta"},
+                        {"docs/sub", "<folder>"}, {"docs/sub/gamma.bin", gamma}};
 };
 
-struct CombinationRow {
+// Each combination, and each way one fails or is cancelled. The user agreed to
+// replace an existing file: a job that does not get done leaves it as it was.
+struct CreateRow {
     const char* name;
-    int items;
-    bool zip;
-    bool encrypt;
-    int order;
+    Options options;
     const char* saveQuestion;  // the filter and the default name offered
-    std::function<void(const CreateArchiveJobTest&, const std::filesystem::path&)> check;
-};
-
-class CreateCombinationTest : public CreateArchiveJobTest, public testing::WithParamInterface<CombinationRow> {};
-
-TEST_P(CreateCombinationTest, WritesAnOutputThatReadsBack) {
-    const CombinationRow& row = GetParam();
-    const std::filesystem::path output = sandbox / "out/result";
-    host.Expect(row.saveQuestion, output.string());
-
-    EXPECT_EQ(RunCreateArchiveJob(Params(row.items, row.zip, row.encrypt, row.order), host), JobOutcome::Succeeded);
-
-    EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 4),
-              (std::vector<std::string>{row.saveQuestion, "show", "title 182", "cancel-caption 170"}));
-    EXPECT_EQ(host.MessageIds(), std::vector<int>{113});
-    EXPECT_EQ(host.calls.back(), "complete");
-    EXPECT_FALSE(host.completions.at(0).saveDialogCancelled);
-    EXPECT_EQ(FolderContents(sandbox / "out").size(), 1u);
-    EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{});
-    row.check(*this, output);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CreateCombinationTest,
-    testing::Values(
-        CombinationRow{"SeveralZipped", 3, true, false, 1, "save zip ",
-                       [](const auto& test, const auto& output) {
-                           EXPECT_EQ(ArchiveContents(output), test.ListContents());
-                       }},
-        CombinationRow{"SeveralZippedThenEncrypted", 3, true, true, 0, "save ezc ",
-                       [](const auto& test, const auto& output) {
-                           EXPECT_EQ(ReadStoredName(output), "result.zip");
-                           EXPECT_NE(ReadZipFlag(output), 0);
-                           EXPECT_EQ(ReadHint(output), "the usual");
-                           EXPECT_EQ(ArchiveContents(test.DecryptBack(output)), test.ListContents());
-                       }},
-        CombinationRow{"OneZipped", 1, true, false, 1, "save zip gamma.zip",
-                       [](const auto& test, const auto& output) {
-                           EXPECT_EQ(ArchiveContents(output), (Files{{"gamma.bin", test.gamma}}));
-                       }},
-        CombinationRow{"OneEncrypted", 1, false, true, 1, "save ezc gamma.ezc",
-                       [](const auto& test, const auto& output) {
-                           EXPECT_EQ(ReadStoredName(output), "gamma.bin");
-                           EXPECT_EQ(ReadText(test.DecryptBack(output)), test.gamma);
-                       }},
-        CombinationRow{"OneZippedThenEncrypted", 1, true, true, 1, "save ezc gamma.ezc",
-                       [](const auto& test, const auto& output) {
-                           EXPECT_EQ(ReadStoredName(output), "gamma.zip");
-                           EXPECT_EQ(ReadZipFlag(output), 0) << "decrypting gives back the archive as a file";
-                           EXPECT_EQ(ArchiveContents(test.DecryptBack(output)), (Files{{"gamma.bin", test.gamma}}));
-                       }},
-        CombinationRow{"OneEncryptedThenZipped", 1, true, true, 0, "save zip gamma.zip",
-                       [](const auto& test, const auto& output) {
-                           const Files files = ArchiveContents(output);
-                           ASSERT_EQ(files.size(), 1u);
-                           ASSERT_EQ(files.begin()->first, "gamma.ezc");
-                           const auto container = test.sandbox.Write("copy/gamma.ezc", files.begin()->second);
-                           EXPECT_EQ(ReadText(test.DecryptBack(container)), test.gamma);
-                       }}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(CreateArchiveJobTest, ShowsEachItemAndMovesTheBar) {
-    host.Expect("save zip", (sandbox / "out/all.zip").string());
-    RunCreateArchiveJob(Params(3, true, false), host);
-
-    std::vector<std::string> statuses;
-    for (const MessageLine& status : host.statuses) {
-        statuses.push_back(test::EnglishText(status));
-    }
-    // The sandbox's paths are all longer than 30 characters.
-    const auto zipping = [](const std::filesystem::path& path) {
-        return "Zipping \"..." + path.string().substr(path.string().size() - 30) + "\"";
-    };
-    EXPECT_EQ(statuses, (std::vector<std::string>{zipping(sandbox / "in/alpha.txt"), zipping(sandbox / "in/docs/beta.md"),
-                                                  zipping(sandbox / "in/docs/sub/gamma.bin")}));
-    EXPECT_EQ(host.CallsStartingWith("range"), std::vector<std::string>{"range 3"});
-    EXPECT_EQ(host.CallsStartingWith("position"),
-              (std::vector<std::string>{"position 0", "position 0", "position 1", "position 2", "position 3"}));
-}
-
-TEST_F(CreateArchiveJobTest, NothingToDo) {
-    host.Expect("save ezc gamma.ezc", std::nullopt);
-    EXPECT_EQ(RunCreateArchiveJob(Params(1, false, true), host), JobOutcome::NothingDone);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"save ezc gamma.ezc", "complete"}));
-    EXPECT_TRUE(host.completions.at(0).saveDialogCancelled);
-
-    test::ScriptedJobHost emptyList;
-    EXPECT_EQ(RunCreateArchiveJob(CreateArchiveParams(), emptyList), JobOutcome::NothingDone);
-    EXPECT_EQ(emptyList.calls, (std::vector<std::string>{"message 118", "complete"}));
-    EXPECT_TRUE(emptyList.completions.at(0).saveDialogCancelled);
-}
-
-// A job that does not get done leaves the existing output file as it was.
-struct UnfinishedRow {
-    const char* name;
-    int items;
-    bool zip;
-    bool encrypt;
-    int order;
-    bool missingItem;      // the last item's file does not exist
-    int cancelAtPosition;  // -1: never
-    const char* continueAnswer;
+    bool missingItem;          // the last item's file does not exist; "Continue with next file?" is answered No
+    int cancelAtPosition;      // -1: never; the list sets 0, then one per item; encryption one per 100 KiB
     std::vector<int> messageIds;
-    JobOutcome outcome;
+    std::function<void(const CreateArchiveJobTest&, const Path&)> check;  // what a finished job wrote
 };
 
-class CreateUnfinishedTest : public CreateArchiveJobTest, public testing::WithParamInterface<UnfinishedRow> {};
+class CreateTableTest : public CreateArchiveJobTest, public testing::WithParamInterface<CreateRow> {};
 
-TEST_P(CreateUnfinishedTest, ReportsAndKeepsTheOldOutput) {
-    const UnfinishedRow& row = GetParam();
-    CreateArchiveParams params = Params(row.items, row.zip, row.encrypt, row.order);
+TEST_P(CreateTableTest, WritesTheOutputOnlyWhenAllStepsAreDone) {
+    const CreateRow& row = GetParam();
+    CreateArchiveParams params = Params(row.options);
+    const Path output = sandbox.Write("out/result", "old");
+    host.Expect(row.saveQuestion, output.string());
     if (row.missingItem) {
         params.items.back().sourcePath = sandbox / "in/missing.txt";
-    }
-    sandbox.Write("out/existing", "old");
-    host.Expect("save", (sandbox / "out/existing").string());
-    if (row.continueAnswer != nullptr) {
-        host.Expect("message 111", row.continueAnswer);
+        if (row.options.items > 1) {
+            host.Expect("message 111", "No");
+        }
     }
     host.CancelAtPosition(row.cancelAtPosition);
 
-    EXPECT_EQ(RunCreateArchiveJob(params, host), row.outcome);
+    const JobOutcome outcome = RunCreateArchiveJob(params, host);
 
+    EXPECT_EQ(Strings(host.calls.begin(), host.calls.begin() + 4),
+              (Strings{row.saveQuestion, "show", "title 182", "cancel-caption 170"}));
     EXPECT_EQ(host.MessageIds(), row.messageIds);
     if (!host.messages.empty() && (host.MessageIds().back() == 129 || host.MessageIds().back() == 130)) {
         EXPECT_EQ(host.messages.back().owner, MessageOwner::None);
     }
-    EXPECT_EQ(host.completions.size(), 1u);
-    EXPECT_EQ(FolderContents(sandbox / "out"), (Files{{"existing", "old"}}));
+    EXPECT_EQ(host.calls.back(), "complete");
+    EXPECT_FALSE(host.completions.at(0).saveDialogCancelled);
     EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{});
+    EXPECT_EQ(FolderContents(sandbox / "out").size(), 1u);
+    if (row.check) {
+        EXPECT_EQ(outcome, JobOutcome::Succeeded);
+        row.check(*this, output);
+    } else {
+        EXPECT_EQ(outcome, row.cancelAtPosition > 0 ? JobOutcome::Cancelled : JobOutcome::Failed);
+        EXPECT_EQ(ReadText(output), "old");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, CreateUnfinishedTest,
+    Rows, CreateTableTest,
     testing::Values(
-        UnfinishedRow{"SeveralStoppedAtFailedItem", 3, true, false, 1, true, -1, "No", {111}, JobOutcome::Failed},
-        UnfinishedRow{"SeveralEncryptedStoppedAtFailedItem", 3, true, true, 1, true, -1, "No", {111, 130},
-                      JobOutcome::Failed},
-        UnfinishedRow{"OneZippedMissing", 1, true, false, 1, true, -1, nullptr, {0}, JobOutcome::Failed},
-        UnfinishedRow{"OneEncryptedMissing", 1, false, true, 1, true, -1, nullptr, {129}, JobOutcome::Failed},
-        UnfinishedRow{"OneZipFirstMissing", 1, true, true, 1, true, -1, nullptr, {0, 130}, JobOutcome::Failed},
-        UnfinishedRow{"OneEncryptFirstMissing", 1, true, true, 0, true, -1, nullptr, {129}, JobOutcome::Failed},
-        // Positions: the list sets 0, then one per item; encryption one per 100 KiB chunk.
-        UnfinishedRow{"SeveralCancelledBeforeFirstItem", 3, true, false, 1, false, 1, nullptr, {},
-                      JobOutcome::Cancelled},
-        UnfinishedRow{"SeveralCancelledAtSecondItem", 3, true, false, 1, false, 3, nullptr, {},
-                      JobOutcome::Cancelled},
-        UnfinishedRow{"SeveralEncryptedCancelledWhileZipping", 3, true, true, 1, false, 2, nullptr, {130},
-                      JobOutcome::Cancelled},
-        UnfinishedRow{"SeveralEncryptedCancelledWhileEncrypting", 3, true, true, 1, false, 6, nullptr, {129},
-                      JobOutcome::Cancelled},
-        UnfinishedRow{"OneEncryptedCancelled", 1, false, true, 1, false, 1, nullptr, {}, JobOutcome::Cancelled},
-        UnfinishedRow{"OneZipFirstCancelledWhileEncrypting", 1, true, true, 1, false, 3, nullptr, {129},
-                      JobOutcome::Cancelled},
-        UnfinishedRow{"OneEncryptFirstCancelled", 1, true, true, 0, false, 2, nullptr, {129},
-                      JobOutcome::Cancelled}),
+        CreateRow{"SeveralZipped", kZipList, "save zip ", false, -1, {113},
+                  [](const auto& test, const auto& output) { EXPECT_EQ(ArchiveContents(output), test.list); }},
+        // Decrypting it starts the unzip that puts the files beside the container and removes the archive.
+        CreateRow{"SeveralZippedThenEncrypted", kZipListThenEncrypt, "save ezc ", false, -1, {113},
+                  [](const auto& test, const auto& output) {
+                      EXPECT_EQ(ReadStoredName(output), "result.zip");
+                      test::ScriptedJobHost decryptor, unzipper;
+                      decryptor.Expect("password the usual", kPassword);
+                      ASSERT_EQ(RunDecryptJob({{output}, {}, false}, decryptor), JobOutcome::Succeeded);
+                      EXPECT_EQ(decryptor.MessageIds(), std::vector<int>{}) << "no \"decrypted\" message";
+                      const auto followOn = DecideDecryptFollowOn(decryptor.completions.at(0), false);
+                      ASSERT_TRUE(followOn.startUnzip);
+                      EXPECT_EQ(RunUnzipJob(*followOn.startUnzip, unzipper), JobOutcome::Succeeded);
+                      Files out = FolderContents(output.parent_path());
+                      EXPECT_EQ(out.erase("result"), 1u);
+                      EXPECT_EQ(out, test.list);
+                  }},
+        CreateRow{"OneZipped", kZipOne, "save zip gamma.zip", false, -1, {113},
+                  [](const auto& test, const auto& output) {
+                      EXPECT_EQ(ArchiveContents(output), (Files{{"gamma.bin", test.gamma}}));
+                  }},
+        CreateRow{"OneEncrypted", kEncryptOne, "save ezc gamma.ezc", false, -1, {113},
+                  [](const auto& test, const auto& output) {
+                      EXPECT_EQ(ReadStoredName(output), "gamma.bin");
+                      EXPECT_EQ(ReadText(test.DecryptBack(output)), test.gamma);
+                  }},
+        CreateRow{"OneZippedThenEncrypted", kZipOneThenEncrypt, "save ezc gamma.ezc", false, -1, {113},
+                  [](const auto& test, const auto& output) {
+                      EXPECT_EQ(ReadStoredName(output), "gamma.zip");
+                      EXPECT_EQ(ReadZipFlag(output), 0) << "decrypting gives back the archive as a file";
+                      EXPECT_EQ(ArchiveContents(test.DecryptBack(output)), (Files{{"gamma.bin", test.gamma}}));
+                  }},
+        CreateRow{"OneEncryptedThenZipped", kEncryptOneThenZip, "save zip gamma.zip", false, -1, {113},
+                  [](const auto& test, const auto& output) {
+                      const Files files = ArchiveContents(output);
+                      ASSERT_EQ(files.size(), 1u);
+                      ASSERT_EQ(files.begin()->first, "gamma.ezc");
+                      const auto container = test.sandbox.Write("copy/gamma.ezc", files.begin()->second);
+                      EXPECT_EQ(ReadText(test.DecryptBack(container)), test.gamma);
+                  }},
+        CreateRow{"SeveralStoppedAtFailedItem", kZipList, "save zip ", true, -1, {111}, {}},
+        CreateRow{"SeveralEncryptedStoppedAtFailedItem", kZipListThenEncrypt, "save ezc ", true, -1, {111, 130}, {}},
+        CreateRow{"OneZippedMissing", kZipOne, "save zip gamma.zip", true, -1, {0}, {}},
+        CreateRow{"OneEncryptedMissing", kEncryptOne, "save ezc gamma.ezc", true, -1, {129}, {}},
+        CreateRow{"OneZipFirstMissing", kZipOneThenEncrypt, "save ezc gamma.ezc", true, -1, {0, 130}, {}},
+        CreateRow{"OneEncryptFirstMissing", kEncryptOneThenZip, "save zip gamma.zip", true, -1, {129}, {}},
+        CreateRow{"SeveralCancelledAtSecondItem", kZipList, "save zip ", false, 3, {}, {}},
+        CreateRow{"SeveralEncryptedCancelledWhileZipping", kZipListThenEncrypt, "save ezc ", false, 2, {130}, {}},
+        CreateRow{"SeveralEncryptedCancelledWhileEncrypting", kZipListThenEncrypt, "save ezc ", false, 6, {129}, {}},
+        CreateRow{"OneEncryptedCancelled", kEncryptOne, "save ezc gamma.ezc", false, 1, {}, {}},
+        CreateRow{"OneEncryptFirstCancelled", kEncryptOneThenZip, "save zip gamma.zip", false, 2, {129}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
-    CreateArchiveParams params = Params(3, true, false);
+    CreateArchiveParams params = Params(kZipList);
     params.items[1].sourcePath = sandbox / "in/missing.md";
-    host.Expect("save", (sandbox / "out/all.zip").string()).Expect("message 111", "Yes");
+    host.Expect("save zip ", (sandbox / "all.zip").string()).Expect("message 111", "Yes");
 
     EXPECT_EQ(RunCreateArchiveJob(params, host), JobOutcome::Failed);
 
-    EXPECT_EQ(host.MessageIds(), (std::vector<int>{111, 113}));
-    EXPECT_EQ(test::EnglishText(host.messages[0]),
+    EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 3", "position 0",
+                                   "status 132", "position 0", "status 132", "position 1", "message 111", "status 132",
+                                   "position 2", "position 3", "message 113", "complete"}));
+    EXPECT_EQ(host.messageTexts.at(0),
               "Couldn't create/open file\n" + (sandbox / "in/missing.md").string() + "\nContinue with next file?");
-    Files expected = ListContents();
+    Files expected = list;
     expected.erase("docs/beta.md");
-    EXPECT_EQ(ArchiveContents(sandbox / "out/all.zip"), expected);
+    EXPECT_EQ(ArchiveContents(sandbox / "all.zip"), expected);
+    // Each item on the status line; the sandbox's paths are longer than 30 characters.
+    Strings zipping;
+    for (const char* source : {"in/alpha.txt", "in/missing.md", "in/docs/sub/gamma.bin"}) {
+        const std::string path = (sandbox / source).string();
+        zipping.push_back("Zipping \"..." + path.substr(path.size() - 30) + "\"");
+    }
+    EXPECT_EQ(host.statuses, zipping);
 }
 
-TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSource) {
-    const std::filesystem::path source = sandbox / "in/docs/sub/gamma.bin";
-    host.Expect("save", source.string());
-    EXPECT_EQ(RunCreateArchiveJob(Params(1, true, false), host), JobOutcome::Succeeded);
-    EXPECT_EQ(ArchiveContents(source), (Files{{"gamma.bin", gamma}}));
+TEST_F(CreateArchiveJobTest, NothingToDo) {
+    host.Expect("save ezc gamma.ezc", std::nullopt);
+    EXPECT_EQ(RunCreateArchiveJob(Params(kEncryptOne), host), JobOutcome::NothingDone);
+    EXPECT_EQ(host.calls, (Strings{"save ezc gamma.ezc", "complete"}));
+    EXPECT_TRUE(host.completions.at(0).saveDialogCancelled);
+
+    test::ScriptedJobHost emptyList;
+    EXPECT_EQ(RunCreateArchiveJob(CreateArchiveParams(), emptyList), JobOutcome::NothingDone);
+    EXPECT_EQ(emptyList.calls, (Strings{"message 118", "complete"}));
+    EXPECT_TRUE(emptyList.completions.at(0).saveDialogCancelled);
 }
 
-TEST_F(CreateArchiveJobTest, OutputInAMissingFolderFails) {
-    for (const bool encrypt : {false, true}) {
+TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {
+    host.Expect("save", (sandbox / "in/docs/sub/gamma.bin").string());
+    EXPECT_EQ(RunCreateArchiveJob(Params(kZipOne), host), JobOutcome::Succeeded);
+    EXPECT_EQ(ArchiveContents(sandbox / "in/docs/sub/gamma.bin"), (Files{{"gamma.bin", gamma}}));
+
+    for (const Options& options : {kZipOne, kEncryptOne}) {
         test::ScriptedJobHost failing;
         failing.Expect("save", (sandbox / "nowhere/result").string());
-        EXPECT_EQ(RunCreateArchiveJob(Params(1, !encrypt, encrypt), failing), JobOutcome::Failed);
-        EXPECT_EQ(failing.MessageIds(), std::vector<int>{encrypt ? 129 : 110});
+        EXPECT_EQ(RunCreateArchiveJob(Params(options), failing), JobOutcome::Failed);
+        EXPECT_EQ(failing.MessageIds(), std::vector<int>{options.encrypt ? 129 : 110});
     }
+}
+
+// A job whose options window is closed is abandoned: nothing more reaches the
+// user, the job winds down through its cancel checks, and no completion comes.
+TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
+    host.Expect("save", (sandbox / "result.ezc").string());
+    AbandonableJobHost abandonable(host);
+    // The job thread waits at its third position (the second item) until the other thread has abandoned it.
+    std::promise<void> reached, abandoned;
+    host.onPosition = [&](int count) {
+        if (count == 3) {
+            reached.set_value();
+            abandoned.get_future().wait();
+        }
+    };
+    JobOutcome outcome = JobOutcome::Succeeded;
+    std::thread job([&] { outcome = RunCreateArchiveJob(Params(kZipListThenEncrypt), abandonable); });
+    reached.get_future().wait();
+    abandonable.Abandon();
+    abandoned.set_value();
+    job.join();
+
+    EXPECT_EQ(outcome, JobOutcome::Cancelled);
+    EXPECT_EQ(host.calls.back(), "position 1") << "nothing reached the host after the abandon";
+    EXPECT_TRUE(host.messages.empty()) << "not even the \"Failed to zip\" the cancel would show";
+    EXPECT_TRUE(host.completions.empty());
+    EXPECT_FALSE(std::filesystem::exists(sandbox / "result.ezc"));
+    EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{}) << "the intermediate archive is gone";
+}
+
+TEST(AbandonableJobHostTest, AnswersEveryQuestionAsCancelledOnceAbandoned) {
+    test::ScriptedJobHost host;
+    host.Expect("folder 125", "/chosen").Expect("message 127", "Yes");
+    AbandonableJobHost abandonable(host);
+    MessageBoxRequest question{MessageId::CaptionQuestion, MessageButtons::YesNoCancel, MessageOwner::Progress,
+                               {MessageLine::Text(MessageId::UnzipOverwriteQuestion)}};
+    EXPECT_EQ(abandonable.ChooseFolder(MessageId::ChooseFolderToUnzip), Path("/chosen"));
+    EXPECT_FALSE(abandonable.CancelRequested());
+    // The user closes the window while the question is up: its answer no longer counts.
+    host.onMessage = [&] { abandonable.Abandon(); };
+    EXPECT_EQ(abandonable.ShowMessage(question), MessageAnswer::Cancel);
+    const Strings callsBefore = host.calls;
+
+    EXPECT_TRUE(abandonable.CancelRequested());
+    EXPECT_EQ(abandonable.ChooseFileToOpen(FileFilter::Zip), std::nullopt);
+    EXPECT_EQ(abandonable.ChooseFileToSave(FileFilter::Ezc, "x.ezc"), std::nullopt);
+    EXPECT_EQ(abandonable.ChooseFolder(MessageId::ChooseFolderToUnzip), std::nullopt);
+    EXPECT_EQ(abandonable.AskPassword("hint"), std::nullopt);
+    EXPECT_EQ(abandonable.ShowMessage(question), MessageAnswer::Cancel);
+    question.buttons = MessageButtons::YesNo;
+    EXPECT_EQ(abandonable.ShowMessage(question), MessageAnswer::No);
+    question.buttons = MessageButtons::Ok;
+    EXPECT_EQ(abandonable.ShowMessage(question), MessageAnswer::Ok);
+    abandonable.ShowProgress();
+    abandonable.SetProgressTitle(MessageId::UnzippingProgressTitle);
+    abandonable.SetStatus(MessageLine::Text(MessageId::StartUnzipping));
+    abandonable.SetCancelCaption(MessageId::Cancel);
+    abandonable.SetRange(5);
+    abandonable.SetPosition(1);
+    abandonable.Complete(JobCompletion{});
+    EXPECT_EQ(host.calls, callsBefore);
+    EXPECT_EQ(callsBefore, (Strings{"folder 125", "message 127"}));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The decrypt job driven by a scripted host: the password loop, the failures,
-// and the overwrite question, with a replaced file that survives cancel and failure.
+// the overwrite question (a replaced file survives cancel and failure), and
+// when an unzip follows.
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "crypto/EncryptFile.h"
+#include "jobs/FollowOnUnzip.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/jobs/ScriptedJobHost.h"
@@ -14,159 +16,146 @@ namespace vaultpack {
 namespace {
 
 using test::PrintTo;
-
-using test::Files;
 using test::ReadText;
+using Path = std::filesystem::path;
 
 constexpr char kPassword[] = "pw-0123";
 
 class DecryptJobTest : public testing::Test {
 public:
     DecryptJobTest() {
-        const std::vector<unsigned char> bytes = test::PseudoRandomBytes(250 * 1024, 3);  // three chunks
-        plaintext = std::string(bytes.begin(), bytes.end());
-        const std::filesystem::path source = sandbox.Write("box/secret.txt", plaintext);
-        EXPECT_TRUE(EncryptFile(source, container, kPassword, "the hint", false).Completed());
-        std::filesystem::remove(source);
+        EXPECT_TRUE(EncryptFile(sandbox.Write("box/secret.txt", plaintext), container, kPassword, "the hint", false)
+                        .Completed());
+        std::filesystem::remove(target);
     }
 
-    // A copy of the container cut to `length` bytes, with byte 3 (the version) set to `version`.
-    std::filesystem::path DamagedCopy(std::size_t length, char version = 2) const {
-        std::string bytes = ReadText(container).substr(0, length);
-        bytes[3] = version;
-        return sandbox.Write("box/damaged.ezc", bytes);
-    }
-
-    static FileJobParams Params(const std::filesystem::path& file) {
-        FileJobParams params;
-        params.sourceFiles = {file};
-        return params;
-    }
+    // A copy of the container cut short in its first chunk.
+    Path TruncatedCopy() const { return sandbox.Write("box/damaged.ezc", ReadText(container).substr(0, 348 + 1000)); }
 
     test::JobSandbox sandbox;
     test::ScriptedJobHost host;
-    std::string plaintext;
-    std::filesystem::path container = sandbox / "box/secret.ezc";
-    std::filesystem::path target = sandbox / "box/secret.txt";
+    const std::string plaintext = test::RandomText(250 * 1024, 3);  // three chunks
+    const Path container = sandbox / "box/secret.ezc";
+    const Path target = sandbox / "box/secret.txt";
 };
 
-TEST_F(DecryptJobTest, RestoresTheFileBesideTheContainer) {
-    host.Expect("password the hint", kPassword);
-    EXPECT_EQ(RunDecryptJob(Params(container), host), JobOutcome::Succeeded);
+TEST_F(DecryptJobTest, AsksForContainerAndPasswordAndRestoresTheFileBesideIt) {
+    host.Expect("open ezc", container.string()).Expect("password the hint", kPassword);
+    EXPECT_EQ(RunDecryptJob(FileJobParams(), host), JobOutcome::Succeeded);
 
     EXPECT_EQ(ReadText(target), plaintext);
-    EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 6),
-              (std::vector<std::string>{"password the hint", "show", "cancel-caption 170", "range 1", "status 187",
-                                        "title 184"}));
-    EXPECT_EQ(test::EnglishText(host.statuses.at(0)), "Decrypting \"" + container.string() + "\"");
-    EXPECT_EQ(host.MessageIds(), std::vector<int>{120});
+    EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 7),
+              (std::vector<std::string>{"open ezc", "password the hint", "show", "cancel-caption 170", "range 1",
+                                        "status 187", "title 184"}));
+    EXPECT_EQ(host.statuses, std::vector<std::string>{"Decrypting \"" + container.string() + "\""});
     EXPECT_EQ(host.calls.back(), "complete");
-    EXPECT_EQ(host.completions.at(0).decryptedContainer, container);
-    EXPECT_TRUE(host.completions.at(0).decryptionCompleted);
+
+    test::ScriptedJobHost noContainer;
+    noContainer.Expect("open ezc", std::nullopt);
+    EXPECT_EQ(RunDecryptJob(FileJobParams(), noContainer), JobOutcome::NothingDone);
+    EXPECT_EQ(noContainer.calls, (std::vector<std::string>{"open ezc", "complete"}));
 }
 
-TEST_F(DecryptJobTest, AsksForTheContainerWhenNoneIsGiven) {
-    host.Expect("open ezc", std::nullopt);
-    EXPECT_EQ(RunDecryptJob(FileJobParams(), host), JobOutcome::NothingDone);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"open ezc", "complete"}));
-
-    test::ScriptedJobHost chooser;
-    chooser.Expect("open ezc", container.string()).Expect("password", kPassword);
-    EXPECT_EQ(RunDecryptJob(FileJobParams(), chooser), JobOutcome::Succeeded);
-}
-
-struct DecryptFailureRow {
+// Every way the job ends. Only a complete decryption changes the container's
+// folder: an existing file the user agreed to replace survives cancel and
+// failure, and nothing half-written stays.
+struct EndRow {
     const char* name;
-    std::function<std::filesystem::path(const DecryptJobTest&)> container;
+    std::function<Path(const DecryptJobTest&)> container;
     std::vector<std::optional<std::string>> passwords;
+    const char* overwriteAnswer;  // to message 122 about an existing target; nullptr: there is none
+    int cancelAtPosition;         // -1: never
     std::vector<int> messageIds;
     JobOutcome outcome;
-    bool reportsContainer;
+    bool reportsContainer;  // the decryption ran to its end
 };
 
-class DecryptFailureTest : public DecryptJobTest, public testing::WithParamInterface<DecryptFailureRow> {};
+class DecryptEndTest : public DecryptJobTest, public testing::WithParamInterface<EndRow> {};
 
-TEST_P(DecryptFailureTest, EndsInOrder) {
-    const DecryptFailureRow& row = GetParam();
-    const std::filesystem::path file = row.container(*this);
+TEST_P(DecryptEndTest, ReportsAndChangesOnlyWhatACompleteDecryptionMay) {
+    const EndRow& row = GetParam();
+    const Path file = row.container(*this);
     for (const auto& password : row.passwords) {
         host.Expect("password", password);
     }
+    if (row.overwriteAnswer != nullptr) {
+        test::WriteFile(target, "old");
+        host.Expect("message 122", row.overwriteAnswer);
+    }
+    host.CancelAtPosition(row.cancelAtPosition);
+    test::Files expected = test::FolderContents(sandbox / "box");
 
-    EXPECT_EQ(RunDecryptJob(Params(file), host), row.outcome);
+    EXPECT_EQ(RunDecryptJob({{file}, {}, false}, host), row.outcome);
 
     EXPECT_EQ(host.MessageIds(), row.messageIds);
-    if (!host.messages.empty() && host.MessageIds()[0] == 119) {
+    if (row.overwriteAnswer != nullptr) {
+        EXPECT_EQ(host.messageTexts.at(0),
+                  "Decryption's destionation file\n \"" + target.string() + "\"\n already exists, overwrite it?");
+    } else if (!host.messages.empty() && host.MessageIds()[0] == 119) {
         EXPECT_EQ(host.messages[0].owner, MessageOwner::MainWindow);
     }
-    EXPECT_EQ(host.completions.at(0).decryptedContainer, row.reportsContainer ? file : std::filesystem::path());
+    EXPECT_EQ(host.completions.at(0).decryptedContainer, row.reportsContainer ? file : Path());
     EXPECT_EQ(host.completions.at(0).decryptionCompleted, row.outcome == JobOutcome::Succeeded);
-    EXPECT_EQ(std::filesystem::exists(target), row.outcome == JobOutcome::Succeeded);
-}
-
-const auto kContainer = [](const DecryptJobTest& test) { return test.container; };
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DecryptFailureTest,
-    testing::Values(
-        DecryptFailureRow{"NotAContainer", [](const auto& test) { return test.sandbox.Write("box/plain.ezc", "text"); },
-                          {}, {151}, JobOutcome::Failed, false},
-        DecryptFailureRow{"WrongVersion", [](const auto& test) { return test.DamagedCopy(10000, 9); }, {}, {152},
-                          JobOutcome::Failed, false},
-        DecryptFailureRow{"MissingFile", [](const auto& test) { return test.sandbox / "box/gone.ezc"; }, {}, {121},
-                          JobOutcome::Failed, false},
-        DecryptFailureRow{"PasswordDialogCancelled", kContainer, {std::nullopt}, {}, JobOutcome::NothingDone, false},
-        DecryptFailureRow{"WrongPasswordThenCancel", kContainer, {"wrong", std::nullopt}, {119},
-                          JobOutcome::WrongPassword, false},
-        DecryptFailureRow{"WrongPasswordsThenRight", kContainer, {"wrong", "", kPassword}, {119, 119, 120},
-                          JobOutcome::Succeeded, true},
-        DecryptFailureRow{"TruncatedContainer", [](const auto& test) { return test.DamagedCopy(348 + 1000); },
-                          {kPassword}, {121}, JobOutcome::Failed, true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The user agreed to replace an existing file: only a complete one replaces it.
-struct OverwriteRow {
-    const char* name;
-    const char* answer;
-    bool truncated;
-    int cancelAtPosition;  // -1: never
-    std::vector<int> messageIds;
-    JobOutcome outcome;
-};
-
-class DecryptOverwriteTest : public DecryptJobTest, public testing::WithParamInterface<OverwriteRow> {};
-
-TEST_P(DecryptOverwriteTest, ReplacesOnlyWithACompleteFile) {
-    const OverwriteRow& row = GetParam();
-    const std::filesystem::path file = row.truncated ? DamagedCopy(348 + 1000) : container;
-    test::WriteFile(target, "old");
-    host.Expect("password", kPassword).Expect("message 122", row.answer);
-    host.CancelAtPosition(row.cancelAtPosition);
-
-    EXPECT_EQ(RunDecryptJob(Params(file), host), row.outcome);
-
-    EXPECT_EQ(host.MessageIds(), row.messageIds);
-    EXPECT_EQ(test::EnglishText(host.messages.at(0)),
-              "Decryption's destionation file\n \"" + target.string() + "\"\n already exists, overwrite it?");
-    // Nothing half-written stays beside the container.
-    Files expected{{"secret.ezc", ReadText(container)},
-                   {"secret.txt", row.outcome == JobOutcome::Succeeded ? plaintext : "old"}};
-    if (row.truncated) {
-        expected["damaged.ezc"] = ReadText(file);
+    if (row.outcome == JobOutcome::Succeeded) {
+        expected["secret.txt"] = plaintext;
     }
     EXPECT_EQ(test::FolderContents(sandbox / "box"), expected);
-    // Only a decryption that ran to its end, well or not, reports its container.
-    const bool ranToItsEnd = std::string(row.answer) == "Yes" && row.cancelAtPosition < 0;
-    EXPECT_EQ(host.completions.at(0).decryptedContainer, ranToItsEnd ? file : std::filesystem::path());
 }
 
+using enum JobOutcome;
+const auto kContainer = [](const DecryptJobTest& test) { return test.container; };
+const auto kTruncated = [](const DecryptJobTest& test) { return test.TruncatedCopy(); };
+
 INSTANTIATE_TEST_SUITE_P(
-    Rows, DecryptOverwriteTest,
-    testing::Values(OverwriteRow{"Declined", "No", false, -1, {122}, JobOutcome::NothingDone},
-                    OverwriteRow{"Accepted", "Yes", false, -1, {122, 120}, JobOutcome::Succeeded},
-                    OverwriteRow{"AcceptedThenCancelled", "Yes", false, 1, {122}, JobOutcome::Cancelled},
-                    OverwriteRow{"AcceptedThenFailed", "Yes", true, -1, {122, 121}, JobOutcome::Failed}),
+    Rows, DecryptEndTest,
+    testing::Values(
+        EndRow{"NotAContainer", [](const auto& test) { return test.sandbox.Write("box/plain.ezc", "text"); }, {},
+               nullptr, -1, {151}, Failed, false},
+        EndRow{"MissingFile", [](const auto& test) { return test.sandbox / "box/gone.ezc"; }, {}, nullptr, -1, {121},
+               Failed, false},
+        EndRow{"PasswordDialogCancelled", kContainer, {std::nullopt}, nullptr, -1, {}, NothingDone, false},
+        EndRow{"WrongPasswordThenCancel", kContainer, {"wrong", std::nullopt}, nullptr, -1, {119}, WrongPassword,
+               false},
+        EndRow{"WrongPasswordsThenRight", kContainer, {"wrong", "", kPassword}, nullptr, -1, {119, 119, 120},
+               Succeeded, true},
+        EndRow{"Truncated", kTruncated, {kPassword}, nullptr, -1, {121}, Failed, true},
+        EndRow{"OverwriteDeclined", kContainer, {kPassword}, "No", -1, {122}, NothingDone, false},
+        EndRow{"OverwriteAccepted", kContainer, {kPassword}, "Yes", -1, {122, 120}, Succeeded, true},
+        EndRow{"OverwriteAcceptedThenCancelled", kContainer, {kPassword}, "Yes", 1, {122}, Cancelled, false},
+        EndRow{"OverwriteAcceptedThenFailed", kTruncated, {kPassword}, "Yes", -1, {122, 121}, Failed, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// What the starter of the job does next: an unzip follows only the completed
+// decryption of an archive, and is started only when none runs already.
+TEST_F(DecryptJobTest, FollowOnUnzip) {
+    const auto decrypted = [](const Path& container, bool completed = true) {
+        return JobCompletion{JobKind::Decrypt, false, container, completed};
+    };
+    const Path bundle = sandbox / "box/bundle.ezc";
+    const Path gone = sandbox / "box/gone.ezc";
+    for (const Path& archive : {bundle, gone}) {
+        ASSERT_TRUE(EncryptFile(sandbox.Write("box/bundle.zip", "zip"), archive, "pw", "", true).Completed());
+    }
+    std::filesystem::remove(gone);
+    struct Row {
+        const char* name;
+        JobCompletion completion;
+        bool unzipRunning;
+        bool unzipFollows;
+        bool startsUnzip;
+    };
+    for (const Row& row : {Row{"ArchiveStartsUnzip", decrypted(bundle), false, true, true},
+                           Row{"UnzipRunningAlready", decrypted(bundle), true, true, false},
+                           Row{"PlainFile", decrypted(container), false, false, false},
+                           Row{"DecryptionFailed", decrypted(bundle, false), false, false, false},
+                           Row{"NothingDecrypted", decrypted({}, false), false, false, false},
+                           Row{"ContainerGone", decrypted(gone), false, false, false}}) {
+        const DecryptFollowOn followOn = DecideDecryptFollowOn(row.completion, row.unzipRunning);
+        EXPECT_EQ(followOn.unzipFollows, row.unzipFollows) << row.name;
+        EXPECT_EQ(followOn.startUnzip.has_value(), row.startsUnzip) << row.name;
+        EXPECT_EQ(followOn.quitWhenDecryptingAtStart, !row.unzipFollows) << row.name;
+    }
+}
 
 }  // namespace
 }  // namespace vaultpack

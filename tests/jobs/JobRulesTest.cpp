@@ -9,64 +9,42 @@
 namespace vaultpack {
 namespace {
 
-using test::PrintTo;
-
 std::string Repeat(const std::string& piece, int count) {
     std::string text;
-    for (int i = 0; i < count; ++i) {
+    while (count-- > 0) {
         text += piece;
     }
     return text;
 }
 
-const std::string kDigits30 = Repeat("0123456789", 3);
-
-struct ShorteningRow {
-    const char* name;
-    std::string text;
-    std::size_t kept;
-    std::string expected;
-};
-
-class ShortenForStatusTest : public testing::TestWithParam<ShorteningRow> {};
-
-TEST_P(ShortenForStatusTest, KeepsTheLastCharacters) {
-    EXPECT_EQ(ShortenForStatus(GetParam().text, GetParam().kept), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ShortenForStatusTest,
-    testing::Values(ShorteningRow{"ThirtyShownWhole", kDigits30, 30, kDigits30},
-                    ShorteningRow{"ThirtyOneCut", "x" + kDigits30, 30, "..." + kDigits30},
-                    ShorteningRow{"FortyShownWhole", "abcdefghij" + kDigits30, 40, "abcdefghij" + kDigits30},
-                    ShorteningRow{"FortyOneCut", "_abcdefghij" + kDigits30, 40, "...abcdefghij" + kDigits30},
-                    // A character is a code point: 31 two-byte characters lose only the first one.
-                    ShorteningRow{"TwoByteCharactersCountOnce", Repeat("\xC3\xA9", 31), 30,
-                                  "..." + Repeat("\xC3\xA9", 30)},
-                    ShorteningRow{"ThirtyThreeByteCharactersWhole", Repeat("\xE6\x96\x87", 30), 30,
-                                  Repeat("\xE6\x96\x87", 30)},
-                    // The cut never splits the four-byte character in front of the kept ones.
-                    ShorteningRow{"NoCutInsideACharacter", "/home/\xF0\x9F\x93\x81" + kDigits30, 31,
-                                  "...\xF0\x9F\x93\x81" + kDigits30}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(StatusLineTest, EncryptingHasNoBlankAndPercentSignsStayText) {
-    EXPECT_EQ(test::EnglishText(EncryptingStatus("/data/" + kDigits30)), "Encrypting'..." + kDigits30 + "'");
-    EXPECT_EQ(test::EnglishText(UnzippingStatus("100%s.txt")), "Unzipping \"100%s.txt\"");
-}
-
-TEST(OutputNameTest, BaseNameAndDefaultName) {
-    struct Row {
-        std::filesystem::path path;
-        std::string baseName;
-        std::string defaultName;
+TEST(JobRulesTest, SourcesKeepTheirLastThirtyCharactersOnTheStatusLineAndEntryNamesTheirLastForty) {
+    const std::string digits = Repeat("0123456789", 3);
+    const std::string letters = "abcdefghij" + digits;
+    const std::string accent = "\xC3\xA9";  // one character in two bytes
+    const std::pair<MessageLine, std::string> rows[] = {
+        {ZippingStatus(digits), "Zipping \"" + digits + "\""},
+        {ZippingStatus("/" + digits), "Zipping \"..." + digits + "\""},
+        {EncryptingStatus("/data/" + digits), "Encrypting'..." + digits + "'"},
+        {UnzippingStatus(letters), "Unzipping \"" + letters + "\""},
+        {UnzippingStatus("/" + letters), "Unzipping \"..." + letters + "\""},
+        {UnzippingStatus("100%s.txt"), "Unzipping \"100%s.txt\""},
+        // A character is a code point, and the cut never splits one.
+        {ZippingStatus(Repeat(accent, 31)), "Zipping \"..." + Repeat(accent, 30) + "\""},
+        {ZippingStatus(Repeat("\xE6\x96\x87", 30)), "Zipping \"" + Repeat("\xE6\x96\x87", 30) + "\""},
+        {UnzippingStatus("/home/\xF0\x9F\x93\x81" + letters.substr(1)),
+         "Unzipping \"...\xF0\x9F\x93\x81" + letters.substr(1) + "\""},
     };
-    for (const Row& row : {Row{"/data/archive.tar.gz", "archive.tar", "archive.tar.zip"},
-                           Row{"/data/README", "README", "README.zip"}, Row{"/data/.profile", "", ".zip"},
-                           Row{"/data.d/notes", "notes", "notes.zip"}}) {
-        EXPECT_EQ(BaseName(row.path), row.baseName) << row.path;
-        EXPECT_EQ(DefaultOutputName(row.path.filename().string(), FileFilter::Zip), row.defaultName) << row.path;
+    for (const auto& [line, text] : rows) {
+        EXPECT_EQ(test::EnglishText(line), text);
     }
+}
+
+TEST(JobRulesTest, BaseNameDropsTheLastExtensionOfTheFileName) {
+    EXPECT_EQ(BaseName("/data/archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(BaseName("/data.d/notes"), "notes");
+    EXPECT_EQ(BaseName("/data/.profile"), "");
+    EXPECT_EQ(DefaultOutputName("archive.tar.gz", FileFilter::Zip), "archive.tar.zip");
+    EXPECT_EQ(DefaultOutputName("README", FileFilter::Ezc), "README.ezc");
 }
 
 }  // namespace

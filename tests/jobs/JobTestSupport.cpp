@@ -1,60 +1,43 @@
 #include "tests/jobs/JobTestSupport.h"
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 #include "app/MessageRendering.h"
-#include "tests/jobs/ZipTestSupport.h"
 
 namespace vaultpack::test {
 
-JobSandbox::JobSandbox() {
-    if (const char* previous = std::getenv("TMPDIR")) {
-        previousTmpdir_ = previous;
-    }
+std::filesystem::path JobSandbox::MakeTemporaryFolder() const {
     std::filesystem::create_directory(TemporaryFolder());
-    ::setenv("TMPDIR", TemporaryFolder().c_str(), 1);
-}
-
-JobSandbox::~JobSandbox() {
-    if (previousTmpdir_) {
-        ::setenv("TMPDIR", previousTmpdir_->c_str(), 1);
-    } else {
-        ::unsetenv("TMPDIR");
-    }
+    return TemporaryFolder();
 }
 
 std::filesystem::path JobSandbox::Write(const std::string& relativePath, const std::string& content) const {
-    const std::filesystem::path path = dir_ / relativePath;
+    const std::filesystem::path path = *this / relativePath;
     std::filesystem::create_directories(path.parent_path());
     WriteFile(path, content);
     return path;
 }
 
-std::string ReadText(const std::filesystem::path& path) {
-    const std::vector<unsigned char> bytes = ReadFile(path);
+std::string RandomText(std::size_t size, unsigned seed) {
+    const std::vector<unsigned char> bytes = PseudoRandomBytes(size, seed);
     return {bytes.begin(), bytes.end()};
 }
 
 ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& archiveFolder) {
-    ArchiveItem item;
-    item.name = source.filename().string();
-    item.archiveFolder = archiveFolder;
-    item.sourcePath = source;
-    return item;
+    return {source.filename().string(), {}, {}, archiveFolder, source};
 }
 
 Files FolderContents(const std::filesystem::path& folder) {
     Files files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        files[entry.path().lexically_relative(folder).string()] =
-            entry.is_directory() ? "<folder>" : ReadText(entry.path());
+    for (const auto& [name, item] : ReadTree(folder)) {
+        files[name] = item.folder ? "<folder>" : item.content;
     }
     return files;
 }
 
 Files ArchiveContents(const std::filesystem::path& archive) {
     const TempDir scratch;
-    ExtractAll(archive, scratch.Path());
+    EXPECT_EQ(ExtractAll(archive, scratch.Path()), std::vector<std::string>{}) << archive;
     return FolderContents(scratch.Path());
 }
 

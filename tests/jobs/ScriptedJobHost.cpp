@@ -5,33 +5,18 @@
 #include <algorithm>
 #include <iterator>
 
+#include "tests/jobs/JobTestSupport.h"
+
 namespace vaultpack::test {
 
 namespace {
 
-std::string Number(MessageId id) {
-    return std::to_string(static_cast<int>(id));
-}
-
-std::string FilterName(FileFilter filter) {
-    return filter == FileFilter::Zip ? "zip" : "ezc";
-}
-
-template <typename Answer>
-std::optional<Answer> As(const std::optional<std::string>& answer) {
-    return answer ? std::optional<Answer>(*answer) : std::nullopt;
+int KeyId(const MessageBoxRequest& request) {
+    const auto line = std::find_if(request.lines.begin(), request.lines.end(), [](const auto& l) { return l.id; });
+    return line == request.lines.end() ? 0 : static_cast<int>(*line->id);
 }
 
 }  // namespace
-
-int KeyId(const MessageBoxRequest& request) {
-    for (const MessageLine& line : request.lines) {
-        if (line.id) {
-            return static_cast<int>(*line.id);
-        }
-    }
-    return 0;
-}
 
 ScriptedJobHost::~ScriptedJobHost() {
     EXPECT_TRUE(script_.empty()) << "never asked: " << script_.front().first;
@@ -44,17 +29,8 @@ ScriptedJobHost& ScriptedJobHost::Expect(std::string question, std::optional<std
 
 std::vector<int> ScriptedJobHost::MessageIds() const {
     std::vector<int> ids;
-    for (const MessageBoxRequest& request : messages) {
-        ids.push_back(KeyId(request));
-    }
+    std::transform(messages.begin(), messages.end(), std::back_inserter(ids), KeyId);
     return ids;
-}
-
-std::vector<std::string> ScriptedJobHost::CallsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> found;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(found),
-                 [&](const std::string& call) { return call.starts_with(prefix); });
-    return found;
 }
 
 std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
@@ -68,25 +44,9 @@ std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
     return answer;
 }
 
-std::optional<std::filesystem::path> ScriptedJobHost::ChooseFileToOpen(FileFilter filter) {
-    return As<std::filesystem::path>(Ask("open " + FilterName(filter)));
-}
-
-std::optional<std::filesystem::path> ScriptedJobHost::ChooseFileToSave(FileFilter filter,
-                                                                       const std::string& defaultName) {
-    return As<std::filesystem::path>(Ask("save " + FilterName(filter) + " " + defaultName));
-}
-
-std::optional<std::filesystem::path> ScriptedJobHost::ChooseFolder(MessageId title) {
-    return As<std::filesystem::path>(Ask("folder " + Number(title)));
-}
-
-std::optional<std::string> ScriptedJobHost::AskPassword(const std::string& hint) {
-    return Ask("password " + hint);
-}
-
 MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     messages.push_back(request);
+    messageTexts.push_back(EnglishText(request));
     if (onMessage) {
         onMessage();
     }
@@ -99,24 +59,14 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     return answer == "Yes" ? MessageAnswer::Yes : answer == "No" ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 
-void ScriptedJobHost::SetProgressTitle(MessageId title) {
-    calls.push_back("title " + Number(title));
-}
-
 void ScriptedJobHost::SetStatus(const MessageLine& status) {
-    statuses.push_back(status);
-    calls.push_back("status " + (status.id ? Number(*status.id) : std::string("-")));
-}
-
-void ScriptedJobHost::SetCancelCaption(MessageId caption) {
-    calls.push_back("cancel-caption " + Number(caption));
+    statuses.push_back(EnglishText(status));
+    calls.push_back("status " + (status.id ? Id(*status.id) : std::string("-")));
 }
 
 void ScriptedJobHost::SetPosition(std::uint32_t position) {
     calls.push_back("position " + std::to_string(position));
-    if (++positions_ == cancelAtPosition_) {
-        cancel_ = true;
-    }
+    cancel_ = cancel_ || ++positions_ == cancelAtPosition_;
     if (onPosition) {
         onPosition(positions_);
     }

@@ -28,35 +28,37 @@ public:
     // The answer to the next question: a path, a password, or "Yes", "No",
     // "Cancel" for a message box; nothing for a cancelled dialog.
     ScriptedJobHost& Expect(std::string question, std::optional<std::string> answer);
-
-    // Sets the cancel flag at the `count`th SetPosition call (counting from 1).
-    void CancelAtPosition(int count) { cancelAtPosition_ = count; }
-    std::function<void(int positions)> onPosition;  // after every SetPosition
-    std::function<void()> onMessage;                // while a message box is up
+    void CancelAtPosition(int count) { cancelAtPosition_ = count; }  // at the count-th SetPosition, from 1
+    std::function<void(int positions)> onPosition;                   // after every SetPosition
+    std::function<void()> onMessage;                                 // while a message box is up
 
     std::vector<std::string> calls;
     std::vector<MessageBoxRequest> messages;
-    std::vector<MessageLine> statuses;
+    std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
+    std::vector<int> MessageIds() const;  // the first text id of each message box
 
-    std::vector<int> MessageIds() const;
-    std::vector<std::string> CallsStartingWith(const std::string& prefix) const;
-
-    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
-    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
-    std::optional<std::string> AskPassword(const std::string& hint) override;
+    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override {
+        return Ask(std::string("open ") + Name(filter));
+    }
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override {
+        return Ask(std::string("save ") + Name(filter) + " " + defaultName);
+    }
+    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override { return Ask("folder " + Id(title)); }
+    std::optional<std::string> AskPassword(const std::string& hint) override { return Ask("password " + hint); }
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
     void ShowProgress() override { calls.push_back("show"); }
-    void SetProgressTitle(MessageId title) override;
+    void SetProgressTitle(MessageId title) override { calls.push_back("title " + Id(title)); }
     void SetStatus(const MessageLine& status) override;
-    void SetCancelCaption(MessageId caption) override;
+    void SetCancelCaption(MessageId caption) override { calls.push_back("cancel-caption " + Id(caption)); }
     void SetRange(std::uint32_t high) override { calls.push_back("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override { return cancel_; }
     void Complete(const JobCompletion& completion) override;
 
 private:
+    static std::string Id(MessageId id) { return std::to_string(static_cast<int>(id)); }
+    static const char* Name(FileFilter filter) { return filter == FileFilter::Zip ? "zip" : "ezc"; }
     std::optional<std::string> Ask(const std::string& question);
 
     std::deque<std::pair<std::string, std::optional<std::string>>> script_;
@@ -64,8 +66,5 @@ private:
     int positions_ = 0;
     int cancelAtPosition_ = -1;
 };
-
-// The first catalogue id in a message box's lines, 0 when it has none.
-int KeyId(const MessageBoxRequest& request);
 
 }  // namespace vaultpack::test

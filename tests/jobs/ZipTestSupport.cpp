@@ -1,11 +1,10 @@
 #include "tests/jobs/ZipTestSupport.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <stdexcept>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <zip.h>
 
@@ -36,34 +35,52 @@ void WriteRawZip(const std::filesystem::path& archive, const std::vector<RawEntr
     zipClose(handle, nullptr);
 }
 
-ExtractionReport ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination) {
-    ExtractionReport report;
+std::string ReadText(const std::filesystem::path& path) {
+    const std::vector<unsigned char> bytes = ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+std::vector<std::string> ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination) {
     const auto reader = ZipReader::Open(archive);
     if (!reader) {
         throw std::runtime_error("cannot open " + archive.string());
     }
+    std::vector<std::string> notExtracted;
     ZipEntryInfo info;
     reader->GetEntry(-1, info);
-    const std::int64_t count = info.entryCount;
-    for (std::int64_t i = 0; i < count; ++i) {
+    for (std::int64_t i = 0, count = info.entryCount; i < count; ++i) {
         ZipResult result = reader->GetEntry(i, info);
         const auto target = SafeTargetPath(destination, info.name);
-        if (result == ZipResult::Success && !target) {
-            ++report.refused;
-            continue;
-        }
-        if (result == ZipResult::Success) {
+        if (result == ZipResult::Success && target) {
             std::filesystem::create_directories(info.isFolder ? *target : target->parent_path());
             result = reader->ExtractEntry(i, *target);
         }
-        if (result == ZipResult::Success) {
-            ++report.extracted;
-        } else {
-            report.failures.push_back(result);
+        if (result != ZipResult::Success || !target) {
+            notExtracted.push_back(info.name);
         }
     }
-    reader->Close();
-    return report;
+    return notExtracted;
+}
+
+std::vector<std::string> WriteSampleTree(const std::filesystem::path& root) {
+    const std::vector<std::string> names = {
+        "Folder/Sub/notes.txt", "Folder/Sub/deeper/empty.txt", "random.bin", "name with spaces.txt",
+        "Ünïcödé ß.txt",        "data.ZIP",                    "backup.tgz", "readonly.txt"};
+    const mode_t modes[] = {0640, 0644, 0644, 0755, 0644, 0644, 0600, 0444};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::filesystem::path path = root / names[i];
+        std::filesystem::create_directories(path.parent_path());
+        if (names[i] == "random.bin") {
+            WriteFile(path, PseudoRandomBytes(1 << 20));
+        } else {
+            WriteFile(path, i == 1 ? "" : names[i] + " holds text\n" + std::string(i * 100, 'z'));
+        }
+        ::chmod(path.c_str(), modes[i]);
+        const std::time_t mtime = (i % 2 == 0 ? 1700000001 : 1690000001) + static_cast<std::time_t>(i) * 3600;
+        const timeval times[2] = {{mtime - 100, 0}, {mtime, 0}};
+        ::utimes(path.c_str(), times);
+    }
+    return names;
 }
 
 std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root) {
@@ -71,26 +88,19 @@ std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         struct stat status {};
         ::lstat(entry.path().c_str(), &status);
-        TreeItem item;
-        item.folder = S_ISDIR(status.st_mode);
-        if (!item.folder) {
-            const auto bytes = ReadFile(entry.path());
-            item.content.assign(bytes.begin(), bytes.end());
-            item.lastWriteTime = status.st_mtime;
-            item.permissions = status.st_mode & 07777;
+        TreeItem& item = tree[entry.path().lexically_relative(root).string()];
+        if (S_ISLNK(status.st_mode)) {
+            item.content = "-> " + std::filesystem::read_symlink(entry.path()).string();
+        } else if (!(item.folder = S_ISDIR(status.st_mode))) {
+            item = {false, ReadText(entry.path()), status.st_mtime, static_cast<mode_t>(status.st_mode & 07777)};
         }
-        tree[std::filesystem::relative(entry.path(), root).string()] = item;
     }
     return tree;
 }
 
 void PrintTo(const TreeItem& item, std::ostream* out) {
-    if (item.folder) {
-        *out << "folder";
-    } else {
-        *out << item.content.size() << " bytes, time " << item.lastWriteTime << ", mode " << std::oct
-             << item.permissions << std::dec;
-    }
+    *out << (item.folder ? "folder, " : "") << item.content.size() << " bytes, time " << item.lastWriteTime
+         << ", mode " << std::oct << item.permissions << std::dec;
 }
 
 std::string Quote(const std::string& text) {
@@ -107,17 +117,9 @@ int RunCommand(const std::string& command) {
 }
 
 std::string Capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        throw std::runtime_error("cannot run " + command);
-    }
-    char buffer[4096];
-    for (std::size_t count; (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        output.append(buffer, count);
-    }
-    ::pclose(pipe);
-    return output;
+    const TempDir scratch;
+    RunCommand(command + " >" + Quote(scratch / "stdout"));
+    return ReadText(scratch / "stdout");
 }
 
 void UseTimeZone(const char* zone) {

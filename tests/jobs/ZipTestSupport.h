@@ -1,8 +1,8 @@
 #pragma once
 
-// Helpers shared by the ZIP tests: hand-made archives, extraction of a whole
-// archive the way the unzip job does it, snapshots of folder trees, and
-// running the peer tools.
+// Helpers shared by the ZIP, job and CLI tests: hand-made archives, whole
+// archives extracted the way the unzip job does it, a sample tree, snapshots
+// of folder trees, and the peer tools.
 
 #include <cstdint>
 #include <ctime>
@@ -13,8 +13,6 @@
 #include <vector>
 
 #include <sys/types.h>
-
-#include "jobs/ZipResult.h"
 
 namespace vaultpack::test {
 
@@ -30,15 +28,19 @@ struct RawEntry {
 };
 void WriteRawZip(const std::filesystem::path& archive, const std::vector<RawEntry>& entries);
 
-struct ExtractionReport {
-    int extracted = 0;
-    int refused = 0;  // names that SafeTargetPath refuses
-    std::vector<ZipResult> failures;
-};
-// Extracts every entry below destination: folder entries become folders,
-// parent folders are created, unsafe names are refused.
-ExtractionReport ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination);
+std::string ReadText(const std::filesystem::path& path);
 
+// Extracts every entry below destination (folder entries as folders, parent
+// folders created, unsafe names refused); returns the names it did not extract.
+std::vector<std::string> ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination);
+
+// Writes files below root and returns their relative names: nested folders,
+// an empty file, 1 MiB of random bytes, names with spaces and non-ASCII
+// letters, already compressed extensions, a read-only file; modification
+// times on odd seconds in summer and winter, access times 100 s earlier.
+std::vector<std::string> WriteSampleTree(const std::filesystem::path& root);
+
+// A file, folder or link below a root; folders and links ("-> target") without times and permissions.
 struct TreeItem {
     bool folder = false;
     std::string content;
@@ -46,19 +48,12 @@ struct TreeItem {
     mode_t permissions = 0;
     bool operator==(const TreeItem&) const = default;
 };
-// How test failures show a TreeItem: kind, size, time and permissions.
 void PrintTo(const TreeItem& item, std::ostream* out);
-// Every file and folder below root by relative path; folders without times
-// and permissions, which the facility leaves to its caller.
-std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root);
+std::map<std::string, TreeItem> ReadTree(const std::filesystem::path& root);  // by relative path
 
 std::string Quote(const std::string& text);
-// Runs a shell command; its exit status, or -1 when it did not exit normally.
-int RunCommand(const std::string& command);
-// Runs a shell command and returns what it printed on stdout.
-std::string Capture(const std::string& command);
-
-// Sets the time zone for this process and the tools it starts.
-void UseTimeZone(const char* zone);
+int RunCommand(const std::string& command);       // its exit status, -1 when it did not exit
+std::string Capture(const std::string& command);  // what it printed on stdout
+void UseTimeZone(const char* zone);               // for this process and the tools it starts
 
 }  // namespace vaultpack::test
