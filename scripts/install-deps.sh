@@ -6,7 +6,6 @@ set -euo pipefail
 build_packages=(
   cmake ninja-build g++ pkg-config
   zlib1g-dev libminizip-dev
-  qt6-base-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
