@@ -63,11 +63,25 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         const ZipResult result = writer->AddFile(item.StoredName(), item.sourcePath);
         if (result != ZipResult::Success) {
             outcome.itemsLeftOut = true;
-            if (!AskToContinueAfterFailure(host, {ResultLine(result), MessageLine::Literal(item.sourcePath.string())})) {
+            const std::vector<MessageLine> reason = {ResultLine(result), MessageLine::Literal(item.sourcePath.string())};
+            // A file that failed part-way leaves a damaged entry that cannot be
+            // taken out again: the archive cannot be finished, so there is no
+            // next file to go on with.
+            if (!writer->AcceptsMoreFiles()) {
+                ShowError(host, MessageOwner::Progress, reason);
+                outcome.status = StepStatus::Failed;
+                break;
+            }
+            if (!AskToContinueAfterFailure(host, reason)) {
                 outcome.status = StepStatus::Failed;
                 break;
             }
         }
+    }
+    if (!writer->AcceptsMoreFiles()) {
+        writer->Close();  // the damage was reported with the file that caused it
+        DeleteFile(zipPath);
+        return outcome;
     }
     if (!CloseArchive(*writer, host)) {
         // The unfinished file stays; a cancellation is still a cancellation.

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "crypto/DecryptFile.h"
+#include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
@@ -33,6 +34,13 @@ std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& co
         const HeaderCheck check = CheckEncryptedHeader(container);
         if (!check.Valid()) {
             ShowError(host, MessageOwner::Progress, {MessageLine::Text(check.Message())});
+            return std::nullopt;
+        }
+        // Without its whole header no password can be checked: a damaged
+        // file, not a wrong password.
+        if (std::filesystem::file_size(container) < EncryptedFileHeader::kSize) {
+            ShowDecryptFailure(host, MessageId::DecryptFailed,
+                               "\"" + container.string() + "\" is shorter than its header; it is damaged");
             return std::nullopt;
         }
         return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container)};

@@ -40,6 +40,10 @@ public:
     // later AddFile gives PreviousError. AdditionsEnded after Close.
     ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath);
 
+    // False once a failed AddFile left a damaged entry: the archive cannot be
+    // completed any more, so going on with the next file is pointless.
+    bool AcceptsMoreFiles() const { return handle_ && stickyError_ == ZipResult::Success; }
+
     // Writes the central directory and the end record and closes the file,
     // also when the result is not Success. PreviousError when an earlier
     // AddFile damaged the archive, WriteFailed when the final writes fail,

@@ -201,6 +201,21 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
     EXPECT_EQ(host.statuses, zipping);
 }
 
+// A file that fails part-way through (here one whose reading fails at once)
+// leaves a damaged entry: no "Continue?" is offered, and no archive results.
+TEST_F(CreateArchiveJobTest, FileFailingPartWayStopsTheArchive) {
+    CreateArchiveParams params = Params(kZipList);
+    params.items[1].sourcePath = "/proc/self/mem";
+    test::WriteFile(sandbox / "all.zip", "older archive");
+    host.Expect("save zip ", (sandbox / "all.zip").string());
+
+    EXPECT_EQ(RunCreateArchiveJob(params, host), JobOutcome::Failed);
+
+    EXPECT_EQ(host.messageTexts, Strings{"Error reading file\n/proc/self/mem"});
+    const std::vector<unsigned char> kept = test::ReadFile(sandbox / "all.zip");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "older archive");
+}
+
 TEST_F(CreateArchiveJobTest, NothingToDo) {
     host.Expect("save ezc gamma.ezc", std::nullopt);
     EXPECT_EQ(RunCreateArchiveJob(Params(kEncryptOne), host), JobOutcome::NothingDone);

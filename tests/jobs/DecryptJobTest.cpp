@@ -111,6 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EndRow{"NotAContainer", [](const auto& test) { return test.sandbox.Write("box/plain.ezc", "text"); }, {},
                nullptr, -1, {151}, Failed, false},
+        EndRow{"ShorterThanItsHeader",
+               [](const auto& test) { return test.sandbox.Write("box/short.ezc", "EZC\x02" + std::string(96, 'x')); },
+               {}, nullptr, -1, {121}, Failed, false},
         EndRow{"MissingFile", [](const auto& test) { return test.sandbox / "box/gone.ezc"; }, {}, nullptr, -1, {121},
                Failed, false},
         EndRow{"PasswordDialogCancelled", kContainer, {std::nullopt}, nullptr, -1, {}, NothingDone, false},
