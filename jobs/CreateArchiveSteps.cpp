@@ -31,6 +31,11 @@ bool CloseArchive(ZipWriter& writer, JobHost& host) {
     return true;
 }
 
+// Lets a long file stop between its pieces when the user cancels.
+std::function<bool()> CancelCheck(const JobHost& host) {
+    return [&host] { return host.CancelRequested(); };
+}
+
 std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, JobHost& host) {
     std::unique_ptr<ZipWriter> writer = ZipWriter::Create(zipPath);
     if (!writer) {
@@ -60,7 +65,11 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         const ArchiveItem& item = items[index];
         host.SetStatus(ZippingStatus(item.sourcePath));
         host.SetPosition(index);
-        const ZipResult result = writer->AddFile(item.StoredName(), item.sourcePath);
+        const ZipResult result = writer->AddFile(item.StoredName(), item.sourcePath, CancelCheck(host));
+        if (host.CancelRequested()) {
+            outcome.status = StepStatus::Cancelled;
+            break;
+        }
         if (result != ZipResult::Success) {
             outcome.itemsLeftOut = true;
             const std::vector<MessageLine> reason = {ResultLine(result), MessageLine::Literal(item.sourcePath.string())};
@@ -106,7 +115,12 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesy
     host.SetPosition(0);
 
     bool failed = false;
-    const ZipResult result = writer->AddFile(source.filename().string(), source);
+    const ZipResult result = writer->AddFile(source.filename().string(), source, CancelCheck(host));
+    if (host.CancelRequested()) {
+        writer->Close();
+        DeleteFile(zipPath);
+        return {StepStatus::Cancelled};
+    }
     if (result != ZipResult::Success) {
         ShowError(host, MessageOwner::Progress, {ResultLine(result), MessageLine::Literal(source.string())});
         failed = true;

@@ -23,13 +23,14 @@ struct StepOutcome {
 
 // Writes every item into a new archive at zipPath under its stored name,
 // showing the progress per item and asking whether to go on after an item
-// fails. Stops before the next item when cancel is requested; a stopped or
-// cancelled archive is deleted. Shows its own messages (110, 111, 112).
+// fails. Stops when cancel is requested, between items or within a file; a
+// stopped or cancelled archive is deleted. Shows its own messages (110, 111,
+// 112).
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath, JobHost& host);
 
-// Writes one file into a new archive at zipPath under its file name. Runs to
-// its end regardless of cancel requests; a failed archive is deleted. Shows
-// its own messages (110, the ZIP result, 112).
+// Writes one file into a new archive at zipPath under its file name. Stops
+// within the file when cancel is requested; a failed or cancelled archive is
+// deleted. Shows its own messages (110, the ZIP result, 112).
 StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled

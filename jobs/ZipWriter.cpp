@@ -108,7 +108,8 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
 
 ZipWriter::~ZipWriter() = default;
 
-ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem::path& sourcePath) {
+ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
+                             const std::function<bool()>& cancelRequested) {
     if (!handle_) {
         return ZipResult::AdditionsEnded;
     }
@@ -159,7 +160,12 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
     bool readFailed = false;
+    bool cancelled = false;
     for (bool finished = false; error == ZIP_OK && !finished;) {
+        if (cancelRequested && cancelRequested()) {
+            cancelled = true;
+            break;
+        }
         const long count = source.ReadSome(input_.data(), input_.size());
         if (count < 0) {
             readFailed = true;
@@ -195,6 +201,8 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     } else if (readFailed) {
         // The entry holds only part of the file and cannot be taken back out.
         stickyError_ = ZipResult::ReadFailed;
+    } else if (cancelled) {
+        stickyError_ = ZipResult::AdditionsEnded;
     }
     return stickyError_;
 }

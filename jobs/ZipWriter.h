@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -38,7 +39,12 @@ public:
     // when writing the archive fails, ReadFailed when reading the source fails
     // part-way. After those two the archive holds a damaged entry, so every
     // later AddFile gives PreviousError. AdditionsEnded after Close.
-    ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath);
+    //
+    // cancelRequested, when given, is asked before each piece of the source;
+    // when it answers true the entry is cut short and AdditionsEnded returned:
+    // the archive can only be closed and thrown away then.
+    ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
+                      const std::function<bool()>& cancelRequested = {});
 
     // False once a failed AddFile left a damaged entry: the archive cannot be
     // completed any more, so going on with the next file is pointless.

@@ -174,6 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         CreateRow{"SeveralEncryptedCancelledWhileZipping", kZipListThenEncrypt, "save ezc ", false, 2, {130}, {}},
         CreateRow{"SeveralEncryptedCancelledWhileEncrypting", kZipListThenEncrypt, "save ezc ", false, 6, {129}, {}},
         CreateRow{"OneEncryptedCancelled", kEncryptOne, "save ezc gamma.ezc", false, 1, {}, {}},
+        CreateRow{"OneZippedCancelledWithinTheFile", kZipOne, "save zip gamma.zip", false, 1, {}, {}},
         CreateRow{"OneEncryptFirstCancelled", kEncryptOneThenZip, "save zip gamma.zip", false, 2, {129}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
