@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "cli/ExitStatus.h"
+#include "crypto/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 namespace {
@@ -42,6 +43,7 @@ void OnInterrupt(int) {
     if (fd >= 0) {
         ::tcsetattr(fd, TCSANOW, &restoreSettings);
     }
+    RemoveRegisteredFiles();
     WriteToErrors("\n");
     ::_exit(static_cast<int>(ExitStatus::Cancelled));
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+#include "crypto/TemporaryFileRegistry.h"
+
 namespace vaultpack {
 
 TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
@@ -20,6 +22,7 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
         }
         path_ = folder / (name + ".part");
         if (FileHandle::CreateNew(path_, file_)) {
+            registration_ = RegisterTemporaryPath(path_.c_str());
             return;
         }
     }
@@ -32,6 +35,7 @@ TemporaryOutputFile::~TemporaryOutputFile() {
         std::error_code ignored;
         std::filesystem::remove(path_, ignored);
     }
+    UnregisterTemporaryPath(registration_);
 }
 
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath) {
@@ -40,6 +44,8 @@ void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath) {
         throw FileError("replace", finalPath, errno);
     }
     committed_ = true;
+    UnregisterTemporaryPath(registration_);
+    registration_ = -1;
 }
 
 }  // namespace vaultpack

@@ -9,6 +9,7 @@ namespace vaultpack {
 // A new file under a unique hidden name in a given folder. It replaces its
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
+// While it exists, its path is in the temporary file registry.
 class TemporaryOutputFile {
 public:
     explicit TemporaryOutputFile(const std::filesystem::path& folder);
@@ -26,6 +27,7 @@ private:
     std::filesystem::path path_;
     FileHandle file_;
     bool committed_ = false;
+    int registration_ = -1;
 };
 
 }  // namespace vaultpack

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "crypto/FileHandle.h"
+#include "crypto/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 
@@ -16,11 +17,15 @@ ScratchFile::ScratchFile(const std::string& fileName) {
     }
     folder_ = pattern;
     path_ = folder_ / fileName;
+    folderRegistration_ = RegisterTemporaryPath(folder_.c_str());
+    fileRegistration_ = RegisterTemporaryPath(path_.c_str());
 }
 
 ScratchFile::~ScratchFile() {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+    UnregisterTemporaryPath(fileRegistration_);
+    UnregisterTemporaryPath(folderRegistration_);
 }
 
 }  // namespace vaultpack

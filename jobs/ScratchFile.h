@@ -10,7 +10,8 @@ namespace vaultpack {
 // stores it, an archive entry is named after it), while the private folder
 // keeps another job, another user or a stale file from standing at that path.
 // The file and its folder are removed when the object goes, whatever was
-// written. The constructor throws FileError when the folder cannot be made.
+// written; meanwhile both are in the temporary file registry, for an abrupt
+// end. The constructor throws FileError when the folder cannot be made.
 class ScratchFile {
 public:
     explicit ScratchFile(const std::string& fileName);
@@ -23,6 +24,8 @@ public:
 private:
     std::filesystem::path folder_;
     std::filesystem::path path_;
+    int folderRegistration_ = -1;
+    int fileRegistration_ = -1;
 };
 
 }  // namespace vaultpack

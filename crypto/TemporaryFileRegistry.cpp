@@ -1,0 +1,60 @@
+#include "crypto/TemporaryFileRegistry.h"
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include <unistd.h>
+
+namespace vaultpack {
+namespace {
+
+// Lock-free atomics only, so that RemoveRegisteredFiles may run in a signal handler.
+static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+std::atomic<const char*> slots[kTemporaryPathSlots];
+// How many removals are walking the slots right now.
+std::atomic<int> removalsRunning{0};
+
+}  // namespace
+
+int RegisterTemporaryPath(const char* path) {
+    for (int index = 0; index < kTemporaryPathSlots; ++index) {
+        const char* expected = nullptr;
+        if (slots[index].compare_exchange_strong(expected, path)) {
+            return index;
+        }
+    }
+    return -1;
+}
+
+void UnregisterTemporaryPath(int token) {
+    if (token < 0 || token >= kTemporaryPathSlots) {
+        return;
+    }
+    slots[token].store(nullptr);
+    // A removal on another thread may have read the pointer before the store;
+    // wait until it is done with it before the caller frees the string.
+    while (removalsRunning.load() > 0) {
+        std::this_thread::yield();
+    }
+}
+
+void RemoveRegisteredFiles() {
+    const int savedErrno = errno;
+    removalsRunning.fetch_add(1);
+    for (auto& slot : slots) {
+        if (const char* path = slot.load()) {
+            ::unlink(path);  // fails harmlessly on a folder
+        }
+    }
+    for (auto& slot : slots) {
+        if (const char* path = slot.load()) {
+            ::rmdir(path);  // fails harmlessly on a file already gone
+        }
+    }
+    removalsRunning.fetch_sub(1);
+    errno = savedErrno;
+}
+
+}  // namespace vaultpack

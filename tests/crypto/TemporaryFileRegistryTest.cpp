@@ -1,0 +1,67 @@
+#include "crypto/TemporaryFileRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "crypto/TemporaryOutputFile.h"
+#include "tests/support/TempDir.h"
+
+namespace vaultpack {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// A folder registered before its file, a second file, and a third unregistered again.
+TEST(TemporaryFileRegistry, RemovesWhatIsRegisteredInAnyOrder) {
+    const test::TempDir dir;
+    std::filesystem::create_directory(dir / "folder");
+    const std::string folder = dir / "folder", inner = dir / "folder/a", second = dir / "b", kept = dir / "c";
+    for (const std::string* file : {&inner, &second, &kept}) {
+        test::WriteFile(*file, "x");
+    }
+    const int tokens[] = {RegisterTemporaryPath(folder.c_str()), RegisterTemporaryPath(inner.c_str()),
+                          RegisterTemporaryPath(second.c_str())};
+    UnregisterTemporaryPath(RegisterTemporaryPath(kept.c_str()));
+    RemoveRegisteredFiles();
+    EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"c"});
+    for (const int token : tokens) {
+        EXPECT_GE(token, 0);
+        UnregisterTemporaryPath(token);
+    }
+}
+
+TEST(TemporaryFileRegistry, AFullRegistryLeavesTheNextPathAlone) {
+    const test::TempDir dir;
+    const std::string extra = dir / "extra";
+    test::WriteFile(extra, "x");
+    std::vector<int> tokens(kTemporaryPathSlots);
+    for (int& token : tokens) {
+        token = RegisterTemporaryPath("/nonexistent/vaultpack-slot");
+    }
+    EXPECT_EQ(RegisterTemporaryPath(extra.c_str()), -1);
+    RemoveRegisteredFiles();
+    EXPECT_TRUE(std::filesystem::exists(extra));
+    for (const int token : tokens) {
+        UnregisterTemporaryPath(token);
+    }
+}
+
+// Registered while it exists: gone on removal before its commit, kept after.
+TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
+    const test::TempDir dir;
+    {
+        TemporaryOutputFile abandoned(dir.Path());
+        TemporaryOutputFile committed(dir.Path());
+        committed.CommitAs(dir / "done");
+        EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 2u);
+        RemoveRegisteredFiles();
+        EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
+    }
+    EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
+}
+
+}  // namespace
+}  // namespace vaultpack
