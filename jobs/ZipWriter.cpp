@@ -21,7 +21,8 @@ namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
 // Version made by: Unix (3) in the high byte, so that readers take the upper
-// half of the external attributes as a Unix mode; specification 3.0.
+// half of the external attributes as a Unix mode; ZIP format version 3.0 in
+// the low byte.
 constexpr unsigned long kVersionMadeBy = 3u << 8 | 30u;
 constexpr unsigned long kUtf8NameFlag = 1u << 11;
 constexpr std::uint32_t kDosReadOnly = 0x01;
