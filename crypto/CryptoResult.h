@@ -53,10 +53,6 @@ private:
     CryptoFailure failure_;
 };
 
-}  // namespace vaultpack
-
-namespace vaultpack {
-
 // Runs one encryption or decryption, turning whatever it throws into a failed
 // result: refusals keep their reason, file errors become FileAccess and any
 // other exception Internal. `genericMessage` names the failure for the user

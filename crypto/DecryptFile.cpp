@@ -40,7 +40,7 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
                           "\"" + sourcePath.string() + "\" is shorter than its stored length; it is damaged");
     }
 
-    const std::filesystem::path targetPath = DecryptionTargetPath(sourcePath);
+    const std::filesystem::path targetPath = DecryptionTargetPath(sourcePath, header.storedName);
     if (IsSameFile(sourcePath, targetPath)) {
         throw CryptoError(CryptoFailure::TargetIsSource,
                           "The decrypted file would replace its own container \"" + sourcePath.string() + "\"");

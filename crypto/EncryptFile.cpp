@@ -27,7 +27,7 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
                           "\"" + sourcePath.string() + "\" is 4 GiB or larger and cannot be encrypted");
     }
     EncryptedFileHeader header;
-    header.storedName = StoredNameOf(sourcePath.string());
+    header.storedName = sourcePath.filename().string();
     if (header.storedName.size() > EncryptedFileHeader::kMaxStoredNameLength) {
         throw CryptoError(CryptoFailure::NameTooLong, "The file name \"" + header.storedName + "\" is too long");
     }

@@ -65,11 +65,15 @@ std::uint8_t ReadZipFlag(const std::filesystem::path& path) {
 }
 
 std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath) {
-    const std::string storedName = ReadStoredName(containerPath);
+    return DecryptionTargetPath(containerPath, ReadStoredName(containerPath));
+}
+
+std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath, std::string_view storedName) {
     const std::optional<std::string> safeName = SafeStoredName(storedName);
     if (!safeName) {
-        throw CryptoError(CryptoFailure::UnsafeStoredName,
-                          "\"" + containerPath.string() + "\" stores the unusable file name \"" + storedName + "\"");
+        throw CryptoError(CryptoFailure::UnsafeStoredName, "\"" + containerPath.string() +
+                                                               "\" stores the unusable file name \"" +
+                                                               std::string(storedName) + "\"");
     }
     return containerPath.parent_path() / *safeName;
 }

@@ -42,5 +42,7 @@ std::uint8_t ReadZipFlag(const std::filesystem::path& path);
 // reduced to a plain file name. Throws CryptoError(UnsafeStoredName) when no
 // usable name is left.
 std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath);
+// The same for a stored name already read from the container's header.
+std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath, std::string_view storedName);
 
 }  // namespace vaultpack

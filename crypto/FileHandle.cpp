@@ -21,6 +21,28 @@ int OpenOrThrow(const std::filesystem::path& path, int flags, const char* operat
     return descriptor;
 }
 
+// Calls readSome(destination, count, done) until length bytes arrived or it
+// reports the end of the file; done counts the bytes that arrived before.
+template <typename ReadSome>
+std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesystem::path& path, ReadSome readSome) {
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < length) {
+        const ssize_t count = readSome(bytes + total, length - total, total);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError("read", path, errno);
+        }
+        if (count == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(count);
+    }
+    return total;
+}
+
 }  // namespace
 
 FileError::FileError(const std::string& operation, const std::filesystem::path& path, int errorNumber)
@@ -28,7 +50,13 @@ FileError::FileError(const std::string& operation, const std::filesystem::path& 
       errorNumber_(errorNumber) {}
 
 FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
-    return FileHandle(OpenOrThrow(path, O_RDONLY, "open"), path);
+    // Non-blocking, so that a FIFO is refused instead of waited on.
+    FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, "open"), path);
+    const struct stat status = file.Status();
+    if (!S_ISREG(status.st_mode)) {
+        throw FileError("open", path, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+    }
+    return file;
 }
 
 FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
@@ -68,22 +96,15 @@ FileHandle::~FileHandle() {
 }
 
 std::size_t FileHandle::Read(void* buffer, std::size_t length) {
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    std::size_t total = 0;
-    while (total < length) {
-        const ssize_t count = ::read(descriptor_, bytes + total, length - total);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileError("read", path_, errno);
-        }
-        if (count == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(count);
-    }
-    return total;
+    return ReadUntilFull(buffer, length, path_, [this](unsigned char* destination, std::size_t count, std::size_t) {
+        return ::read(descriptor_, destination, count);
+    });
+}
+
+std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
+    return ReadUntilFull(buffer, length, path_, [&](unsigned char* destination, std::size_t count, std::size_t done) {
+        return ::pread(descriptor_, destination, count, static_cast<off_t>(offset + done));
+    });
 }
 
 void FileHandle::WriteAll(const void* buffer, std::size_t length) {

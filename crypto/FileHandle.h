@@ -25,6 +25,9 @@ private:
 // throws FileError.
 class FileHandle {
 public:
+    // Opens an existing regular file for reading. Anything else is refused, a
+    // folder with EISDIR and a FIFO or a device with EINVAL; a FIFO without
+    // waiting for a writer, a terminal without becoming the controlling one.
     static FileHandle OpenForReading(const std::filesystem::path& path);
     // Creates the file or truncates an existing one; new files get 0666 less the umask.
     static FileHandle CreateOrTruncate(const std::filesystem::path& path);
@@ -40,6 +43,8 @@ public:
 
     // Reads until `length` bytes arrived or the file ended; returns the count.
     std::size_t Read(void* buffer, std::size_t length);
+    // The same from `offset` on, leaving the file position where it was.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
     void WriteAll(const void* buffer, std::size_t length);
     struct stat Status() const;
     // Closes now, reporting a failure that a deferred write may only show here.

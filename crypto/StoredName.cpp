@@ -5,11 +5,6 @@
 
 namespace vaultpack {
 
-std::string StoredNameOf(std::string_view sourcePath) {
-    const auto slash = sourcePath.find_last_of('/');
-    return std::string(slash == std::string_view::npos ? sourcePath : sourcePath.substr(slash + 1));
-}
-
 std::optional<std::string> SafeStoredName(std::string_view storedName) {
     const auto separator = storedName.find_last_of("/\\");
     const std::string_view last = separator == std::string_view::npos ? storedName : storedName.substr(separator + 1);

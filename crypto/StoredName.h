@@ -6,9 +6,6 @@
 
 namespace vaultpack {
 
-// The name a source file is stored under in a container: its last path component.
-std::string StoredNameOf(std::string_view sourcePath);
-
 // A stored name made safe to use as a file name in the container's folder:
 // reduced to its last component ('/' and '\' both separate), and nothing when
 // what is left is empty, "." or "..".

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -193,6 +195,10 @@ TEST_F(DecryptFileTest, ReadersTakeFieldsUpToTheirLimits) {
     EXPECT_EQ(ReadZipFlag(container), 7);
 
     EXPECT_THROW(ReadHint(dir / "absent.ezc"), FileError);
+    // A FIFO is refused at once rather than waited on for a writer.
+    ASSERT_EQ(::mkfifo((dir / "pipe.ezc").c_str(), 0600), 0);
+    EXPECT_THROW(CheckEncryptedHeader(dir / "pipe.ezc"), FileError);
+    EXPECT_EQ(EncryptFile(dir / "pipe.ezc", dir / "pipe.out", "pw", "", false).failure, CryptoFailure::FileAccess);
 }
 
 }  // namespace
