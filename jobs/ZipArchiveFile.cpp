@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "jobs/ZipFormat.h"
@@ -66,11 +65,11 @@ bool ApplyZip64Extra(CentralRecord& record, bool diskMarked) {
 }  // namespace
 
 ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
-    // Non-blocking, so that a FIFO is refused instead of waited on.
-    file_ = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat status {};
-    if (!file_.IsOpen() || ::fstat(file_.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        file_.Close();
+    try {
+        file_ = FileHandle::OpenForReading(path);
+        status = file_.Status();
+    } catch (const FileError&) {
         return ZipResult::CannotOpenFile;
     }
     fileSize_ = static_cast<std::uint64_t>(status.st_size);
@@ -95,7 +94,7 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
         if (!FitsWithin(position, kCentralSize, end)) {
             break;
         }
-        if (!file_.ReadAt(position, header, kCentralSize)) {
+        if (!ReadAt(position, header, kCentralSize)) {
             result = ZipResult::ReadFailed;
             break;
         }
@@ -110,10 +109,27 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
         result = ZipResult::CorruptArchive;
     }
     if (result != ZipResult::Success) {
-        file_.Close();
+        file_ = FileHandle();
         recordOffsets_.clear();
     }
     return result;
+}
+
+ZipResult ZipArchiveFile::Close() {
+    try {
+        file_.Close();
+        return ZipResult::Success;
+    } catch (const FileError&) {
+        return ZipResult::ReadFailed;
+    }
+}
+
+bool ZipArchiveFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) const {
+    try {
+        return file_.ReadAt(offset, data, size) == size;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries) {
@@ -123,7 +139,7 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
     const std::size_t tailSize = static_cast<std::size_t>(std::min<std::uint64_t>(fileSize_, kEndSize + kMaxCommentSize));
     const std::uint64_t tailStart = fileSize_ - tailSize;
     std::vector<unsigned char> tail(tailSize);
-    if (!file_.ReadAt(tailStart, tail.data(), tailSize)) {
+    if (!ReadAt(tailStart, tail.data(), tailSize)) {
         return ZipResult::ReadFailed;
     }
     // The end record is the last one whose comment ends the file; failing
@@ -157,7 +173,7 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
 
     unsigned char locator[kZip64LocatorSize];
     if (endPosition >= kZip64LocatorSize) {
-        if (!file_.ReadAt(endPosition - kZip64LocatorSize, locator, kZip64LocatorSize)) {
+        if (!ReadAt(endPosition - kZip64LocatorSize, locator, kZip64LocatorSize)) {
             return ZipResult::ReadFailed;
         }
         if (U32(locator) == kZip64LocatorSignature) {
@@ -167,7 +183,7 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
             unsigned char zip64[kZip64EndSize];
             std::uint64_t position = U64(locator + 8);
             const auto isRecordAt = [&](std::uint64_t at) {
-                return FitsWithin(at, kZip64EndSize, limit) && file_.ReadAt(at, zip64, kZip64EndSize) &&
+                return FitsWithin(at, kZip64EndSize, limit) && ReadAt(at, zip64, kZip64EndSize) &&
                        U32(zip64) == kZip64EndSignature;
             };
             if (!isRecordAt(position)) {
@@ -193,7 +209,7 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
 ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) const {
     const std::uint64_t position = recordOffsets_.at(index);
     unsigned char header[kCentralSize];
-    if (!file_.ReadAt(position, header, kCentralSize)) {
+    if (!ReadAt(position, header, kCentralSize)) {
         return ZipResult::ReadFailed;
     }
     record.versionMadeBy = U16(header + 4);
@@ -207,8 +223,8 @@ ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) c
     record.localHeaderOffset = U32(header + 42);
     record.rawName.resize(U16(header + 28));
     record.extra.resize(U16(header + 30));
-    if (!file_.ReadAt(position + kCentralSize, record.rawName.data(), record.rawName.size()) ||
-        !file_.ReadAt(position + kCentralSize + record.rawName.size(), record.extra.data(), record.extra.size())) {
+    if (!ReadAt(position + kCentralSize, record.rawName.data(), record.rawName.size()) ||
+        !ReadAt(position + kCentralSize + record.rawName.size(), record.extra.data(), record.extra.size())) {
         return ZipResult::ReadFailed;
     }
     return ApplyZip64Extra(record, U16(header + 34) == 0xFFFF) ? ZipResult::Success : ZipResult::CorruptArchive;
@@ -224,7 +240,7 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, std::uint64_t&
     if (!FitsWithin(position, kLocalSize, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
-    if (!file_.ReadAt(position, header, kLocalSize)) {
+    if (!ReadAt(position, header, kLocalSize)) {
         return ZipResult::ReadFailed;
     }
     const std::uint64_t headerSize = kLocalSize + U16(header + 26) + U16(header + 28);
@@ -233,7 +249,7 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, std::uint64_t&
     }
     dataOffset = position + headerSize;
     localExtra.resize(U16(header + 28));
-    if (!file_.ReadAt(dataOffset - localExtra.size(), localExtra.data(), localExtra.size())) {
+    if (!ReadAt(dataOffset - localExtra.size(), localExtra.data(), localExtra.size())) {
         return ZipResult::ReadFailed;
     }
     return FitsWithin(dataOffset, record.compressedSize, fileSize_) ? ZipResult::Success : ZipResult::CorruptArchive;

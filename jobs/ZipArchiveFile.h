@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/FileDescriptor.h"
+#include "crypto/FileHandle.h"
 #include "jobs/ZipResult.h"
 
 namespace vaultpack {
@@ -39,8 +39,9 @@ public:
     // has no end record or its directory does not fit the file; ReadFailed on
     // a read error.
     ZipResult Open(const std::filesystem::path& path);
-    bool Close() { return file_.Close(); }
-    bool IsOpen() const { return file_.IsOpen(); }
+    // ReadFailed when closing reports an error.
+    ZipResult Close();
+    bool IsOpen() const { return file_.Descriptor() >= 0; }
 
     std::size_t EntryCount() const { return recordOffsets_.size(); }
     ZipResult ReadRecord(std::size_t index, CentralRecord& record) const;
@@ -51,12 +52,14 @@ public:
     ZipResult LocateData(const CentralRecord& record, std::uint64_t& dataOffset,
                          std::vector<unsigned char>& localExtra) const;
 
-    bool ReadAt(std::uint64_t offset, void* data, std::size_t size) const { return file_.ReadAt(offset, data, size); }
+    // Reads exactly size bytes at offset; false when reading fails or the file
+    // has become shorter since Open.
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
 
 private:
     ZipResult FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries);
 
-    FileDescriptor file_;
+    FileHandle file_;
     std::uint64_t fileSize_ = 0;
     // Bytes in front of the archive proper, as in self-extracting archives;
     // the offsets in the archive count from after them.

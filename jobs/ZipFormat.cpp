@@ -30,6 +30,7 @@ constexpr std::array<std::string_view, 8> kStoredExtensions = {
     ".z", ".zip", ".zoo", ".arc", ".lzh", ".arj", ".gz", ".tgz",
 };
 
+constexpr std::uint16_t kTimestampExtraTag = 0x5455;
 // The last second of 2037, the latest time the timestamp field holds.
 constexpr std::time_t kLatestTimestamp = 2145916799;
 
@@ -55,6 +56,19 @@ unsigned char* PutLittleEndian(unsigned char* out, std::uint32_t value, int byte
 
 std::uint32_t ClampedTimestamp(std::time_t time) {
     return static_cast<std::uint32_t>(std::clamp<std::time_t>(time, 0, kLatestTimestamp));
+}
+
+// An extended-timestamp field with flags 7 and the given times.
+template <std::size_t Count>
+std::array<unsigned char, 5 + 4 * Count> TimestampExtra(const std::time_t (&times)[Count]) {
+    std::array<unsigned char, 5 + 4 * Count> field{};
+    unsigned char* out = PutLittleEndian(field.data(), kTimestampExtraTag, 2);
+    out = PutLittleEndian(out, 1 + 4 * Count, 2);
+    *out++ = 7;
+    for (const std::time_t time : times) {
+        out = PutLittleEndian(out, ClampedTimestamp(time), 4);
+    }
+    return field;
 }
 
 }  // namespace
@@ -172,23 +186,11 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
 std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::time_t modification,
                                                                         std::time_t access,
                                                                         std::time_t creation) {
-    std::array<unsigned char, kLocalTimestampExtraSize> field{};
-    unsigned char* out = PutLittleEndian(field.data(), kTimestampExtraTag, 2);
-    out = PutLittleEndian(out, kLocalTimestampExtraSize - 4, 2);
-    *out++ = 7;
-    out = PutLittleEndian(out, ClampedTimestamp(modification), 4);
-    out = PutLittleEndian(out, ClampedTimestamp(access), 4);
-    PutLittleEndian(out, ClampedTimestamp(creation), 4);
-    return field;
+    return TimestampExtra({modification, access, creation});
 }
 
 std::array<unsigned char, kCentralTimestampExtraSize> CentralTimestampExtra(std::time_t modification) {
-    std::array<unsigned char, kCentralTimestampExtraSize> field{};
-    unsigned char* out = PutLittleEndian(field.data(), kTimestampExtraTag, 2);
-    out = PutLittleEndian(out, kCentralTimestampExtraSize - 4, 2);
-    *out++ = 7;
-    PutLittleEndian(out, ClampedTimestamp(modification), 4);
-    return field;
+    return TimestampExtra({modification});
 }
 
 ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size) {

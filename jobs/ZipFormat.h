@@ -14,6 +14,14 @@
 
 namespace vaultpack {
 
+// The DOS read-only attribute, in the low byte of the external attributes.
+inline constexpr std::uint32_t kDosReadOnly = 0x01;
+// The Unix host, in the high byte of "version made by".
+inline constexpr unsigned kHostUnix = 3;
+// The compression methods written and extracted.
+inline constexpr std::uint16_t kMethodStored = 0;
+inline constexpr std::uint16_t kMethodDeflated = 8;
+
 // The unsigned little-endian number in count bytes (at most 8).
 std::uint64_t LittleEndian(const unsigned char* bytes, int count);
 
@@ -40,7 +48,6 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime);
 // modification, access and creation times, the central directory's only the
 // modification time; both carry flags 7. Times before 1970 are stored as 1970
 // and times after 2037 as the last second of 2037.
-inline constexpr std::uint16_t kTimestampExtraTag = 0x5455;
 inline constexpr std::size_t kLocalTimestampExtraSize = 17;
 inline constexpr std::size_t kCentralTimestampExtraSize = 9;
 std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::time_t modification,

@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include "crypto/FileHandle.h"
@@ -18,15 +15,11 @@ namespace vaultpack {
 namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
-constexpr std::uint32_t kDosReadOnly = 0x01;
 constexpr std::uint32_t kDosFolder = 0x10;
 // p7zip marks a Unix mode in the upper half this way, whatever host it names.
 constexpr std::uint32_t kUnixExtensionFlag = 0x8000;
-constexpr unsigned kHostUnix = 3;
 constexpr unsigned kHostMacOsX = 19;
 constexpr std::uint16_t kEncryptedFlag = 1;
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
 
 bool IsKnownFileType(mode_t mode) {
     return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode);
@@ -95,27 +88,20 @@ ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
         info.entryCount = count;
         return ZipResult::Success;
     }
-    return ReadEntry(index, info);
-}
-
-ZipResult ZipReader::ReadEntry(std::int64_t index, ZipEntryInfo& info) {
     const ZipResult result = archive_.ReadRecord(static_cast<std::size_t>(index), record_);
     if (result != ZipResult::Success) {
         return result;
     }
     info = ZipEntryInfo{};
     info.index = index;
-    info.entryCount = static_cast<std::int64_t>(archive_.EntryCount());
+    info.entryCount = count;
     Describe(record_, info);
     return ZipResult::Success;
 }
 
 ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath) {
-    if (!archive_.IsOpen() || index < 0 || index >= static_cast<std::int64_t>(archive_.EntryCount())) {
-        return ZipResult::FaultyArguments;
-    }
     ZipEntryInfo info;
-    ZipResult result = ReadEntry(index, info);
+    ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
     if (result != ZipResult::Success || info.isFolder) {
         return result;
     }
@@ -236,7 +222,7 @@ ZipResult ZipReader::Close() {
     if (!archive_.IsOpen()) {
         return ZipResult::FaultyArguments;
     }
-    return archive_.Close() ? ZipResult::Success : ZipResult::ReadFailed;
+    return archive_.Close();
 }
 
 }  // namespace vaultpack

@@ -54,7 +54,6 @@ public:
 
 private:
     ZipReader() = default;
-    ZipResult ReadEntry(std::int64_t index, ZipEntryInfo& info);
     ZipResult CopyData(std::uint64_t dataOffset, FileHandle& target);
 
     ZipArchiveFile archive_;

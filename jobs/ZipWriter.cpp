@@ -7,12 +7,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
+#include "crypto/FileHandle.h"
 #include "jobs/EntryPath.h"
-#include "jobs/FileDescriptor.h"
 #include "jobs/ZipFormat.h"
 
 namespace vaultpack {
@@ -20,12 +19,11 @@ namespace vaultpack {
 namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
-// Version made by: Unix (3) in the high byte, so that readers take the upper
+// Version made by: Unix in the high byte, so that readers take the upper
 // half of the external attributes as a Unix mode; ZIP format version 3.0 in
 // the low byte.
-constexpr unsigned long kVersionMadeBy = 3u << 8 | 30u;
+constexpr unsigned long kVersionMadeBy = kHostUnix << 8 | 30u;
 constexpr unsigned long kUtf8NameFlag = 1u << 11;
-constexpr std::uint32_t kDosReadOnly = 0x01;
 // minizip must be told before the data whether an entry needs Zip64 fields.
 // Deflate can grow incompressible data a little, so sources within 16 MiB of
 // 4 GiB get them too.
@@ -128,10 +126,12 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
         return ZipResult::FaultyArguments;
     }
 
-    // Non-blocking, so that a FIFO does not wait for a writer before it is refused.
-    const FileDescriptor source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileHandle source;
     struct stat status {};
-    if (source.Get() < 0 || ::fstat(source.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    try {
+        source = FileHandle::OpenForReading(sourcePath);
+        status = source.Status();
+    } catch (const FileError&) {
         return ZipResult::CannotOpenFile;
     }
     if (status.st_dev == archive_.st_dev && status.st_ino == archive_.st_ino) {
@@ -141,9 +141,10 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     zip_fileinfo info{};
     info.dosDate = DosDateTimeFromTime(status.st_mtime);
     info.external_fa = static_cast<uLong>(status.st_mode) << 16 | ((status.st_mode & S_IWUSR) ? 0 : kDosReadOnly);
-    const auto localExtra = LocalTimestampExtra(status.st_mtime, status.st_atime, CreationTime(source.Get(), status));
+    const auto localExtra =
+        LocalTimestampExtra(status.st_mtime, status.st_atime, CreationTime(source.Descriptor(), status));
     const auto centralExtra = CentralTimestampExtra(status.st_mtime);
-    const int method = IsStoredExtension(name) ? 0 : Z_DEFLATED;
+    const int method = IsStoredExtension(name) ? kMethodStored : kMethodDeflated;
     const int zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold ? 1 : 0;
 
     // minizip writes the headers; the data is deflated here, as raw data for
@@ -167,15 +168,17 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
             cancelled = true;
             break;
         }
-        const long count = source.ReadSome(input_.data(), input_.size());
-        if (count < 0) {
+        std::size_t count = 0;
+        try {
+            count = source.Read(input_.data(), input_.size());
+        } catch (const FileError&) {
             readFailed = true;
             break;
         }
         finished = count == 0;
         crc = crc32(crc, input_.data(), static_cast<uInt>(count));
         size += static_cast<std::uint64_t>(count);
-        if (method != Z_DEFLATED) {
+        if (method != kMethodDeflated) {
             error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
             continue;
         }

@@ -201,9 +201,13 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         EXPECT_EQ(results, damage.extract);
         EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 5u);  // no temporary file left behind
     }
-    ZipResult reason = Success;
-    EXPECT_FALSE(ZipReader::Open(dir / "missing.zip", &reason));
-    EXPECT_EQ(reason, CannotOpenFile);
+    // Only a regular file opens; a FIFO is refused without waiting for a writer.
+    ::mkfifo((dir / "fifo").c_str(), 0600);
+    for (const fs::path& notAFile : {dir / "missing.zip", dir.Path(), dir / "fifo"}) {
+        ZipResult reason = Success;
+        EXPECT_FALSE(ZipReader::Open(notAFile, &reason)) << notAFile;
+        EXPECT_EQ(reason, CannotOpenFile) << notAFile;
+    }
 }
 
 }  // namespace

@@ -142,8 +142,7 @@ TEST(ZipLargeTest, EntriesAndArchivesBeyond4GiBUseZip64) {
     EXPECT_GT(std::filesystem::file_size(dir / "large.zip"), static_cast<std::uintmax_t>(kLargeSize));
 
     // Python's zipfile finds both entries through the Zip64 records and reads them, checking their CRCs.
-    const std::string peer = test::Capture(Quote("/usr/bin/python3") + " " + Quote(ZIP_PEER_SCRIPT) + " describe " +
-                                           Quote(dir / "large.zip"));
+    const std::string peer = test::Capture(kPeerScript + " describe " + Quote(dir / "large.zip"));
     EXPECT_TRUE(peer.starts_with("big.gz\t0\t")) << peer;
     EXPECT_NE(peer.find("\t" + std::to_string(kLargeSize) + "\nafter.txt\t8\t"), std::string::npos) << peer;
     EXPECT_TRUE(peer.ends_with("\t20\n")) << peer;
