@@ -11,10 +11,10 @@ bool IsExcluded(const std::filesystem::path& file, const std::filesystem::path& 
     return !exclude.empty() && std::filesystem::equivalent(file, exclude, error);
 }
 
-// The name a folder argument is known by: its last component, also when it
+// The name an argument is known by: its last component, also when a folder
 // was given as "dir/", "." or "..".
-std::string FolderName(const std::filesystem::path& folder) {
-    std::filesystem::path normal = std::filesystem::absolute(folder).lexically_normal();
+std::string ArgumentName(const std::filesystem::path& argument) {
+    std::filesystem::path normal = std::filesystem::absolute(argument).lexically_normal();
     if (!normal.has_filename()) {
         normal = normal.parent_path();
     }
@@ -48,7 +48,7 @@ bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::p
     }
     std::sort(files.begin(), files.end());
 
-    const std::string prefix = FolderName(folder) + "\\";
+    const std::string prefix = ArgumentName(folder) + "\\";
     for (const std::filesystem::path& relative : files) {
         ArchiveItem item;
         item.name = relative.filename().string();
@@ -73,9 +73,9 @@ ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& ar
             if (!CollectFolder(argument, exclude, list)) {
                 return list;
             }
-        } else if (!IsExcluded(argument, exclude)) {
+        } else {
             ArchiveItem item;
-            item.name = std::filesystem::absolute(argument).lexically_normal().filename().string();
+            item.name = ArgumentName(argument);
             item.sourcePath = argument;
             list.items.push_back(std::move(item));
         }

@@ -19,11 +19,12 @@ struct ArchiveItemList {
 
 // Turns each argument into rows, in the order given: a file as Add Files adds
 // it (no archive folder), a folder as Add Folders adds it: every regular file
-// of its tree, sorted by path byte for byte, with archiveFolder holding the
-// folder's own name and the sub-folders down to the file, each followed by
-// "\". Links to files are followed; links to folders inside a tree are not
-// entered. A file that is `exclude` (the archive being written) is left out.
-// The arguments must exist.
+// of its tree, sorted by path (folder by folder, each name byte for byte),
+// with archiveFolder holding the folder's own name and the sub-folders down
+// to the file, each followed by "\". Links to files are followed; links to
+// folders inside a tree are not entered. A file in a tree that is `exclude`
+// (the archive being written) is left out. The arguments must exist, and
+// none may be `exclude` itself.
 ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& arguments,
                                     const std::filesystem::path& exclude);
 

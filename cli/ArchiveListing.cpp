@@ -25,7 +25,9 @@ ExitStatus PrintArchiveListing(const std::filesystem::path& archive, const Messa
     ZipResult reason = ZipResult::Success;
     std::unique_ptr<ZipReader> reader = ZipReader::Open(archive, &reason);
     if (!reader) {
-        errors << catalogue.Load(MessageId::OpenZipFailed) << '\n' << shownPath << '\n';
+        errors << catalogue.Load(MessageId::OpenZipFailed) << '\n'
+               << ZipResultText(reason) << '\n'
+               << shownPath << '\n';
         return ExitStatus::Failed;
     }
     ZipEntryInfo info;

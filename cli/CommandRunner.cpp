@@ -50,6 +50,20 @@ std::optional<PasswordInput> PasswordFromFile(const CommandLine& command, const 
     return ReadPasswordFile(*command.passwordFile, console.standardInput, console.catalogue);
 }
 
+// How a run ends when its password could not be had: Cancelled, or BadInput
+// with the reason told. Nothing when the password was given.
+std::optional<ExitStatus> EndWithoutPassword(const PasswordInput& input, const CliConsole& console) {
+    switch (input.status) {
+        case PasswordInput::Status::Given:
+            break;
+        case PasswordInput::Status::Cancelled:
+            return ExitStatus::Cancelled;
+        case PasswordInput::Status::Refused:
+            return Refuse(console, ExitStatus::BadInput, input.problem);
+    }
+    return std::nullopt;
+}
+
 // The ITEMs must be files or folders, and none may be the OUTPUT itself.
 std::optional<std::string> ItemProblem(const CommandLine& command) {
     std::error_code error;
@@ -96,16 +110,10 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     if (command.encrypt) {
         std::optional<PasswordInput> input = PasswordFromFile(command, console);
         if (!input) {
-            input = console.terminal != nullptr
-                        ? AskNewPasswordOnTerminal(*console.terminal, console.catalogue)
-                        : PasswordInput{PasswordInput::Status::Refused, {},
-                                        "no terminal to ask for the password on; use --password-file"};
+            input = AskNewPasswordOnTerminal(console.terminal, console.catalogue);
         }
-        if (input->status == PasswordInput::Status::Cancelled) {
-            return ExitStatus::Cancelled;
-        }
-        if (input->status == PasswordInput::Status::Refused) {
-            return Refuse(console, ExitStatus::BadInput, input->problem);
+        if (const auto end = EndWithoutPassword(*input, console)) {
+            return *end;
         }
         params.password = std::move(input->password);
         params.hint = command.hint;
@@ -122,17 +130,13 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
 // create, the unzip job on the decrypted archive as the main window runs it.
 ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
     ConsoleHostAnswers answers = AnswersFrom(command);
-    answers.fileToOpen = command.target;
     if (std::optional<PasswordInput> input = PasswordFromFile(command, console)) {
-        if (input->status == PasswordInput::Status::Cancelled) {
-            return ExitStatus::Cancelled;
-        }
-        if (input->status == PasswordInput::Status::Refused) {
-            return Refuse(console, ExitStatus::BadInput, input->problem);
+        if (const auto end = EndWithoutPassword(*input, console)) {
+            return *end;
         }
         answers.password = std::move(input->password);
     }
-    ConsoleJobHost host = MakeHost(console, answers);
+    ConsoleJobHost host = MakeHost(console, std::move(answers));
     FileJobParams params;
     params.sourceFiles = {command.target};
     const JobOutcome outcome = RunDecryptJob(params, host);
@@ -150,14 +154,10 @@ ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
 }
 
 ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
-    const std::filesystem::path folder = command.folder.empty() ? std::filesystem::path(".") : command.folder;
-    ConsoleHostAnswers answers = AnswersFrom(command);
-    answers.fileToOpen = command.target;
-    answers.folder = folder;
-    ConsoleJobHost host = MakeHost(console, std::move(answers));
+    ConsoleJobHost host = MakeHost(console, AnswersFrom(command));
     FileJobParams params;
     params.sourceFiles = {command.target};
-    params.destinationFolders = {folder};
+    params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
     const JobOutcome outcome = RunUnzipJob(params, host);
     return StatusOf(outcome, host);
 }

@@ -36,7 +36,7 @@ ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAns
       cancelFlag_(cancelFlag),
       progressBar_(progressBar) {}
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToOpen(FileFilter) { return answers_.fileToOpen; }
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToOpen(FileFilter) { return std::nullopt; }
 
 std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter, const std::string&) {
     if (!answers_.fileToSave) {
@@ -58,7 +58,7 @@ std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter
     return ShowMessage(question) == MessageAnswer::Yes ? std::optional(target) : std::nullopt;
 }
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFolder(MessageId) { return answers_.folder; }
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFolder(MessageId) { return std::nullopt; }
 
 std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) {
     const int question = passwordQuestions_++;
@@ -68,15 +68,10 @@ std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) 
     if (cancelFlag_.load() || question >= kPasswordQuestions) {
         return std::nullopt;
     }
-    if (terminal_ == nullptr) {
-        passwordRefused_ = true;
-        Print(errors_, "vaultpack-cli: no terminal to ask for the password on; use --password-file");
-        return std::nullopt;
-    }
     if (progressBar_ != nullptr) {
         progressBar_->Erase();
     }
-    PasswordInput input = AskPasswordOnTerminal(*terminal_, catalogue_, hint);
+    PasswordInput input = AskPasswordOnTerminal(terminal_, catalogue_, hint);
     switch (input.status) {
         case PasswordInput::Status::Given:
             return std::move(input.password);
@@ -84,7 +79,9 @@ std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) 
             userCancelled_ = true;
             break;
         case PasswordInput::Status::Refused:
+            // The job ends without a word of its own; the reason is ours to tell.
             passwordRefused_ = true;
+            Print(errors_, "vaultpack-cli: " + PrintableText(input.problem, true));
             break;
     }
     return std::nullopt;

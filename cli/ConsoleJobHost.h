@@ -17,11 +17,11 @@ namespace vaultpack {
 // The answers a console host gives without asking, taken from the command line.
 struct ConsoleHostAnswers {
     OverwritePolicy overwrite = OverwritePolicy::Ask;
-    // What the open and save dialogs and the folder chooser would return;
-    // nothing makes them answer "cancelled".
-    std::optional<std::filesystem::path> fileToOpen;
+    // What the save dialog would return (create's OUTPUT); nothing makes it
+    // answer "cancelled". The files to open and the folder to unzip into go in
+    // the job's record, so the open dialog and the folder chooser always
+    // answer "cancelled".
     std::optional<std::filesystem::path> fileToSave;
-    std::optional<std::filesystem::path> folder;
     // A password from --password-file: the answer to the first password
     // question only; after a wrong password there is nothing more to try.
     std::optional<std::string> password;
@@ -44,7 +44,8 @@ public:
     std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
     // From the password file, or asked on the terminal at most
-    // kPasswordQuestions times in one job.
+    // kPasswordQuestions times in one job. Why no password could be had (no
+    // terminal, input against the rule) is told on `errors`.
     std::optional<std::string> AskPassword(const std::string& hint) override;
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
 

@@ -23,20 +23,16 @@ int wakePipe[2] = {-1, -1};
 std::atomic<int> restoreFd{-1};
 termios restoreSettings{};
 
-// Leaves errno as the interrupted code had it.
-void WriteToErrors(std::string_view text) {
-    const int savedErrno = errno;
-    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, text.data(), text.size());
-    errno = savedErrno;
+void Write(int fd, std::string_view text) {
+    [[maybe_unused]] const auto written = ::write(fd, text.data(), text.size());
 }
 
 void OnInterrupt(int) {
     if (!interrupted.exchange(true)) {
-        const int savedErrno = errno;
-        const char wake = 1;
-        [[maybe_unused]] const auto written = ::write(wakePipe[1], &wake, 1);
+        const int savedErrno = errno;  // the interrupted code reads it after a failed call
+        Write(wakePipe[1], "\1");
+        Write(STDERR_FILENO, "\nvaultpack-cli: stopping; Ctrl-C again ends at once\n");
         errno = savedErrno;
-        WriteToErrors("\nvaultpack-cli: stopping; Ctrl-C again ends at once\n");
         return;
     }
     const int fd = restoreFd.load();
@@ -44,7 +40,7 @@ void OnInterrupt(int) {
         ::tcsetattr(fd, TCSANOW, &restoreSettings);
     }
     RemoveRegisteredFiles();
-    WriteToErrors("\n");
+    Write(STDERR_FILENO, "\n");
     ::_exit(static_cast<int>(ExitStatus::Cancelled));
 }
 

@@ -17,6 +17,7 @@ namespace {
 PasswordInput Given(std::string password) { return {PasswordInput::Status::Given, std::move(password), {}}; }
 PasswordInput Cancelled() { return {PasswordInput::Status::Cancelled, {}, {}}; }
 PasswordInput Refused(std::string problem) { return {PasswordInput::Status::Refused, {}, std::move(problem)}; }
+PasswordInput NoTerminal() { return Refused("no terminal to ask for the password on; use --password-file"); }
 
 // The first line of the file, which must keep the rule. Reading stops once
 // the line is too long for any password (a FIFO or /dev/zero never ends).
@@ -106,14 +107,20 @@ PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardIn
     return input;
 }
 
-PasswordInput AskPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue, const std::string& hint) {
-    terminal.Write(Label(catalogue, MessageId::HintLabel) + (hint.empty() ? "--" : PrintableText(hint, false)) +
-                   "\n");
-    return AskInRounds(terminal, catalogue, false);
+PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue, const std::string& hint) {
+    if (terminal == nullptr) {
+        return NoTerminal();
+    }
+    terminal->Write(Label(catalogue, MessageId::HintLabel) + (hint.empty() ? "--" : PrintableText(hint, false)) +
+                    "\n");
+    return AskInRounds(*terminal, catalogue, false);
 }
 
-PasswordInput AskNewPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue) {
-    return AskInRounds(terminal, catalogue, true);
+PasswordInput AskNewPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue) {
+    if (terminal == nullptr) {
+        return NoTerminal();
+    }
+    return AskInRounds(*terminal, catalogue, true);
 }
 
 }  // namespace vaultpack

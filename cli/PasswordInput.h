@@ -38,11 +38,13 @@ PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardIn
 
 // Asks for the password of a container without echo, showing its hint ("--"
 // when it has none), until the typed text keeps the rule. Each refusal but the
-// last is told on the terminal; the last is the result's problem.
-PasswordInput AskPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue, const std::string& hint);
+// last is told on the terminal; the last is the result's problem. With no
+// terminal (a null one) there is nobody to ask: Refused, pointing to
+// --password-file.
+PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue, const std::string& hint);
 
 // Asks for a new password twice without echo, until it keeps the rule and
-// both texts are the same.
-PasswordInput AskNewPasswordOnTerminal(Terminal& terminal, const MessageCatalogue& catalogue);
+// both texts are the same; Refused as above with no terminal.
+PasswordInput AskNewPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue);
 
 }  // namespace vaultpack

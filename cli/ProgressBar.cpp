@@ -34,12 +34,12 @@ void ProgressBar::Show() {
     Draw();
 }
 
-void ProgressBar::SetTitle(std::string title) {
+void ProgressBar::SetTitle(std::string_view title) {
     title_ = PrintableText(title, false);
     Draw();
 }
 
-void ProgressBar::SetStatus(std::string status) {
+void ProgressBar::SetStatus(std::string_view status) {
     status_ = PrintableText(status, false);
     Draw();
 }
@@ -76,7 +76,8 @@ void ProgressBar::Draw() {
         return;
     }
     // The last column stays free, so that no terminal wraps the line.
-    std::string line = FormatProgressLine(status_.empty() ? title_ : status_, position_, range_, columns_ > 1 ? columns_ - 1 : 1);
+    const std::size_t columns = columns_ > 1 ? columns_ - 1 : 1;
+    std::string line = FormatProgressLine(status_.empty() ? title_ : status_, position_, range_, columns);
     if (drawn_ && line == lastLine_) {
         return;
     }

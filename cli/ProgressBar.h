@@ -26,8 +26,8 @@ public:
     // also forgets the texts and numbers, ready for the next job.
     void Show();
     void Hide();
-    void SetTitle(std::string title);
-    void SetStatus(std::string status);
+    void SetTitle(std::string_view title);
+    void SetStatus(std::string_view status);
     void SetRange(std::uint32_t range);
     void SetPosition(std::uint32_t position);
     // Erases the line to make room for other output; the next change draws it again.

@@ -26,7 +26,6 @@ public:
     explicit AbandonableJobHost(JobHost& wrapped) : wrapped_(wrapped) {}
 
     void Abandon();
-    bool Abandoned() const { return abandoned_.load(); }
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
     std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;

@@ -2,7 +2,6 @@
 // does both in the order the record selects, and reports the result.
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 #include "crypto/TemporaryOutputFile.h"
@@ -35,9 +34,10 @@ void ShowFailureOfKind(JobHost& host, FileFilter kind, const std::string& detail
     }
 }
 
-// Two steps through an intermediate file called scratchName: the first writes
-// it, the second reads it. A step that does not get done (failed or
-// cancelled) is reported with its message and the second step is skipped.
+// Two steps through an intermediate file called scratchName, which is removed
+// whatever happens: the first writes it, the second reads it. A step that does
+// not get done (failed or cancelled) is reported with its message and the
+// second step is skipped.
 StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Step& first, MessageId firstFailure,
                         const Step& second, MessageId secondFailure) {
     std::optional<ScratchFile> scratch;
@@ -116,9 +116,9 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
 StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination combination,
                         const std::filesystem::path& output, JobHost& host) {
     const FileFilter kind = OutputKind(combination);
-    std::unique_ptr<TemporaryOutputFile> staged;
+    std::optional<TemporaryOutputFile> staged;
     try {
-        staged = std::make_unique<TemporaryOutputFile>(output.parent_path());
+        staged.emplace(output.parent_path());
     } catch (const std::exception& error) {
         ShowFailureOfKind(host, kind, error.what());
         return {StepStatus::Failed};
@@ -147,26 +147,19 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
     return JobOutcome::Failed;
 }
 
-}  // namespace
-
-JobOutcome RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
-    JobCompletion completion;
-    completion.kind = JobKind::CreateArchive;
+JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
     if (params.items.empty()) {
-        // Nothing to ask a file name for; the caller stays open as after a cancelled save dialog.
+        // Nothing to ask a file name for.
         ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::NoFilesSelected)});
-        completion.saveDialogCancelled = true;
-        host.Complete(completion);
         return JobOutcome::NothingDone;
     }
 
     const CreateCombination combination = ChooseCombination(params);
     const FileFilter kind = OutputKind(combination);
-    const std::string defaultName = params.multipleItems ? std::string() : DefaultOutputName(params.items.front().name, kind);
+    const std::string defaultName =
+        params.multipleItems ? std::string() : DefaultOutputName(params.items.front().name, kind);
     const std::optional<std::filesystem::path> output = host.ChooseFileToSave(kind, defaultName);
     if (!output) {
-        completion.saveDialogCancelled = true;
-        host.Complete(completion);
         return JobOutcome::NothingDone;
     }
 
@@ -177,8 +170,20 @@ JobOutcome RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host)
     if (outcome.status == StepStatus::Done) {
         ShowInformation(host, {MessageLine::Text(MessageId::ArchiveCreated)});
     }
-    host.Complete(completion);
     return OutcomeOf(outcome);
+}
+
+}  // namespace
+
+JobOutcome RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
+    const JobOutcome outcome = CreateArchive(params, host);
+    JobCompletion completion;
+    completion.kind = JobKind::CreateArchive;
+    // Nothing was started (no items, or the save dialog was cancelled): the
+    // caller stays open as after a cancelled save dialog.
+    completion.saveDialogCancelled = outcome == JobOutcome::NothingDone;
+    host.Complete(completion);
+    return outcome;
 }
 
 }  // namespace vaultpack

@@ -37,6 +37,10 @@ std::string_view WithoutExtension(std::string_view name) {
     return name.substr(0, name.rfind('.'));
 }
 
+std::string_view ExtensionOf(FileFilter kind) {
+    return kind == FileFilter::Zip ? "zip" : "ezc";
+}
+
 }  // namespace
 
 std::string BaseName(const std::filesystem::path& path) {
@@ -45,10 +49,6 @@ std::string BaseName(const std::filesystem::path& path) {
 
 std::string DefaultOutputName(std::string_view itemName, FileFilter kind) {
     return std::string(WithoutExtension(itemName)) + "." + std::string(ExtensionOf(kind));
-}
-
-std::string_view ExtensionOf(FileFilter kind) {
-    return kind == FileFilter::Zip ? "zip" : "ezc";
 }
 
 }  // namespace vaultpack

@@ -37,7 +37,4 @@ std::string BaseName(const std::filesystem::path& path);
 // full stop).
 std::string DefaultOutputName(std::string_view itemName, FileFilter kind);
 
-// The extension of an output or temporary file of that kind, without its dot.
-std::string_view ExtensionOf(FileFilter kind);
-
 }  // namespace vaultpack

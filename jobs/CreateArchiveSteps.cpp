@@ -1,7 +1,8 @@
 #include "jobs/CreateArchiveSteps.h"
 
 #include <cstdint>
-#include <system_error>
+#include <functional>
+#include <memory>
 
 #include "crypto/EncryptFile.h"
 #include "jobs/JobMessages.h"
@@ -12,23 +13,25 @@ namespace vaultpack {
 
 namespace {
 
-MessageLine ResultLine(ZipResult result) {
-    return MessageLine::Literal(std::string(ZipResultText(result)));
-}
-
-void DeleteFile(const std::filesystem::path& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-}
-
-// Closes the archive, telling the user when that fails.
+// Closes the archive; true when it is complete. A failing close is shown,
+// except for an archive that a file damaged part-way: that was reported with
+// the file, and such an archive cannot be completed anyway.
 bool CloseArchive(ZipWriter& writer, JobHost& host) {
+    if (!writer.AcceptsMoreFiles()) {
+        writer.Close();
+        return false;
+    }
     const ZipResult result = writer.Close();
     if (result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress, {MessageLine::Text(MessageId::CloseZipFailed), ResultLine(result)});
+        ShowCloseZipFailure(host, result);
         return false;
     }
     return true;
+}
+
+// An AddFile failure: the result's text, then the source.
+std::vector<MessageLine> AddFailureLines(ZipResult result, const std::filesystem::path& source) {
+    return {ZipResultLine(result), MessageLine::Literal(source.string())};
 }
 
 // Lets a long file stop between its pieces when the user cancels.
@@ -56,8 +59,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
     host.SetPosition(0);
 
     StepOutcome outcome;
-    std::uint32_t index = 0;
-    for (; index < count; ++index) {
+    for (std::uint32_t index = 0; index < count; ++index) {
         if (host.CancelRequested()) {
             outcome.status = StepStatus::Cancelled;
             break;
@@ -72,7 +74,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         }
         if (result != ZipResult::Success) {
             outcome.itemsLeftOut = true;
-            const std::vector<MessageLine> reason = {ResultLine(result), MessageLine::Literal(item.sourcePath.string())};
+            const std::vector<MessageLine> reason = AddFailureLines(result, item.sourcePath);
             // A file that failed part-way leaves a damaged entry that cannot be
             // taken out again: the archive cannot be finished, so there is no
             // next file to go on with.
@@ -87,21 +89,12 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
             }
         }
     }
-    if (!writer->AcceptsMoreFiles()) {
-        writer->Close();  // the damage was reported with the file that caused it
-        DeleteFile(zipPath);
-        return outcome;
+    if (!CloseArchive(*writer, host) && outcome.status == StepStatus::Done) {
+        outcome.status = StepStatus::Failed;
     }
-    if (!CloseArchive(*writer, host)) {
-        // The unfinished file stays; a cancellation is still a cancellation.
-        outcome.status = outcome.status == StepStatus::Cancelled ? StepStatus::Cancelled : StepStatus::Failed;
-        return outcome;
+    if (outcome.status == StepStatus::Done) {
+        host.SetPosition(count);
     }
-    if (outcome.status != StepStatus::Done) {
-        DeleteFile(zipPath);
-        return outcome;
-    }
-    host.SetPosition(count);
     return outcome;
 }
 
@@ -114,24 +107,17 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesy
     host.SetRange(1);
     host.SetPosition(0);
 
-    bool failed = false;
     const ZipResult result = writer->AddFile(source.filename().string(), source, CancelCheck(host));
     if (host.CancelRequested()) {
         writer->Close();
-        DeleteFile(zipPath);
         return {StepStatus::Cancelled};
     }
     if (result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress, {ResultLine(result), MessageLine::Literal(source.string())});
-        failed = true;
+        ShowError(host, MessageOwner::Progress, AddFailureLines(result, source));
     }
-    failed = !CloseArchive(*writer, host) || failed;
+    const bool closed = CloseArchive(*writer, host);
     host.SetPosition(1);
-    if (failed) {
-        DeleteFile(zipPath);
-        return {StepStatus::Failed};
-    }
-    return {};
+    return {result == ZipResult::Success && closed ? StepStatus::Done : StepStatus::Failed};
 }
 
 StepOutcome EncryptStep(std::string_view password, std::string_view hint, const std::filesystem::path& source,

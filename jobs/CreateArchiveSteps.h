@@ -21,16 +21,19 @@ struct StepOutcome {
     std::string detail{};
 };
 
-// Writes every item into a new archive at zipPath under its stored name,
-// showing the progress per item and asking whether to go on after an item
-// fails. Stops when cancel is requested, between items or within a file; a
-// stopped or cancelled archive is deleted. Shows its own messages (110, 111,
-// 112).
+// The zip steps write a new archive at zipPath, a file the caller owns and
+// throws away unless the step is done. Each shows its own messages (110, the
+// ZIP result, 112); an archive that a file damaged part-way is closed without
+// a message of its own, as it was reported with that file.
+
+// Writes every item into the archive under its stored name, showing the
+// progress per item and asking whether to go on after an item fails. Stops
+// when cancel is requested, between items or within a file, and when a file
+// fails part-way (111 is not offered then).
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath, JobHost& host);
 
-// Writes one file into a new archive at zipPath under its file name. Stops
-// within the file when cancel is requested; a failed or cancelled archive is
-// deleted. Shows its own messages (110, the ZIP result, 112).
+// Writes one file into the archive under its file name. Stops within the file
+// when cancel is requested.
 StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled

@@ -24,7 +24,6 @@ DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzi
     unzip.deleteSourceAfter = true;
 
     followOn.unzipFollows = true;
-    followOn.quitWhenDecryptingAtStart = false;
     if (!unzipJobRunning) {
         followOn.startUnzip = std::move(unzip);
     }

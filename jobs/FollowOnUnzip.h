@@ -17,9 +17,10 @@ struct DecryptFollowOn {
     // container's folder and removed afterwards. Nothing when no unzip
     // follows or one runs already (that running job's end counts instead).
     std::optional<FileJobParams> startUnzip;
-    // Started to decrypt one file at once and then quit: quit now. Otherwise
-    // the end of the unzip job is the moment to quit.
-    bool quitWhenDecryptingAtStart = true;
+
+    // Started to decrypt one file at once and then quit: quit now unless an
+    // unzip follows, whose end is then the moment to quit.
+    bool QuitWhenDecryptingAtStart() const { return !unzipFollows; }
 };
 
 // Decides from a decrypt job's completion. The container's zip flag and

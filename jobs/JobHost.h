@@ -36,7 +36,8 @@ struct MessageBoxRequest {
 // How a job ended, delivered once at its very end.
 struct JobCompletion {
     JobKind kind = JobKind::CreateArchive;
-    // Create: the save dialog was cancelled and nothing was done.
+    // Create: nothing was started, because the list was empty or the save
+    // dialog was cancelled.
     bool saveDialogCancelled = false;
     // Decrypt: the container whose decryption ran to its end (successfully or
     // not, but not cancelled); empty when nothing follows.

@@ -1,5 +1,6 @@
 #include "jobs/JobMessages.h"
 
+#include <string>
 #include <utility>
 
 namespace vaultpack {
@@ -20,6 +21,14 @@ bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines) {
 
 MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question) {
     return host.ShowMessage({MessageId::CaptionQuestion, buttons, MessageOwner::Progress, {std::move(question)}});
+}
+
+MessageLine ZipResultLine(ZipResult result) {
+    return MessageLine::Literal(std::string(ZipResultText(result)));
+}
+
+void ShowCloseZipFailure(JobHost& host, ZipResult result) {
+    ShowError(host, MessageOwner::Progress, {MessageLine::Text(MessageId::CloseZipFailed), ZipResultLine(result)});
 }
 
 }  // namespace vaultpack

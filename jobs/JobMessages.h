@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "jobs/JobHost.h"
+#include "jobs/ZipResult.h"
 
 namespace vaultpack {
 
@@ -21,5 +22,12 @@ bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines);
 
 // A question captioned "Question", owned by the progress window.
 MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question);
+
+// The English text of a ZIP result, as a line of its own.
+MessageLine ZipResultLine(ZipResult result);
+
+// An archive that could not be closed: "Failed to close zip file." and the
+// result's text, as an error owned by the progress window.
+void ShowCloseZipFailure(JobHost& host, ZipResult result);
 
 }  // namespace vaultpack

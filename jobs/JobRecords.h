@@ -10,8 +10,6 @@ namespace vaultpack {
 // One row of the archive builder's list, as the create-archive job reads it.
 struct ArchiveItem {
     std::string name;           // the file's name without its folder
-    std::string typeName;       // the file's type description
-    std::string sizeText;       // the size in bytes with "," between groups of three digits
     std::string archiveFolder;  // folder inside the archive, each level followed by "\"; empty for a file on its own
     std::filesystem::path sourcePath;
 

@@ -1,15 +1,23 @@
 #include "jobs/StatusText.h"
 
+#include <cstddef>
+#include <string>
+
 namespace vaultpack {
 
 namespace {
+
+// How many trailing characters of a long path or entry name a status line keeps.
+constexpr std::size_t kSourceStatusCharacters = 30;  // zipping and encrypting
+constexpr std::size_t kEntryStatusCharacters = 40;   // unzipping
 
 bool IsContinuationByte(char byte) {
     return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
 }
 
-}  // namespace
-
+// The text itself when it has at most `keptCharacters` characters, otherwise
+// "..." followed by its last `keptCharacters` characters. Bytes that are not
+// valid UTF-8 stay with the character before them.
 std::string ShortenForStatus(std::string_view text, std::size_t keptCharacters) {
     // Walk back from the end, counting the bytes that start a character; on
     // meeting one character too many, keep what follows the last one counted.
@@ -26,6 +34,8 @@ std::string ShortenForStatus(std::string_view text, std::size_t keptCharacters) 
     }
     return std::string(text);
 }
+
+}  // namespace
 
 MessageLine ZippingStatus(const std::filesystem::path& source) {
     return MessageLine::Text(MessageId::StatusZipping, {},

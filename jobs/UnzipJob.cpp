@@ -168,8 +168,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     const std::optional<FileIdentity> archiveIdentity = IdentityOf(archive);
     ZipEntryInfo archiveInfo;
     if (const ZipResult result = reader->GetEntry(-1, archiveInfo); result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress, {MessageLine::Literal(std::string(ZipResultText(result)))});
-        reader->Close();
+        ShowError(host, MessageOwner::Progress, {ZipResultLine(result)});
         return JobOutcome::Failed;
     }
     const std::int64_t entryCount = archiveInfo.entryCount;
@@ -177,7 +176,6 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     const std::optional<std::filesystem::path> chosenDestination =
         GivenOrAsked(params.destinationFolders, [&] { return host.ChooseFolder(MessageId::ChooseFolderToUnzip); });
     if (!chosenDestination) {
-        reader->Close();
         return JobOutcome::NothingDone;
     }
     const std::filesystem::path destination = chosenDestination->empty() ? "." : *chosenDestination;
@@ -191,8 +189,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     EntryTally tally;
     const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, archive, destination, host, tally);
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress,
-                  {MessageLine::Text(MessageId::CloseZipFailed), MessageLine::Literal(std::string(ZipResultText(result)))});
+        ShowCloseZipFailure(host, result);
         return JobOutcome::Failed;
     }
     if (stoppedAt == entryCount) {

@@ -52,7 +52,8 @@ std::optional<std::string> CreateFoldersBelow(const std::filesystem::path& desti
     std::error_code error;
     std::filesystem::create_directories(destination, error);
     if (error || !std::filesystem::is_directory(destination, error)) {
-        return "Cannot use the destination folder \"" + destination.string() + "\"";
+        const std::string reason = error ? ": " + error.message() : std::string();
+        return "Cannot use the destination folder \"" + destination.string() + "\"" + reason;
     }
     std::filesystem::path current = destination;
     for (const std::filesystem::path& component : folder.lexically_relative(destination)) {

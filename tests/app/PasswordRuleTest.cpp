@@ -16,8 +16,9 @@ TEST(PasswordRule, AcceptsPrintableAsciiWithoutSpaceFromEndToEnd) {
 
 TEST(PasswordRule, NamesTheProblemOfARefusedPassword) {
     EXPECT_EQ(ValidatePassword(""), MessageId::EnterPassword);
-    for (const std::string& bad : std::vector<std::string>{"with space", "tab\there", std::string("nul\0x", 5), "del\x7f", "caf\xc3\xa9",
-                                  "\xe6\xbc\xa2", " "}) {
+    const std::vector<std::string> refused = {"with space", "tab\there", std::string("nul\0x", 5), "del\x7f",
+                                              "caf\xc3\xa9", "\xe6\xbc\xa2", " "};
+    for (const std::string& bad : refused) {
         EXPECT_EQ(ValidatePassword(bad), MessageId::PasswordInvalidCharacters) << bad;
     }
 }

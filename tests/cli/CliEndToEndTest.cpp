@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <thread>
 
@@ -26,12 +24,7 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 using Files = std::map<std::string, std::string>;
-
-// The whole content of a file, empty when it cannot be read.
-std::string ReadText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test::ReadText;
 
 // Every file below root by relative path, with its content.
 Files FileContents(const std::filesystem::path& root) {
@@ -72,10 +65,13 @@ int ExitStatusOf(pid_t process) {
 struct CliRun { int status; std::string output, errors; };
 
 // Starts the program as the leader of a new session, so that it has no
-// terminal at all, reading `input`; what it prints goes to files in `capture`.
+// terminal at all, reading `input`; what it prints goes to files in `capture`,
+// which are there to be read from the start.
 pid_t StartCli(const Arguments& arguments, const std::filesystem::path& folder, const test::TempDir& capture,
                const std::string& input = {}) {
     test::WriteFile(capture / "stdin", input);
+    test::WriteFile(capture / "stdout", std::string());
+    test::WriteFile(capture / "stderr", std::string());
     const pid_t child = ::fork();
     if (child == 0) {
         ::setsid();
@@ -384,7 +380,9 @@ TEST_F(CliEndToEnd, HostileArchivesWriteNothingOutsideTheirFolder) {
     EXPECT_NE(listed.output.find("  ?[2Jname\n"), std::string::npos) << listed.output;
 
     test::WriteFile(work / "a" / "not.zip", std::string("plain text"));
-    EXPECT_EQ(RunCli({"list", "not.zip"}, work / "a").status, 1);
+    const CliRun notListed = RunCli({"list", "not.zip"}, work / "a");
+    EXPECT_EQ(notListed.status, 1);
+    EXPECT_EQ(notListed.errors, "Failed to open zip file\nZipfile is corrupt or not a zipfile\nnot.zip\n");
     const CliRun notZip = RunCli({"unzip", "not.zip"}, work / "a");
     EXPECT_EQ(notZip.status, 1);
     EXPECT_EQ(notZip.errors, "Failed to open zip file\n");
@@ -449,6 +447,10 @@ TEST_F(CliEndToEnd, TerminalSessionsAskUntilTheInputFits) {
          {{"Hint: h?\r\nEnter Password: ", "Hidden2\n"}, {wrong, "Hidden 1\n"},
           {"invalid characters.\r\nEnter Password: ", "Hidden3\n"}, {wrong, "Hidden4\n"}, {"Wrong password!\r\n", ""}},
          3},
+        {"container password against the rule three times", {"decrypt", "one.ezc"},
+         {{"Enter Password: ", "Hidden 1\n"}, {"Enter Password: ", "\n"}, {"Enter Password: ", "Hidden 2\n"},
+          {"\r\nvaultpack-cli: The password contains invalid characters.\r\n", ""}},
+         2},
         {"Ctrl-D at the password", {"decrypt", "one.ezc"}, {{"Enter Password: ", "\x04"}}, 4},
         {"answers until one fits", {"decrypt", "one.ezc"},
          {{"Enter Password: ", "Hidden1\n"},

@@ -156,7 +156,7 @@ TEST_F(DecryptJobTest, FollowOnUnzip) {
         const DecryptFollowOn followOn = DecideDecryptFollowOn(row.completion, row.unzipRunning);
         EXPECT_EQ(followOn.unzipFollows, row.unzipFollows) << row.name;
         EXPECT_EQ(followOn.startUnzip.has_value(), row.startsUnzip) << row.name;
-        EXPECT_EQ(followOn.quitWhenDecryptingAtStart, !row.unzipFollows) << row.name;
+        EXPECT_EQ(followOn.QuitWhenDecryptingAtStart(), !row.unzipFollows) << row.name;
     }
 }
 

@@ -24,7 +24,7 @@ std::string RandomText(std::size_t size, unsigned seed) {
 }
 
 ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& archiveFolder) {
-    return {source.filename().string(), {}, {}, archiveFolder, source};
+    return {source.filename().string(), archiveFolder, source};
 }
 
 Files FolderContents(const std::filesystem::path& folder) {

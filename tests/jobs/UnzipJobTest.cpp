@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <system_error>
+
 #include <sys/stat.h>
 
 #include "jobs/Jobs.h"
@@ -181,6 +183,21 @@ TEST_F(UnzipJobTest, HostileArchive) {
     EXPECT_EQ(tree.at("tool").permissions, 0755u);  // never set-user-id
     EXPECT_EQ(tree.at("über.txt").permissions & 0222, 0u);
     EXPECT_EQ(tree.at("über.txt").lastWriteTime, 1735686000);  // its DOS time, 1 January 2025 00:00 in CET
+}
+
+// A destination that cannot be a folder fails the entries, saying why; No stops.
+TEST_F(UnzipJobTest, DestinationThatIsAFile) {
+    const auto blocked = sandbox.Write("blocked", "a file");
+    host.Expect("message 111", "No");
+
+    EXPECT_EQ(RunUnzipJob({{Archive(kThreeFiles)}, {blocked}, false}, host), JobOutcome::Failed);
+
+    const std::string reason = std::make_error_code(std::errc::not_a_directory).message();
+    EXPECT_EQ(host.messageTexts,
+              (Strings{Failed("Cannot use the destination folder \"" + blocked.string() + "\": " + reason,
+                              (blocked / "one.txt").string()),
+                       Count(0, 3)}));
+    EXPECT_EQ(ReadText(blocked), "a file");
 }
 
 TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntryAndStillRemovesADecryptedArchive) {
