@@ -14,9 +14,9 @@
 #include <map>
 #include <string>
 
-#include "jobs/EntryPath.h"
-#include "jobs/ZipReader.h"
-#include "jobs/ZipWriter.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipReader.h"
+#include "zip/ZipWriter.h"
 
 namespace {
 

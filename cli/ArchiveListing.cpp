@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "cli/PrintableText.h"
-#include "jobs/ZipReader.h"
+#include "zip/ZipReader.h"
 
 namespace vaultpack {
 

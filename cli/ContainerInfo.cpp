@@ -3,7 +3,7 @@
 #include "cli/PrintableText.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 
 namespace vaultpack {
 

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "cli/ExitStatus.h"
-#include "crypto/TemporaryFileRegistry.h"
+#include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 namespace {

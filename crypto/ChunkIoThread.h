@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 
 namespace vaultpack {
 

@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "crypto/CryptoResult.h"
-#include "crypto/FileHandle.h"
-#include "crypto/ProgressSink.h"
+#include "files/FileHandle.h"
+#include "files/ProgressSink.h"
 
 namespace vaultpack {
 

@@ -1,6 +1,6 @@
 #include "crypto/CryptoResult.h"
 
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 
 namespace vaultpack {
 namespace {

@@ -6,8 +6,8 @@
 #include "crypto/CipherChunks.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
-#include "crypto/FileHandle.h"
-#include "crypto/TemporaryOutputFile.h"
+#include "files/FileHandle.h"
+#include "files/TemporaryOutputFile.h"
 
 namespace vaultpack {
 namespace {

@@ -5,7 +5,7 @@
 #include "crypto/BlowfishCipher.h"
 #include "crypto/CipherChunks.h"
 #include "crypto/EncryptedFileHeader.h"
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 #include "crypto/StoredName.h"
 
 namespace vaultpack {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "crypto/CryptoResult.h"
-#include "crypto/ProgressSink.h"
+#include "files/ProgressSink.h"
 
 namespace vaultpack {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "crypto/EncryptedFileHeader.h"
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 #include "crypto/Md5Context.h"
 #include "crypto/StoredName.h"
 

@@ -4,12 +4,12 @@
 #include <functional>
 #include <optional>
 
-#include "crypto/TemporaryOutputFile.h"
+#include "files/TemporaryOutputFile.h"
 #include "jobs/CreateArchivePlan.h"
 #include "jobs/CreateArchiveSteps.h"
 #include "jobs/JobMessages.h"
 #include "jobs/Jobs.h"
-#include "jobs/ScratchFile.h"
+#include "files/ScratchFile.h"
 
 namespace vaultpack {
 

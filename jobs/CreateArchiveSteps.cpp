@@ -7,7 +7,7 @@
 #include "crypto/EncryptFile.h"
 #include "jobs/JobMessages.h"
 #include "jobs/StatusText.h"
-#include "jobs/ZipWriter.h"
+#include "zip/ZipWriter.h"
 
 namespace vaultpack {
 

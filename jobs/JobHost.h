@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/ProgressSink.h"
+#include "files/ProgressSink.h"
 #include "jobs/MessageLine.h"
 
 namespace vaultpack {

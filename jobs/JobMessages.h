@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "jobs/JobHost.h"
-#include "jobs/ZipResult.h"
+#include "zip/ZipResult.h"
 
 namespace vaultpack {
 

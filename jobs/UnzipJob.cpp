@@ -14,8 +14,8 @@
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
-#include "jobs/UnzipTarget.h"
-#include "jobs/ZipReader.h"
+#include "zip/UnzipTarget.h"
+#include "zip/ZipReader.h"
 
 namespace vaultpack {
 

@@ -16,7 +16,7 @@
 
 #include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileHeader.h"
-#include "tests/jobs/ZipTestSupport.h"
+#include "tests/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {

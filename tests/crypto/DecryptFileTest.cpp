@@ -11,7 +11,7 @@
 #include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 #include "tests/crypto/RecordingProgress.h"
 #include "tests/support/TempDir.h"
 

@@ -14,7 +14,7 @@
 #include "jobs/FollowOnUnzip.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
-#include "tests/jobs/ScriptedJobHost.h"
+#include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
 namespace {

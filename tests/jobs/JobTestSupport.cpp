@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MessageRendering.h"
 
 namespace vaultpack::test {
 
@@ -39,14 +38,6 @@ Files ArchiveContents(const std::filesystem::path& archive) {
     const TempDir scratch;
     EXPECT_EQ(ExtractAll(archive, scratch.Path()), std::vector<std::string>{}) << archive;
     return FolderContents(scratch.Path());
-}
-
-std::string EnglishText(const MessageBoxRequest& request) {
-    return RenderMessageLines(MessageCatalogue(MessageCatalogue::Language::English), request.lines);
-}
-
-std::string EnglishText(const MessageLine& line) {
-    return RenderMessageLine(MessageCatalogue(MessageCatalogue::Language::English), line);
 }
 
 }  // namespace vaultpack::test

@@ -7,7 +7,8 @@
 
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
-#include "tests/jobs/ZipTestSupport.h"
+#include "tests/zip/ZipTestSupport.h"
+#include "tests/support/EnglishText.h"
 #include "tests/support/ScopedEnvironmentVariable.h"
 #include "tests/support/TempDir.h"
 
@@ -36,10 +37,6 @@ ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& arch
 using Files = std::map<std::string, std::string>;
 Files FolderContents(const std::filesystem::path& folder);
 Files ArchiveContents(const std::filesystem::path& archive);
-
-// The English text of a message box or a status line, as the user reads it.
-std::string EnglishText(const MessageBoxRequest& request);
-std::string EnglishText(const MessageLine& line);
 
 // Table rows print as their name in test listings (bring it in with
 // `using test::PrintTo;` beside the rows).

@@ -9,9 +9,9 @@
 #include <sys/stat.h>
 
 #include "jobs/Jobs.h"
-#include "jobs/ZipResult.h"
+#include "zip/ZipResult.h"
 #include "tests/jobs/JobTestSupport.h"
-#include "tests/jobs/ScriptedJobHost.h"
+#include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
 namespace {

@@ -1,4 +1,4 @@
-#include "crypto/TemporaryFileRegistry.h"
+#include "files/TemporaryFileRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/TemporaryOutputFile.h"
+#include "files/TemporaryOutputFile.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "crypto/FileHandle.h"
-#include "jobs/ZipArchiveFile.h"
-#include "jobs/ZipEntryInfo.h"
-#include "jobs/ZipResult.h"
+#include "files/FileHandle.h"
+#include "zip/ZipArchiveFile.h"
+#include "zip/ZipEntryInfo.h"
+#include "zip/ZipResult.h"
 
 namespace vaultpack {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 
 namespace vaultpack {
 

@@ -1,4 +1,4 @@
-#include "crypto/FileHandle.h"
+#include "files/FileHandle.h"
 
 #include <cerrno>
 #include <cstring>

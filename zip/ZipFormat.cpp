@@ -1,4 +1,4 @@
-#include "jobs/ZipFormat.h"
+#include "zip/ZipFormat.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "jobs/ZipResult.h"
+#include "zip/ZipResult.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "jobs/EntryPath.h"
+#include "zip/EntryPath.h"
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // our own reader, archives those tools (and Info-ZIP zip) write against our
 // reader, and Zip64 archives beyond 4 GiB.
 
-#include "jobs/ZipReader.h"
-#include "jobs/ZipWriter.h"
+#include "zip/ZipReader.h"
+#include "zip/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "tests/jobs/ZipTestSupport.h"
+#include "tests/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {

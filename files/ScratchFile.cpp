@@ -1,11 +1,11 @@
-#include "jobs/ScratchFile.h"
+#include "files/ScratchFile.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
-#include "crypto/FileHandle.h"
-#include "crypto/TemporaryFileRegistry.h"
+#include "files/FileHandle.h"
+#include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 

@@ -1,4 +1,4 @@
-#include "jobs/ZipWriter.h"
+#include "zip/ZipWriter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,9 +10,9 @@
 #include <zip.h>
 #include <zlib.h>
 
-#include "crypto/FileHandle.h"
-#include "jobs/EntryPath.h"
-#include "jobs/ZipFormat.h"
+#include "files/FileHandle.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipFormat.h"
 
 namespace vaultpack {
 

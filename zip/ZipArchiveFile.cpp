@@ -1,10 +1,10 @@
-#include "jobs/ZipArchiveFile.h"
+#include "zip/ZipArchiveFile.h"
 
 #include <algorithm>
 
 #include <sys/stat.h>
 
-#include "jobs/ZipFormat.h"
+#include "zip/ZipFormat.h"
 
 namespace vaultpack {
 

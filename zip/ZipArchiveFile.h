@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "crypto/FileHandle.h"
-#include "jobs/ZipResult.h"
+#include "files/FileHandle.h"
+#include "zip/ZipResult.h"
 
 namespace vaultpack {
 

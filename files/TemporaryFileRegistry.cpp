@@ -1,4 +1,4 @@
-#include "crypto/TemporaryFileRegistry.h"
+#include "files/TemporaryFileRegistry.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "crypto/TemporaryOutputFile.h"
+#include "files/TemporaryOutputFile.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "crypto/TemporaryFileRegistry.h"
+#include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "jobs/EntryPath.h"
-#include "jobs/ZipReader.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipReader.h"
 
 namespace fs = std::filesystem;
 

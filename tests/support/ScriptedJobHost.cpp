@@ -1,11 +1,11 @@
-#include "tests/jobs/ScriptedJobHost.h"
+#include "tests/support/ScriptedJobHost.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
 
-#include "tests/jobs/JobTestSupport.h"
+#include "tests/support/EnglishText.h"
 
 namespace vaultpack::test {
 

@@ -2,10 +2,10 @@
 // texts, stored extensions, name encodings and times; and what the writer and
 // the reader do with bad arguments, a failed write and damaged archives.
 
-#include "jobs/EntryPath.h"
-#include "jobs/ZipFormat.h"
-#include "jobs/ZipReader.h"
-#include "jobs/ZipWriter.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipFormat.h"
+#include "zip/ZipReader.h"
+#include "zip/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include <sys/stat.h>
 
-#include "tests/jobs/ZipTestSupport.h"
+#include "tests/zip/ZipTestSupport.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {

@@ -1,4 +1,4 @@
-#include "jobs/ZipReader.h"
+#include "zip/ZipReader.h"
 
 #include <algorithm>
 #include <string>
@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
-#include "crypto/FileHandle.h"
-#include "crypto/TemporaryOutputFile.h"
-#include "jobs/ZipFormat.h"
+#include "files/FileHandle.h"
+#include "files/TemporaryOutputFile.h"
+#include "zip/ZipFormat.h"
 
 namespace vaultpack {
 

@@ -1,4 +1,4 @@
-#include "tests/jobs/ZipTestSupport.h"
+#include "tests/zip/ZipTestSupport.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <zip.h>
 
-#include "jobs/EntryPath.h"
-#include "jobs/ZipReader.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipReader.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack::test {

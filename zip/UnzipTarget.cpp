@@ -1,4 +1,4 @@
-#include "jobs/UnzipTarget.h"
+#include "zip/UnzipTarget.h"
 
 #include <system_error>
 

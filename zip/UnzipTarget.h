@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "jobs/EntryPath.h"
+#include "zip/EntryPath.h"
 
 namespace vaultpack {
 

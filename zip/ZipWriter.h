@@ -8,7 +8,7 @@
 
 #include <sys/stat.h>
 
-#include "jobs/ZipResult.h"
+#include "zip/ZipResult.h"
 
 namespace vaultpack {
 
