@@ -4,6 +4,8 @@
 #include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
 #include "files/FileHandle.h"
+#include "jobs/FailureReasons.h"
+#include "app/MessageRendering.h"
 
 namespace vaultpack {
 
@@ -14,7 +16,7 @@ ExitStatus PrintContainerInfo(const std::filesystem::path& container, const Mess
     try {
         const HeaderCheck check = CheckEncryptedHeader(container);
         if (!check.Valid()) {
-            errors << catalogue.Load(check.Message()) << '\n' << shownPath << '\n';
+            errors << catalogue.Load(FailureMessage(check.failure, MessageId::NotEncryptedFile)) << '\n' << shownPath << '\n';
             return ExitStatus::Failed;
         }
         FileHandle file = FileHandle::OpenForReading(container);
@@ -23,7 +25,7 @@ ExitStatus PrintContainerInfo(const std::filesystem::path& container, const Mess
             return ExitStatus::Failed;
         }
     } catch (const FileError& error) {
-        errors << PrintableText(error.what(), false) << '\n';
+        errors << PrintableText(RenderMessageLine(catalogue, ReasonLine(error)), false) << '\n';
         return ExitStatus::Failed;
     }
     const EncryptedFileHeader header = EncryptedFileHeader::Parse(bytes);

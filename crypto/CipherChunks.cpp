@@ -62,8 +62,7 @@ FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, cons
             return FileOperationStatus::Cancelled;
         }
         if (got != wanted) {
-            throw CryptoError(CryptoFailure::SourceShrank,
-                              "\"" + source.Path().string() + "\" ended early while it was being read");
+            throw CryptoError(CryptoFailure::SourceShrank, source.Path());
         }
         const std::size_t nextWanted = nextRequest();
         io.Start(other, pendingWrite, nextWanted);

@@ -1,45 +1,37 @@
 #include "crypto/CryptoResult.h"
 
-#include "files/FileHandle.h"
+#include <utility>
 
 namespace vaultpack {
-namespace {
 
-MessageId MessageFor(CryptoFailure failure, MessageId genericMessage) {
-    switch (failure) {
-    case CryptoFailure::NotEncryptedFile:
-        return MessageId::NotEncryptedFile;
-    case CryptoFailure::VersionMismatch:
-        return MessageId::VersionMismatch;
-    case CryptoFailure::WrongPassword:
-        return MessageId::WrongPassword;
-    default:
-        return genericMessage;
-    }
-}
+CryptoError::CryptoError(CryptoFailure failure, std::filesystem::path subject, std::string name)
+    : std::runtime_error("refused (" + std::to_string(static_cast<int>(failure)) + "): " + subject.string()),
+      failure_(failure),
+      subject_(std::move(subject)),
+      name_(std::move(name)) {}
 
-FileOperationResult Failed(CryptoFailure failure, MessageId genericMessage, const std::string& detail) {
+FileOperationResult FailedResult(CryptoFailure failure, std::filesystem::path subject, std::string name) {
     FileOperationResult result;
     result.status = FileOperationStatus::Failed;
     result.failure = failure;
-    result.message = MessageFor(failure, genericMessage);
-    result.detail = detail;
+    result.subject = std::move(subject);
+    result.name = std::move(name);
     return result;
 }
 
-}  // namespace
-
-FileOperationResult RunFileOperation(MessageId genericMessage, const std::function<FileOperationResult()>& operation) {
+FileOperationResult RunFileOperation(const std::function<FileOperationResult()>& operation) {
     try {
-        FileOperationResult result = operation();
-        result.message = MessageFor(result.failure, genericMessage);
-        return result;
+        return operation();
     } catch (const CryptoError& error) {
-        return Failed(error.Failure(), genericMessage, error.what());
+        return FailedResult(error.Failure(), error.Subject(), error.Name());
     } catch (const FileError& error) {
-        return Failed(CryptoFailure::FileAccess, genericMessage, error.what());
+        FileOperationResult result = FailedResult(CryptoFailure::FileAccess, error.Path());
+        result.fileError = error;
+        return result;
     } catch (const std::exception& error) {
-        return Failed(CryptoFailure::Internal, genericMessage, error.what());
+        FileOperationResult result = FailedResult(CryptoFailure::Internal, {});
+        result.internalDetail = error.what();
+        return result;
     }
 }
 

@@ -2,10 +2,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
-#include "resources/MessageId.h"
+#include "files/FileHandle.h"
 
 namespace vaultpack {
 
@@ -18,7 +19,8 @@ enum class CryptoFailure {
     EmptyPassword,
     SourceTooLarge,      // 4 GiB or more does not fit the 32-bit length field
     NameTooLong,         // the name does not fit the 260-byte field with its terminator
-    TargetIsSource,      // the output would replace the file being read
+    TargetIsSource,      // the encrypted output would replace the file being read
+    TargetIsContainer,   // the decrypted output would replace its own container
     TruncatedContainer,  // fewer cipher bytes than the stored length needs
     SourceShrank,        // the file ended early while it was being read
     UnsafeStoredName,    // the stored name is not a plain file name
@@ -32,32 +34,43 @@ enum class FileOperationStatus { Completed, Cancelled, Failed };
 struct FileOperationResult {
     FileOperationStatus status = FileOperationStatus::Completed;
     CryptoFailure failure = CryptoFailure::None;
-    // The catalogue text that tells the user about a failure.
-    MessageId message = MessageId::DecryptFailed;
-    // The technical reason in English, for error output and diagnostics.
-    std::string detail;
+    // The file the failure is about (the source, the container, the output).
+    std::filesystem::path subject;
+    // NameTooLong and UnsafeStoredName: the name concerned.
+    std::string name;
+    // FileAccess: which operation failed on which file, and why.
+    std::optional<FileError> fileError;
+    // Internal: what the unexpected exception said, for diagnostics.
+    std::string internalDetail;
     // Where the decrypted plaintext was written.
     std::filesystem::path outputPath;
 
     bool Completed() const { return status == FileOperationStatus::Completed; }
 };
 
-// Thrown inside the engine for a refusal with a known reason; the public
-// operations turn it into a failed FileOperationResult.
+// Thrown inside the engine for a refusal with a known reason, about the file
+// `subject` (and the name concerned, where there is one); the public
+// operations turn it into a failed FileOperationResult. what() is a terse
+// diagnostic, not a text for the user.
 class CryptoError : public std::runtime_error {
 public:
-    CryptoError(CryptoFailure failure, const std::string& detail) : std::runtime_error(detail), failure_(failure) {}
+    CryptoError(CryptoFailure failure, std::filesystem::path subject, std::string name = {});
     CryptoFailure Failure() const { return failure_; }
+    const std::filesystem::path& Subject() const { return subject_; }
+    const std::string& Name() const { return name_; }
 
 private:
     CryptoFailure failure_;
+    std::filesystem::path subject_;
+    std::string name_;
 };
+
+// A failed result for a refusal, as RunFileOperation makes it of a CryptoError.
+FileOperationResult FailedResult(CryptoFailure failure, std::filesystem::path subject, std::string name = {});
 
 // Runs one encryption or decryption, turning whatever it throws into a failed
 // result: refusals keep their reason, file errors become FileAccess and any
-// other exception Internal. `genericMessage` names the failure for the user
-// unless the reason has a message of its own (wrong password, not a container,
-// wrong version).
-FileOperationResult RunFileOperation(MessageId genericMessage, const std::function<FileOperationResult()>& operation);
+// other exception Internal.
+FileOperationResult RunFileOperation(const std::function<FileOperationResult()>& operation);
 
 }  // namespace vaultpack

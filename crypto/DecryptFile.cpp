@@ -14,19 +14,12 @@ namespace {
 
 FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string_view password,
                             ProgressSink* progress) {
-    FileOperationResult result;
     const HeaderCheck headerCheck = CheckEncryptedHeader(sourcePath);
     if (!headerCheck.Valid()) {
-        result.status = FileOperationStatus::Failed;
-        result.failure = headerCheck.failure;
-        result.detail = "\"" + sourcePath.string() + "\" is not a usable encrypted file";
-        return result;
+        return FailedResult(headerCheck.failure, sourcePath);
     }
     if (password.empty() || !CheckPassword(sourcePath, password)) {
-        result.status = FileOperationStatus::Failed;
-        result.failure = CryptoFailure::WrongPassword;
-        result.detail = "The password does not match \"" + sourcePath.string() + "\"";
-        return result;
+        return FailedResult(CryptoFailure::WrongPassword, sourcePath);
     }
 
     FileHandle source = FileHandle::OpenForReading(sourcePath);
@@ -36,20 +29,19 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
     const EncryptedFileHeader header = EncryptedFileHeader::Parse(headerBytes);
     const std::uint64_t cipherLength = PaddedLength(header.plainLength);
     if (headerRead < EncryptedFileHeader::kSize || containerLength - EncryptedFileHeader::kSize < cipherLength) {
-        throw CryptoError(CryptoFailure::TruncatedContainer,
-                          "\"" + sourcePath.string() + "\" is shorter than its stored length; it is damaged");
+        throw CryptoError(CryptoFailure::TruncatedContainer, sourcePath);
     }
 
     const std::filesystem::path targetPath = DecryptionTargetPath(sourcePath, header.storedName);
     if (IsSameFile(sourcePath, targetPath)) {
-        throw CryptoError(CryptoFailure::TargetIsSource,
-                          "The decrypted file would replace its own container \"" + sourcePath.string() + "\"");
+        throw CryptoError(CryptoFailure::TargetIsContainer, sourcePath);
     }
 
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
                                 static_cast<unsigned>(password.size()));
     TemporaryOutputFile output(targetPath.parent_path());
     const CipherChunkPlan plan{cipherLength, header.plainLength, header.plainLength};
+    FileOperationResult result;
     result.status = RunCipherChunks(
         source, output.File(), plan,
         [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {
@@ -67,7 +59,7 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
 
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
                                 ProgressSink* progress) {
-    return RunFileOperation(MessageId::DecryptFailed, [&] { return Decrypt(sourcePath, password, progress); });
+    return RunFileOperation([&] { return Decrypt(sourcePath, password, progress); });
 }
 
 }  // namespace vaultpack

@@ -18,22 +18,20 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
                             std::string_view password, std::string_view hint, bool markZip,
                             ProgressSink* progress) {
     if (password.empty()) {
-        throw CryptoError(CryptoFailure::EmptyPassword, "The password is empty");
+        throw CryptoError(CryptoFailure::EmptyPassword, sourcePath);
     }
     FileHandle source = FileHandle::OpenForReading(sourcePath);
     const std::uint64_t sourceLength = static_cast<std::uint64_t>(source.Status().st_size);
     if (sourceLength > UINT32_MAX) {
-        throw CryptoError(CryptoFailure::SourceTooLarge,
-                          "\"" + sourcePath.string() + "\" is 4 GiB or larger and cannot be encrypted");
+        throw CryptoError(CryptoFailure::SourceTooLarge, sourcePath);
     }
     EncryptedFileHeader header;
     header.storedName = sourcePath.filename().string();
     if (header.storedName.size() > EncryptedFileHeader::kMaxStoredNameLength) {
-        throw CryptoError(CryptoFailure::NameTooLong, "The file name \"" + header.storedName + "\" is too long");
+        throw CryptoError(CryptoFailure::NameTooLong, sourcePath, header.storedName);
     }
     if (IsSameFile(sourcePath, targetPath)) {
-        throw CryptoError(CryptoFailure::TargetIsSource,
-                          "The encrypted file cannot replace its own source \"" + sourcePath.string() + "\"");
+        throw CryptoError(CryptoFailure::TargetIsSource, sourcePath);
     }
     header.plainLength = static_cast<std::uint32_t>(sourceLength);
     header.passwordDigest = Md5Context::Of(password);
@@ -66,8 +64,7 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
 FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
                                 std::string_view password, std::string_view hint, bool markZip,
                                 ProgressSink* progress) {
-    return RunFileOperation(MessageId::EncryptFailed,
-                            [&] { return Encrypt(sourcePath, targetPath, password, hint, markZip, progress); });
+    return RunFileOperation([&] { return Encrypt(sourcePath, targetPath, password, hint, markZip, progress); });
 }
 
 }  // namespace vaultpack

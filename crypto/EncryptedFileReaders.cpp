@@ -71,9 +71,7 @@ std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containe
 std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath, std::string_view storedName) {
     const std::optional<std::string> safeName = SafeStoredName(storedName);
     if (!safeName) {
-        throw CryptoError(CryptoFailure::UnsafeStoredName, "\"" + containerPath.string() +
-                                                               "\" stores the unusable file name \"" +
-                                                               std::string(storedName) + "\"");
+        throw CryptoError(CryptoFailure::UnsafeStoredName, containerPath, std::string(storedName));
     }
     return containerPath.parent_path() / *safeName;
 }

@@ -19,10 +19,6 @@ struct HeaderCheck {
     CryptoFailure failure = CryptoFailure::None;  // None, NotEncryptedFile or VersionMismatch
 
     bool Valid() const { return failure == CryptoFailure::None; }
-    // The text to show when the header is not valid (message 151 or 152).
-    MessageId Message() const {
-        return failure == CryptoFailure::VersionMismatch ? MessageId::VersionMismatch : MessageId::NotEncryptedFile;
-    }
 };
 HeaderCheck CheckEncryptedHeader(const std::filesystem::path& path);
 

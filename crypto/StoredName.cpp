@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 
+#include "files/FileName.h"
+
 namespace vaultpack {
 
 std::optional<std::string> SafeStoredName(std::string_view storedName) {
     const auto separator = storedName.find_last_of("/\\");
     const std::string_view last = separator == std::string_view::npos ? storedName : storedName.substr(separator + 1);
-    if (last.empty() || last == "." || last == "..") {
+    if (!IsUsableFileName(last)) {
         return std::nullopt;
     }
     return std::string(last);

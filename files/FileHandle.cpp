@@ -10,7 +10,7 @@
 namespace vaultpack {
 namespace {
 
-int OpenOrThrow(const std::filesystem::path& path, int flags, const char* operation) {
+int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation operation) {
     int descriptor;
     do {
         descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
@@ -33,7 +33,7 @@ std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesyste
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError("read", path, errno);
+            throw FileError(FileOperation::Read, path, errno);
         }
         if (count == 0) {
             break;
@@ -45,27 +45,29 @@ std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesyste
 
 }  // namespace
 
-FileError::FileError(const std::string& operation, const std::filesystem::path& path, int errorNumber)
-    : std::runtime_error("Cannot " + operation + " \"" + path.string() + "\": " + std::strerror(errorNumber)),
+FileError::FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber)
+    : std::runtime_error(path.string() + ": " + std::strerror(errorNumber)),
+      operation_(operation),
+      path_(path),
       errorNumber_(errorNumber) {}
 
 FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
     // Non-blocking, so that a FIFO is refused instead of waited on.
-    FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, "open"), path);
+    FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, FileOperation::Open), path);
     const struct stat status = file.Status();
     if (!S_ISREG(status.st_mode)) {
-        throw FileError("open", path, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+        throw FileError(FileOperation::Open, path, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
     }
     return file;
 }
 
 FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
-    return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, "create"), path);
+    return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path);
 }
 
 bool FileHandle::CreateNew(const std::filesystem::path& path, FileHandle& handle) {
     try {
-        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, "create"), path);
+        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, FileOperation::Create), path);
         return true;
     } catch (const FileError& error) {
         if (error.ErrorNumber() == EEXIST) {
@@ -115,7 +117,7 @@ void FileHandle::WriteAll(const void* buffer, std::size_t length) {
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError("write", path_, errno);
+            throw FileError(FileOperation::Write, path_, errno);
         }
         bytes += count;
         length -= static_cast<std::size_t>(count);
@@ -125,7 +127,7 @@ void FileHandle::WriteAll(const void* buffer, std::size_t length) {
 struct stat FileHandle::Status() const {
     struct stat status {};
     if (::fstat(descriptor_, &status) != 0) {
-        throw FileError("examine", path_, errno);
+        throw FileError(FileOperation::Examine, path_, errno);
     }
     return status;
 }
@@ -133,7 +135,7 @@ struct stat FileHandle::Status() const {
 void FileHandle::Close() {
     const int descriptor = std::exchange(descriptor_, -1);
     if (descriptor >= 0 && ::close(descriptor) != 0 && errno != EINTR) {
-        throw FileError("close", path_, errno);
+        throw FileError(FileOperation::Close, path_, errno);
     }
 }
 

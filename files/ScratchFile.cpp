@@ -13,7 +13,7 @@ ScratchFile::ScratchFile(const std::string& fileName) {
     const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path();
     std::string pattern = (temporaryFolder / "vaultpack-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw FileError("create a folder in", temporaryFolder, errno);
+        throw FileError(FileOperation::CreateFolderIn, temporaryFolder, errno);
     }
     folder_ = pattern;
     path_ = folder_ / fileName;

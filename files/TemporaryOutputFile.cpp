@@ -26,7 +26,7 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
             return;
         }
     }
-    throw FileError("create a temporary file in", folder, EEXIST);
+    throw FileError(FileOperation::CreateTemporaryFileIn, folder, EEXIST);
 }
 
 TemporaryOutputFile::~TemporaryOutputFile() {
@@ -41,7 +41,7 @@ TemporaryOutputFile::~TemporaryOutputFile() {
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath) {
     file_.Close();
     if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
-        throw FileError("replace", finalPath, errno);
+        throw FileError(FileOperation::Replace, finalPath, errno);
     }
     committed_ = true;
     UnregisterTemporaryPath(registration_);

@@ -7,6 +7,7 @@
 #include "files/TemporaryOutputFile.h"
 #include "jobs/CreateArchivePlan.h"
 #include "jobs/CreateArchiveSteps.h"
+#include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/Jobs.h"
 #include "files/ScratchFile.h"
@@ -17,20 +18,20 @@ namespace {
 
 using Step = std::function<StepOutcome(const std::filesystem::path&)>;
 
-std::vector<MessageLine> WithDetail(MessageId id, const std::string& detail) {
+std::vector<MessageLine> WithReason(MessageId id, const std::optional<MessageLine>& reason) {
     std::vector<MessageLine> lines{MessageLine::Text(id)};
-    if (!detail.empty()) {
-        lines.push_back(MessageLine::Literal(detail));
+    if (reason) {
+        lines.push_back(*reason);
     }
     return lines;
 }
 
 // A failure of the step that writes an output of this kind.
-void ShowFailureOfKind(JobHost& host, FileFilter kind, const std::string& detail) {
+void ShowFailureOfKind(JobHost& host, FileFilter kind, const std::optional<MessageLine>& reason) {
     if (kind == FileFilter::Zip) {
-        ShowError(host, MessageOwner::Progress, WithDetail(MessageId::CreateZipFailed, detail));
+        ShowError(host, MessageOwner::Progress, WithReason(MessageId::CreateZipFailed, reason));
     } else {
-        ShowError(host, MessageOwner::None, WithDetail(MessageId::EncryptFailed, detail));
+        ShowError(host, MessageOwner::None, WithReason(MessageId::EncryptFailed, reason));
     }
 }
 
@@ -44,7 +45,7 @@ StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Ste
     try {
         scratch.emplace(scratchName);
     } catch (const std::exception& error) {
-        ShowError(host, MessageOwner::None, WithDetail(firstFailure, error.what()));
+        ShowError(host, MessageOwner::None, WithReason(firstFailure, ReasonLine(error)));
         return {StepStatus::Failed};
     }
     StepOutcome outcome = first(scratch->Path());
@@ -56,7 +57,7 @@ StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Ste
         failure = secondFailure;
     }
     if (outcome.status != StepStatus::Done) {
-        ShowError(host, MessageOwner::None, WithDetail(failure, outcome.detail));
+        ShowError(host, MessageOwner::None, WithReason(failure, outcome.reason));
     }
     return outcome;
 }
@@ -85,7 +86,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
             // The step shows nothing itself; a failure must not pass in silence.
             StepOutcome outcome = encrypt(firstSource, target, false);
             if (outcome.status == StepStatus::Failed) {
-                ShowFailureOfKind(host, FileFilter::Ezc, outcome.detail);
+                ShowFailureOfKind(host, FileFilter::Ezc, outcome.reason);
             }
             return outcome;
         }
@@ -120,7 +121,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
     try {
         staged.emplace(output.parent_path());
     } catch (const std::exception& error) {
-        ShowFailureOfKind(host, kind, error.what());
+        ShowFailureOfKind(host, kind, ReasonLine(error));
         return {StepStatus::Failed};
     }
     StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
@@ -128,7 +129,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
         try {
             staged->CommitAs(output);
         } catch (const std::exception& error) {
-            ShowFailureOfKind(host, kind, error.what());
+            ShowFailureOfKind(host, kind, ReasonLine(error));
             outcome.status = StepStatus::Failed;
         }
     }

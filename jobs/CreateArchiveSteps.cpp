@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "crypto/EncryptFile.h"
+#include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/StatusText.h"
 #include "zip/ZipWriter.h"
@@ -128,7 +129,7 @@ StepOutcome EncryptStep(std::string_view password, std::string_view hint, const 
         return {StepStatus::Cancelled};
     }
     if (!result.Completed()) {
-        return {StepStatus::Failed, false, result.detail};
+        return {StepStatus::Failed, false, ReasonLine(result)};
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,8 @@ struct StepOutcome {
     StepStatus status = StepStatus::Done;
     // ZipItemList: items that failed and were left out because the user chose to go on.
     bool itemsLeftOut = false;
-    // EncryptStep: why the encryption failed, in English.
-    std::string detail{};
+    // EncryptStep: why the encryption failed.
+    std::optional<MessageLine> reason{};
 };
 
 // The zip steps write a new archive at zipPath, a file the caller owns and
@@ -38,7 +39,7 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesy
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows
-// nothing; a failure carries its detail.
+// nothing; a failure carries its reason.
 StepOutcome EncryptStep(std::string_view password, std::string_view hint, const std::filesystem::path& source,
                         const std::filesystem::path& output, bool markZip, JobHost& host);
 

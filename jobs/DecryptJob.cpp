@@ -2,10 +2,12 @@
 // replacing an existing file and restores the plaintext beside the container.
 
 #include <optional>
+#include <utility>
 
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "crypto/EncryptedFileReaders.h"
+#include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
@@ -22,8 +24,8 @@ struct ContainerFacts {
     std::filesystem::path target;
 };
 
-void ShowDecryptFailure(JobHost& host, MessageId message, const std::string& detail) {
-    ShowError(host, MessageOwner::Progress, {MessageLine::Text(message), MessageLine::Literal(detail)});
+void ShowDecryptFailure(JobHost& host, MessageId message, MessageLine reason) {
+    ShowError(host, MessageOwner::Progress, {MessageLine::Text(message), std::move(reason)});
 }
 
 // The header facts, or nothing after telling the user why the file can't be
@@ -33,19 +35,19 @@ std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& co
     try {
         const HeaderCheck check = CheckEncryptedHeader(container);
         if (!check.Valid()) {
-            ShowError(host, MessageOwner::Progress, {MessageLine::Text(check.Message())});
+            ShowError(host, MessageOwner::Progress, {MessageLine::Text(FailureMessage(check.failure, MessageId::NotEncryptedFile))});
             return std::nullopt;
         }
         // Without its whole header no password can be checked: a damaged
         // file, not a wrong password.
         if (std::filesystem::file_size(container) < EncryptedFileHeader::kSize) {
             ShowDecryptFailure(host, MessageId::DecryptFailed,
-                               "\"" + container.string() + "\" is shorter than its header; it is damaged");
+                               MessageLine::Text(MessageId::ReasonContainerShorterThanHeader, {container.string()}));
             return std::nullopt;
         }
         return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container)};
     } catch (const std::exception& error) {
-        ShowDecryptFailure(host, MessageId::DecryptFailed, error.what());
+        ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
         return std::nullopt;
     }
 }
@@ -75,7 +77,7 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
                 break;
             }
         } catch (const std::exception& error) {
-            ShowDecryptFailure(host, MessageId::DecryptFailed, error.what());
+            ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
             return JobOutcome::Failed;
         }
         ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
@@ -102,7 +104,7 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     }
     completion.decryptedContainer = container;
     if (!result.Completed()) {
-        ShowDecryptFailure(host, result.message, result.detail);
+        ShowDecryptFailure(host, FailureMessage(result.failure, MessageId::DecryptFailed), ReasonLine(result));
         return JobOutcome::Failed;
     }
     completion.decryptionCompleted = true;

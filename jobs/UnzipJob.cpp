@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include "files/FileName.h"
+#include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
@@ -49,8 +51,8 @@ std::uint32_t ProgressValue(std::int64_t value) {
 }
 
 // The failed-entry text: the reason, then what failed in parentheses.
-std::vector<MessageLine> FailureLines(std::string_view reason, const std::string& what) {
-    return {MessageLine::Literal(std::string(reason)), MessageLine::Literal("(" + what + ")")};
+std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& what) {
+    return {std::move(reason), MessageLine::Literal("(" + what + ")")};
 }
 
 // Extracts entry `index`; on failure fills `failure` with what to tell the user.
@@ -60,7 +62,8 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     ZipResult result = reader.GetEntry(index, entry);
     if (result != ZipResult::Success) {
         // No name to show: the archive and the entry's number stand in for it.
-        failure = FailureLines(ZipResultText(result), archive.string() + ", entry " + std::to_string(index + 1));
+        failure = {ZipResultLine(result),
+                   MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};
         return EntryStep::Failed;
     }
     host.SetPosition(ProgressValue(index));
@@ -68,12 +71,12 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     host.SetStatus(UnzippingStatus(entry.name));
 
     const std::optional<std::filesystem::path> target = SafeTargetPath(destination, entry.name);
-    if (!target || (!entry.isFolder && *target == destination)) {
-        failure = FailureLines(StoredNameProblemText(CheckStoredName(entry.name)), entry.name);
+    if (!target || (!entry.isFolder && !IsUsableFileName(LastComponent(entry.name)))) {
+        failure = FailureLines(ReasonLine(CheckStoredName(entry.name)), entry.name);
         return EntryStep::Failed;
     }
     if (const auto problem = CreateFoldersBelow(destination, entry.isFolder ? *target : target->parent_path())) {
-        failure = FailureLines(*problem, target->string());
+        failure = FailureLines(ReasonLine(*problem), target->string());
         return EntryStep::Failed;
     }
     if (entry.isFolder) {
@@ -94,7 +97,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     // entry leaves nothing to delete and an existing file as it was.
     result = reader.ExtractEntry(index, *target);
     if (result != ZipResult::Success) {
-        failure = FailureLines(ZipResultText(result), target->string());
+        failure = FailureLines(ZipResultLine(result), target->string());
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;

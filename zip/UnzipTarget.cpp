@@ -1,59 +1,36 @@
 #include "zip/UnzipTarget.h"
 
-#include <system_error>
-
 namespace vaultpack {
-
-std::string StoredNameProblemText(StoredNameProblem problem) {
-    switch (problem) {
-        case StoredNameProblem::None:  // a safe name that leaves no file name, such as "."
-            return "The entry name does not name a file";
-        case StoredNameProblem::Empty:
-            return "The entry has no name";
-        case StoredNameProblem::NulByte:
-            return "The entry name contains a zero byte";
-        case StoredNameProblem::Backslash:
-            return "The entry name contains a backslash";
-        case StoredNameProblem::Absolute:
-            return "The entry name is an absolute path outside the destination folder";
-        case StoredNameProblem::DriveLetter:
-            return "The entry name starts with a drive letter";
-        case StoredNameProblem::ParentFolder:
-            return "The entry name leads out of the destination folder (\"..\")";
-    }
-    return "The entry name is not usable";
-}
 
 namespace {
 
 // Creates one folder; an existing folder is fine, anything else standing there is not.
-std::optional<std::string> CreateOneFolder(const std::filesystem::path& folder) {
+std::optional<FolderProblem> CreateOneFolder(const std::filesystem::path& folder) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::symlink_status(folder, error);
     if (std::filesystem::is_symlink(status)) {
-        return "\"" + folder.string() + "\" is a symbolic link, which is not followed";
+        return FolderProblem{FolderProblem::Kind::SymbolicLink, folder};
     }
     if (std::filesystem::is_directory(status)) {
         return std::nullopt;
     }
     if (std::filesystem::exists(status)) {
-        return "\"" + folder.string() + "\" exists and is not a folder";
+        return FolderProblem{FolderProblem::Kind::NotAFolder, folder};
     }
     if (!std::filesystem::create_directory(folder, error) && error) {
-        return "Cannot create the folder \"" + folder.string() + "\": " + error.message();
+        return FolderProblem{FolderProblem::Kind::CannotCreate, folder, error};
     }
     return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> CreateFoldersBelow(const std::filesystem::path& destination,
-                                              const std::filesystem::path& folder) {
+std::optional<FolderProblem> CreateFoldersBelow(const std::filesystem::path& destination,
+                                                const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(destination, error);
     if (error || !std::filesystem::is_directory(destination, error)) {
-        const std::string reason = error ? ": " + error.message() : std::string();
-        return "Cannot use the destination folder \"" + destination.string() + "\"" + reason;
+        return FolderProblem{FolderProblem::Kind::DestinationUnusable, destination, error};
     }
     std::filesystem::path current = destination;
     for (const std::filesystem::path& component : folder.lexically_relative(destination)) {
@@ -61,7 +38,7 @@ std::optional<std::string> CreateFoldersBelow(const std::filesystem::path& desti
             continue;
         }
         if (component == "..") {
-            return "\"" + folder.string() + "\" is outside the destination folder";
+            return FolderProblem{FolderProblem::Kind::OutsideDestination, folder};
         }
         current /= component;
         if (auto problem = CreateOneFolder(current)) {

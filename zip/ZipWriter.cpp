@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include "files/FileHandle.h"
+#include "files/FileName.h"
 #include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
@@ -120,9 +121,8 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
     // The same rule the reader applies to what it extracts: an archive we
     // write never holds a name that would leave the extraction folder.
     // It must also end in a file name: readers take "a/" as a folder.
-    const std::string_view lastComponent = std::string_view(name).substr(name.rfind('/') + 1);
-    if (CheckStoredName(name) != StoredNameProblem::None || name.size() > 0xFFFF || lastComponent.empty() ||
-        lastComponent == ".") {
+    if (CheckStoredName(name) != StoredNameProblem::None || name.size() > 0xFFFF ||
+        !IsUsableFileName(LastComponent(name))) {
         return ZipResult::FaultyArguments;
     }
 

@@ -144,11 +144,12 @@ TEST_F(EncryptFileTest, RefusalsLeaveTheTargetUntouched) {
 
     FileOperationResult result = EncryptFile(source, existing, "", "", false);
     EXPECT_EQ(result.failure, CryptoFailure::EmptyPassword);
-    EXPECT_EQ(result.message, MessageId::EncryptFailed);
 
     result = EncryptFile(dir / "missing.bin", existing, "pw", "", false);
     EXPECT_EQ(result.failure, CryptoFailure::FileAccess);
-    EXPECT_NE(result.detail.find("missing.bin"), std::string::npos);
+    ASSERT_TRUE(result.fileError);
+    EXPECT_EQ(result.fileError->Operation(), FileOperation::Open);
+    EXPECT_EQ(result.fileError->Path(), dir / "missing.bin");
 
     const fs::path huge = dir / "huge.bin";
     test::WriteFile(huge, "");

@@ -11,8 +11,15 @@ namespace vaultpack::test {
 
 namespace {
 
+// The id a box is known by: its question (the last text) when it asks one,
+// otherwise its first text, which says what failed or happened.
 int KeyId(const MessageBoxRequest& request) {
-    const auto line = std::find_if(request.lines.begin(), request.lines.end(), [](const auto& l) { return l.id; });
+    const auto hasId = [](const MessageLine& line) { return line.id.has_value(); };
+    if (request.buttons != MessageButtons::Ok) {
+        const auto line = std::find_if(request.lines.rbegin(), request.lines.rend(), hasId);
+        return line == request.lines.rend() ? 0 : static_cast<int>(*line->id);
+    }
+    const auto line = std::find_if(request.lines.begin(), request.lines.end(), hasId);
     return line == request.lines.end() ? 0 : static_cast<int>(*line->id);
 }
 

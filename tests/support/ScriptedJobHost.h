@@ -14,7 +14,7 @@ namespace vaultpack::test {
 // A JobHost for job tests: answers the job's questions from a script and
 // records every call as a line of text:
 //   questions  "open ezc", "save zip gamma.zip" (filter, default name),
-//              "folder 125", "password <hint>", "message 127" (its first text id)
+//              "folder 125", "password <hint>", "message 127" (the id of its question, else of its first text)
 //   progress   "show", "title 182", "cancel-caption 170", "range 3",
 //              "position 1", "status 132"
 //   the end    "complete"
@@ -36,7 +36,7 @@ public:
     std::vector<MessageBoxRequest> messages;
     std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
-    std::vector<int> MessageIds() const;  // the first text id of each message box
+    std::vector<int> MessageIds() const;  // each message box by the id it is known by
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override {
         return Ask(std::string("open ") + Name(filter));

@@ -1,0 +1,112 @@
+#include "jobs/FailureReasons.h"
+
+#include <cstring>
+#include <string>
+
+namespace vaultpack {
+namespace {
+
+MessageId FileOperationMessage(FileOperation operation) {
+    switch (operation) {
+        case FileOperation::Open: return MessageId::ReasonCannotOpen;
+        case FileOperation::Create: return MessageId::ReasonCannotCreate;
+        case FileOperation::Read: return MessageId::ReasonCannotRead;
+        case FileOperation::Write: return MessageId::ReasonCannotWrite;
+        case FileOperation::Close: return MessageId::ReasonCannotClose;
+        case FileOperation::Examine: return MessageId::ReasonCannotExamine;
+        case FileOperation::Replace: return MessageId::ReasonCannotReplace;
+        case FileOperation::CreateTemporaryFileIn: return MessageId::ReasonCannotCreateTemporaryFile;
+        case FileOperation::CreateFolderIn: return MessageId::ReasonCannotCreateTemporaryFolder;
+    }
+    return MessageId::ReasonCannotOpen;
+}
+
+MessageLine AboutFile(MessageId id, const std::filesystem::path& file) { return MessageLine::Text(id, {file.string()}); }
+
+MessageLine InternalError(const std::string& diagnostic) {
+    return MessageLine::Text(MessageId::ReasonInternalError, {diagnostic});
+}
+
+}  // namespace
+
+MessageId FailureMessage(CryptoFailure failure, MessageId generic) {
+    switch (failure) {
+        case CryptoFailure::NotEncryptedFile: return MessageId::NotEncryptedFile;
+        case CryptoFailure::VersionMismatch: return MessageId::VersionMismatch;
+        case CryptoFailure::WrongPassword: return MessageId::WrongPassword;
+        default: return generic;
+    }
+}
+
+MessageLine ReasonLine(const FileOperationResult& result) {
+    const std::filesystem::path& subject = result.subject;
+    switch (result.failure) {
+        case CryptoFailure::NotEncryptedFile:
+        case CryptoFailure::VersionMismatch: return AboutFile(MessageId::ReasonNotEncryptedFile, subject);
+        case CryptoFailure::WrongPassword: return AboutFile(MessageId::ReasonPasswordMismatch, subject);
+        case CryptoFailure::EmptyPassword: return MessageLine::Text(MessageId::ReasonEmptyPassword);
+        case CryptoFailure::SourceTooLarge: return AboutFile(MessageId::ReasonSourceTooLarge, subject);
+        case CryptoFailure::NameTooLong: return MessageLine::Text(MessageId::ReasonNameTooLong, {result.name});
+        case CryptoFailure::TargetIsSource: return AboutFile(MessageId::ReasonOutputIsSource, subject);
+        case CryptoFailure::TargetIsContainer: return AboutFile(MessageId::ReasonOutputIsContainer, subject);
+        case CryptoFailure::TruncatedContainer: return AboutFile(MessageId::ReasonContainerTruncated, subject);
+        case CryptoFailure::SourceShrank: return AboutFile(MessageId::ReasonSourceShrank, subject);
+        case CryptoFailure::UnsafeStoredName:
+            return MessageLine::Text(MessageId::ReasonUnsafeStoredName, {subject.string(), result.name});
+        case CryptoFailure::FileAccess:
+            if (result.fileError) {
+                return ReasonLine(*result.fileError);
+            }
+            break;
+        case CryptoFailure::None:
+        case CryptoFailure::Internal: break;
+    }
+    return InternalError(result.internalDetail);
+}
+
+MessageLine ReasonLine(const FileError& error) {
+    return MessageLine::Text(FileOperationMessage(error.Operation()),
+                             {error.Path().string(), std::strerror(error.ErrorNumber())});
+}
+
+MessageLine ReasonLine(StoredNameProblem problem) {
+    switch (problem) {
+        case StoredNameProblem::None: return MessageLine::Text(MessageId::ReasonEntryNamesNoFile);
+        case StoredNameProblem::Empty: return MessageLine::Text(MessageId::ReasonEntryHasNoName);
+        case StoredNameProblem::NulByte: return MessageLine::Text(MessageId::ReasonEntryNameHasZeroByte);
+        case StoredNameProblem::Backslash: return MessageLine::Text(MessageId::ReasonEntryNameHasBackslash);
+        case StoredNameProblem::Absolute: return MessageLine::Text(MessageId::ReasonEntryNameAbsolute);
+        case StoredNameProblem::DriveLetter: return MessageLine::Text(MessageId::ReasonEntryNameDriveLetter);
+        case StoredNameProblem::ParentFolder: return MessageLine::Text(MessageId::ReasonEntryNameLeavesFolder);
+    }
+    return MessageLine::Text(MessageId::ReasonEntryNamesNoFile);
+}
+
+MessageLine ReasonLine(const FolderProblem& problem) {
+    const std::string folder = problem.folder.string();
+    switch (problem.kind) {
+        case FolderProblem::Kind::DestinationUnusable:
+            if (!problem.error) {
+                return MessageLine::Text(MessageId::ReasonNotAFolder, {folder});
+            }
+            return MessageLine::Text(MessageId::ReasonDestinationUnusable, {folder, problem.error.message()});
+        case FolderProblem::Kind::OutsideDestination: return AboutFile(MessageId::ReasonOutsideDestination, folder);
+        case FolderProblem::Kind::SymbolicLink: return AboutFile(MessageId::ReasonFolderIsLink, folder);
+        case FolderProblem::Kind::NotAFolder: return AboutFile(MessageId::ReasonNotAFolder, folder);
+        case FolderProblem::Kind::CannotCreate:
+            return MessageLine::Text(MessageId::ReasonCannotCreateFolder, {folder, problem.error.message()});
+    }
+    return AboutFile(MessageId::ReasonNotAFolder, folder);
+}
+
+MessageLine ReasonLine(const std::exception& error) {
+    if (const auto* fileError = dynamic_cast<const FileError*>(&error)) {
+        return ReasonLine(*fileError);
+    }
+    if (const auto* refusal = dynamic_cast<const CryptoError*>(&error)) {
+        return ReasonLine(FailedResult(refusal->Failure(), refusal->Subject(), refusal->Name()));
+    }
+    return InternalError(error.what());
+}
+
+}  // namespace vaultpack
