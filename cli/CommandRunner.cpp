@@ -1,5 +1,6 @@
 #include "cli/CommandRunner.h"
 
+#include <memory>
 #include <system_error>
 
 #include "app/VersionText.h"
@@ -10,6 +11,7 @@
 #include "cli/PasswordInput.h"
 #include "cli/PrintableText.h"
 #include "jobs/FollowOnUnzip.h"
+#include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 
 namespace vaultpack {
@@ -26,19 +28,23 @@ ExitStatus Refuse(const CliConsole& console, ExitStatus status, const std::strin
 
 std::string Shown(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
-ConsoleJobHost MakeHost(const CliConsole& console, ConsoleHostAnswers answers) {
-    return ConsoleJobHost(console.catalogue, std::move(answers), console.terminal, console.output, console.errors,
-                          console.cancelFlag, console.progressBar);
+std::shared_ptr<ConsoleJobHost> MakeHost(const CliConsole& console, ConsoleHostAnswers answers) {
+    return std::make_shared<ConsoleJobHost>(console.catalogue, std::move(answers), console.terminal, console.output,
+                                            console.errors, console.cancelFlag, console.progressBar);
+}
+
+// Runs a job the way the desktop program does, on its own thread through the
+// job runner, and waits for it: the terminal is this run's only window.
+ExitStatus RunJob(JobKind kind, const std::shared_ptr<ConsoleJobHost>& host, JobBody body) {
+    StartJob(kind, host, std::move(body)).Wait();
+    const JobOutcome outcome = host->Completion() ? host->Completion()->outcome : JobOutcome::Failed;
+    return ExitStatusFor(outcome, host->UserCancelled(), host->PasswordRefused());
 }
 
 ConsoleHostAnswers AnswersFrom(const CommandLine& command) {
     ConsoleHostAnswers answers;
     answers.overwrite = command.overwrite;
     return answers;
-}
-
-ExitStatus StatusOf(JobOutcome outcome, const ConsoleJobHost& host) {
-    return ExitStatusFor(outcome, host.UserCancelled(), host.PasswordRefused());
 }
 
 // The password of a create or decrypt run when it comes from --password-file;
@@ -121,9 +127,8 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
 
     ConsoleHostAnswers answers = AnswersFrom(command);
     answers.fileToSave = command.target;
-    ConsoleJobHost host = MakeHost(console, std::move(answers));
-    const JobOutcome outcome = RunCreateArchiveJob(params, host);
-    return StatusOf(outcome, host);
+    return RunJob(JobKind::CreateArchive, MakeHost(console, std::move(answers)),
+                  [params = std::move(params)](JobHost& host) { return RunCreateArchiveJob(params, host); });
 }
 
 // The decrypt job, then, for a container that holds an archive made by
@@ -136,30 +141,30 @@ ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
         }
         answers.password = std::move(input->password);
     }
-    ConsoleJobHost host = MakeHost(console, std::move(answers));
+    const std::shared_ptr<ConsoleJobHost> host = MakeHost(console, std::move(answers));
     FileJobParams params;
     params.sourceFiles = {command.target};
-    const JobOutcome outcome = RunDecryptJob(params, host);
-    const ExitStatus status = StatusOf(outcome, host);
-    if (!host.Completion()) {
+    const ExitStatus status =
+        RunJob(JobKind::Decrypt, host, [params](JobHost& jobHost) { return RunDecryptJob(params, jobHost); });
+    if (!host->Completion()) {
         return status;
     }
-    const DecryptFollowOn followOn = DecideDecryptFollowOn(*host.Completion(), false);
+    const DecryptFollowOn followOn = DecideDecryptFollowOn(*host->Completion(), false);
     if (!followOn.startUnzip) {
         return status;
     }
-    ConsoleJobHost unzipHost = MakeHost(console, AnswersFrom(command));
-    const JobOutcome unzipOutcome = RunUnzipJob(*followOn.startUnzip, unzipHost);
-    return CombinedExitStatus(status, StatusOf(unzipOutcome, unzipHost));
+    return CombinedExitStatus(status, RunJob(JobKind::Unzip, MakeHost(console, AnswersFrom(command)),
+                                             [params = *followOn.startUnzip](JobHost& jobHost) {
+                                                 return RunUnzipJob(params, jobHost);
+                                             }));
 }
 
 ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
-    ConsoleJobHost host = MakeHost(console, AnswersFrom(command));
     FileJobParams params;
     params.sourceFiles = {command.target};
     params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
-    const JobOutcome outcome = RunUnzipJob(params, host);
-    return StatusOf(outcome, host);
+    return RunJob(JobKind::Unzip, MakeHost(console, AnswersFrom(command)),
+                  [params](JobHost& host) { return RunUnzipJob(params, host); });
 }
 
 }  // namespace

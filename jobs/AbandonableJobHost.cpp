@@ -39,74 +39,74 @@ void AbandonableJobHost::Abandon() {
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToOpen(FileFilter filter) {
-    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFileToOpen(filter); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->ChooseFileToOpen(filter); });
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToSave(FileFilter filter,
                                                                           const std::string& defaultName) {
-    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFileToSave(filter, defaultName); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->ChooseFileToSave(filter, defaultName); });
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFolder(MessageId title) {
-    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.ChooseFolder(title); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->ChooseFolder(title); });
 }
 
 std::optional<std::string> AbandonableJobHost::AskPassword(const std::string& hint) {
-    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_.AskPassword(hint); });
+    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->AskPassword(hint); });
 }
 
 MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
     if (abandoned_) {
         return AbandonedAnswer(request.buttons);
     }
-    const MessageAnswer answer = wrapped_.ShowMessage(request);
+    const MessageAnswer answer = wrapped_->ShowMessage(request);
     return abandoned_ ? AbandonedAnswer(request.buttons) : answer;
 }
 
 void AbandonableJobHost::ShowProgress() {
     if (!abandoned_) {
-        wrapped_.ShowProgress();
+        wrapped_->ShowProgress();
     }
 }
 
 void AbandonableJobHost::SetProgressTitle(MessageId title) {
     if (!abandoned_) {
-        wrapped_.SetProgressTitle(title);
+        wrapped_->SetProgressTitle(title);
     }
 }
 
 void AbandonableJobHost::SetStatus(const MessageLine& status) {
     if (!abandoned_) {
-        wrapped_.SetStatus(status);
+        wrapped_->SetStatus(status);
     }
 }
 
 void AbandonableJobHost::SetCancelCaption(MessageId caption) {
     if (!abandoned_) {
-        wrapped_.SetCancelCaption(caption);
+        wrapped_->SetCancelCaption(caption);
     }
 }
 
 void AbandonableJobHost::SetRange(std::uint32_t high) {
     if (!abandoned_) {
-        wrapped_.SetRange(high);
+        wrapped_->SetRange(high);
     }
 }
 
 void AbandonableJobHost::SetPosition(std::uint32_t position) {
     if (!abandoned_) {
-        wrapped_.SetPosition(position);
+        wrapped_->SetPosition(position);
     }
 }
 
 bool AbandonableJobHost::CancelRequested() const {
-    return abandoned_ || wrapped_.CancelRequested();
+    return abandoned_ || wrapped_->CancelRequested();
 }
 
 void AbandonableJobHost::Complete(const JobCompletion& completion) {
     const std::lock_guard lock(completionMutex_);
     if (!abandoned_) {
-        wrapped_.Complete(completion);
+        wrapped_->Complete(completion);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "jobs/JobHost.h"
@@ -23,7 +24,7 @@ namespace vaultpack {
 // wrapped host.
 class AbandonableJobHost final : public JobHost {
 public:
-    explicit AbandonableJobHost(JobHost& wrapped) : wrapped_(wrapped) {}
+    explicit AbandonableJobHost(std::shared_ptr<JobHost> wrapped) : wrapped_(std::move(wrapped)) {}
 
     void Abandon();
 
@@ -44,7 +45,9 @@ public:
     void Complete(const JobCompletion& completion) override;
 
 private:
-    JobHost& wrapped_;
+    // Shared, so that a call in progress when the starter abandons the job and
+    // goes away still has its host.
+    std::shared_ptr<JobHost> wrapped_;
     std::atomic<bool> abandoned_{false};
     // Held while a completion is handed on (a quick, non-blocking call) and by
     // Abandon, so that no completion slips through after Abandon returns.

@@ -176,15 +176,14 @@ JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
 
 }  // namespace
 
-JobOutcome RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
-    const JobOutcome outcome = CreateArchive(params, host);
+JobCompletion RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::CreateArchive;
+    completion.outcome = CreateArchive(params, host);
     // Nothing was started (no items, or the save dialog was cancelled): the
     // caller stays open as after a cancelled save dialog.
-    completion.saveDialogCancelled = outcome == JobOutcome::NothingDone;
-    host.Complete(completion);
-    return outcome;
+    completion.saveDialogCancelled = completion.outcome == JobOutcome::NothingDone;
+    return completion;
 }
 
 }  // namespace vaultpack

@@ -116,12 +116,11 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
 
 }  // namespace
 
-JobOutcome RunDecryptJob(const FileJobParams& params, JobHost& host) {
+JobCompletion RunDecryptJob(const FileJobParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::Decrypt;
-    const JobOutcome outcome = Decrypt(params, host, completion);
-    host.Complete(completion);
-    return outcome;
+    completion.outcome = Decrypt(params, host, completion);
+    return completion;
 }
 
 }  // namespace vaultpack

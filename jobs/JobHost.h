@@ -33,9 +33,20 @@ struct MessageBoxRequest {
     bool operator==(const MessageBoxRequest&) const = default;
 };
 
+// How a job ended, for callers that need more than what the user was shown
+// (the command-line tool's exit status).
+enum class JobOutcome {
+    Succeeded,      // everything asked for was done
+    NothingDone,    // the user chose nothing or declined (no file, no folder, overwrite refused)
+    Failed,         // a step, an entry or a file failed, or the job broke down
+    WrongPassword,  // the password was wrong and the user gave up
+    Cancelled,      // stopped through the cancel flag
+};
+
 // How a job ended, delivered once at its very end.
 struct JobCompletion {
     JobKind kind = JobKind::CreateArchive;
+    JobOutcome outcome = JobOutcome::Failed;
     // Create: nothing was started, because the list was empty or the save
     // dialog was cancelled.
     bool saveDialogCancelled = false;
@@ -53,6 +64,31 @@ struct JobCompletion {
 // on the terminal, tests from a script. One host serves one job at a time and
 // owns that job's progress display; the ProgressSink part is its progress bar
 // (range, position) and cancel flag.
+//
+// Threads. Every call comes from the job's own thread (see JobRunner), never
+// from two threads at once, in the order the job makes them.
+// - Questions (ChooseFileToOpen, ChooseFileToSave, ChooseFolder, AskPassword,
+//   ShowMessage) ask: the job waits for the answer, so the host may take as
+//   long as the user does, for example by running a dialog on its GUI thread
+//   and waiting for it there. A host that cannot ask answers as if cancelled.
+// - Progress calls (ShowProgress, SetProgressTitle, SetStatus,
+//   SetCancelCaption, SetRange, SetPosition) only tell: the host may apply
+//   them later and coalesce them (only the last position matters), but keeps
+//   their order relative to each other and to the questions, so a message box
+//   never shows with an older status behind it. They must be cheap, as a job
+//   calls SetPosition once per chunk.
+// - CancelRequested is polled between chunks and entries; it reads a flag
+//   (an atomic) and never blocks.
+// - Complete is the last call. It must not block: a GUI host queues it to its
+//   GUI thread, which may be the very thread that is waiting for nothing but
+//   must never wait for the job.
+// Abandoned jobs (AbandonableJobHost): once abandoned, every question answers
+// as cancelled (no file, no folder, no password; Cancel, or No where there is
+// no Cancel, Ok for an OK box), progress calls do nothing, CancelRequested is
+// true and no completion arrives.
+// Lifetime. JobRunner holds the host by shared ownership until the job's thread
+// has ended, so the host outlives every call the job makes; a host that refers
+// to windows must itself cope with those windows having gone.
 class JobHost : public ProgressSink {
 public:
     // An existing file to open; nothing when the user cancels.
@@ -75,11 +111,10 @@ public:
     virtual void SetStatus(const MessageLine& status) = 0;
     virtual void SetCancelCaption(MessageId caption) = 0;
 
-    // The job's last call.
+    // The job's last call, with how it ended.
     virtual void Complete(const JobCompletion& completion) = 0;
 
-protected:
-    ~JobHost() = default;
+    virtual ~JobHost() = default;
 };
 
 }  // namespace vaultpack

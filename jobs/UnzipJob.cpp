@@ -208,12 +208,11 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
 
 }  // namespace
 
-JobOutcome RunUnzipJob(const FileJobParams& params, JobHost& host) {
-    const JobOutcome outcome = Unzip(params, host);
+JobCompletion RunUnzipJob(const FileJobParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::Unzip;
-    host.Complete(completion);
-    return outcome;
+    completion.outcome = Unzip(params, host);
+    return completion;
 }
 
 }  // namespace vaultpack

@@ -23,6 +23,7 @@ using test::ArchiveContents;
 using test::Files;
 using test::FolderContents;
 using test::PrintTo;
+using test::RunJob;
 using test::ReadText;
 using Path = std::filesystem::path;
 using Strings = std::vector<std::string>;
@@ -100,7 +101,7 @@ TEST_P(CreateTableTest, WritesTheOutputOnlyWhenAllStepsAreDone) {
     }
     host.CancelAtPosition(row.cancelAtPosition);
 
-    const JobOutcome outcome = RunCreateArchiveJob(params, host);
+    const JobOutcome outcome = RunJob(RunCreateArchiveJob, params, host);
 
     EXPECT_EQ(Strings(host.calls.begin(), host.calls.begin() + 4),
               (Strings{row.saveQuestion, "show", "title 182", "cancel-caption 170"}));
@@ -132,11 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(ReadStoredName(output), "result.zip");
                       test::ScriptedJobHost decryptor, unzipper;
                       decryptor.Expect("password the usual", kPassword);
-                      ASSERT_EQ(RunDecryptJob({{output}, {}, false}, decryptor), JobOutcome::Succeeded);
+                      ASSERT_EQ(RunJob(RunDecryptJob, {{output}, {}, false}, decryptor), JobOutcome::Succeeded);
                       EXPECT_EQ(decryptor.MessageIds(), std::vector<int>{}) << "no \"decrypted\" message";
                       const auto followOn = DecideDecryptFollowOn(decryptor.completions.at(0), false);
                       ASSERT_TRUE(followOn.startUnzip);
-                      EXPECT_EQ(RunUnzipJob(*followOn.startUnzip, unzipper), JobOutcome::Succeeded);
+                      EXPECT_EQ(RunJob(RunUnzipJob, *followOn.startUnzip, unzipper), JobOutcome::Succeeded);
                       Files out = FolderContents(output.parent_path());
                       EXPECT_EQ(out.erase("result"), 1u);
                       EXPECT_EQ(out, test.list);
@@ -183,7 +184,7 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
     params.items[1].sourcePath = sandbox / "in/missing.md";
     host.Expect("save zip ", (sandbox / "all.zip").string()).Expect("message 111", "Yes");
 
-    EXPECT_EQ(RunCreateArchiveJob(params, host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Failed);
 
     EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 3", "position 0",
                                    "status 132", "position 0", "status 132", "position 1", "message 111", "status 132",
@@ -214,7 +215,7 @@ TEST_F(CreateArchiveJobTest, FileFailingPartWayStopsTheArchive) {
         test::ScriptedJobHost zipping;
         zipping.Expect(options.items > 1 ? "save zip " : "save zip gamma.zip", (sandbox / "all.zip").string());
 
-        EXPECT_EQ(RunCreateArchiveJob(params, zipping), JobOutcome::Failed);
+        EXPECT_EQ(RunJob(RunCreateArchiveJob, params, zipping), JobOutcome::Failed);
 
         EXPECT_EQ(zipping.messageTexts, Strings{"Error reading file\n/proc/self/mem"});
         EXPECT_EQ(ReadText(sandbox / "all.zip"), "older archive");
@@ -224,25 +225,25 @@ TEST_F(CreateArchiveJobTest, FileFailingPartWayStopsTheArchive) {
 
 TEST_F(CreateArchiveJobTest, NothingToDo) {
     host.Expect("save ezc gamma.ezc", std::nullopt);
-    EXPECT_EQ(RunCreateArchiveJob(Params(kEncryptOne), host), JobOutcome::NothingDone);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(kEncryptOne), host), JobOutcome::NothingDone);
     EXPECT_EQ(host.calls, (Strings{"save ezc gamma.ezc", "complete"}));
     EXPECT_TRUE(host.completions.at(0).saveDialogCancelled);
 
     test::ScriptedJobHost emptyList;
-    EXPECT_EQ(RunCreateArchiveJob(CreateArchiveParams(), emptyList), JobOutcome::NothingDone);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, CreateArchiveParams(), emptyList), JobOutcome::NothingDone);
     EXPECT_EQ(emptyList.calls, (Strings{"message 118", "complete"}));
     EXPECT_TRUE(emptyList.completions.at(0).saveDialogCancelled);
 }
 
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {
     host.Expect("save", (sandbox / "in/docs/sub/gamma.bin").string());
-    EXPECT_EQ(RunCreateArchiveJob(Params(kZipOne), host), JobOutcome::Succeeded);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(kZipOne), host), JobOutcome::Succeeded);
     EXPECT_EQ(ArchiveContents(sandbox / "in/docs/sub/gamma.bin"), (Files{{"gamma.bin", gamma}}));
 
     for (const Options& options : {kZipOne, kEncryptOne}) {
         test::ScriptedJobHost failing;
         failing.Expect("save", (sandbox / "nowhere/result").string());
-        EXPECT_EQ(RunCreateArchiveJob(Params(options), failing), JobOutcome::Failed);
+        EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(options), failing), JobOutcome::Failed);
         EXPECT_EQ(failing.MessageIds(), std::vector<int>{options.encrypt ? 129 : 110});
     }
 }
@@ -251,7 +252,7 @@ TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs
 // user, the job winds down through its cancel checks, and no completion comes.
 TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
     host.Expect("save", (sandbox / "result.ezc").string());
-    AbandonableJobHost abandonable(host);
+    AbandonableJobHost abandonable(Unowned(host));
     // The job thread waits at its third position (the second item) until the other thread has abandoned it.
     std::promise<void> reached, abandoned;
     host.onPosition = [&](int count) {
@@ -261,7 +262,7 @@ TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
         }
     };
     JobOutcome outcome = JobOutcome::Succeeded;
-    std::thread job([&] { outcome = RunCreateArchiveJob(Params(kZipListThenEncrypt), abandonable); });
+    std::thread job([&] { outcome = RunJob(RunCreateArchiveJob, Params(kZipListThenEncrypt), abandonable); });
     reached.get_future().wait();
     abandonable.Abandon();
     abandoned.set_value();
@@ -278,7 +279,7 @@ TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
 TEST(AbandonableJobHostTest, AnswersEveryQuestionAsCancelledOnceAbandoned) {
     test::ScriptedJobHost host;
     host.Expect("folder 125", "/chosen").Expect("message 127", "Yes");
-    AbandonableJobHost abandonable(host);
+    AbandonableJobHost abandonable(Unowned(host));
     MessageBoxRequest question{MessageId::CaptionQuestion, MessageButtons::YesNoCancel, MessageOwner::Progress,
                                {MessageLine::Text(MessageId::UnzipOverwriteQuestion)}};
     EXPECT_EQ(abandonable.ChooseFolder(MessageId::ChooseFolderToUnzip), Path("/chosen"));

@@ -16,6 +16,7 @@ namespace vaultpack {
 namespace {
 
 using test::PrintTo;
+using test::RunJob;
 using test::ReadText;
 using Path = std::filesystem::path;
 
@@ -41,7 +42,7 @@ public:
 
 TEST_F(DecryptJobTest, AsksForContainerAndPasswordAndRestoresTheFileBesideIt) {
     host.Expect("open ezc", container.string()).Expect("password the hint", kPassword);
-    EXPECT_EQ(RunDecryptJob(FileJobParams(), host), JobOutcome::Succeeded);
+    EXPECT_EQ(RunJob(RunDecryptJob, FileJobParams(), host), JobOutcome::Succeeded);
 
     EXPECT_EQ(ReadText(target), plaintext);
     EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 7),
@@ -52,7 +53,7 @@ TEST_F(DecryptJobTest, AsksForContainerAndPasswordAndRestoresTheFileBesideIt) {
 
     test::ScriptedJobHost noContainer;
     noContainer.Expect("open ezc", std::nullopt);
-    EXPECT_EQ(RunDecryptJob(FileJobParams(), noContainer), JobOutcome::NothingDone);
+    EXPECT_EQ(RunJob(RunDecryptJob, FileJobParams(), noContainer), JobOutcome::NothingDone);
     EXPECT_EQ(noContainer.calls, (std::vector<std::string>{"open ezc", "complete"}));
 }
 
@@ -85,7 +86,7 @@ TEST_P(DecryptEndTest, ReportsAndChangesOnlyWhatACompleteDecryptionMay) {
     host.CancelAtPosition(row.cancelAtPosition);
     test::Files expected = test::FolderContents(sandbox / "box");
 
-    EXPECT_EQ(RunDecryptJob({{file}, {}, false}, host), row.outcome);
+    EXPECT_EQ(RunJob(RunDecryptJob, {{file}, {}, false}, host), row.outcome);
 
     EXPECT_EQ(host.MessageIds(), row.messageIds);
     if (row.overwriteAnswer != nullptr) {
@@ -132,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
 // decryption of an archive, and is started only when none runs already.
 TEST_F(DecryptJobTest, FollowOnUnzip) {
     const auto decrypted = [](const Path& container, bool completed = true) {
-        return JobCompletion{JobKind::Decrypt, false, container, completed};
+        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, false, container, completed};
     };
     const Path bundle = sandbox / "box/bundle.ezc";
     const Path gone = sandbox / "box/gone.ezc";

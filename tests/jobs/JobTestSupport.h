@@ -3,10 +3,13 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
+#include "jobs/JobRunner.h"
 #include "tests/zip/ZipTestSupport.h"
 #include "tests/support/EnglishText.h"
 #include "tests/support/ScopedEnvironmentVariable.h"
@@ -29,6 +32,24 @@ private:
 };
 
 std::string RandomText(std::size_t size, unsigned seed);
+
+// A host the test keeps on its stack, handed to what takes shared ownership;
+// the test outlives the job.
+inline std::shared_ptr<JobHost> Unowned(JobHost& host) { return {std::shared_ptr<JobHost>(), &host}; }
+
+// Runs a job as the programs do, on its own thread through StartJob, and waits
+// for it; returns the outcome handed over with the completion.
+template <typename Params>
+JobOutcome RunJob(JobCompletion (*job)(const Params&, JobHost&), const std::type_identity_t<Params>& params,
+                  JobHost& host) {
+    JobOutcome outcome = JobOutcome::Failed;
+    StartJob(JobKind::CreateArchive, Unowned(host), [&](JobHost& jobHost) {
+        const JobCompletion completion = job(params, jobHost);
+        outcome = completion.outcome;
+        return completion;
+    }).Wait();
+    return outcome;
+}
 
 // A row of the builder's list for a file; archiveFolder as the builder writes it ("docs\").
 ArchiveItem ItemFor(const std::filesystem::path& source, const std::string& archiveFolder = {});

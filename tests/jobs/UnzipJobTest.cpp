@@ -19,6 +19,7 @@ namespace {
 using test::Files;
 using test::FolderContents;
 using test::PrintTo;
+using test::RunJob;
 using test::RawEntry;
 using test::ReadText;
 using Strings = std::vector<std::string>;
@@ -57,7 +58,7 @@ std::string Failed(const std::string& reason, const std::string& what) {
 TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
     const auto archive = Archive({{"top.txt", "T"}, {"a/b/c.txt", "C"}, {"empty/", "", 0x10}});
     host.Expect("open zip", archive.string()).Expect("folder 125", destination.string());
-    EXPECT_EQ(RunUnzipJob(FileJobParams{}, host), JobOutcome::Succeeded);
+    EXPECT_EQ(RunJob(RunUnzipJob, FileJobParams{}, host), JobOutcome::Succeeded);
 
     EXPECT_EQ(FolderContents(destination), (Files{{"a", "<folder>"}, {"a/b", "<folder>"}, {"a/b/c.txt", "C"},
                                                    {"empty", "<folder>"}, {"top.txt", "T"}}));
@@ -72,17 +73,17 @@ TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
 
     test::ScriptedJobHost noFolder;
     noFolder.Expect("open zip", archive.string()).Expect("folder 125", std::nullopt);
-    EXPECT_EQ(RunUnzipJob(FileJobParams{}, noFolder), JobOutcome::NothingDone);
+    EXPECT_EQ(RunJob(RunUnzipJob, FileJobParams{}, noFolder), JobOutcome::NothingDone);
     EXPECT_EQ(noFolder.calls, (Strings{"open zip", "folder 125", "complete"}));
 }
 
 TEST_F(UnzipJobTest, ArchivesThatCannotBeReadOrHoldNothing) {
-    EXPECT_EQ(RunUnzipJob(Params(sandbox.Write("text.zip", "plain text, not an archive")), host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox.Write("text.zip", "plain text, not an archive")), host), JobOutcome::Failed);
     EXPECT_EQ(host.calls, (Strings{"message 126", "complete"}));
     EXPECT_EQ(host.messages.at(0).owner, MessageOwner::None);
 
     test::ScriptedJobHost empty;
-    EXPECT_EQ(RunUnzipJob(Params(Archive({})), empty), JobOutcome::Succeeded);
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive({})), empty), JobOutcome::Succeeded);
     EXPECT_EQ(empty.calls, (Strings{"show", "cancel-caption 170", "range 0", "status 186", "title 185", "position 0",
                                     "message 128", "complete"}));
     EXPECT_EQ(empty.messageTexts.at(0), Count(0, 0));
@@ -104,7 +105,7 @@ TEST_P(UnzipOverwriteTest, AsksBeforeReplacing) {
     test::WriteFile(destination / "two.txt", "old");
     host.Expect("message 127", row.answer);
 
-    EXPECT_EQ(RunUnzipJob(Params(Archive(kThreeFiles)), host), row.outcome);
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(kThreeFiles)), host), row.outcome);
 
     EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "two.txt"), Count(row.extracted, 3)}));
     EXPECT_EQ(host.messages[0].buttons, MessageButtons::YesNoCancel);
@@ -157,7 +158,7 @@ TEST_F(UnzipJobTest, HostileArchive) {
     }
     host.Expect("message 127", "Yes").Expect("message 111", "No");
 
-    EXPECT_EQ(RunUnzipJob(Params(archive), host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), JobOutcome::Failed);
 
     const std::string corrupt(ZipResultText(ZipResult::CorruptArchive));
     const std::string faulty(ZipResultText(ZipResult::FaultyArguments));
@@ -190,7 +191,7 @@ TEST_F(UnzipJobTest, DestinationThatIsAFile) {
     const auto blocked = sandbox.Write("blocked", "a file");
     host.Expect("message 111", "No");
 
-    EXPECT_EQ(RunUnzipJob({{Archive(kThreeFiles)}, {blocked}, false}, host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunUnzipJob, {{Archive(kThreeFiles)}, {blocked}, false}, host), JobOutcome::Failed);
 
     const std::string reason = std::make_error_code(std::errc::not_a_directory).message();
     EXPECT_EQ(host.messageTexts,
@@ -203,7 +204,7 @@ TEST_F(UnzipJobTest, DestinationThatIsAFile) {
 TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntryAndStillRemovesADecryptedArchive) {
     const auto archive = Archive(kThreeFiles);
     host.CancelAtPosition(2);
-    EXPECT_EQ(RunUnzipJob(Params(archive, true), host), JobOutcome::Cancelled);
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(archive, true), host), JobOutcome::Cancelled);
     EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}, {"two.txt", "2"}}));
     EXPECT_EQ(host.calls, (Strings{"show", "cancel-caption 170", "range 3", "status 186", "title 185", "position 0",
                                    "cancel-caption 170", "status 189", "position 1", "cancel-caption 170", "status 189",
@@ -216,7 +217,7 @@ TEST_F(UnzipJobTest, EntryThatReplacedTheArchiveIsKept) {
     // The archive is extracted into its own folder and holds a file of its own name.
     const auto archive = Archive({{"in.zip", "inner"}, {"other.txt", "o"}});
     host.Expect("message 127", "Yes");
-    EXPECT_EQ(RunUnzipJob({{archive}, {sandbox.Path()}, true}, host), JobOutcome::Succeeded);
+    EXPECT_EQ(RunJob(RunUnzipJob, {{archive}, {sandbox.Path()}, true}, host), JobOutcome::Succeeded);
     EXPECT_EQ(ReadText(archive), "inner");
     EXPECT_EQ(ReadText(sandbox / "other.txt"), "o");
 }

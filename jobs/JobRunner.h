@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "jobs/JobHost.h"
+
+namespace vaultpack {
+
+// A job bound to its record: one of RunCreateArchiveJob, RunDecryptJob and
+// RunUnzipJob with the record captured by value, so the job's thread owns it.
+using JobBody = std::function<JobCompletion(JobHost&)>;
+
+// The thread of a started job. Waiting is for callers that may block (the
+// command-line tool, tests); a GUI never waits: dropping the object leaves the
+// thread to run on and end by itself, still owning what it needs.
+class RunningJob {
+public:
+    explicit RunningJob(std::thread thread) : thread_(std::move(thread)) {}
+    RunningJob(RunningJob&&) noexcept = default;
+    RunningJob& operator=(RunningJob&&) = delete;
+    RunningJob(const RunningJob&) = delete;
+    RunningJob& operator=(const RunningJob&) = delete;
+    ~RunningJob();
+
+    // Blocks until the job's thread has ended; its completion has then been
+    // delivered. Waiting twice returns at once.
+    void Wait();
+
+private:
+    std::thread thread_;
+};
+
+// Starts `body` on a new thread with `host`, which the thread shares until it
+// ends. Delivers exactly one host->Complete as the thread's last call on the
+// host: the body's completion, or, when the body throws, a completion of
+// `kind` with the outcome Failed (nothing escapes the thread). Throws
+// std::system_error when no thread can be started; nothing has run then.
+RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body);
+
+}  // namespace vaultpack

@@ -1,0 +1,133 @@
+// The job runner on real threads: exactly one completion whatever the job
+// does, questions answered by another thread, and an abandon while a
+// question is open, with the host kept alive until the job's thread ends.
+
+#include "jobs/JobRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <stdexcept>
+
+#include "crypto/EncryptFile.h"
+#include "jobs/AbandonableJobHost.h"
+#include "jobs/Jobs.h"
+#include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ScriptedJobHost.h"
+
+namespace vaultpack {
+namespace {
+
+using Path = std::filesystem::path;
+
+// Answers every question on a thread of its own, as a GUI host answers on its
+// GUI thread while the job waits; everything else goes to the scripted host.
+class OtherThreadHost final : public JobHost {
+public:
+    explicit OtherThreadHost(test::ScriptedJobHost& answers) : answers_(answers) {}
+
+    template <typename Ask>
+    auto OnOtherThread(Ask ask) -> decltype(ask()) {
+        jobThread = std::this_thread::get_id();
+        return std::async(std::launch::async, [&] {
+                   answeringThread = std::this_thread::get_id();
+                   return ask();
+               }).get();
+    }
+
+    std::optional<Path> ChooseFileToOpen(FileFilter filter) override {
+        return OnOtherThread([&] { return answers_.ChooseFileToOpen(filter); });
+    }
+    std::optional<Path> ChooseFileToSave(FileFilter filter, const std::string& name) override {
+        return OnOtherThread([&] { return answers_.ChooseFileToSave(filter, name); });
+    }
+    std::optional<Path> ChooseFolder(MessageId title) override {
+        return OnOtherThread([&] { return answers_.ChooseFolder(title); });
+    }
+    std::optional<std::string> AskPassword(const std::string& hint) override {
+        return OnOtherThread([&] { return answers_.AskPassword(hint); });
+    }
+    MessageAnswer ShowMessage(const MessageBoxRequest& request) override {
+        return OnOtherThread([&] { return answers_.ShowMessage(request); });
+    }
+    void ShowProgress() override { answers_.ShowProgress(); }
+    void SetProgressTitle(MessageId title) override { answers_.SetProgressTitle(title); }
+    void SetStatus(const MessageLine& status) override { answers_.SetStatus(status); }
+    void SetCancelCaption(MessageId caption) override { answers_.SetCancelCaption(caption); }
+    void SetRange(std::uint32_t high) override { answers_.SetRange(high); }
+    void SetPosition(std::uint32_t position) override { answers_.SetPosition(position); }
+    bool CancelRequested() const override { return answers_.CancelRequested(); }
+    void Complete(const JobCompletion& completion) override { answers_.Complete(completion); }
+
+    std::thread::id jobThread;
+    std::thread::id answeringThread;
+
+private:
+    test::ScriptedJobHost& answers_;
+};
+
+TEST(JobRunnerTest, AJobThatThrowsStillCompletesOnceAsFailed) {
+    test::ScriptedJobHost host;
+    StartJob(JobKind::Unzip, test::Unowned(host), [](JobHost& jobHost) -> JobCompletion {
+        jobHost.ShowProgress();
+        throw std::runtime_error("broken");
+    }).Wait();
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "complete"}));
+    ASSERT_EQ(host.completions.size(), 1u);
+    EXPECT_EQ(host.completions[0].kind, JobKind::Unzip);
+    EXPECT_EQ(host.completions[0].outcome, JobOutcome::Failed);
+}
+
+TEST(JobRunnerTest, QuestionsAnsweredOnAnotherThreadDriveARealDecryption) {
+    test::JobSandbox sandbox;
+    const Path container = sandbox / "letter.ezc";
+    ASSERT_TRUE(EncryptFile(sandbox.Write("letter.txt", "dear"), container, "pw", "usual", false).Completed());
+    std::filesystem::remove(sandbox / "letter.txt");
+
+    test::ScriptedJobHost answers;
+    answers.Expect("open ezc", container.string()).Expect("password usual", "pw");
+    auto host = std::make_shared<OtherThreadHost>(answers);
+    StartJob(JobKind::Decrypt, host, [](JobHost& jobHost) { return RunDecryptJob(FileJobParams(), jobHost); }).Wait();
+
+    EXPECT_NE(host->jobThread, std::this_thread::get_id());
+    EXPECT_NE(host->answeringThread, host->jobThread);
+    EXPECT_EQ(test::ReadText(sandbox / "letter.txt"), "dear");
+    ASSERT_EQ(answers.completions.size(), 1u);
+    EXPECT_EQ(answers.completions[0].outcome, JobOutcome::Succeeded);
+}
+
+// The starter abandons the job while its question is up and forgets the job
+// at once, as a closing window does; the job still has its host, winds down,
+// and nothing more (not even the completion) reaches the user.
+TEST(JobRunnerTest, AbandonWhileAQuestionIsOpen) {
+    test::JobSandbox sandbox;
+    const Path archive = sandbox / "in.zip";
+    test::WriteRawZip(archive, {{"a.txt", "new"}});
+    sandbox.Write("out/a.txt", "old");
+
+    std::promise<void> questionUp, abandoned, hostGone;
+    std::shared_ptr<test::ScriptedJobHost> scripted(new test::ScriptedJobHost, [&](test::ScriptedJobHost* host) {
+        delete host;
+        hostGone.set_value();
+    });
+    scripted->Expect("message 127", "Yes");
+    scripted->onMessage = [&] {
+        questionUp.set_value();
+        abandoned.get_future().wait();
+    };
+    {
+        auto abandonable = std::make_shared<AbandonableJobHost>(scripted);
+        const FileJobParams params{{archive}, {sandbox / "out"}, false};
+        StartJob(JobKind::Unzip, abandonable, [params](JobHost& host) { return RunUnzipJob(params, host); });
+        questionUp.get_future().wait();
+        abandonable->Abandon();
+        scripted.reset();
+    }
+    abandoned.set_value();
+    hostGone.get_future().wait();  // the job's thread let go of the host: it has ended
+
+    EXPECT_EQ(test::ReadText(sandbox / "out/a.txt"), "old") << "the Yes came after the abandon and does not count";
+}
+
+}  // namespace
+}  // namespace vaultpack
