@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vaultpack twice (Release with warnings as
-# errors, and an address/undefined sanitizer build) and runs the test suite.
+# Installs what is missing, builds Vaultpack (Release with warnings as errors,
+# address/undefined and thread sanitizer builds, a fuzz build) and runs the
+# test suite.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -19,6 +20,15 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build/sanitize --parallel "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure --parallel "$jobs" -L unit
+
+# The engine's threaded code under ThreadSanitizer: every job test runs its job
+# on a worker thread through the job runner.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVAULTPACK_WERROR=ON -DVAULTPACK_SANITIZE_THREAD=ON
+cmake --build build/tsan --parallel "$jobs" --target files_tests crypto_tests zip_tests job_tests
+for program in files/files_tests crypto/crypto_tests zip/zip_tests jobs/job_tests; do
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 "build/tsan/tests/$program"
+done
 
 # The ZipReader fuzz target needs clang's libFuzzer: a third, small build of
 # that target only, and a time-bounded run from its seed archives.
