@@ -106,6 +106,9 @@ enum class MessageId : std::uint16_t {
     ReasonDestinationUnusable = 231,
     ReasonOutsideDestination = 232,
     EntryNumberInArchive = 233,
+    // Buttons of the questions the jobs ask.
+    Yes = 234,
+    No = 235,
 };
 
 }  // namespace vaultpack

@@ -107,6 +107,8 @@ constexpr MessageText kTexts[] = {
     {ReasonDestinationUnusable, "Cannot use the destination folder \"%1\": %2"},
     {ReasonOutsideDestination, "\"%1\" is outside the destination folder"},
     {EntryNumberInArchive, "(%1, entry %2)"},
+    {Yes, "Yes"},
+    {No, "No"},
 };
 
 }  // namespace

@@ -104,6 +104,8 @@ constexpr MessageText kTexts[] = {
     {ReasonDestinationUnusable, "展開先フォルダー \"%1\" を使用できません: %2"},
     {ReasonOutsideDestination, "\"%1\" は展開先フォルダーの外にあります"},
     {EntryNumberInArchive, "(%1、エントリ %2)"},
+    {Yes, "はい"},
+    {No, "いいえ"},
 };
 
 }  // namespace

@@ -105,6 +105,8 @@ constexpr MessageText kTexts[] = {
     {ReasonDestinationUnusable, "无法使用目标文件夹 \"%1\"：%2"},
     {ReasonOutsideDestination, "\"%1\" 在目标文件夹之外"},
     {EntryNumberInArchive, "(%1，第 %2 个条目)"},
+    {Yes, "是"},
+    {No, "否"},
 };
 
 }  // namespace

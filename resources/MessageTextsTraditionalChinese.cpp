@@ -104,6 +104,8 @@ constexpr MessageText kTexts[] = {
     {ReasonDestinationUnusable, "無法使用目的資料夾 \"%1\"：%2"},
     {ReasonOutsideDestination, "\"%1\" 在目的資料夾之外"},
     {EntryNumberInArchive, "(%1，第 %2 個項目)"},
+    {Yes, "是"},
+    {No, "否"},
 };
 
 }  // namespace

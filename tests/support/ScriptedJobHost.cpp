@@ -41,7 +41,7 @@ std::vector<int> ScriptedJobHost::MessageIds() const {
 }
 
 std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
-    calls.push_back(question);
+    Record(question);
     if (script_.empty() || !question.starts_with(script_.front().first)) {
         ADD_FAILURE() << "unexpected question: " << question;
         return std::nullopt;
@@ -59,7 +59,7 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     }
     const std::string question = "message " + std::to_string(KeyId(request));
     if (request.buttons == MessageButtons::Ok) {
-        calls.push_back(question);
+        Record(question);
         return MessageAnswer::Ok;
     }
     const std::string answer = Ask(question).value_or("Cancel");
@@ -68,11 +68,11 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
 
 void ScriptedJobHost::SetStatus(const MessageLine& status) {
     statuses.push_back(EnglishText(status));
-    calls.push_back("status " + (status.id ? Id(*status.id) : std::string("-")));
+    Record("status " + (status.id ? Id(*status.id) : std::string("-")));
 }
 
 void ScriptedJobHost::SetPosition(std::uint32_t position) {
-    calls.push_back("position " + std::to_string(position));
+    Record("position " + std::to_string(position));
     cancel_ = cancel_ || ++positions_ == cancelAtPosition_;
     if (onPosition) {
         onPosition(positions_);
@@ -80,8 +80,16 @@ void ScriptedJobHost::SetPosition(std::uint32_t position) {
 }
 
 void ScriptedJobHost::Complete(const JobCompletion& completion) {
-    calls.push_back("complete");
+    Record("complete");
     completions.push_back(completion);
+    if (onComplete) {
+        onComplete();
+    }
+}
+
+void ScriptedJobHost::Record(std::string call) {
+    calls.push_back(std::move(call));
+    callingThreads.insert(std::this_thread::get_id());
 }
 
 }  // namespace vaultpack::test

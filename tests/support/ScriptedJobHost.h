@@ -4,7 +4,9 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jobs/JobHost.h"
@@ -31,11 +33,13 @@ public:
     void CancelAtPosition(int count) { cancelAtPosition_ = count; }  // at the count-th SetPosition, from 1
     std::function<void(int positions)> onPosition;                   // after every SetPosition
     std::function<void()> onMessage;                                 // while a message box is up
+    std::function<void()> onComplete;                                // after the completion is recorded
 
     std::vector<std::string> calls;
     std::vector<MessageBoxRequest> messages;
     std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
+    std::set<std::thread::id> callingThreads;  // every thread that called the host
     std::vector<int> MessageIds() const;  // each message box by the id it is known by
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override {
@@ -47,11 +51,11 @@ public:
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override { return Ask("folder " + Id(title)); }
     std::optional<std::string> AskPassword(const std::string& hint) override { return Ask("password " + hint); }
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
-    void ShowProgress() override { calls.push_back("show"); }
-    void SetProgressTitle(MessageId title) override { calls.push_back("title " + Id(title)); }
+    void ShowProgress() override { Record("show"); }
+    void SetProgressTitle(MessageId title) override { Record("title " + Id(title)); }
     void SetStatus(const MessageLine& status) override;
-    void SetCancelCaption(MessageId caption) override { calls.push_back("cancel-caption " + Id(caption)); }
-    void SetRange(std::uint32_t high) override { calls.push_back("range " + std::to_string(high)); }
+    void SetCancelCaption(MessageId caption) override { Record("cancel-caption " + Id(caption)); }
+    void SetRange(std::uint32_t high) override { Record("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override { return cancel_; }
     void Complete(const JobCompletion& completion) override;
@@ -60,6 +64,7 @@ private:
     static std::string Id(MessageId id) { return std::to_string(static_cast<int>(id)); }
     static const char* Name(FileFilter filter) { return filter == FileFilter::Zip ? "zip" : "ezc"; }
     std::optional<std::string> Ask(const std::string& question);
+    void Record(std::string call);
 
     std::deque<std::pair<std::string, std::optional<std::string>>> script_;
     std::atomic<bool> cancel_{false};

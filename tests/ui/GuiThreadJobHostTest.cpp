@@ -1,0 +1,71 @@
+// The hand-over from a job's thread to the GUI thread, on real threads with
+// the scripted host on the GUI side.
+
+#include "ui/GuiThreadJobHost.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include "jobs/JobRunner.h"
+#include "jobs/Jobs.h"
+#include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ScriptedJobHost.h"
+
+namespace vaultpack {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Nothing reaches the GUI side while its thread is busy; then everything
+// arrives in the order it was told, the positions as the last one only.
+TEST(GuiThreadJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
+    auto scripted = std::make_shared<test::ScriptedJobHost>();
+    GuiThreadJobHost host(scripted);
+    std::thread job([&] {
+        host.ShowProgress();
+        host.SetRange(1000);
+        for (std::uint32_t position = 1; position <= 1000; ++position) {
+            host.SetPosition(position);
+        }
+        host.SetProgressTitle(MessageId::UnzippingProgressTitle);
+        host.SetPosition(1000);
+        host.Complete(JobCompletion{JobKind::Unzip, JobOutcome::Succeeded});
+    });
+    job.join();  // the GUI thread processes nothing meanwhile
+    EXPECT_TRUE(scripted->calls.empty());
+
+    QCoreApplication::processEvents();
+    // One update on its way carries every later position, also the one told
+    // after the title.
+    EXPECT_EQ(scripted->calls, (Strings{"show", "range 1000", "position 1000", "title 185", "complete"}));
+    EXPECT_EQ(scripted->callingThreads, std::set{std::this_thread::get_id()});
+}
+
+// A whole unzip job: its questions are answered on the GUI thread while the
+// job waits, and the completion comes there too.
+TEST(GuiThreadJobHostTest, AJobAsksAndCompletesOnTheGuiThread) {
+    test::JobSandbox sandbox;
+    const std::filesystem::path archive = sandbox / "in.zip";
+    test::WriteRawZip(archive, {{"a.txt", "alpha"}, {"b/c.txt", "gamma"}});
+    auto scripted = std::make_shared<test::ScriptedJobHost>();
+    scripted->Expect("open zip", archive.string()).Expect("folder 125", (sandbox / "out").string());
+
+    QEventLoop loop;
+    scripted->onComplete = [&] { loop.quit(); };
+    StartJob(JobKind::Unzip, std::make_shared<GuiThreadJobHost>(scripted),
+             [](JobHost& host) { return RunUnzipJob(FileJobParams(), host); });
+    loop.exec();
+
+    EXPECT_EQ(scripted->callingThreads, std::set{std::this_thread::get_id()});
+    EXPECT_EQ(scripted->MessageIds(), std::vector<int>{128});
+    ASSERT_EQ(scripted->completions.size(), 1u);
+    EXPECT_EQ(scripted->completions[0].outcome, JobOutcome::Succeeded);
+    EXPECT_EQ(test::ReadText(sandbox / "out/b/c.txt"), "gamma");
+}
+
+}  // namespace
+}  // namespace vaultpack

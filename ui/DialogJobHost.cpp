@@ -1,0 +1,120 @@
+#include "ui/DialogJobHost.h"
+
+#include "app/MessageRendering.h"
+#include "ui/CatalogueText.h"
+#include "ui/ChooseFolder.h"
+#include "ui/DecryptionPasswordDialog.h"
+#include "ui/JobMessageBox.h"
+#include "ui/PlatformPickers.h"
+#include "ui/ProgressDialog.h"
+
+namespace vaultpack {
+
+QString FilterText(FileFilter filter) {
+    return filter == FileFilter::Zip ? QStringLiteral("ZIP File (*.zip)") : QStringLiteral("EZC File (*.ezc)");
+}
+
+DialogJobHost::DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,
+                             QWidget* owner, CompletionHandler onComplete)
+    : catalogue_(catalogue),
+      pickers_(pickers),
+      progress_(&progress),
+      cancelFlag_(progress.CancelFlag()),
+      owner_(owner),
+      onComplete_(std::move(onComplete)) {}
+
+DialogJobHost::~DialogJobHost() {
+    // The host may go on the job's thread; widgets go on their own.
+    if (passwordDialog_) {
+        passwordDialog_->deleteLater();
+    }
+}
+
+QWidget* DialogJobHost::OwnerFor(MessageOwner owner) const {
+    switch (owner) {
+        case MessageOwner::None: return nullptr;
+        case MessageOwner::Progress:
+            if (progress_ && progress_->isVisible()) {
+                return progress_;
+            }
+            return owner_;
+        case MessageOwner::MainWindow: return owner_;
+    }
+    return owner_;
+}
+
+std::optional<std::filesystem::path> DialogJobHost::ChooseFileToOpen(FileFilter filter) {
+    return pickers_.OpenFile(FilterText(filter));
+}
+
+std::optional<std::filesystem::path> DialogJobHost::ChooseFileToSave(FileFilter filter,
+                                                                     const std::string& defaultName) {
+    return pickers_.SaveFile(FilterText(filter), QString::fromStdString(defaultName));
+}
+
+std::optional<std::filesystem::path> DialogJobHost::ChooseFolder(MessageId title) {
+    return vaultpack::ChooseFolder(pickers_, CatalogueText(catalogue_, title), false);
+}
+
+std::optional<std::string> DialogJobHost::AskPassword(const std::string& hint) {
+    if (!passwordDialog_) {
+        passwordDialog_ = new DecryptionPasswordDialog(catalogue_, owner_);
+    }
+    passwordDialog_->SetHint(hint);
+    if (passwordDialog_->exec() != QDialog::Accepted || !passwordDialog_) {
+        return std::nullopt;
+    }
+    return passwordDialog_->Password();
+}
+
+MessageAnswer DialogJobHost::ShowMessage(const MessageBoxRequest& request) {
+    return ShowJobMessage(OwnerFor(request.owner), catalogue_, request);
+}
+
+void DialogJobHost::ShowProgress() {
+    if (progress_) {
+        progress_->ShowInFront();
+    }
+}
+
+void DialogJobHost::SetProgressTitle(MessageId title) {
+    if (progress_) {
+        progress_->SetTitle(CatalogueText(catalogue_, title));
+    }
+}
+
+void DialogJobHost::SetStatus(const MessageLine& status) {
+    if (progress_) {
+        progress_->SetStatus(QString::fromStdString(RenderMessageLine(catalogue_, status)));
+    }
+}
+
+void DialogJobHost::SetCancelCaption(MessageId caption) {
+    if (progress_) {
+        progress_->SetCancelCaption(CatalogueText(catalogue_, caption));
+    }
+}
+
+void DialogJobHost::SetRange(std::uint32_t high) {
+    if (progress_) {
+        progress_->SetRange(high);
+    }
+}
+
+void DialogJobHost::SetPosition(std::uint32_t position) {
+    if (progress_) {
+        progress_->SetPosition(position);
+    }
+}
+
+bool DialogJobHost::CancelRequested() const {
+    return cancelFlag_->load(std::memory_order_relaxed);
+}
+
+void DialogJobHost::Complete(const JobCompletion& completion) {
+    if (onComplete_) {
+        onComplete_(completion);
+    }
+}
+
+}  // namespace vaultpack

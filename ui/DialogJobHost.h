@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/MessageCatalogue.h"
+#include "jobs/JobHost.h"
+
+namespace vaultpack {
+
+class DecryptionPasswordDialog;
+class PlatformPickers;
+class ProgressDialog;
+
+// The GUI-thread side of the desktop program's host: answers a job's
+// questions with the real dialogs (the platform's pickers, the decryption
+// password dialog, message boxes) and shows its progress in the job kind's
+// progress window. Every call but CancelRequested runs on the GUI thread
+// (GuiThreadJobHost brings them there); CancelRequested reads the progress
+// window's flag from any thread.
+//
+// Windows that are gone when a call comes (the program is closing) are
+// treated as cancelled answers and ignored progress.
+class DialogJobHost final : public JobHost {
+public:
+    using CompletionHandler = std::function<void(const JobCompletion&)>;
+
+    // owner: the window that started the job, over which questions without a
+    // window of their own are shown. catalogue and pickers must outlive the host.
+    DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,
+                  QWidget* owner, CompletionHandler onComplete);
+    ~DialogJobHost() override;
+
+    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
+    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
+    std::optional<std::string> AskPassword(const std::string& hint) override;
+    MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
+
+    void ShowProgress() override;
+    void SetProgressTitle(MessageId title) override;
+    void SetStatus(const MessageLine& status) override;
+    void SetCancelCaption(MessageId caption) override;
+    void SetRange(std::uint32_t high) override;
+    void SetPosition(std::uint32_t position) override;
+    bool CancelRequested() const override;
+
+    void Complete(const JobCompletion& completion) override;
+
+private:
+    QWidget* OwnerFor(MessageOwner owner) const;
+
+    const MessageCatalogue& catalogue_;
+    PlatformPickers& pickers_;
+    QPointer<ProgressDialog> progress_;
+    std::shared_ptr<const std::atomic<bool>> cancelFlag_;
+    QPointer<QWidget> owner_;
+    CompletionHandler onComplete_;
+    // One dialog for the whole job, so that after a wrong password it opens
+    // again with what was typed.
+    QPointer<DecryptionPasswordDialog> passwordDialog_;
+};
+
+// The filter text of an open or save dialog, as Qt writes it.
+QString FilterText(FileFilter filter);
+
+}  // namespace vaultpack

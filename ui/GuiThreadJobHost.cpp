@@ -1,0 +1,108 @@
+#include "ui/GuiThreadJobHost.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+namespace vaultpack {
+
+GuiThreadJobHost::GuiThreadJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
+
+template <typename Result, typename Ask>
+Result GuiThreadJobHost::AskOnGuiThread(Result cancelled, Ask ask) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) {
+        return cancelled;
+    }
+    Result answer = cancelled;
+    std::shared_ptr<JobHost> gui = gui_;
+    if (QThread::currentThread() == application->thread()) {
+        // Called on the GUI thread itself (a host used without a worker):
+        // a blocking hand-over would wait for itself.
+        return ask(*gui);
+    }
+    QMetaObject::invokeMethod(
+        application, [&answer, &ask, gui] { answer = ask(*gui); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+template <typename Tell>
+void GuiThreadJobHost::TellGuiThread(Tell tell) {
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        application, [gui = gui_, tell = std::move(tell)] { tell(*gui); }, Qt::QueuedConnection);
+}
+
+std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToOpen(FileFilter filter) {
+    return AskOnGuiThread(std::optional<std::filesystem::path>(),
+                          [filter](JobHost& gui) { return gui.ChooseFileToOpen(filter); });
+}
+
+std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToSave(FileFilter filter,
+                                                                        const std::string& defaultName) {
+    return AskOnGuiThread(std::optional<std::filesystem::path>(),
+                          [&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName); });
+}
+
+std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFolder(MessageId title) {
+    return AskOnGuiThread(std::optional<std::filesystem::path>(),
+                          [title](JobHost& gui) { return gui.ChooseFolder(title); });
+}
+
+std::optional<std::string> GuiThreadJobHost::AskPassword(const std::string& hint) {
+    return AskOnGuiThread(std::optional<std::string>(), [&](JobHost& gui) { return gui.AskPassword(hint); });
+}
+
+MessageAnswer GuiThreadJobHost::ShowMessage(const MessageBoxRequest& request) {
+    const MessageAnswer cancelled =
+        request.buttons == MessageButtons::Ok
+            ? MessageAnswer::Ok
+            : (request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel);
+    return AskOnGuiThread(cancelled, [&](JobHost& gui) { return gui.ShowMessage(request); });
+}
+
+void GuiThreadJobHost::ShowProgress() {
+    TellGuiThread([](JobHost& gui) { gui.ShowProgress(); });
+}
+
+void GuiThreadJobHost::SetProgressTitle(MessageId title) {
+    TellGuiThread([title](JobHost& gui) { gui.SetProgressTitle(title); });
+}
+
+void GuiThreadJobHost::SetStatus(const MessageLine& status) {
+    TellGuiThread([status](JobHost& gui) { gui.SetStatus(status); });
+}
+
+void GuiThreadJobHost::SetCancelCaption(MessageId caption) {
+    TellGuiThread([caption](JobHost& gui) { gui.SetCancelCaption(caption); });
+}
+
+void GuiThreadJobHost::SetRange(std::uint32_t high) {
+    TellGuiThread([high](JobHost& gui) { gui.SetRange(high); });
+}
+
+void GuiThreadJobHost::SetPosition(std::uint32_t position) {
+    position_->value.store(position, std::memory_order_relaxed);
+    if (position_->queued.exchange(true, std::memory_order_acq_rel)) {
+        return;  // the update on its way will carry this position
+    }
+    TellGuiThread([pending = position_](JobHost& gui) {
+        // An exchange, not a store: it pairs with the job thread's exchange, so
+        // the value stored before that is the one read here.
+        pending->queued.exchange(false, std::memory_order_acq_rel);
+        gui.SetPosition(pending->value.load(std::memory_order_relaxed));
+    });
+}
+
+bool GuiThreadJobHost::CancelRequested() const {
+    return gui_->CancelRequested();
+}
+
+void GuiThreadJobHost::Complete(const JobCompletion& completion) {
+    TellGuiThread([completion](JobHost& gui) { gui.Complete(completion); });
+}
+
+}  // namespace vaultpack

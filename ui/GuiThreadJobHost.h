@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "jobs/JobHost.h"
+
+namespace vaultpack {
+
+// The job-thread side of the desktop program's host: hands every call of a
+// job over to a host that lives on the GUI thread (`gui`, which shows the
+// windows). Questions run there while the job waits for the answer (a
+// blocking queued call); what only tells (progress, status, title) and the
+// completion are queued without waiting, in the order the job made them, and
+// positions are coalesced so that a job moving its bar once per chunk posts at
+// most one update at a time. CancelRequested reads gui's flag directly, so
+// gui must answer it from any thread.
+//
+// Everything queued holds gui by shared ownership, so gui outlives the job
+// and its last calls. The GUI thread must keep its event loop running and
+// never wait for the job. Needs a QCoreApplication for as long as the job runs.
+class GuiThreadJobHost final : public JobHost {
+public:
+    explicit GuiThreadJobHost(std::shared_ptr<JobHost> gui);
+
+    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
+    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
+    std::optional<std::string> AskPassword(const std::string& hint) override;
+    MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
+
+    void ShowProgress() override;
+    void SetProgressTitle(MessageId title) override;
+    void SetStatus(const MessageLine& status) override;
+    void SetCancelCaption(MessageId caption) override;
+    void SetRange(std::uint32_t high) override;
+    void SetPosition(std::uint32_t position) override;
+    bool CancelRequested() const override;
+
+    void Complete(const JobCompletion& completion) override;
+
+private:
+    // The latest position and whether an update carrying it is on its way.
+    struct PendingPosition {
+        std::atomic<std::uint32_t> value{0};
+        std::atomic<bool> queued{false};
+    };
+
+    // Runs ask(gui) on the GUI thread and waits for its result; `cancelled`
+    // stands in when the call could not run there.
+    template <typename Result, typename Ask>
+    Result AskOnGuiThread(Result cancelled, Ask ask);
+    // Queues tell(gui) to the GUI thread, after whatever was queued before.
+    template <typename Tell>
+    void TellGuiThread(Tell tell);
+
+    std::shared_ptr<JobHost> gui_;
+    std::shared_ptr<PendingPosition> position_ = std::make_shared<PendingPosition>();
+};
+
+}  // namespace vaultpack

@@ -1,0 +1,65 @@
+#include "ui/JobMessageBox.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/MessageRendering.h"
+#include "ui/CatalogueText.h"
+
+namespace vaultpack {
+namespace {
+
+QMessageBox::Icon IconFor(MessageId caption) {
+    switch (caption) {
+        case MessageId::CaptionError: return QMessageBox::Critical;
+        case MessageId::CaptionQuestion: return QMessageBox::Question;
+        default: return QMessageBox::Information;
+    }
+}
+
+struct ButtonChoice {
+    QMessageBox::StandardButton button;
+    MessageId caption;
+    MessageAnswer answer;
+};
+
+std::vector<ButtonChoice> ButtonsFor(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::Ok: return {{QMessageBox::Ok, MessageId::Ok, MessageAnswer::Ok}};
+        case MessageButtons::YesNo:
+            return {{QMessageBox::Yes, MessageId::Yes, MessageAnswer::Yes},
+                    {QMessageBox::No, MessageId::No, MessageAnswer::No}};
+        case MessageButtons::YesNoCancel:
+            return {{QMessageBox::Yes, MessageId::Yes, MessageAnswer::Yes},
+                    {QMessageBox::No, MessageId::No, MessageAnswer::No},
+                    {QMessageBox::Cancel, MessageId::Cancel, MessageAnswer::Cancel}};
+    }
+    return {};
+}
+
+}  // namespace
+
+MessageAnswer ShowJobMessage(QWidget* parent, const MessageCatalogue& catalogue, const MessageBoxRequest& request) {
+    QMessageBox box(IconFor(request.caption), CatalogueText(catalogue, request.caption),
+                    QString::fromStdString(RenderMessageLines(catalogue, request.lines)), QMessageBox::NoButton,
+                    parent);
+    box.setObjectName(QStringLiteral("jobMessageBox"));
+    // Paths and names come from disks and archives; never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    const std::vector<ButtonChoice> choices = ButtonsFor(request.buttons);
+    for (const ButtonChoice& choice : choices) {
+        box.addButton(choice.button)->setText(CatalogueText(catalogue, choice.caption));
+    }
+    // Escape and the close box take the last button: the way out.
+    box.setEscapeButton(box.button(choices.back().button));
+    box.exec();
+    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    for (const ButtonChoice& choice : choices) {
+        if (choice.button == clicked) {
+            return choice.answer;
+        }
+    }
+    return choices.back().answer;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,205 @@
+#include "ui/MainDialog.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/VersionText.h"
+#include "jobs/FollowOnUnzip.h"
+#include "jobs/JobRunner.h"
+#include "jobs/Jobs.h"
+#include "ui/AboutDialog.h"
+#include "ui/CatalogueText.h"
+#include "ui/DialogJobHost.h"
+#include "ui/GuiThreadJobHost.h"
+#include "ui/ProgramIcons.h"
+#include "ui/ProgressDialog.h"
+#include "ui/controls/IconButton.h"
+
+namespace vaultpack {
+namespace {
+
+// The one local file of a drop whose extension (in any case) is `extension`.
+std::optional<std::filesystem::path> DroppedFile(const QMimeData* data, const QString& extension) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile()) {
+        return std::nullopt;
+    }
+    const QString path = data->urls().front().toLocalFile();
+    if (!path.endsWith(extension, Qt::CaseInsensitive)) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(path.toStdString());
+}
+
+IconButton* MakeButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption) {
+    auto* button = new IconButton(ProgramIcon(QString::fromLatin1(icon)), caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->SetAlign(IconButton::IconAbove);
+    return button;
+}
+
+// Starts a job of `kind` whose host shows `progress` and hands its completion
+// to `handle` on the GUI thread, unless the window is gone by then.
+template <typename Handle>
+void StartOnWorker(MainDialog* window, const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                   ProgressDialog& progress, JobKind kind, JobBody body, Handle handle) {
+    QPointer<MainDialog> guard(window);
+    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, window,
+                                                   [guard, handle](const JobCompletion& completion) {
+                                                       if (guard) {
+                                                           handle(*guard, completion);
+                                                       }
+                                                   });
+    StartJob(kind, std::make_shared<GuiThreadJobHost>(std::move(dialogs)), std::move(body));
+}
+
+}  // namespace
+
+MainDialog::MainDialog(const MessageCatalogue& catalogue, PlatformPickers& pickers, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      catalogue_(catalogue),
+      pickers_(pickers),
+      createProgress_(std::make_unique<ProgressDialog>()),
+      decryptProgress_(std::make_unique<ProgressDialog>()),
+      unzipProgress_(std::make_unique<ProgressDialog>()) {
+    setObjectName(QStringLiteral("mainDialog"));
+    setWindowTitle(QStringLiteral("Vaultpack - v%1").arg(QString::fromStdString(ProgramVersionText().ShortVersion())));
+    setWindowIcon(ProgramIcon(icon_names::kApplication));
+    setAcceptDrops(true);
+    createProgress_->setObjectName(QStringLiteral("createArchiveProgress"));
+    decryptProgress_->setObjectName(QStringLiteral("decryptProgress"));
+    unzipProgress_->setObjectName(QStringLiteral("unzipProgress"));
+
+    auto* frame = new QGroupBox(this);
+    createArchiveButton_ = MakeButton(frame, "createArchiveButton", icon_names::kCreateArchive,
+                                      CatalogueText(catalogue, MessageId::CreateArchiveButton));
+    decryptFileButton_ = MakeButton(frame, "decryptFileButton", icon_names::kDecrypt,
+                                    CatalogueText(catalogue, MessageId::DecryptFileButton));
+    unzipFileButton_ = MakeButton(frame, "unzipFileButton", icon_names::kUnzip,
+                                  CatalogueText(catalogue, MessageId::UnzipFileButton));
+    auto* buttons = new QHBoxLayout(frame);
+    for (IconButton* button : {createArchiveButton_, decryptFileButton_, unzipFileButton_}) {
+        button->setMinimumWidth(96);
+        buttons->addWidget(button);
+    }
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(frame);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(createArchiveButton_, &IconButton::clicked, this, &MainDialog::createArchiveRequested);
+    connect(decryptFileButton_, &IconButton::clicked, this, &MainDialog::OnDecryptPressed);
+    connect(unzipFileButton_, &IconButton::clicked, this, &MainDialog::OnUnzipPressed);
+    AddAboutAction(this, catalogue);
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::DecryptAtStartup(const std::filesystem::path& container) {
+    if (decryptRunning_) {
+        return;
+    }
+    startMode_ = DecryptAtStart;
+    for (IconButton* button : {createArchiveButton_, decryptFileButton_, unzipFileButton_}) {
+        button->setEnabled(false);
+    }
+    StartDecrypt(FileJobParams{{container}, {}, false});
+}
+
+void MainDialog::OnDecryptPressed() {
+    decryptFileButton_->setEnabled(false);
+    if (!decryptRunning_) {
+        StartDecrypt(FileJobParams());  // no file: the job asks for one
+    }
+}
+
+void MainDialog::OnUnzipPressed() {
+    unzipFileButton_->setEnabled(false);
+    if (!unzipRunning_) {
+        StartUnzip(FileJobParams());  // no archive, no folder: the job asks for both
+    }
+}
+
+void MainDialog::StartDecrypt(FileJobParams params) {
+    decryptRunning_ = true;
+    StartOnWorker(
+        this, catalogue_, pickers_, *decryptProgress_, JobKind::Decrypt,
+        [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); },
+        [](MainDialog& window, const JobCompletion& completion) { window.OnDecryptCompleted(completion); });
+}
+
+void MainDialog::StartUnzip(FileJobParams params) {
+    unzipRunning_ = true;
+    StartOnWorker(
+        this, catalogue_, pickers_, *unzipProgress_, JobKind::Unzip,
+        [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); },
+        [](MainDialog& window, const JobCompletion& completion) { window.OnUnzipCompleted(completion); });
+}
+
+void MainDialog::OnDecryptCompleted(const JobCompletion& completion) {
+    decryptRunning_ = false;
+    decryptFileButton_->setEnabled(true);
+    decryptProgress_->hide();
+    decryptProgress_->ClearCancel();
+
+    // Reads the container again; one that has vanished meanwhile lets nothing follow.
+    const DecryptFollowOn followOn = DecideDecryptFollowOn(completion, unzipRunning_);
+    if (followOn.unzipFollows) {
+        unzipFileButton_->setEnabled(false);
+    }
+    if (followOn.startUnzip) {
+        StartUnzip(*followOn.startUnzip);
+    }
+    emit decryptFinished();
+    if (startMode_ == DecryptAtStart && followOn.QuitWhenDecryptingAtStart()) {
+        reject();
+    }
+}
+
+void MainDialog::OnUnzipCompleted(const JobCompletion&) {
+    unzipRunning_ = false;
+    unzipFileButton_->setEnabled(true);
+    unzipProgress_->hide();
+    unzipProgress_->ClearCancel();
+    emit unzipFinished();
+    if (startMode_ == DecryptAtStart) {
+        reject();
+    }
+}
+
+void MainDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // A running create job keeps its progress window in front of this one.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && createProgress_->isVisible()) {
+        createProgress_->raise();
+        createProgress_->activateWindow();
+    }
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if ((DroppedFile(data, QStringLiteral(".ezc")) && decryptFileButton_->isEnabled()) ||
+        (DroppedFile(data, QStringLiteral(".zip")) && unzipFileButton_->isEnabled())) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (const auto container = DroppedFile(data, QStringLiteral(".ezc")); container && decryptFileButton_->isEnabled()) {
+        decryptFileButton_->setEnabled(false);
+        StartDecrypt(FileJobParams{{*container}, {}, false});
+    } else if (const auto archive = DroppedFile(data, QStringLiteral(".zip"));
+               archive && unzipFileButton_->isEnabled()) {
+        unzipFileButton_->setEnabled(false);
+        StartUnzip(FileJobParams{{*archive}, {}, false});  // the job asks for the folder
+    } else {
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,86 @@
+// vaultpack: the desktop program. The arguments decide what this run is:
+// print the version, open the main window (normally or to decrypt one file
+// and close), or nothing.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/MessageCatalogue.h"
+#include "app/StartupArguments.h"
+#include "app/VersionText.h"
+#include "files/TemporaryFileRegistry.h"
+#include "ui/MainDialog.h"
+#include "ui/QtPlatformPickers.h"
+
+namespace {
+
+using namespace vaultpack;
+
+// Where the version goes: the terminal, or whatever reads the program's
+// output (a pipe or a file). A program started from the desktop has neither.
+bool HasConsole() {
+    struct stat status {};
+    return ::isatty(STDOUT_FILENO) == 1 ||
+           (::fstat(STDOUT_FILENO, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISREG(status.st_mode)));
+}
+
+int ShowVersion(int argc, char** argv) {
+    const std::string version = ProgramVersionText().DottedVersion();
+    if (HasConsole()) {
+        std::cout << version;
+        if (::isatty(STDIN_FILENO) == 1) {
+            std::cout << std::flush;
+            std::string line;
+            std::getline(std::cin, line);  // the key the user presses ends the line
+        } else {
+            std::cout << '\n';
+        }
+        std::cout << std::flush;
+        return EXIT_SUCCESS;
+    }
+    QApplication application(argc, argv);
+    QMessageBox::warning(nullptr, QString::fromStdString(std::filesystem::path(argv[0]).stem().string()),
+                         QString::fromStdString(version));
+    return EXIT_SUCCESS;
+}
+
+int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
+    QApplication application(argc, argv);
+    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+    QtPlatformPickers pickers;
+    MainDialog window(catalogue, pickers);
+    if (decision.outcome == StartupDecision::Outcome::DecryptAtStart) {
+        window.DecryptAtStartup(decision.file);
+    }
+    window.exec();
+    // The program ends with its window, also while a job still runs: that
+    // job's temporary files go, and no destructor races the job's thread.
+    RemoveRegisteredFiles();
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ProgramVersionText().AppendBuildStamp();
+    const StartupDecision decision = DecideStartup(std::vector<std::string>(argv + 1, argv + argc));
+    switch (decision.outcome) {
+        case StartupDecision::Outcome::PrintVersion: return ShowVersion(argc, argv);
+        case StartupDecision::Outcome::MainWindow:
+        case StartupDecision::Outcome::DecryptAtStart: return RunMainWindow(argc, argv, decision);
+        case StartupDecision::Outcome::Uninstall:
+        case StartupDecision::Outcome::Nothing: break;
+    }
+    return EXIT_SUCCESS;
+}
