@@ -1,0 +1,42 @@
+#include "ui/PasswordDialogParts.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/PasswordRule.h"
+#include "ui/CatalogueText.h"
+#include "ui/Utf8ByteLimitValidator.h"
+
+namespace vaultpack {
+
+QLineEdit* NewPasswordEdit(const QString& objectName, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    edit->setEchoMode(QLineEdit::Password);
+    LimitToUtf8Bytes(edit, static_cast<qsizetype>(kMaxPasswordLength));
+    return edit;
+}
+
+QFormLayout* NewPasswordForm() {
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    return form;
+}
+
+QDialogButtonBox* NewOkCancelButtons(const MessageCatalogue& catalogue, QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setText(CatalogueText(catalogue, MessageId::Ok));
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setText(CatalogueText(catalogue, MessageId::Cancel));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
+}
+
+}  // namespace vaultpack
