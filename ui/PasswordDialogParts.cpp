@@ -12,11 +12,17 @@
 
 namespace vaultpack {
 
+namespace {
+constexpr int kMinimumFieldCharacters = 20;
+}  // namespace
+
 QLineEdit* NewPasswordEdit(const QString& objectName, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(objectName);
     edit->setEchoMode(QLineEdit::Password);
     LimitToUtf8Bytes(edit, static_cast<qsizetype>(kMaxPasswordLength));
+    // Wide enough for a full password's mask characters without scrolling.
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * kMinimumFieldCharacters);
     return edit;
 }
 

@@ -73,7 +73,7 @@ struct RuleRow {
     std::optional<MessageId> decryptionProblem;
 };
 
-class PasswordRuleTest : public ::testing::TestWithParam<RuleRow> {};
+class PasswordDialogRuleTest : public ::testing::TestWithParam<RuleRow> {};
 
 void ExpectOutcome(QDialog& dialog, const ErrorBoxRecorder& recorder, std::optional<MessageId> problem) {
     if (problem) {
@@ -92,7 +92,7 @@ void ExpectOutcome(QDialog& dialog, const ErrorBoxRecorder& recorder, std::optio
     }
 }
 
-TEST_P(PasswordRuleTest, EncryptionDialogChecksNewPassword) {
+TEST_P(PasswordDialogRuleTest, EncryptionDialogChecksNewPassword) {
     const RuleRow& row = GetParam();
     EncryptionPasswordDialog dialog(English());
     dialog.show();
@@ -115,7 +115,7 @@ TEST_P(PasswordRuleTest, EncryptionDialogChecksNewPassword) {
     }
 }
 
-TEST_P(PasswordRuleTest, DecryptionDialogChecksPassword) {
+TEST_P(PasswordDialogRuleTest, DecryptionDialogChecksPassword) {
     const RuleRow& row = GetParam();
     DecryptionPasswordDialog dialog(English());
     dialog.show();
@@ -134,7 +134,7 @@ TEST_P(PasswordRuleTest, DecryptionDialogChecksPassword) {
 
 using enum MessageId;
 INSTANTIATE_TEST_SUITE_P(
-    Rows, PasswordRuleTest,
+    Rows, PasswordDialogRuleTest,
     ::testing::Values(
         RuleRow{"Space", "pass word", "pass word", PasswordInvalidCharacters, PasswordInvalidCharacters},
         RuleRow{"Tab", "pass\tword", "pass\tword", PasswordInvalidCharacters, PasswordInvalidCharacters},
@@ -186,14 +186,14 @@ void ExpectTypingStopsAtLimit(const LimitRow& row) {
     EXPECT_EQ(edit->text(), row.kept);
 }
 
-class EncryptionByteLimitTest : public ::testing::TestWithParam<LimitRow> {};
-class DecryptionByteLimitTest : public ::testing::TestWithParam<LimitRow> {};
+class EncryptionPasswordDialogLimitTest : public ::testing::TestWithParam<LimitRow> {};
+class DecryptionPasswordDialogLimitTest : public ::testing::TestWithParam<LimitRow> {};
 
-TEST_P(EncryptionByteLimitTest, RefusesTheByteBeyondTheLimit) {
+TEST_P(EncryptionPasswordDialogLimitTest, RefusesTheByteBeyondTheLimit) {
     ExpectTypingStopsAtLimit<EncryptionPasswordDialog>(GetParam());
 }
 
-TEST_P(DecryptionByteLimitTest, RefusesTheByteBeyondTheLimit) {
+TEST_P(DecryptionPasswordDialogLimitTest, RefusesTheByteBeyondTheLimit) {
     ExpectTypingStopsAtLimit<DecryptionPasswordDialog>(GetParam());
 }
 
@@ -205,13 +205,13 @@ const LimitRow kPasswordSeventeenth{"PasswordSeventeenthByte", "passwordEdit", k
 const LimitRow kPasswordCjk{"PasswordCjkCountsThreeBytes", "passwordEdit", kSixCjk + "ab", kSixCjk.left(5) + "a"};
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, EncryptionByteLimitTest,
+    Rows, EncryptionPasswordDialogLimitTest,
     ::testing::Values(kPasswordSeventeenth, kPasswordCjk,
                       LimitRow{"RetypeSeventeenthByte", "retypedPasswordEdit", kSeventeen, kSeventeen.left(16)},
                       LimitRow{"HintThirtyThirdByte", "hintEdit", kThirtyThree, kThirtyThree.left(32)},
                       LimitRow{"HintCjkCountsThreeBytes", "hintEdit", kSixCjk + kSixCjk, kSixCjk + kSixCjk.left(4)}),
     LimitRowName);
-INSTANTIATE_TEST_SUITE_P(Rows, DecryptionByteLimitTest, ::testing::Values(kPasswordSeventeenth, kPasswordCjk),
+INSTANTIATE_TEST_SUITE_P(Rows, DecryptionPasswordDialogLimitTest, ::testing::Values(kPasswordSeventeenth, kPasswordCjk),
                          LimitRowName);
 
 TEST(PasswordDialogTest, PasteBeyondTheByteLimitIsRefusedWhole) {
@@ -264,9 +264,9 @@ struct HintRow {
     QString shown;
 };
 
-class DecryptionHintTest : public ::testing::TestWithParam<HintRow> {};
+class DecryptionPasswordDialogHintTest : public ::testing::TestWithParam<HintRow> {};
 
-TEST_P(DecryptionHintTest, ShowsHintAsPlainText) {
+TEST_P(DecryptionPasswordDialogHintTest, ShowsHintAsPlainText) {
     DecryptionPasswordDialog dialog(English());
     dialog.SetHint(GetParam().hint);
     auto* label = dialog.findChild<QLabel*>("hintLabel");
@@ -275,7 +275,7 @@ TEST_P(DecryptionHintTest, ShowsHintAsPlainText) {
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, DecryptionHintTest,
+INSTANTIATE_TEST_SUITE_P(Rows, DecryptionPasswordDialogHintTest,
                          ::testing::Values(HintRow{"Empty", "", "--"},
                                            HintRow{"Markup", "<b>x</b>", "<b>x</b>"},
                                            HintRow{"Utf8", "\xE5\xAF\x86\xE7\xA2\xBC", QStringLiteral("\u5bc6\u78bc")}),

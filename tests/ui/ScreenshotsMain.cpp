@@ -10,7 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "app/MessageCatalogue.h"
@@ -82,12 +84,37 @@ std::unique_ptr<QWidget> MakeIconButtons(const MessageCatalogue& catalogue) {
     return row;
 }
 
+// Every program icon at 48 and 32 pixels, on a light and on a dark ground.
+std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
+    const char* const names[] = {icon_names::kApplication, icon_names::kCreateArchive, icon_names::kDecrypt,
+                                 icon_names::kUnzip,       icon_names::kAddFiles,      icon_names::kAddFolders,
+                                 icon_names::kDelete,      icon_names::kCreate};
+    auto sheet = std::make_unique<QWidget>();
+    auto* grid = new QGridLayout(sheet.get());
+    int row = 0;
+    for (const char* ground : {"#f4f4f4", "#202124"}) {
+        for (const int extent : {48, 32}) {
+            int column = 0;
+            for (const char* name : names) {
+                auto* label = new QLabel(sheet.get());
+                label->setStyleSheet(QStringLiteral("background: %1; padding: 6px;").arg(QLatin1String(ground)));
+                label->setPixmap(ProgramIcon(QLatin1String(name)).pixmap(QSize(extent, extent)));
+                grid->addWidget(label, row, column++);
+            }
+            ++row;
+        }
+    }
+    grid->setSpacing(0);
+    return sheet;
+}
+
 const ScreenshotWindow kWindows[] = {
     {"encryption-password", MakeEncryptionPassword},
     {"decryption-password", MakeDecryptionPassword},
     {"progress", MakeProgress},
     {"about", MakeAbout},
     {"icon-buttons", MakeIconButtons},
+    {"program-icons", MakeProgramIcons},
 };
 
 const char* LanguageCode(MessageCatalogue::Language language) {

@@ -157,12 +157,18 @@ void IconButton::DrawCaption(QPainter& painter, const QRect& area) const {
         painter.drawText(area, kCaptionFlags, text());
         return;
     }
-    // Embossed: a light copy one pixel down and right, the text over it in a
-    // shade that stays readable against the window's own colour.
-    const bool darkWindow = palette().color(QPalette::Window).lightness() < 128;
-    painter.setPen(palette().color(darkWindow ? QPalette::Shadow : QPalette::Light));
+    // Embossed: a copy one pixel down and right in the palette's light (or,
+    // on a dark window, shadow) shade, then the text in a shade halfway
+    // between text and window: plainly disabled, still readable in every
+    // theme, where the palette's own dark shades are nearly invisible.
+    const QPalette& colours = palette();
+    const QColor window = colours.color(QPalette::Window);
+    const QColor textColour = colours.color(QPalette::Active, QPalette::ButtonText);
+    const bool darkWindow = window.lightness() < 128;
+    painter.setPen(colours.color(QPalette::Active, darkWindow ? QPalette::Shadow : QPalette::Light));
     painter.drawText(area.translated(1, 1), kCaptionFlags, text());
-    painter.setPen(palette().color(darkWindow ? QPalette::Mid : QPalette::Dark));
+    painter.setPen(QColor((textColour.red() + window.red()) / 2, (textColour.green() + window.green()) / 2,
+                          (textColour.blue() + window.blue()) / 2));
     painter.drawText(area, kCaptionFlags, text());
 }
 
