@@ -6,7 +6,6 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 #include "app/VersionText.h"
 #include "ui/CatalogueText.h"

@@ -4,7 +4,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 #include "app/PasswordRule.h"
 #include "ui/CatalogueText.h"
@@ -33,13 +32,8 @@ DecryptionPasswordDialog::DecryptionPasswordDialog(const MessageCatalogue& catal
     form->addRow(CatalogueText(catalogue, MessageId::EnterPasswordLabel), passwordEdit_);
     form->addRow(CatalogueText(catalogue, MessageId::HintLabel), hintLabel_);
 
-    auto* buttons = NewOkCancelButtons(catalogue, this);
+    QDialogButtonBox* buttons = LayOutPasswordDialog(this, form, catalogue);
     connect(buttons, &QDialogButtonBox::accepted, this, &DecryptionPasswordDialog::TakeTypedPassword);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void DecryptionPasswordDialog::SetHint(const std::string& hint) {

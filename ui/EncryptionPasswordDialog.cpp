@@ -4,7 +4,6 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 #include "app/PasswordRule.h"
 #include "ui/CatalogueText.h"
@@ -36,13 +35,8 @@ EncryptionPasswordDialog::EncryptionPasswordDialog(const MessageCatalogue& catal
     form->addRow(CatalogueText(catalogue, MessageId::HintLabel), hintEdit_);
     form->addRow(QString(), showPasswordCheckBox_);
 
-    auto* buttons = NewOkCancelButtons(catalogue, this);
+    QDialogButtonBox* buttons = LayOutPasswordDialog(this, form, catalogue);
     connect(buttons, &QDialogButtonBox::accepted, this, &EncryptionPasswordDialog::TakeTypedPassword);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void EncryptionPasswordDialog::TakeTypedPassword() {

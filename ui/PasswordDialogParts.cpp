@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "app/PasswordRule.h"
 #include "ui/CatalogueText.h"
@@ -33,7 +34,7 @@ QFormLayout* NewPasswordForm() {
     return form;
 }
 
-QDialogButtonBox* NewOkCancelButtons(const MessageCatalogue& catalogue, QDialog* dialog) {
+QDialogButtonBox* LayOutPasswordDialog(QDialog* dialog, QFormLayout* form, const MessageCatalogue& catalogue) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("okButton"));
@@ -42,6 +43,11 @@ QDialogButtonBox* NewOkCancelButtons(const MessageCatalogue& catalogue, QDialog*
     cancel->setObjectName(QStringLiteral("cancelButton"));
     cancel->setText(CatalogueText(catalogue, MessageId::Cancel));
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     return buttons;
 }
 

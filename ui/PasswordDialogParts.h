@@ -21,8 +21,9 @@ QLineEdit* NewPasswordEdit(const QString& objectName, QWidget* parent);
 // A form whose labels sit right-aligned beside their fields.
 QFormLayout* NewPasswordForm();
 
-// OK (message 169) and Cancel (message 170), Cancel wired to reject the
-// dialog; OK's accepted() is left to the dialog, which checks first.
-QDialogButtonBox* NewOkCancelButtons(const MessageCatalogue& catalogue, QDialog* dialog);
+// Lays out form above OK (message 169) and Cancel (message 170) at a size
+// fixed by the contents. Cancel rejects the dialog; OK's accepted() is left
+// to the dialog, which checks the input first.
+QDialogButtonBox* LayOutPasswordDialog(QDialog* dialog, QFormLayout* form, const MessageCatalogue& catalogue);
 
 }  // namespace vaultpack
