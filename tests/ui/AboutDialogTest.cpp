@@ -36,22 +36,6 @@ TEST(AboutDialogTest, ShowsTitleVersionLineAndDefaultOk) {
     EXPECT_FALSE(dialog.findChild<QLabel*>("iconLabel")->pixmap().isNull());
 }
 
-TEST(AboutDialogTest, OkAndEscapeClose) {
-    for (const bool byEscape : {false, true}) {
-        AboutDialog dialog(English());
-        WindowAnswerer answerer(AnswerEach<AboutDialog>([byEscape](AboutDialog* shown) {
-            if (byEscape) {
-                QTest::keyClick(shown, Qt::Key_Escape);
-            } else {
-                QTest::keyClick(shown, Qt::Key_Return);
-            }
-        }));
-        const int result = dialog.exec();
-        EXPECT_EQ(result, byEscape ? QDialog::Rejected : QDialog::Accepted);
-        EXPECT_EQ(answerer.AnsweredCount(), 1);
-    }
-}
-
 TEST(AboutDialogTest, ActionInContextMenuAndOnF1OpensTheBoxOverTheWindow) {
     QWidget window;
     QAction* action = AddAboutAction(&window, English());

@@ -48,15 +48,6 @@ TEST_F(ChooseFolderTest, CreateDefaultMakesAndPreselectsTheFolderEvenWhenCancell
     EXPECT_EQ(pickers_.FolderRequests()[0].preselect, defaultFolder_);
 }
 
-TEST_F(ChooseFolderTest, CreateDefaultKeepsAnExistingFolderAndReturnsThePick) {
-    std::filesystem::create_directory(defaultFolder_);
-    test::WriteFile(defaultFolder_ / "kept.txt", std::string("x"));
-    pickers_.AnswerFolder(home_.Path() / "picked");
-    EXPECT_EQ(ChooseFolder(pickers_, QStringLiteral("Add"), true), home_.Path() / "picked");
-    EXPECT_EQ(test::FolderEntries(defaultFolder_), std::vector<std::string>{"kept.txt"});
-    EXPECT_EQ(pickers_.FolderRequests()[0].preselect, defaultFolder_);
-}
-
 TEST_F(ChooseFolderTest, WithoutCreateDefaultNothingIsCreatedOrPreselected) {
     pickers_.AnswerFolder(std::nullopt);
     pickers_.AnswerFolder(home_.Path());

@@ -171,14 +171,5 @@ TEST(IconButtonPaintTest, PressedContentMovesByOnePixel) {
     EXPECT_EQ(pressed.topLeft() - idle.topLeft(), QPoint(1, 1));
 }
 
-TEST(IconButtonPaintTest, SizeHintHoldsIconAndWrappedCaption) {
-    IconButton button(ProgramIcon(icon_names::kCreateArchive), QStringLiteral("Create Archive"));
-    const QSize hint = button.sizeHint();
-    const QFontMetrics metrics(button.font());
-    EXPECT_GE(hint.width(), 48 + 2);
-    EXPECT_GE(hint.height(), 48 + metrics.height());
-    EXPECT_LE(hint.width(), 160);
-}
-
 }  // namespace
 }  // namespace vaultpack

@@ -71,6 +71,7 @@ struct RuleRow {
     QString retyped;
     std::optional<MessageId> encryptionProblem;
     std::optional<MessageId> decryptionProblem;
+    friend void PrintTo(const RuleRow& row, std::ostream* out) { *out << row.name; }
 };
 
 class PasswordDialogRuleTest : public ::testing::TestWithParam<RuleRow> {};
@@ -150,27 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
         RuleRow{"SixteenBytesAccepted", "abcdefghijklmnop", "abcdefghijklmnop", std::nullopt, std::nullopt}),
     [](const ::testing::TestParamInfo<RuleRow>& info) { return std::string(info.param.name); });
 
-TEST(PasswordDialogTest, ErrorLeavesDialogUsableForASecondTry) {
-    EncryptionPasswordDialog dialog(English());
-    dialog.show();
-    ErrorBoxRecorder recorder;
-    ClickOk(&dialog);
-    Edit(&dialog, "passwordEdit")->insert("abc");
-    Edit(&dialog, "retypedPasswordEdit")->insert("abc");
-    ClickOk(&dialog);
-
-    ASSERT_EQ(recorder.Messages().size(), 1u);
-    EXPECT_EQ(recorder.Messages().front().text, Text(EnterPassword));
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.Password(), "abc");
-}
-
 // Field, byte limit and what typing past it leaves.
 struct LimitRow {
     const char* name;
     const char* field;
     QString typed;
     QString kept;
+    friend void PrintTo(const LimitRow& row, std::ostream* out) { *out << row.name; }
 };
 
 std::string LimitRowName(const ::testing::TestParamInfo<LimitRow>& info) {
@@ -241,27 +228,11 @@ TEST(PasswordDialogTest, ShowPasswordTogglesBothPasswordFieldsOnly) {
     EXPECT_EQ(echoModes(), (Echo{QLineEdit::Password, QLineEdit::Password, QLineEdit::Normal}));
 }
 
-TEST(PasswordDialogTest, DialogsShowCatalogueTexts) {
-    EncryptionPasswordDialog encryption(English());
-    DecryptionPasswordDialog decryption(English());
-    EXPECT_EQ(encryption.windowTitle(), Text(EncryptionPasswordTitle));
-    EXPECT_EQ(decryption.windowTitle(), Text(DecryptionPasswordTitle));
-    for (QDialog* dialog : std::initializer_list<QDialog*>{&encryption, &decryption}) {
-        QStringList labels;
-        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
-            labels << label->text();
-        }
-        EXPECT_TRUE(labels.contains(Text(EnterPasswordLabel)));
-        EXPECT_TRUE(labels.contains(Text(HintLabel)));
-        EXPECT_EQ(dialog->findChild<QPushButton*>("okButton")->text(), Text(Ok));
-        EXPECT_EQ(dialog->findChild<QPushButton*>("cancelButton")->text(), Text(Cancel));
-    }
-}
-
 struct HintRow {
     const char* name;
     std::string hint;
     QString shown;
+    friend void PrintTo(const HintRow& row, std::ostream* out) { *out << row.name; }
 };
 
 class DecryptionPasswordDialogHintTest : public ::testing::TestWithParam<HintRow> {};

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCloseEvent>
-#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -25,14 +23,6 @@ protected:
 
     ProgressDialog dialog_;
 };
-
-TEST_F(ProgressDialogTest, StartsHiddenWithoutParentAndNotCancelled) {
-    ProgressDialog fresh;
-    EXPECT_FALSE(fresh.isVisible());
-    EXPECT_EQ(fresh.parent(), nullptr);
-    EXPECT_FALSE(fresh.isModal());
-    EXPECT_FALSE(fresh.CancelRequested());
-}
 
 TEST_F(ProgressDialogTest, CancelTwiceKeepsFlagAndWindow) {
     CancelButton()->click();
@@ -70,17 +60,6 @@ TEST_F(ProgressDialogTest, HidingAndClearingReadiesTheNextRun) {
     dialog_.ShowInFront();
     EXPECT_TRUE(dialog_.isVisible());
     EXPECT_FALSE(dialog_.CancelRequested());
-}
-
-TEST_F(ProgressDialogTest, StatusTitleAndCaptionAreShown) {
-    dialog_.SetTitle(QStringLiteral("Decrypting Progress"));
-    dialog_.SetStatus(QStringLiteral("Decrypting \"<b>a.ezc</b>\""));
-    dialog_.SetCancelCaption(QStringLiteral("Stop"));
-    EXPECT_EQ(dialog_.windowTitle(), "Decrypting Progress");
-    auto* status = dialog_.findChild<QLabel*>("statusLabel");
-    EXPECT_EQ(status->text(), "Decrypting \"<b>a.ezc</b>\"");
-    EXPECT_EQ(status->textFormat(), Qt::PlainText);
-    EXPECT_EQ(CancelButton()->text(), "Stop");
 }
 
 // Range and position as a job sets them, and the share of the bar filled.
