@@ -6,11 +6,13 @@ set -euo pipefail
 build_packages=(
   cmake ninja-build g++ pkg-config
   zlib1g-dev libminizip-dev
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
+  xvfb xauth fonts-noto-cjk
 )
 
 case "${1:-build}" in

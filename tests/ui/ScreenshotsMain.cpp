@@ -1,0 +1,169 @@
+// Renders each window of the program to a PNG file in the language the
+// environment asks for, so their look can be checked in every language
+// without a display:  vaultpack_screenshots <output folder> [window ...]
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/MessageCatalogue.h"
+#include "app/VersionText.h"
+#include "ui/AboutDialog.h"
+#include "ui/CatalogueText.h"
+#include "ui/DecryptionPasswordDialog.h"
+#include "ui/EncryptionPasswordDialog.h"
+#include "ui/ProgramIcons.h"
+#include "ui/ProgressDialog.h"
+#include "ui/controls/IconButton.h"
+
+namespace vaultpack {
+namespace {
+
+// One window to render: a file name stem and how to build it in a sample
+// state. Add a row here for every new window.
+struct ScreenshotWindow {
+    const char* name;
+    std::function<std::unique_ptr<QWidget>(const MessageCatalogue&)> make;
+};
+
+std::unique_ptr<QWidget> MakeEncryptionPassword(const MessageCatalogue& catalogue) {
+    auto dialog = std::make_unique<EncryptionPasswordDialog>(catalogue);
+    dialog->findChild<QLineEdit*>("passwordEdit")->setText(QStringLiteral("secret"));
+    dialog->findChild<QLineEdit*>("hintEdit")->setText(QStringLiteral("the usual one"));
+    return dialog;
+}
+
+std::unique_ptr<QWidget> MakeDecryptionPassword(const MessageCatalogue& catalogue) {
+    auto dialog = std::make_unique<DecryptionPasswordDialog>(catalogue);
+    dialog->SetHint("the usual one");
+    return dialog;
+}
+
+std::unique_ptr<QWidget> MakeProgress(const MessageCatalogue& catalogue) {
+    auto dialog = std::make_unique<ProgressDialog>();
+    dialog->SetTitle(CatalogueText(catalogue, MessageId::DecryptingProgressTitle));
+    dialog->SetStatus(QString::fromStdString(catalogue.FormatPrintfStyle(
+        MessageId::StatusDecrypting, "/home/user/Documents/Quarterly report 2024 (final).ezc")));
+    dialog->SetCancelCaption(CatalogueText(catalogue, MessageId::Cancel));
+    dialog->SetRange(100);
+    dialog->SetPosition(40);
+    return dialog;
+}
+
+std::unique_ptr<QWidget> MakeAbout(const MessageCatalogue& catalogue) {
+    return std::make_unique<AboutDialog>(catalogue);
+}
+
+// The main window's three buttons: the middle one disabled, the last one
+// hovered.
+std::unique_ptr<QWidget> MakeIconButtons(const MessageCatalogue& catalogue) {
+    auto row = std::make_unique<QWidget>();
+    auto* layout = new QHBoxLayout(row.get());
+    const std::pair<const char*, MessageId> buttons[] = {
+        {icon_names::kCreateArchive, MessageId::CreateArchiveButton},
+        {icon_names::kDecrypt, MessageId::DecryptFileButton},
+        {icon_names::kUnzip, MessageId::UnzipFileButton},
+    };
+    std::vector<IconButton*> made;
+    for (const auto& [icon, caption] : buttons) {
+        made.push_back(new IconButton(ProgramIcon(icon), CatalogueText(catalogue, caption), row.get()));
+        layout->addWidget(made.back());
+    }
+    made[1]->setEnabled(false);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(made[2], &enter);
+    return row;
+}
+
+// Every program icon at 48 and 32 pixels, on a light and on a dark ground.
+std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
+    const char* const names[] = {icon_names::kApplication, icon_names::kCreateArchive, icon_names::kDecrypt,
+                                 icon_names::kUnzip,       icon_names::kAddFiles,      icon_names::kAddFolders,
+                                 icon_names::kDelete,      icon_names::kCreate};
+    auto sheet = std::make_unique<QWidget>();
+    auto* grid = new QGridLayout(sheet.get());
+    int row = 0;
+    for (const char* ground : {"#f4f4f4", "#202124"}) {
+        for (const int extent : {48, 32}) {
+            int column = 0;
+            for (const char* name : names) {
+                auto* label = new QLabel(sheet.get());
+                label->setStyleSheet(QStringLiteral("background: %1; padding: 6px;").arg(QLatin1String(ground)));
+                label->setPixmap(ProgramIcon(QLatin1String(name)).pixmap(QSize(extent, extent)));
+                grid->addWidget(label, row, column++);
+            }
+            ++row;
+        }
+    }
+    grid->setSpacing(0);
+    return sheet;
+}
+
+const ScreenshotWindow kWindows[] = {
+    {"encryption-password", MakeEncryptionPassword},
+    {"decryption-password", MakeDecryptionPassword},
+    {"progress", MakeProgress},
+    {"about", MakeAbout},
+    {"icon-buttons", MakeIconButtons},
+    {"program-icons", MakeProgramIcons},
+};
+
+const char* LanguageCode(MessageCatalogue::Language language) {
+    switch (language) {
+        case MessageCatalogue::Language::TraditionalChinese:
+            return "zh_TW";
+        case MessageCatalogue::Language::Japanese:
+            return "ja";
+        case MessageCatalogue::Language::SimplifiedChinese:
+            return "zh_CN";
+        case MessageCatalogue::Language::English:
+            break;
+    }
+    return "en";
+}
+
+}  // namespace
+}  // namespace vaultpack
+
+int main(int argc, char** argv) {
+    using namespace vaultpack;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder> [window ...]\n", argv[0]);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ProgramVersionText().AppendBuildStamp();
+    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+    const QDir output(QString::fromLocal8Bit(argv[1]));
+    QDir().mkpath(output.path());
+    const QStringList wanted = application.arguments().mid(2);
+
+    int failures = 0;
+    for (const ScreenshotWindow& window : kWindows) {
+        if (!wanted.isEmpty() && !wanted.contains(QLatin1String(window.name))) {
+            continue;
+        }
+        std::unique_ptr<QWidget> widget = window.make(catalogue);
+        widget->show();
+        QApplication::processEvents();
+        const QString file =
+            output.filePath(QStringLiteral("%1-%2.png").arg(window.name, LanguageCode(catalogue.CurrentLanguage())));
+        if (!widget->grab().save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", qPrintable(file));
+    }
+    return failures == 0 ? 0 : 1;
+}

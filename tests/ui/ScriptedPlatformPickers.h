@@ -1,0 +1,33 @@
+#pragma once
+
+#include <deque>
+
+#include "ui/PlatformPickers.h"
+
+namespace vaultpack::test {
+
+// PlatformPickers that records every folder request and answers from a
+// script; the file pickers answer as a cancel.
+class ScriptedPlatformPickers : public PlatformPickers {
+public:
+    struct FolderRequest {
+        QString title;
+        std::filesystem::path preselect;
+    };
+
+    // The next ExistingFolder answer; nothing stands for a cancel.
+    void AnswerFolder(std::optional<std::filesystem::path> answer) { folderAnswers_.push_back(std::move(answer)); }
+    const std::vector<FolderRequest>& FolderRequests() const { return folderRequests_; }
+
+    std::optional<std::filesystem::path> OpenFile(const QString&) override { return std::nullopt; }
+    std::vector<std::filesystem::path> OpenFiles(const QString&) override { return {}; }
+    std::optional<std::filesystem::path> SaveFile(const QString&, const QString&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> ExistingFolder(const QString& title,
+                                                        const std::filesystem::path& preselect) override;
+
+private:
+    std::deque<std::optional<std::filesystem::path>> folderAnswers_;
+    std::vector<FolderRequest> folderRequests_;
+};
+
+}  // namespace vaultpack::test

@@ -1,0 +1,62 @@
+#include "tests/ui/UiTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace vaultpack::test {
+
+namespace {
+
+// One QApplication for the whole program, on the main thread, drawing
+// offscreen so the tests need no display.
+class QtApplicationEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application_ = std::make_unique<QApplication>(argumentCount_, arguments_);
+    }
+    void TearDown() override { application_.reset(); }
+
+private:
+    static inline int argumentCount_ = 1;
+    static inline char programName_[] = "ui_tests";
+    static inline char* arguments_[] = {programName_, nullptr};
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+constexpr int kPollMilliseconds = 5;
+
+}  // namespace
+
+WindowAnswerer::WindowAnswerer(std::function<bool(QWidget*)> handler) : handler_(std::move(handler)) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { OfferVisibleWindows(); });
+    timer_.start(kPollMilliseconds);
+}
+
+WindowAnswerer::~WindowAnswerer() {
+    timer_.stop();
+}
+
+void WindowAnswerer::OfferVisibleWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && handler_(widget)) {
+            ++answered_;
+        }
+    }
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar character : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+}  // namespace vaultpack::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+namespace vaultpack::test {
+
+// Answers windows that a test's code opens modally: from the event loop
+// (which a modal exec() keeps running), every visible top-level widget is
+// offered to the handler until the answerer is destroyed. The handler
+// returns true when it took the widget (and closed it).
+class WindowAnswerer {
+public:
+    explicit WindowAnswerer(std::function<bool(QWidget*)> handler);
+    ~WindowAnswerer();
+    WindowAnswerer(const WindowAnswerer&) = delete;
+    WindowAnswerer& operator=(const WindowAnswerer&) = delete;
+
+    int AnsweredCount() const { return answered_; }
+
+private:
+    void OfferVisibleWindows();
+
+    std::function<bool(QWidget*)> handler_;
+    QTimer timer_;
+    int answered_ = 0;
+};
+
+// A handler for WindowAnswerer that takes only widgets of type T.
+template <typename T>
+std::function<bool(QWidget*)> AnswerEach(std::function<void(T*)> answer) {
+    return [answer](QWidget* widget) {
+        auto* typed = qobject_cast<T*>(widget);
+        if (typed == nullptr) {
+            return false;
+        }
+        answer(typed);
+        return true;
+    };
+}
+
+// Types text into the focused-or-not widget key by key, as a keyboard or an
+// input method delivers characters.
+void TypeText(QWidget* widget, const QString& text);
+
+}  // namespace vaultpack::test

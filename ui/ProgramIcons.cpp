@@ -1,0 +1,22 @@
+#include "ui/ProgramIcons.h"
+
+#include <QFile>
+
+// The resource lives in a static library, so nothing would pull its
+// registration into the program; naming it here does.
+static void RegisterIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace vaultpack {
+
+QIcon ProgramIcon(const QString& name) {
+    [[maybe_unused]] static const bool registered = (RegisterIconResources(), true);
+    const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
+    if (!QFile::exists(path)) {
+        return {};
+    }
+    return QIcon(path);
+}
+
+}  // namespace vaultpack

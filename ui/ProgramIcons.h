@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+namespace vaultpack {
+
+// The program's own icons, compiled in under ":/icons/<name>.svg".
+namespace icon_names {
+inline constexpr const char* kApplication = "application";
+inline constexpr const char* kCreateArchive = "create-archive";
+inline constexpr const char* kDecrypt = "decrypt";
+inline constexpr const char* kUnzip = "unzip";
+inline constexpr const char* kAddFiles = "add-files";
+inline constexpr const char* kAddFolders = "add-folders";
+inline constexpr const char* kDelete = "delete";
+inline constexpr const char* kCreate = "create";
+}  // namespace icon_names
+
+// The compiled-in icon of that name (one of icon_names); a null icon for an
+// unknown name.
+QIcon ProgramIcon(const QString& name);
+
+}  // namespace vaultpack

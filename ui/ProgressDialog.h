@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace vaultpack {
+
+// The window in which a running job shows its title, a status text, a bar
+// and a Cancel button. Created hidden, without a parent, and reused for
+// every run of one job kind; modeless. Cancel, Escape and the close box only
+// raise the cancel flag: the window stays until the job's completion handler
+// hides it (and clears the flag). Enter does nothing.
+//
+// Every method runs on the GUI thread, except CancelRequested, which the
+// job's worker thread may read at any time.
+class ProgressDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    ProgressDialog();
+
+    void SetTitle(const QString& title);
+    // Replaces the status text and brings the window to the front.
+    void SetStatus(const QString& status);
+    void SetCancelCaption(const QString& caption);
+
+    // The bar runs from 0 to high; positions above high show as high.
+    void SetRange(quint32 high);
+    void SetPosition(quint32 position);
+
+    // Makes the window visible, in front, with the focus.
+    void ShowInFront();
+
+    bool CancelRequested() const { return cancelRequested_.load(std::memory_order_relaxed); }
+    void ClearCancel() { cancelRequested_.store(false, std::memory_order_relaxed); }
+
+public slots:
+    // Escape and the Cancel button arrive here; they ask, never close.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* statusLabel_;
+    QProgressBar* progressBar_;
+    QPushButton* cancelButton_;
+    quint32 high_ = 0;
+    // QProgressBar counts in int; a range above INT_MAX is halved, with the
+    // positions, to fit.
+    int rangeShift_ = 0;
+    std::atomic<bool> cancelRequested_{false};
+};
+
+}  // namespace vaultpack
