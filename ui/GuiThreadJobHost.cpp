@@ -8,13 +8,15 @@ namespace vaultpack {
 
 GuiThreadJobHost::GuiThreadJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
 
-template <typename Result, typename Ask>
-Result GuiThreadJobHost::AskOnGuiThread(Result cancelled, Ask ask) {
+template <typename Ask>
+auto GuiThreadJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>())) {
+    using Answer = decltype(ask(std::declval<JobHost&>()));
+    // An empty optional: the answer of a dialog that could not be shown.
+    Answer answer{};
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) {
-        return cancelled;
+        return answer;
     }
-    Result answer = cancelled;
     std::shared_ptr<JobHost> gui = gui_;
     if (QThread::currentThread() == application->thread()) {
         // Called on the GUI thread itself (a host used without a worker):
@@ -37,23 +39,20 @@ void GuiThreadJobHost::TellGuiThread(Tell tell) {
 }
 
 std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToOpen(FileFilter filter) {
-    return AskOnGuiThread(std::optional<std::filesystem::path>(),
-                          [filter](JobHost& gui) { return gui.ChooseFileToOpen(filter); });
+    return AskOnGuiThread([filter](JobHost& gui) { return gui.ChooseFileToOpen(filter); });
 }
 
 std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToSave(FileFilter filter,
                                                                         const std::string& defaultName) {
-    return AskOnGuiThread(std::optional<std::filesystem::path>(),
-                          [&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName); });
+    return AskOnGuiThread([&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName); });
 }
 
 std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFolder(MessageId title) {
-    return AskOnGuiThread(std::optional<std::filesystem::path>(),
-                          [title](JobHost& gui) { return gui.ChooseFolder(title); });
+    return AskOnGuiThread([title](JobHost& gui) { return gui.ChooseFolder(title); });
 }
 
 std::optional<std::string> GuiThreadJobHost::AskPassword(const std::string& hint) {
-    return AskOnGuiThread(std::optional<std::string>(), [&](JobHost& gui) { return gui.AskPassword(hint); });
+    return AskOnGuiThread([&](JobHost& gui) { return gui.AskPassword(hint); });
 }
 
 MessageAnswer GuiThreadJobHost::ShowMessage(const MessageBoxRequest& request) {
@@ -61,7 +60,7 @@ MessageAnswer GuiThreadJobHost::ShowMessage(const MessageBoxRequest& request) {
         request.buttons == MessageButtons::Ok
             ? MessageAnswer::Ok
             : (request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel);
-    return AskOnGuiThread(cancelled, [&](JobHost& gui) { return gui.ShowMessage(request); });
+    return AskOnGuiThread([&](JobHost& gui) { return std::optional(gui.ShowMessage(request)); }).value_or(cancelled);
 }
 
 void GuiThreadJobHost::ShowProgress() {

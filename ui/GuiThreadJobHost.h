@@ -46,10 +46,11 @@ private:
         std::atomic<bool> queued{false};
     };
 
-    // Runs ask(gui) on the GUI thread and waits for its result; `cancelled`
-    // stands in when the call could not run there.
-    template <typename Result, typename Ask>
-    Result AskOnGuiThread(Result cancelled, Ask ask);
+    // Runs ask(gui) on the GUI thread and waits for its result, an optional
+    // that stays empty when the call could not run there (no application,
+    // or the program ending).
+    template <typename Ask>
+    auto AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>()));
     // Queues tell(gui) to the GUI thread, after whatever was queued before.
     template <typename Tell>
     void TellGuiThread(Tell tell);

@@ -87,7 +87,7 @@ void ProgressDialog::ShowInFront() {
 }
 
 void ProgressDialog::reject() {
-    cancelRequested_.store(true, std::memory_order_relaxed);
+    cancelRequested_->store(true, std::memory_order_relaxed);
 }
 
 void ProgressDialog::keyPressEvent(QKeyEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include <QDialog>
 #include <QString>
@@ -37,8 +38,11 @@ public:
     // Makes the window visible, in front, with the focus.
     void ShowInFront();
 
-    bool CancelRequested() const { return cancelRequested_.load(std::memory_order_relaxed); }
-    void ClearCancel() { cancelRequested_.store(false, std::memory_order_relaxed); }
+    bool CancelRequested() const { return cancelRequested_->load(std::memory_order_relaxed); }
+    void ClearCancel() { cancelRequested_->store(false, std::memory_order_relaxed); }
+    // The flag itself, for a job's host on another thread that may outlive
+    // this window (the program closing while the job runs).
+    std::shared_ptr<const std::atomic<bool>> CancelFlag() const { return cancelRequested_; }
 
 public slots:
     // Escape and the Cancel button arrive here; they ask, never close.
@@ -56,7 +60,7 @@ private:
     // QProgressBar counts in int; a range above INT_MAX is halved, with the
     // positions, to fit.
     int rangeShift_ = 0;
-    std::atomic<bool> cancelRequested_{false};
+    std::shared_ptr<std::atomic<bool>> cancelRequested_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace vaultpack

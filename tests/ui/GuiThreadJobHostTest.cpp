@@ -33,7 +33,7 @@ TEST(GuiThreadJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
         }
         host.SetProgressTitle(MessageId::UnzippingProgressTitle);
         host.SetPosition(1000);
-        host.Complete(JobCompletion{JobKind::Unzip, JobOutcome::Succeeded});
+        host.Complete(JobCompletion{});
     });
     job.join();  // the GUI thread processes nothing meanwhile
     EXPECT_TRUE(scripted->calls.empty());

@@ -6,8 +6,9 @@
 
 namespace vaultpack::test {
 
-// PlatformPickers that records every folder request and answers from a
-// script; the file pickers answer as a cancel.
+// PlatformPickers that records every folder request and answers folder and
+// open-file requests from a script; the other file pickers answer as a cancel.
+// A request the script has no answer for fails the test and answers as a cancel.
 class ScriptedPlatformPickers : public PlatformPickers {
 public:
     struct FolderRequest {
@@ -17,9 +18,11 @@ public:
 
     // The next ExistingFolder answer; nothing stands for a cancel.
     void AnswerFolder(std::optional<std::filesystem::path> answer) { folderAnswers_.push_back(std::move(answer)); }
+    // The next OpenFile answer; nothing stands for a cancel.
+    void AnswerOpenFile(std::optional<std::filesystem::path> answer) { openAnswers_.push_back(std::move(answer)); }
     const std::vector<FolderRequest>& FolderRequests() const { return folderRequests_; }
 
-    std::optional<std::filesystem::path> OpenFile(const QString&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> OpenFile(const QString& filterText) override;
     std::vector<std::filesystem::path> OpenFiles(const QString&) override { return {}; }
     std::optional<std::filesystem::path> SaveFile(const QString&, const QString&) override { return std::nullopt; }
     std::optional<std::filesystem::path> ExistingFolder(const QString& title,
@@ -27,6 +30,7 @@ public:
 
 private:
     std::deque<std::optional<std::filesystem::path>> folderAnswers_;
+    std::deque<std::optional<std::filesystem::path>> openAnswers_;
     std::vector<FolderRequest> folderRequests_;
 };
 
