@@ -21,8 +21,10 @@
 #include "ui/CatalogueText.h"
 #include "ui/DecryptionPasswordDialog.h"
 #include "ui/EncryptionPasswordDialog.h"
+#include "ui/MainDialog.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtPlatformPickers.h"
 #include "ui/controls/IconButton.h"
 
 namespace vaultpack {
@@ -57,6 +59,11 @@ std::unique_ptr<QWidget> MakeProgress(const MessageCatalogue& catalogue) {
     dialog->SetRange(100);
     dialog->SetPosition(40);
     return dialog;
+}
+
+std::unique_ptr<QWidget> MakeMain(const MessageCatalogue& catalogue) {
+    static QtPlatformPickers pickers;  // never asked while the window is only drawn
+    return std::make_unique<MainDialog>(catalogue, pickers);
 }
 
 std::unique_ptr<QWidget> MakeAbout(const MessageCatalogue& catalogue) {
@@ -109,6 +116,7 @@ std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
 }
 
 const ScreenshotWindow kWindows[] = {
+    {"main", MakeMain},
     {"encryption-password", MakeEncryptionPassword},
     {"decryption-password", MakeDecryptionPassword},
     {"progress", MakeProgress},
