@@ -1,0 +1,125 @@
+// A 256 MiB decryption through the desktop program's hosts (the job on its
+// thread, every call handed to the GUI thread, the progress window drawn
+// offscreen) beside the same decryption by vaultpack-cli, in one run. The
+// desktop program should cost no more than a few percent over the terminal.
+//
+//   build/release/bench/gui_host_bench [runs]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "crypto/EncryptFile.h"
+#include "jobs/JobRunner.h"
+#include "jobs/Jobs.h"
+#include "ui/DecryptionPasswordDialog.h"
+#include "ui/DialogJobHost.h"
+#include "ui/GuiThreadJobHost.h"
+#include "ui/ProgressDialog.h"
+#include "ui/QtPlatformPickers.h"
+
+namespace {
+
+using namespace vaultpack;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kSize = 256u << 20;
+const std::string kPassword = "Bench-Pa55";
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Types the password into the password dialog and confirms every message box,
+// as soon as they are up.
+void AnswerDialogs() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* dialog = qobject_cast<DecryptionPasswordDialog*>(modal)) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("passwordEdit"))->setText(QString::fromStdString(kPassword));
+        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        box->buttons().front()->click();
+    }
+}
+
+double DecryptThroughDesktopHosts(const std::filesystem::path& container, const MessageCatalogue& catalogue,
+                                  PlatformPickers& pickers, ProgressDialog& progress) {
+    QEventLoop loop;
+    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, nullptr,
+                                                   [&loop](const JobCompletion&) { loop.quit(); });
+    const FileJobParams params{{container}, {}, false};
+    const Clock::time_point start = Clock::now();
+    StartJob(JobKind::Decrypt, std::make_shared<GuiThreadJobHost>(dialogs),
+             [params](JobHost& host) { return RunDecryptJob(params, host); });
+    loop.exec();
+    return Seconds(start);
+}
+
+double DecryptThroughCli(const std::filesystem::path& container, const std::filesystem::path& passwordFile) {
+    const std::string command = std::string("'") + VAULTPACK_CLI_PATH + "' decrypt --overwrite yes --password-file '" +
+                                passwordFile.string() + "' '" + container.string() + "' >/dev/null 2>&1";
+    const Clock::time_point start = Clock::now();
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "vaultpack-cli failed\n");
+        std::exit(1);
+    }
+    return Seconds(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "vaultpack-gui-host-bench";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path plain = folder / "data.bin";
+    const std::filesystem::path container = folder / "data.ezc";
+    const std::filesystem::path passwordFile = folder / "password";
+    {
+        std::vector<char> bytes(kSize);
+        std::mt19937 generator(7);
+        std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(generator()); });
+        std::ofstream(plain, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(passwordFile) << kPassword << '\n';
+    }
+    if (!EncryptFile(plain, container, kPassword, "", false).Completed()) {
+        std::fprintf(stderr, "cannot make the container\n");
+        return 1;
+    }
+
+    const MessageCatalogue catalogue(MessageCatalogue::Language::English);
+    QtPlatformPickers pickers;
+    ProgressDialog progress;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, AnswerDialogs);
+    answerer.start(1);
+
+    double bestDesktop = 1e9;
+    double bestCli = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        std::filesystem::remove(plain);
+        bestCli = std::min(bestCli, DecryptThroughCli(container, passwordFile));
+        std::filesystem::remove(plain);
+        bestDesktop = std::min(bestDesktop, DecryptThroughDesktopHosts(container, catalogue, pickers, progress));
+    }
+    std::filesystem::remove_all(folder);
+    std::printf("decrypt 256 MiB, best of %d: vaultpack-cli %.3f s, desktop hosts %.3f s, ratio %.3f\n", runs,
+                bestCli, bestDesktop, bestDesktop / bestCli);
+    return 0;
+}
