@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QMimeData>
 #include <QSignalSpy>
+#include <QUrl>
 
 #include "crypto/EncryptFile.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -166,6 +171,38 @@ TEST_F(MainDialogTest, DecryptAtStartOfAnArchiveClosesAfterTheUnzip) {
     ASSERT_TRUE(closed.wait());
     EXPECT_EQ(unzipped.count(), 1) << "closed only once the unzip had ended";
     EXPECT_EQ(test::ReadText(sandbox / "box/one.txt"), "first");
+}
+
+// A file dropped from the file manager: a container is decrypted, an archive
+// unzipped into the folder the user picks, anything else refused.
+TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
+    const auto drop = [this](const Path& file) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        if (enter.isAccepted()) {
+            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(&window, &dropped);
+        }
+        return enter.isAccepted();
+    };
+    User user("pw");
+    window.show();
+    QSignalSpy decrypted(&window, &MainDialog::decryptFinished);
+    QSignalSpy unzipped(&window, &MainDialog::unzipFinished);
+
+    EXPECT_FALSE(drop(sandbox.Write("notes.txt", "text")));
+    ASSERT_TRUE(drop(PlainContainer()));
+    ASSERT_TRUE(decrypted.wait());
+    EXPECT_EQ(test::ReadText(sandbox / "box/note.txt"), "hello");
+
+    const Path archive = sandbox / "in.zip";
+    test::WriteRawZip(archive, {{"a.txt", "alpha"}});
+    pickers.AnswerFolder(sandbox / "out");
+    ASSERT_TRUE(drop(archive));
+    ASSERT_TRUE(unzipped.wait());
+    EXPECT_EQ(test::ReadText(sandbox / "out/a.txt"), "alpha");
 }
 
 }  // namespace
