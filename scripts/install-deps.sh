@@ -12,7 +12,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
-  xvfb xauth fonts-noto-cjk
+  xvfb xauth xdotool fonts-noto-cjk
 )
 
 case "${1:-build}" in
