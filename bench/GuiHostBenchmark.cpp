@@ -27,7 +27,7 @@
 #include "jobs/Jobs.h"
 #include "ui/DecryptionPasswordDialog.h"
 #include "ui/DialogJobHost.h"
-#include "ui/GuiThreadJobHost.h"
+#include "ui/QtJobHost.h"
 #include "ui/ProgressDialog.h"
 #include "ui/QtPlatformPickers.h"
 
@@ -62,7 +62,7 @@ double DecryptThroughDesktopHosts(const std::filesystem::path& container, const 
                                                    [&loop](const JobCompletion&) { loop.quit(); });
     const FileJobParams params{{container}, {}, false};
     const Clock::time_point start = Clock::now();
-    StartJob(JobKind::Decrypt, std::make_shared<GuiThreadJobHost>(dialogs),
+    StartJob(JobKind::Decrypt, std::make_shared<QtJobHost>(dialogs),
              [params](JobHost& host) { return RunDecryptJob(params, host); });
     loop.exec();
     return Seconds(start);

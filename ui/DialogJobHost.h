@@ -19,7 +19,7 @@ class ProgressDialog;
 // questions with the real dialogs (the platform's pickers, the decryption
 // password dialog, message boxes) and shows its progress in the job kind's
 // progress window. Every call but CancelRequested runs on the GUI thread
-// (GuiThreadJobHost brings them there); CancelRequested reads the progress
+// (QtJobHost brings them there); CancelRequested reads the progress
 // window's flag from any thread.
 //
 // Windows that are gone when a call comes (the program is closing) are

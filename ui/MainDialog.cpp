@@ -3,8 +3,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMimeData>
+#include <QScreen>
 #include <QUrl>
 
 #include "app/VersionText.h"
@@ -14,9 +16,9 @@
 #include "ui/AboutDialog.h"
 #include "ui/CatalogueText.h"
 #include "ui/DialogJobHost.h"
-#include "ui/GuiThreadJobHost.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtJobHost.h"
 #include "ui/controls/IconButton.h"
 
 namespace vaultpack {
@@ -53,7 +55,22 @@ void StartOnWorker(MainDialog* window, const MessageCatalogue& catalogue, Platfo
                                                            handle(*guard, completion);
                                                        }
                                                    });
-    StartJob(kind, std::make_shared<GuiThreadJobHost>(std::move(dialogs)), std::move(body));
+    StartJob(kind, std::make_shared<QtJobHost>(std::move(dialogs)), std::move(body));
+}
+
+// The decrypt and unzip windows side by side around the middle of the screen,
+// as both may be up at once; the create window in the middle.
+void PlaceProgressWindows(ProgressDialog& create, ProgressDialog& decrypt, ProgressDialog& unzip) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QPoint middle = screen->availableGeometry().center();
+    const QSize size = create.size();
+    constexpr int kGap = 12;
+    create.move(middle - QPoint(size.width() / 2, size.height() / 2));
+    decrypt.move(middle - QPoint(size.width() + kGap / 2, size.height() / 2));
+    unzip.move(middle + QPoint(kGap / 2, -size.height() / 2));
 }
 
 }  // namespace
@@ -73,6 +90,7 @@ MainDialog::MainDialog(const MessageCatalogue& catalogue, PlatformPickers& picke
     createProgress_->setObjectName(QStringLiteral("createArchiveProgress"));
     decryptProgress_->setObjectName(QStringLiteral("decryptProgress"));
     unzipProgress_->setObjectName(QStringLiteral("unzipProgress"));
+    PlaceProgressWindows(*createProgress_, *decryptProgress_, *unzipProgress_);
 
     auto* frame = new QGroupBox(this);
     createArchiveButton_ = MakeButton(frame, "createArchiveButton", icon_names::kCreateArchive,

@@ -126,6 +126,8 @@ TEST_F(MainDialogTest, DecryptThenTheFollowOnUnzipWithButtonStates) {
                      {"one.txt", "first"}}))
         << "extracted beside the container, the decrypted archive removed";
     EXPECT_TRUE(window.isVisible()) << "a normal start stays open";
+    EXPECT_FALSE(window.DecryptProgress().geometry().intersects(window.UnzipProgress().geometry()))
+        << "a decrypt and an unzip show their progress side by side";
 }
 
 // Started with "-d FILE": all buttons off, and the window closes when the

@@ -1,7 +1,7 @@
 // The hand-over from a job's thread to the GUI thread, on real threads with
 // the scripted host on the GUI side.
 
-#include "ui/GuiThreadJobHost.h"
+#include "ui/QtJobHost.h"
 
 #include <gtest/gtest.h>
 
@@ -22,9 +22,9 @@ using Strings = std::vector<std::string>;
 
 // Nothing reaches the GUI side while its thread is busy; then everything
 // arrives in the order it was told, the positions as the last one only.
-TEST(GuiThreadJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
+TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
     auto scripted = std::make_shared<test::ScriptedJobHost>();
-    GuiThreadJobHost host(scripted);
+    QtJobHost host(scripted);
     std::thread job([&] {
         host.ShowProgress();
         host.SetRange(1000);
@@ -47,7 +47,7 @@ TEST(GuiThreadJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
 
 // A whole unzip job: its questions are answered on the GUI thread while the
 // job waits, and the completion comes there too.
-TEST(GuiThreadJobHostTest, AJobAsksAndCompletesOnTheGuiThread) {
+TEST(QtJobHostTest, AJobAsksAndCompletesOnTheGuiThread) {
     test::JobSandbox sandbox;
     const std::filesystem::path archive = sandbox / "in.zip";
     test::WriteRawZip(archive, {{"a.txt", "alpha"}, {"b/c.txt", "gamma"}});
@@ -56,7 +56,7 @@ TEST(GuiThreadJobHostTest, AJobAsksAndCompletesOnTheGuiThread) {
 
     QEventLoop loop;
     scripted->onComplete = [&] { loop.quit(); };
-    StartJob(JobKind::Unzip, std::make_shared<GuiThreadJobHost>(scripted),
+    StartJob(JobKind::Unzip, std::make_shared<QtJobHost>(scripted),
              [](JobHost& host) { return RunUnzipJob(FileJobParams(), host); });
     loop.exec();
 

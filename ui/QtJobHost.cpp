@@ -1,4 +1,4 @@
-#include "ui/GuiThreadJobHost.h"
+#include "ui/QtJobHost.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -6,10 +6,10 @@
 
 namespace vaultpack {
 
-GuiThreadJobHost::GuiThreadJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
+QtJobHost::QtJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
 
 template <typename Ask>
-auto GuiThreadJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>())) {
+auto QtJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>())) {
     using Answer = decltype(ask(std::declval<JobHost&>()));
     // An empty optional: the answer of a dialog that could not be shown.
     Answer answer{};
@@ -29,7 +29,7 @@ auto GuiThreadJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobH
 }
 
 template <typename Tell>
-void GuiThreadJobHost::TellGuiThread(Tell tell) {
+void QtJobHost::TellGuiThread(Tell tell) {
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) {
         return;
@@ -38,24 +38,24 @@ void GuiThreadJobHost::TellGuiThread(Tell tell) {
         application, [gui = gui_, tell = std::move(tell)] { tell(*gui); }, Qt::QueuedConnection);
 }
 
-std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToOpen(FileFilter filter) {
+std::optional<std::filesystem::path> QtJobHost::ChooseFileToOpen(FileFilter filter) {
     return AskOnGuiThread([filter](JobHost& gui) { return gui.ChooseFileToOpen(filter); });
 }
 
-std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFileToSave(FileFilter filter,
+std::optional<std::filesystem::path> QtJobHost::ChooseFileToSave(FileFilter filter,
                                                                         const std::string& defaultName) {
     return AskOnGuiThread([&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName); });
 }
 
-std::optional<std::filesystem::path> GuiThreadJobHost::ChooseFolder(MessageId title) {
+std::optional<std::filesystem::path> QtJobHost::ChooseFolder(MessageId title) {
     return AskOnGuiThread([title](JobHost& gui) { return gui.ChooseFolder(title); });
 }
 
-std::optional<std::string> GuiThreadJobHost::AskPassword(const std::string& hint) {
+std::optional<std::string> QtJobHost::AskPassword(const std::string& hint) {
     return AskOnGuiThread([&](JobHost& gui) { return gui.AskPassword(hint); });
 }
 
-MessageAnswer GuiThreadJobHost::ShowMessage(const MessageBoxRequest& request) {
+MessageAnswer QtJobHost::ShowMessage(const MessageBoxRequest& request) {
     const MessageAnswer cancelled =
         request.buttons == MessageButtons::Ok
             ? MessageAnswer::Ok
@@ -63,27 +63,27 @@ MessageAnswer GuiThreadJobHost::ShowMessage(const MessageBoxRequest& request) {
     return AskOnGuiThread([&](JobHost& gui) { return std::optional(gui.ShowMessage(request)); }).value_or(cancelled);
 }
 
-void GuiThreadJobHost::ShowProgress() {
+void QtJobHost::ShowProgress() {
     TellGuiThread([](JobHost& gui) { gui.ShowProgress(); });
 }
 
-void GuiThreadJobHost::SetProgressTitle(MessageId title) {
+void QtJobHost::SetProgressTitle(MessageId title) {
     TellGuiThread([title](JobHost& gui) { gui.SetProgressTitle(title); });
 }
 
-void GuiThreadJobHost::SetStatus(const MessageLine& status) {
+void QtJobHost::SetStatus(const MessageLine& status) {
     TellGuiThread([status](JobHost& gui) { gui.SetStatus(status); });
 }
 
-void GuiThreadJobHost::SetCancelCaption(MessageId caption) {
+void QtJobHost::SetCancelCaption(MessageId caption) {
     TellGuiThread([caption](JobHost& gui) { gui.SetCancelCaption(caption); });
 }
 
-void GuiThreadJobHost::SetRange(std::uint32_t high) {
+void QtJobHost::SetRange(std::uint32_t high) {
     TellGuiThread([high](JobHost& gui) { gui.SetRange(high); });
 }
 
-void GuiThreadJobHost::SetPosition(std::uint32_t position) {
+void QtJobHost::SetPosition(std::uint32_t position) {
     position_->value.store(position, std::memory_order_relaxed);
     if (position_->queued.exchange(true, std::memory_order_acq_rel)) {
         return;  // the update on its way will carry this position
@@ -96,11 +96,11 @@ void GuiThreadJobHost::SetPosition(std::uint32_t position) {
     });
 }
 
-bool GuiThreadJobHost::CancelRequested() const {
+bool QtJobHost::CancelRequested() const {
     return gui_->CancelRequested();
 }
 
-void GuiThreadJobHost::Complete(const JobCompletion& completion) {
+void QtJobHost::Complete(const JobCompletion& completion) {
     TellGuiThread([completion](JobHost& gui) { gui.Complete(completion); });
 }
 

@@ -19,9 +19,9 @@ namespace vaultpack {
 // Everything queued holds gui by shared ownership, so gui outlives the job
 // and its last calls. The GUI thread must keep its event loop running and
 // never wait for the job. Needs a QCoreApplication for as long as the job runs.
-class GuiThreadJobHost final : public JobHost {
+class QtJobHost final : public JobHost {
 public:
-    explicit GuiThreadJobHost(std::shared_ptr<JobHost> gui);
+    explicit QtJobHost(std::shared_ptr<JobHost> gui);
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
     std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
