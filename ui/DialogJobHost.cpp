@@ -7,11 +7,25 @@
 #include "ui/JobMessageBox.h"
 #include "ui/PlatformPickers.h"
 #include "ui/ProgressDialog.h"
+#include "ui/QtJobHost.h"
 
 namespace vaultpack {
 
 QString FilterText(FileFilter filter) {
     return filter == FileFilter::Zip ? QStringLiteral("ZIP File (*.zip)") : QStringLiteral("EZC File (*.ezc)");
+}
+
+std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                                            ProgressDialog& progress, QWidget* owner,
+                                            DialogJobHost::CompletionHandler onComplete) {
+    QPointer<QWidget> guard(owner);
+    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, owner,
+                                                   [guard, onComplete](const JobCompletion& completion) {
+                                                       if (guard) {
+                                                           onComplete(completion);
+                                                       }
+                                                   });
+    return std::make_shared<QtJobHost>(std::move(dialogs));
 }
 
 DialogJobHost::DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,

@@ -67,4 +67,11 @@ private:
 // The filter text of an open or save dialog, as Qt writes it.
 QString FilterText(FileFilter filter);
 
+// The host a job of the desktop program runs with: its calls handed to the
+// GUI thread (QtJobHost) and answered there by a DialogJobHost over owner.
+// onComplete runs on the GUI thread, and only while owner still exists.
+std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                                            ProgressDialog& progress, QWidget* owner,
+                                            DialogJobHost::CompletionHandler onComplete);
+
 }  // namespace vaultpack

@@ -14,11 +14,11 @@
 #include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "ui/AboutDialog.h"
+#include "ui/ArchiveBuilderDialog.h"
 #include "ui/CatalogueText.h"
 #include "ui/DialogJobHost.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
-#include "ui/QtJobHost.h"
 #include "ui/controls/IconButton.h"
 
 namespace vaultpack {
@@ -41,21 +41,6 @@ IconButton* MakeButton(QWidget* parent, const char* objectName, const char* icon
     button->setObjectName(QString::fromLatin1(objectName));
     button->SetAlign(IconButton::IconAbove);
     return button;
-}
-
-// Starts a job of `kind` whose host shows `progress` and hands its completion
-// to `handle` on the GUI thread, unless the window is gone by then.
-template <typename Handle>
-void StartOnWorker(MainDialog* window, const MessageCatalogue& catalogue, PlatformPickers& pickers,
-                   ProgressDialog& progress, JobKind kind, JobBody body, Handle handle) {
-    QPointer<MainDialog> guard(window);
-    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, window,
-                                                   [guard, handle](const JobCompletion& completion) {
-                                                       if (guard) {
-                                                           handle(*guard, completion);
-                                                       }
-                                                   });
-    StartJob(kind, std::make_shared<QtJobHost>(std::move(dialogs)), std::move(body));
 }
 
 // The decrypt and unzip windows side by side around the middle of the screen,
@@ -108,7 +93,7 @@ MainDialog::MainDialog(const MessageCatalogue& catalogue, PlatformPickers& picke
     layout->addWidget(frame);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(createArchiveButton_, &IconButton::clicked, this, &MainDialog::createArchiveRequested);
+    connect(createArchiveButton_, &IconButton::clicked, this, &MainDialog::OnCreateArchivePressed);
     connect(decryptFileButton_, &IconButton::clicked, this, &MainDialog::OnDecryptPressed);
     connect(unzipFileButton_, &IconButton::clicked, this, &MainDialog::OnUnzipPressed);
     AddAboutAction(this, catalogue);
@@ -127,6 +112,12 @@ void MainDialog::DecryptAtStartup(const std::filesystem::path& container) {
     StartDecrypt(FileJobParams{{container}, {}, false});
 }
 
+void MainDialog::OnCreateArchivePressed() {
+    // Modal: the main window's buttons wait until the builder has closed.
+    ArchiveBuilderDialog builder(catalogue_, pickers_, *createProgress_);
+    builder.exec();
+}
+
 void MainDialog::OnDecryptPressed() {
     decryptFileButton_->setEnabled(false);
     if (!decryptRunning_) {
@@ -143,18 +134,18 @@ void MainDialog::OnUnzipPressed() {
 
 void MainDialog::StartDecrypt(FileJobParams params) {
     decryptRunning_ = true;
-    StartOnWorker(
-        this, catalogue_, pickers_, *decryptProgress_, JobKind::Decrypt,
-        [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); },
-        [](MainDialog& window, const JobCompletion& completion) { window.OnDecryptCompleted(completion); });
+    StartJob(JobKind::Decrypt,
+             MakeDesktopJobHost(catalogue_, pickers_, *decryptProgress_, this,
+                                [this](const JobCompletion& completion) { OnDecryptCompleted(completion); }),
+             [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); });
 }
 
 void MainDialog::StartUnzip(FileJobParams params) {
     unzipRunning_ = true;
-    StartOnWorker(
-        this, catalogue_, pickers_, *unzipProgress_, JobKind::Unzip,
-        [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); },
-        [](MainDialog& window, const JobCompletion& completion) { window.OnUnzipCompleted(completion); });
+    StartJob(JobKind::Unzip,
+             MakeDesktopJobHost(catalogue_, pickers_, *unzipProgress_, this,
+                                [this](const JobCompletion& completion) { OnUnzipCompleted(completion); }),
+             [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); });
 }
 
 void MainDialog::OnDecryptCompleted(const JobCompletion& completion) {

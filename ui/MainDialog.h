@@ -46,8 +46,6 @@ public:
     ProgressDialog& UnzipProgress() const { return *unzipProgress_; }
 
 signals:
-    // Create Archive was pressed; the archive builder answers it.
-    void createArchiveRequested();
     // A job's completion has been handled (buttons, progress window, follow-on).
     void decryptFinished();
     void unzipFinished();
@@ -58,6 +56,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void OnCreateArchivePressed();
     void OnDecryptPressed();
     void OnUnzipPressed();
     void StartDecrypt(FileJobParams params);

@@ -3,11 +3,17 @@
 // without a display:  vaultpack_screenshots <output folder> [window ...]
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QDir>
 #include <QEnterEvent>
 #include <QGridLayout>
@@ -18,6 +24,8 @@
 #include "app/MessageCatalogue.h"
 #include "app/VersionText.h"
 #include "ui/AboutDialog.h"
+#include "ui/ArchiveBuilderDialog.h"
+#include "ui/ArchiveOptionsDialog.h"
 #include "ui/CatalogueText.h"
 #include "ui/DecryptionPasswordDialog.h"
 #include "ui/EncryptionPasswordDialog.h"
@@ -64,6 +72,47 @@ std::unique_ptr<QWidget> MakeProgress(const MessageCatalogue& catalogue) {
 std::unique_ptr<QWidget> MakeMain(const MessageCatalogue& catalogue) {
     static QtPlatformPickers pickers;  // never asked while the window is only drawn
     return std::make_unique<MainDialog>(catalogue, pickers);
+}
+
+// The builder over a small sample tree of this program's own kind of files.
+std::unique_ptr<QWidget> MakeBuilder(const MessageCatalogue& catalogue) {
+    static QtPlatformPickers pickers;
+    static ProgressDialog progress;
+    static const QTemporaryDir sample;
+    const std::filesystem::path root = sample.path().toStdString();
+    const std::pair<const char*, std::size_t> files[] = {
+        {"Reports/2024/summary.txt", 1200},     {"Reports/2024/figures.csv", 48213},
+        {"Reports/notes.md", 3},                {"Reports/Photos/harbour.png", 1503221},
+        {"Reports/Photos/lighthouse.jpg", 998}, {"Reports/budget.pdf", 77512},
+    };
+    for (const auto& [name, size] : files) {
+        std::filesystem::create_directories((root / name).parent_path());
+        std::ofstream(root / name) << std::string(size, 'x');
+    }
+    auto builder = std::make_unique<ArchiveBuilderDialog>(catalogue, pickers, progress);
+    builder->AddDroppedPaths({root / "Reports", root / "Reports/budget.pdf"});
+    builder->resize(640, 360);
+    return builder;
+}
+
+std::unique_ptr<QWidget> MakeOptions(const MessageCatalogue& catalogue, bool withOrder) {
+    static QtPlatformPickers pickers;
+    static ProgressDialog progress;
+    auto options = std::make_unique<ArchiveOptionsDialog>(catalogue, pickers, progress,
+                                                          std::vector<ArchiveItem>{{"report.pdf", "", "/tmp/report.pdf"}});
+    options->findChild<QCheckBox*>(QStringLiteral("zipCheckBox"))->click();
+    if (withOrder) {
+        // The password dialog that checking Encrypt opens, answered once it is up.
+        QTimer::singleShot(0, [] {
+            auto* dialog = qobject_cast<EncryptionPasswordDialog*>(QApplication::activeModalWidget());
+            for (const char* field : {"passwordEdit", "retypedPasswordEdit"}) {
+                dialog->findChild<QLineEdit*>(QLatin1String(field))->setText(QStringLiteral("pw"));
+            }
+            dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        });
+        options->findChild<QCheckBox*>(QStringLiteral("encryptCheckBox"))->click();
+    }
+    return options;
 }
 
 std::unique_ptr<QWidget> MakeAbout(const MessageCatalogue& catalogue) {
@@ -117,6 +166,9 @@ std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
 
 const ScreenshotWindow kWindows[] = {
     {"main", MakeMain},
+    {"builder", MakeBuilder},
+    {"options", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, false); }},
+    {"options-order", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, true); }},
     {"encryption-password", MakeEncryptionPassword},
     {"decryption-password", MakeDecryptionPassword},
     {"progress", MakeProgress},

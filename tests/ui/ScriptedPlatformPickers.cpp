@@ -7,11 +7,11 @@ namespace {
 
 // The next answer of a script; a missing one fails the test and cancels, as
 // the pickers run inside the event loop, where nothing may throw.
-std::optional<std::filesystem::path> NextAnswer(std::deque<std::optional<std::filesystem::path>>& answers,
-                                                const QString& request) {
+template <typename Answer>
+Answer NextAnswer(std::deque<Answer>& answers, const QString& request) {
     if (answers.empty()) {
         ADD_FAILURE() << "no scripted answer for " << request.toStdString();
-        return std::nullopt;
+        return Answer();
     }
     auto answer = std::move(answers.front());
     answers.pop_front();
@@ -22,6 +22,15 @@ std::optional<std::filesystem::path> NextAnswer(std::deque<std::optional<std::fi
 
 std::optional<std::filesystem::path> ScriptedPlatformPickers::OpenFile(const QString& filterText) {
     return NextAnswer(openAnswers_, "open " + filterText);
+}
+
+std::vector<std::filesystem::path> ScriptedPlatformPickers::OpenFiles(const QString& filterText) {
+    return NextAnswer(openFilesAnswers_, "open files " + filterText);
+}
+
+std::optional<std::filesystem::path> ScriptedPlatformPickers::SaveFile(const QString& filterText,
+                                                                       const QString& defaultName) {
+    return NextAnswer(saveAnswers_, "save " + filterText + " " + defaultName);
 }
 
 std::optional<std::filesystem::path> ScriptedPlatformPickers::ExistingFolder(const QString& title,

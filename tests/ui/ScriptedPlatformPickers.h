@@ -6,9 +6,9 @@
 
 namespace vaultpack::test {
 
-// PlatformPickers that records every folder request and answers folder and
-// open-file requests from a script; the other file pickers answer as a cancel.
-// A request the script has no answer for fails the test and answers as a cancel.
+// PlatformPickers that answers from a script and records every folder
+// request. A request the script has no answer for fails the test and answers
+// as a cancel.
 class ScriptedPlatformPickers : public PlatformPickers {
 public:
     struct FolderRequest {
@@ -20,17 +20,23 @@ public:
     void AnswerFolder(std::optional<std::filesystem::path> answer) { folderAnswers_.push_back(std::move(answer)); }
     // The next OpenFile answer; nothing stands for a cancel.
     void AnswerOpenFile(std::optional<std::filesystem::path> answer) { openAnswers_.push_back(std::move(answer)); }
+    // The next OpenFiles answer; an empty list stands for a cancel.
+    void AnswerOpenFiles(std::vector<std::filesystem::path> answer) { openFilesAnswers_.push_back(std::move(answer)); }
+    // The next SaveFile answer; nothing stands for a cancel.
+    void AnswerSaveFile(std::optional<std::filesystem::path> answer) { saveAnswers_.push_back(std::move(answer)); }
     const std::vector<FolderRequest>& FolderRequests() const { return folderRequests_; }
 
     std::optional<std::filesystem::path> OpenFile(const QString& filterText) override;
-    std::vector<std::filesystem::path> OpenFiles(const QString&) override { return {}; }
-    std::optional<std::filesystem::path> SaveFile(const QString&, const QString&) override { return std::nullopt; }
+    std::vector<std::filesystem::path> OpenFiles(const QString& filterText) override;
+    std::optional<std::filesystem::path> SaveFile(const QString& filterText, const QString& defaultName) override;
     std::optional<std::filesystem::path> ExistingFolder(const QString& title,
                                                         const std::filesystem::path& preselect) override;
 
 private:
     std::deque<std::optional<std::filesystem::path>> folderAnswers_;
     std::deque<std::optional<std::filesystem::path>> openAnswers_;
+    std::deque<std::optional<std::filesystem::path>> saveAnswers_;
+    std::deque<std::vector<std::filesystem::path>> openFilesAnswers_;
     std::vector<FolderRequest> folderRequests_;
 };
 

@@ -1,0 +1,52 @@
+#include "app/FolderTreeWalk.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace vaultpack {
+namespace {
+
+enum class Walk { Go, Stop };
+
+Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
+                const std::function<bool(ArchiveItem)>& onFile,
+                const std::function<void(const std::filesystem::path&)>& onSkipped, std::error_code& error) {
+    std::vector<std::filesystem::directory_entry> entries;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        entries.push_back(*it);
+    }
+    if (error) {
+        return Walk::Stop;
+    }
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.path().filename().native() < b.path().filename().native();
+    });
+    for (const std::filesystem::directory_entry& entry : entries) {
+        std::error_code statusError;
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory(statusError)) {
+            if (entry.is_symlink(statusError)) {
+                onSkipped(entry.path());
+            } else if (WalkFolder(entry.path(), prefix + name + "\\", onFile, onSkipped, error) == Walk::Stop) {
+                return Walk::Stop;
+            }
+        } else if (!entry.is_regular_file(statusError)) {
+            onSkipped(entry.path());
+        } else if (!onFile(ArchiveItem{name, prefix, entry.path()})) {
+            return Walk::Stop;
+        }
+    }
+    return Walk::Go;
+}
+
+}  // namespace
+
+std::error_code WalkFolderTree(const std::filesystem::path& folder, const std::string& prefix,
+                               const std::function<bool(ArchiveItem)>& onFile,
+                               const std::function<void(const std::filesystem::path&)>& onSkipped) {
+    std::error_code error;
+    WalkFolder(folder, prefix, onFile, onSkipped, error);
+    return error;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <system_error>
+
+#include "jobs/JobRecords.h"
+
+namespace vaultpack {
+
+// Walks the tree below `folder` depth first, each folder's entries in byte
+// order of their names, and hands every regular file (links to files are
+// followed) to onFile as a row of the builder's list: its name, the archive
+// folder `prefix` followed by the sub-folders down to it, each ending in "\",
+// and its path. Links to folders are not entered (no loops, nothing outside
+// the tree); FIFOs, sockets, devices and broken links go to onSkipped, as a
+// FIFO would block the job for ever. Stops as soon as onFile returns false.
+// Returns the error of the first folder that cannot be read, after which the
+// walk stops; nothing on success.
+std::error_code WalkFolderTree(const std::filesystem::path& folder, const std::string& prefix,
+                               const std::function<bool(ArchiveItem)>& onFile,
+                               const std::function<void(const std::filesystem::path&)>& onSkipped);
+
+}  // namespace vaultpack

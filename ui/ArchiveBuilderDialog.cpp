@@ -1,0 +1,327 @@
+#include "ui/ArchiveBuilderDialog.h"
+
+#include <algorithm>
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "app/FolderTreeWalk.h"
+#include "app/VersionText.h"
+#include "ui/AboutDialog.h"
+#include "ui/ArchiveOptionsDialog.h"
+#include "ui/CatalogueText.h"
+#include "ui/ChooseFolder.h"
+#include "ui/FileTypeLookup.h"
+#include "ui/JobMessageBox.h"
+#include "ui/PlatformPickers.h"
+#include "ui/ProgramIcons.h"
+#include "ui/ProgressDialog.h"
+#include "ui/controls/IconButton.h"
+
+namespace vaultpack {
+namespace {
+
+// Where a row keeps the bytes of its fields, as file names need not be UTF-8.
+constexpr int kNameRole = Qt::UserRole;
+constexpr int kArchiveFolderRole = Qt::UserRole + 1;
+constexpr int kSourcePathRole = Qt::UserRole + 2;
+
+constexpr int kMargin = 6;
+constexpr int kStatusHeight = 20;
+constexpr int kListMinimumHeight = 120;
+
+QString Shown(const std::string& bytes) {
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+std::string Bytes(const QTreeWidgetItem* row, int role) {
+    return row->data(0, role).toByteArray().toStdString();
+}
+
+// The last component of a folder's path, also for "dir/".
+std::string FolderName(const std::filesystem::path& folder) {
+    const std::filesystem::path normal = folder.lexically_normal();
+    return (normal.has_filename() ? normal : normal.parent_path()).filename().string();
+}
+
+IconButton* MakeButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption) {
+    auto* button = new IconButton(ProgramIcon(QString::fromLatin1(icon)), caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->SetAlign(IconButton::IconAbove);
+    return button;
+}
+
+}  // namespace
+
+ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                                           ProgressDialog& progress, QWidget* parent)
+    : ResizableDialogBase(parent),
+      catalogue_(catalogue),
+      pickers_(pickers),
+      progress_(progress),
+      fileTypes_(std::make_unique<FileTypeLookup>()) {
+    setObjectName(QStringLiteral("archiveBuilderDialog"));
+    setWindowTitle(QStringLiteral("Vaultpack - v%1").arg(QString::fromStdString(ProgramVersionText().ShortVersion())));
+    setWindowIcon(ProgramIcon(icon_names::kApplication));
+    setAcceptDrops(true);
+
+    auto* frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("buttonFrame"));
+    addFilesButton_ = MakeButton(frame, "addFilesButton", icon_names::kAddFiles,
+                                 CatalogueText(catalogue, MessageId::AddFiles));
+    addFoldersButton_ = MakeButton(frame, "addFoldersButton", icon_names::kAddFolders,
+                                   CatalogueText(catalogue, MessageId::AddFolders));
+    createArchiveButton_ = MakeButton(frame, "createArchiveButton", icon_names::kCreate,
+                                      CatalogueText(catalogue, MessageId::CreateArchiveButton));
+    auto* buttons = new QHBoxLayout(frame);
+    buttons->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+    QSize buttonSize(96, 0);
+    for (IconButton* button : {addFilesButton_, addFoldersButton_, createArchiveButton_}) {
+        buttonSize = buttonSize.expandedTo(button->sizeHint());
+    }
+    for (IconButton* button : {addFilesButton_, addFoldersButton_, createArchiveButton_}) {
+        button->setFixedSize(buttonSize);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("fileList"));
+    list_->setColumnCount(4);
+    list_->setHeaderLabels({CatalogueText(catalogue, MessageId::ColumnName),
+                            CatalogueText(catalogue, MessageId::ColumnType),
+                            CatalogueText(catalogue, MessageId::ColumnSize),
+                            CatalogueText(catalogue, MessageId::ColumnPath)});
+    list_->headerItem()->setTextAlignment(static_cast<int>(ArchiveColumn::Size), Qt::AlignRight | Qt::AlignVCenter);
+    const int widths[] = {200, 100, 70, 120};
+    for (int column = 0; column < 4; ++column) {
+        list_->setColumnWidth(column, widths[column]);
+    }
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setAllColumnsShowFocus(true);
+    list_->header()->setSectionsClickable(true);
+    list_->header()->setSortIndicatorShown(false);
+    connect(list_->header(), &QHeaderView::sectionClicked, this, &ArchiveBuilderDialog::OnHeaderClicked);
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusLine_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+
+    // The starting layout, which the anchors then keep: the button frame
+    // stretches in width, the list grows both ways, the status line stays at
+    // the bottom.
+    const int frameHeight = buttonSize.height() + 2 * kMargin + 4;
+    const QSize starting(std::max(3 * buttonSize.width() + 6 * kMargin + 60, 480),
+                         frameHeight + kListMinimumHeight + kStatusHeight + 4 * kMargin);
+    frame->setGeometry(kMargin, kMargin, starting.width() - 2 * kMargin, frameHeight);
+    list_->setGeometry(kMargin, 2 * kMargin + frameHeight, starting.width() - 2 * kMargin, kListMinimumHeight);
+    statusLine_->setGeometry(kMargin, starting.height() - kMargin - kStatusHeight,
+                             starting.width() - 2 * kMargin - 16, kStatusHeight);
+    SetStartingSize(starting);
+    AnchorControl(frame, kAnchorTopLeft, kAnchorTopRight);
+    AnchorControl(list_, kAnchorTopLeft, kAnchorBottomRight);
+    AnchorControl(statusLine_, kAnchorBottomLeft, kAnchorBottomRight);
+
+    connect(addFilesButton_, &IconButton::clicked, this, &ArchiveBuilderDialog::OnAddFiles);
+    connect(addFoldersButton_, &IconButton::clicked, this, &ArchiveBuilderDialog::OnAddFolders);
+    connect(createArchiveButton_, &IconButton::clicked, this, &ArchiveBuilderDialog::OnCreateArchive);
+    AddAboutAction(this, catalogue);
+
+    // At (100, 100), 600 by 400, within the screen it opens on.
+    QRect place(QPoint(100, 100), QSize(600, 400));
+    if (const QScreen* screen = QGuiApplication::screenAt(place.topLeft()); screen != nullptr) {
+        place = place.intersected(screen->availableGeometry());
+    }
+    setGeometry(QRect(place.topLeft(), place.size().expandedTo(minimumSize())));
+}
+
+ArchiveBuilderDialog::~ArchiveBuilderDialog() = default;
+
+int ArchiveBuilderDialog::ItemCount() const {
+    return list_->topLevelItemCount();
+}
+
+std::vector<ArchiveItem> ArchiveBuilderDialog::Items() const {
+    std::vector<ArchiveItem> items;
+    for (int index = 0; index < ItemCount(); ++index) {
+        const QTreeWidgetItem* row = list_->topLevelItem(index);
+        items.push_back({Bytes(row, kNameRole), Bytes(row, kArchiveFolderRole), Bytes(row, kSourcePathRole)});
+    }
+    return items;
+}
+
+void ArchiveBuilderDialog::AddFile(const std::filesystem::path& path, const std::string& archiveFolder) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    const FileTypeLookup::FileType type = fileTypes_->Of(path);
+    const std::string name = path.filename().string();
+    auto* row = new QTreeWidgetItem({Shown(name), type.description, QString::fromStdString(SizeText(error ? 0 : size)),
+                                     Shown(archiveFolder)});
+    row->setIcon(0, type.icon);
+    row->setTextAlignment(static_cast<int>(ArchiveColumn::Size), Qt::AlignRight | Qt::AlignVCenter);
+    row->setData(0, kNameRole, QByteArray::fromStdString(name));
+    row->setData(0, kArchiveFolderRole, QByteArray::fromStdString(archiveFolder));
+    row->setData(0, kSourcePathRole, QByteArray::fromStdString(path.native()));
+    list_->addTopLevelItem(row);
+}
+
+void ArchiveBuilderDialog::AddTree(const std::filesystem::path& folder) {
+    WalkFolderTree(
+        folder, FolderName(folder) + "\\",
+        [this](ArchiveItem item) {
+            AddFile(item.sourcePath, item.archiveFolder);
+            return !Full();
+        },
+        [](const std::filesystem::path&) {});
+}
+
+void ArchiveBuilderDialog::TellIfFull() {
+    if (ItemCount() == kMaxArchiveItems) {
+        ShowInformation(MessageId::ListLimitReached);
+    }
+}
+
+void ArchiveBuilderDialog::ShowInformation(MessageId message) {
+    ShowJobMessage(this, catalogue_,
+                   {MessageId::CaptionInformation, MessageButtons::Ok, MessageOwner::None,
+                    {MessageLine::Text(message)}});
+}
+
+void ArchiveBuilderDialog::OnAddFiles() {
+    const std::vector<std::filesystem::path> chosen = pickers_.OpenFiles(QString());
+    if (chosen.empty()) {
+        return;
+    }
+    for (const std::filesystem::path& path : chosen) {
+        if (Full()) {
+            break;
+        }
+        std::error_code error;
+        if (std::filesystem::is_regular_file(path, error)) {
+            AddFile(path, {});
+        }
+    }
+    TellIfFull();
+    list_->header()->setSortIndicatorShown(false);
+}
+
+void ArchiveBuilderDialog::OnAddFolders() {
+    const std::optional<std::filesystem::path> folder =
+        ChooseFolder(pickers_, CatalogueText(catalogue_, MessageId::ChooseFolderToAdd), true);
+    if (!folder) {
+        return;
+    }
+    if (!Full()) {
+        AddTree(*folder);
+    }
+    TellIfFull();
+    list_->header()->setSortIndicatorShown(false);
+}
+
+void ArchiveBuilderDialog::AddDroppedPaths(const std::vector<std::filesystem::path>& paths) {
+    for (const std::filesystem::path& path : paths) {
+        if (Full()) {
+            break;
+        }
+        std::error_code error;
+        const std::filesystem::file_status status = std::filesystem::status(path, error);
+        if (std::filesystem::is_directory(status)) {
+            AddTree(path);
+        } else if (std::filesystem::is_regular_file(status)) {
+            AddFile(path, {});
+        } else {
+            continue;
+        }
+        TellIfFull();
+    }
+    list_->header()->setSortIndicatorShown(false);
+}
+
+void ArchiveBuilderDialog::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ArchiveBuilderDialog::dropEvent(QDropEvent* event) {
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths.emplace_back(QFile::encodeName(url.toLocalFile()).toStdString());
+        }
+    }
+    AddDroppedPaths(paths);
+    event->acceptProposedAction();
+}
+
+void ArchiveBuilderDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete) {
+        RemoveSelectedRows();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        list_->selectAll();
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        return;  // the dialog has no default action
+    } else {
+        ResizableDialogBase::keyPressEvent(event);
+    }
+}
+
+void ArchiveBuilderDialog::RemoveSelectedRows() {
+    int lastRemoved = -1;
+    for (QTreeWidgetItem* row = list_->selectedItems().value(0); row != nullptr;
+         row = list_->selectedItems().value(0)) {
+        lastRemoved = list_->indexOfTopLevelItem(row);
+        delete row;
+    }
+    list_->clearSelection();
+    if (lastRemoved >= 0 && lastRemoved < ItemCount()) {
+        QTreeWidgetItem* next = list_->topLevelItem(lastRemoved);
+        next->setSelected(true);
+        list_->setCurrentItem(next);
+    }
+}
+
+void ArchiveBuilderDialog::OnHeaderClicked(int column) {
+    order_.Click(static_cast<ArchiveColumn>(column));
+    std::vector<QTreeWidgetItem*> rows;
+    while (list_->topLevelItemCount() > 0) {
+        rows.push_back(list_->takeTopLevelItem(0));
+    }
+    const ArchiveColumn sorted = order_.Column();
+    const bool ascending = order_.Ascending();
+    std::stable_sort(rows.begin(), rows.end(), [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+        const int comparison = CompareColumnTexts(sorted, a->text(column).toStdString(), b->text(column).toStdString());
+        return ascending ? comparison < 0 : comparison > 0;
+    });
+    for (QTreeWidgetItem* row : rows) {
+        list_->addTopLevelItem(row);
+    }
+    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    list_->header()->setSortIndicatorShown(true);
+}
+
+void ArchiveBuilderDialog::OnCreateArchive() {
+    if (ItemCount() == 0) {
+        ShowInformation(MessageId::NoFilesSelected);
+        return;
+    }
+    ArchiveOptionsDialog options(catalogue_, pickers_, progress_, Items(), this);
+    if (options.exec() == QDialog::Accepted) {
+        reject();
+    }
+}
+
+}  // namespace vaultpack

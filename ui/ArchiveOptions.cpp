@@ -1,0 +1,51 @@
+#include "ui/ArchiveOptions.h"
+
+namespace vaultpack {
+
+void ArchiveOptions::CheckEncrypt(std::optional<std::pair<std::string, std::string>> passwordAndHint) {
+    if (passwordAndHint) {
+        encrypt_ = true;
+        password_ = std::move(passwordAndHint->first);
+        hint_ = std::move(passwordAndHint->second);
+        zip_ = zip_ || multiple_;
+    }
+    Refresh();
+}
+
+void ArchiveOptions::UncheckEncrypt() {
+    encrypt_ = false;
+    password_.clear();
+    hint_.clear();
+    Refresh();
+}
+
+bool ArchiveOptions::SetZip(bool checked) {
+    if (!checked && multiple_ && encrypt_) {
+        return false;
+    }
+    zip_ = checked;
+    Refresh();
+    return true;
+}
+
+void ArchiveOptions::Refresh() {
+    const bool shown = OrderGroupShown();
+    if (shown && !orderGroupShown_) {
+        order_ = 0;
+    }
+    orderGroupShown_ = shown;
+}
+
+CreateArchiveParams ArchiveOptions::JobRecord(std::vector<ArchiveItem> items) const {
+    CreateArchiveParams params;
+    params.items = std::move(items);
+    params.hint = hint_;
+    params.password = encrypt_ ? password_ : std::string();
+    params.order = order_;
+    params.zipEnabled = zip_;
+    params.multipleItems = multiple_;
+    params.encryptEnabled = encrypt_;
+    return params;
+}
+
+}  // namespace vaultpack

@@ -1,0 +1,170 @@
+#include "ui/ArchiveOptionsDialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "jobs/AbandonableJobHost.h"
+#include "jobs/JobRunner.h"
+#include "jobs/Jobs.h"
+#include "ui/CatalogueText.h"
+#include "ui/DialogJobHost.h"
+#include "ui/EncryptionPasswordDialog.h"
+#include "ui/JobMessageBox.h"
+#include "ui/ProgramIcons.h"
+#include "ui/ProgressDialog.h"
+
+namespace vaultpack {
+namespace {
+
+// A group box holding two buttons one below the other.
+QGroupBox* MakeGroup(const QString& title, QWidget* first, QWidget* second, QWidget* parent) {
+    auto* group = new QGroupBox(title, parent);
+    auto* layout = new QVBoxLayout(group);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    return group;
+}
+
+}  // namespace
+
+ArchiveOptionsDialog::ArchiveOptionsDialog(const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                                           ProgressDialog& progress, std::vector<ArchiveItem> items, QWidget* parent)
+    : QDialog(parent),
+      catalogue_(catalogue),
+      pickers_(pickers),
+      progress_(progress),
+      items_(std::move(items)),
+      options_(items_.size() > 1) {
+    setObjectName(QStringLiteral("archiveOptionsDialog"));
+    setWindowTitle(CatalogueText(catalogue, MessageId::CreateArchiveTitle));
+    setWindowIcon(ProgramIcon(icon_names::kApplication));
+    const bool multiple = options_.Multiple();
+    encryptCheckBox_ = new QCheckBox(
+        CatalogueText(catalogue, multiple ? MessageId::EncryptZippedFile : MessageId::EncryptFileOption), this);
+    encryptCheckBox_->setObjectName(QStringLiteral("encryptCheckBox"));
+    zipCheckBox_ =
+        new QCheckBox(CatalogueText(catalogue, multiple ? MessageId::ZipFilesOption : MessageId::ZipFileOption), this);
+    zipCheckBox_->setObjectName(QStringLiteral("zipCheckBox"));
+    encryptThenZipButton_ = new QRadioButton(CatalogueText(catalogue, MessageId::EncryptThenZip), this);
+    encryptThenZipButton_->setObjectName(QStringLiteral("encryptThenZipButton"));
+    zipThenEncryptButton_ = new QRadioButton(CatalogueText(catalogue, MessageId::ZipThenEncrypt), this);
+    zipThenEncryptButton_->setObjectName(QStringLiteral("zipThenEncryptButton"));
+
+    QGroupBox* optionsGroup =
+        MakeGroup(CatalogueText(catalogue, MessageId::Options), encryptCheckBox_, zipCheckBox_, this);
+    orderGroup_ = MakeGroup(CatalogueText(catalogue, MessageId::OperationOrder), encryptThenZipButton_,
+                            zipThenEncryptButton_, this);
+    orderGroup_->setObjectName(QStringLiteral("orderGroup"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    okButton_ = buttons->addButton(CatalogueText(catalogue, MessageId::Ok), QDialogButtonBox::AcceptRole);
+    okButton_->setObjectName(QStringLiteral("okButton"));
+    cancelButton_ = buttons->addButton(CatalogueText(catalogue, MessageId::Cancel), QDialogButtonBox::RejectRole);
+    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &ArchiveOptionsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ArchiveOptionsDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    optionsGroup->setMinimumWidth(200);
+    layout->addWidget(optionsGroup);
+    layout->addWidget(orderGroup_);
+    layout->addWidget(buttons);
+    // The window takes the size of what it shows: it grows when the order
+    // group appears below the options and shrinks when it goes.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(encryptCheckBox_, &QCheckBox::clicked, this, &ArchiveOptionsDialog::OnEncryptClicked);
+    connect(zipCheckBox_, &QCheckBox::clicked, this, &ArchiveOptionsDialog::OnZipClicked);
+    connect(encryptThenZipButton_, &QRadioButton::toggled, this,
+            [this](bool checked) { options_.SetEncryptFirst(checked); });
+    ShowOptions();
+}
+
+ArchiveOptionsDialog::~ArchiveOptionsDialog() {
+    if (runningJob_) {
+        runningJob_->Abandon();
+    }
+}
+
+void ArchiveOptionsDialog::ShowOptions() {
+    encryptCheckBox_->setChecked(options_.Encrypt());
+    zipCheckBox_->setChecked(options_.Zip());
+    orderGroup_->setVisible(options_.OrderGroupShown());
+    (options_.EncryptFirst() ? encryptThenZipButton_ : zipThenEncryptButton_)->setChecked(true);
+    okButton_->setEnabled(options_.OkEnabled() && !runningJob_);
+}
+
+void ArchiveOptionsDialog::OnEncryptClicked(bool checked) {
+    if (!checked) {
+        options_.UncheckEncrypt();
+    } else {
+        EncryptionPasswordDialog passwordDialog(catalogue_, this);
+        if (passwordDialog.exec() == QDialog::Accepted) {
+            options_.CheckEncrypt(std::pair(passwordDialog.Password(), passwordDialog.Hint()));
+        } else {
+            options_.CheckEncrypt(std::nullopt);
+        }
+    }
+    ShowOptions();
+}
+
+void ArchiveOptionsDialog::OnZipClicked(bool checked) {
+    if (!options_.SetZip(checked)) {
+        ShowJobMessage(this, catalogue_,
+                       {MessageId::CaptionInformation, MessageButtons::Ok, MessageOwner::None,
+                        {MessageLine::Text(MessageId::CompressionRequired)}});
+    }
+    ShowOptions();
+}
+
+void ArchiveOptionsDialog::accept() {
+    okButton_->setEnabled(false);
+    if (runningJob_ || !options_.OkEnabled()) {
+        return;
+    }
+    runningJob_ = std::make_shared<AbandonableJobHost>(MakeDesktopJobHost(
+        catalogue_, pickers_, progress_, this, [this](const JobCompletion& completion) { OnJobCompleted(completion); }));
+    StartJob(JobKind::CreateArchive, runningJob_,
+             [params = options_.JobRecord(items_)](JobHost& host) { return RunCreateArchiveJob(params, host); });
+}
+
+void ArchiveOptionsDialog::OnJobCompleted(const JobCompletion& completion) {
+    runningJob_.reset();
+    progress_.hide();
+    progress_.ClearCancel();
+    emit jobFinished();
+    if (completion.saveDialogCancelled) {
+        ShowOptions();
+        activateWindow();
+        return;
+    }
+    QDialog::accept();
+}
+
+void ArchiveOptionsDialog::reject() {
+    if (runningJob_) {
+        // The job cannot be stopped by force; abandoned, it shows nothing
+        // more, winds down at its next cancel check and removes its files.
+        runningJob_->Abandon();
+        runningJob_.reset();
+    }
+    progress_.hide();
+    progress_.ClearCancel();
+    QDialog::reject();
+}
+
+void ArchiveOptionsDialog::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && runningJob_ && progress_.isVisible()) {
+        progress_.raise();
+        progress_.activateWindow();
+    }
+}
+
+}  // namespace vaultpack
