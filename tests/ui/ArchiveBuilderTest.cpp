@@ -6,14 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDropEvent>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
-#include <QUrl>
 
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/ui/ScriptedPlatformPickers.h"
@@ -43,19 +40,7 @@ public:
         }
         return texts;
     }
-    void Drop(const std::vector<Path>& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const Path& path : paths) {
-            urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path.string())));
-        }
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&builder, &enter);
-        ASSERT_TRUE(enter.isAccepted());
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&builder, &drop);
-    }
+    void Drop(const std::vector<Path>& paths) { ASSERT_TRUE(test::DropFiles(&builder, paths)); }
     // A folder of `count` files.
     Path Folder(const std::string& name, int count) {
         for (int index = 0; index < count; ++index) {

@@ -6,15 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QMimeData>
 #include <QSignalSpy>
-#include <QUrl>
 
 #include "crypto/EncryptFile.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -178,17 +173,7 @@ TEST_F(MainDialogTest, DecryptAtStartOfAnArchiveClosesAfterTheUnzip) {
 // A file dropped from the file manager: a container is decrypted, an archive
 // unzipped into the folder the user picks, anything else refused.
 TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
-    const auto drop = [this](const Path& file) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&window, &enter);
-        if (enter.isAccepted()) {
-            QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&window, &dropped);
-        }
-        return enter.isAccepted();
-    };
+    const auto drop = [this](const Path& file) { return test::DropFiles(&window, {file}); };
     User user("pw");
     window.show();
     QSignalSpy decrypted(&window, &MainDialog::decryptFinished);

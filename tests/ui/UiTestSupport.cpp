@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 
 namespace vaultpack::test {
 
@@ -48,6 +52,23 @@ void WindowAnswerer::OfferVisibleWindows() {
             ++answered_;
         }
     }
+}
+
+bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::filesystem::path& path : paths) {
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+    }
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return true;
 }
 
 void TypeText(QWidget* widget, const QString& text) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
+#include <vector>
 
 #include <QString>
 #include <QTimer>
@@ -41,6 +43,10 @@ std::function<bool(QWidget*)> AnswerEach(std::function<void(T*)> answer) {
         return true;
     };
 }
+
+// Drops local files on target as the file manager does (enter, then drop
+// when the enter was accepted); returns whether target took them.
+bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths);
 
 // Types text into the focused-or-not widget key by key, as a keyboard or an
 // input method delivers characters.

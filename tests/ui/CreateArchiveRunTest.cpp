@@ -1,0 +1,153 @@
+// Create Archive through the real builder, options and password dialogs, with
+// only the platform's pickers scripted; every result is unpacked again with
+// the engine and compared with what went in.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "crypto/DecryptFile.h"
+#include "tests/jobs/JobTestSupport.h"
+#include "tests/ui/ScriptedPlatformPickers.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/ArchiveBuilderDialog.h"
+#include "ui/ArchiveOptionsDialog.h"
+#include "ui/EncryptionPasswordDialog.h"
+#include "ui/ProgressDialog.h"
+#include "ui/controls/IconButton.h"
+
+namespace vaultpack {
+namespace {
+
+using Path = std::filesystem::path;
+using test::Files;
+
+const MessageCatalogue& English() {
+    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
+    return catalogue;
+}
+
+template <typename Widget>
+Widget* Child(QWidget* parent, const char* name) {
+    auto* child = parent->findChild<Widget*>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+// Everything an output holds once every container is decrypted and every
+// archive extracted, by path.
+Files Unpacked(const Path& output, const Path& scratch) {
+    std::filesystem::create_directories(scratch);
+    Path file = scratch / output.filename();
+    std::filesystem::copy_file(output, file);
+    if (output.extension() == ".ezc") {
+        const FileOperationResult result = DecryptFile(file, "pw");
+        EXPECT_TRUE(result.Completed());
+        std::filesystem::remove(file);
+        return Unpacked(result.outputPath, scratch / "decrypted");
+    }
+    if (output.extension() != ".zip") {
+        return {{output.filename().string(), test::ReadText(output)}};
+    }
+    const Path folder = scratch / "extracted";
+    EXPECT_EQ(test::ExtractAll(file, folder), std::vector<std::string>{});
+    Files contents;
+    for (const auto& [name, content] : test::FolderContents(folder)) {
+        const Path inner = folder / name;
+        if (inner.extension() == ".ezc" || inner.extension() == ".zip") {
+            contents.merge(Unpacked(inner, scratch / ("inner-" + inner.filename().string())));
+        } else if (content != "<folder>") {
+            contents.emplace(name, content);
+        }
+    }
+    return contents;
+}
+
+class CreateArchiveRunTest : public testing::Test {
+public:
+    test::JobSandbox sandbox;
+    test::ScriptedPlatformPickers pickers;
+    ProgressDialog progress;
+};
+
+TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
+    struct Row {
+        const char* name;
+        bool several;
+        bool encrypt;
+        bool zip;
+        bool zipFirst;  // with both for one file: "Zip then Encrypt"
+        const char* output;
+    };
+    const Row rows[] = {
+        {"Zip", false, false, true, false, "out.zip"},
+        {"Encrypt", false, true, false, false, "out.ezc"},
+        {"ZipThenEncrypt", false, true, true, true, "out.ezc"},
+        {"EncryptThenZip", false, true, true, false, "out.zip"},
+        {"SeveralEncrypted", true, true, false, false, "out.ezc"},
+    };
+    const Path report = sandbox.Write("in/report.txt", test::RandomText(300 * 1024, 1));
+    sandbox.Write("in/tree/a.txt", "alpha");
+    sandbox.Write("in/tree/sub/b.txt", "beta");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ArchiveBuilderDialog builder(English(), pickers, progress);
+        std::vector<Path> items{report};
+        if (row.several) {
+            items.push_back(sandbox / "in/tree");
+        }
+        const Path output = sandbox / row.name / row.output;
+        std::filesystem::create_directories(output.parent_path());
+        pickers.AnswerSaveFile(output);
+        bool optionsAnswered = false;
+        std::vector<std::string> messages;
+        test::WindowAnswerer user([&](QWidget* widget) {
+            if (auto* options = qobject_cast<ArchiveOptionsDialog*>(widget); options && !optionsAnswered) {
+                optionsAnswered = true;
+                if (row.encrypt) {
+                    Child<QCheckBox>(options, "encryptCheckBox")->click();
+                }
+                if (row.zip) {
+                    Child<QCheckBox>(options, "zipCheckBox")->click();
+                }
+                if (row.zipFirst) {
+                    Child<QRadioButton>(options, "zipThenEncryptButton")->click();
+                }
+                Child<QPushButton>(options, "okButton")->click();
+                return true;
+            }
+            if (auto* password = qobject_cast<EncryptionPasswordDialog*>(widget)) {
+                Child<QLineEdit>(password, "passwordEdit")->setText(QStringLiteral("pw"));
+                Child<QLineEdit>(password, "retypedPasswordEdit")->setText(QStringLiteral("pw"));
+                Child<QPushButton>(password, "okButton")->click();
+                return true;
+            }
+            if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+                messages.push_back(box->text().toStdString());
+                box->buttons().front()->click();
+                return true;
+            }
+            return false;
+        });
+        builder.show();
+        ASSERT_TRUE(test::DropFiles(&builder, items));
+        Child<IconButton>(&builder, "createArchiveButton")->click();  // returns when the options dialog has ended
+
+        EXPECT_FALSE(builder.isVisible()) << "the job ran, so the builder closed";
+        EXPECT_FALSE(progress.isVisible());
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_NE(messages[0].find("successfully created"), std::string::npos) << messages[0];
+        Files expected{{"report.txt", test::ReadText(report)}};
+        if (row.several) {
+            expected.merge(Files{{"tree/a.txt", "alpha"}, {"tree/sub/b.txt", "beta"}});
+        }
+        EXPECT_EQ(Unpacked(output, sandbox / row.name / "check"), expected);
+    }
+}
+
+}  // namespace
+}  // namespace vaultpack
