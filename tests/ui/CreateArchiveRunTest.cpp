@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "crypto/DecryptFile.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -108,16 +109,20 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
         test::WindowAnswerer user([&](QWidget* widget) {
             if (auto* options = qobject_cast<ArchiveOptionsDialog*>(widget); options && !optionsAnswered) {
                 optionsAnswered = true;
-                if (row.encrypt) {
-                    Child<QCheckBox>(options, "encryptCheckBox")->click();
-                }
-                if (row.zip) {
-                    Child<QCheckBox>(options, "zipCheckBox")->click();
-                }
-                if (row.zipFirst) {
-                    Child<QRadioButton>(options, "zipThenEncryptButton")->click();
-                }
-                Child<QPushButton>(options, "okButton")->click();
+                // Later, from the event loop: checking Encrypt opens the password
+                // dialog modally, which this answerer must be free to answer.
+                QTimer::singleShot(0, options, [&row, options] {
+                    if (row.encrypt) {
+                        Child<QCheckBox>(options, "encryptCheckBox")->click();
+                    }
+                    if (row.zip) {
+                        Child<QCheckBox>(options, "zipCheckBox")->click();
+                    }
+                    if (row.zipFirst) {
+                        Child<QRadioButton>(options, "zipThenEncryptButton")->click();
+                    }
+                    Child<QPushButton>(options, "okButton")->click();
+                });
                 return true;
             }
             if (auto* password = qobject_cast<EncryptionPasswordDialog*>(widget)) {
