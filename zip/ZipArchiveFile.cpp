@@ -40,26 +40,27 @@ bool ApplyZip64Extra(CentralRecord& record, bool diskMarked) {
     if (std::none_of(std::begin(fields), std::end(fields), [](auto* f) { return *f == kZip64Marker; }) && !diskMarked) {
         return true;
     }
-    const std::vector<unsigned char>& extra = record.extra;
-    for (std::size_t pos = 0; pos + 4 <= extra.size();) {
-        const std::size_t length = std::min<std::size_t>(U16(&extra[pos + 2]), extra.size() - pos - 4);
-        if (U16(&extra[pos]) == kZip64ExtraTag) {
-            std::size_t offset = pos + 4;
-            for (std::uint64_t* field : fields) {
-                if (*field != kZip64Marker) {
-                    continue;
-                }
-                if (offset + 8 > pos + 4 + length) {
-                    return false;
-                }
-                *field = U64(&extra[offset]);
-                offset += 8;
-            }
-            return true;
+    bool seen = false;
+    bool applied = false;
+    ForEachExtraField(record.extra, [&](std::uint16_t tag, std::span<const unsigned char> data) {
+        if (tag != kZip64ExtraTag || seen) {
+            return;
         }
-        pos += 4 + length;
-    }
-    return false;
+        seen = true;
+        std::size_t offset = 0;
+        for (std::uint64_t* field : fields) {
+            if (*field != kZip64Marker) {
+                continue;
+            }
+            if (offset + 8 > data.size()) {
+                return;
+            }
+            *field = U64(&data[offset]);
+            offset += 8;
+        }
+        applied = true;
+    });
+    return applied;
 }
 
 }  // namespace
@@ -142,22 +143,29 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
     if (!ReadAt(tailStart, tail.data(), tailSize)) {
         return ZipResult::ReadFailed;
     }
-    // The end record is the last one whose comment ends the file; failing
-    // that (bytes appended to the archive), the last one whose comment fits.
+    // The end record is the last one in the file, as most readers take it.
+    // Refused: one whose comment runs past the end of the file, and one that
+    // stops short of it (bytes appended) while an earlier record's comment
+    // ends the file exactly. Readers that check comment lengths would take
+    // that earlier one, and tools would disagree about what the archive holds.
     std::size_t found = tailSize;
-    std::size_t fitting = tailSize;
     for (std::size_t i = tailSize - kEndSize + 1; i-- > 0;) {
-        if (U32(&tail[i]) == kEndSignature && i + kEndSize + U16(&tail[i + 20]) <= tailSize) {
-            if (i + kEndSize + U16(&tail[i + 20]) == tailSize) {
-                found = i;
+        if (U32(&tail[i]) != kEndSignature) {
+            continue;
+        }
+        const std::size_t commentEnd = i + kEndSize + U16(&tail[i + 20]);
+        if (found == tailSize) {
+            found = i;
+            if (commentEnd > tailSize) {
+                return ZipResult::CorruptArchive;
+            }
+            if (commentEnd == tailSize) {
                 break;
             }
-            if (fitting == tailSize) {
-                fitting = i;
-            }
+        } else if (commentEnd == tailSize) {
+            return ZipResult::CorruptArchive;
         }
     }
-    found = found < tailSize ? found : fitting;
     if (found == tailSize) {
         return ZipResult::CorruptArchive;
     }

@@ -34,9 +34,10 @@ struct ZipEntryInfo {
     std::uint64_t compressedSize = 0;
     std::uint32_t crc = 0;
 
-    // From the extended-timestamp field when the entry has one, otherwise
-    // from its DOS date and time read as local time. Access and creation
-    // times fall back to the modification time.
+    // In whole seconds, from the central record's most exact time field (see
+    // ReadEntryTimes), otherwise from its DOS date and time read as local
+    // time. Access and creation times fall back to the modification time.
+    // ExtractEntry also reads the local header, and keeps sub-second times.
     std::time_t lastWriteTime = 0;
     std::time_t lastAccessTime = 0;
     std::time_t creationTime = 0;

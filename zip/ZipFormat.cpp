@@ -1,6 +1,7 @@
 #include "zip/ZipFormat.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace vaultpack {
 
@@ -31,6 +32,11 @@ constexpr std::array<std::string_view, 8> kStoredExtensions = {
 };
 
 constexpr std::uint16_t kTimestampExtraTag = 0x5455;
+constexpr std::uint16_t kNtfsExtraTag = 0x000a;
+constexpr std::uint16_t kUnixOldExtraTag = 0x5855;
+// NTFS times count 100 ns ticks from 1601; 1970 is this many seconds later.
+constexpr std::uint64_t kNtfsTicksPerSecond = 10000000;
+constexpr std::time_t kNtfsEpochOffset = 11644473600;
 // The last second of 2037, the latest time the timestamp field holds.
 constexpr std::time_t kLatestTimestamp = 2145916799;
 
@@ -69,6 +75,71 @@ std::array<unsigned char, 5 + 4 * Count> TimestampExtra(const std::time_t (&time
         out = PutLittleEndian(out, ClampedTimestamp(time), 4);
     }
     return field;
+}
+
+// The times one kind of field held; of two fields of a kind, the first counts.
+struct FoundTimes {
+    std::optional<FileTime> modification;
+    std::optional<FileTime> access;
+    std::optional<FileTime> creation;
+};
+
+void Keep(std::optional<FileTime>& slot, std::optional<FileTime> time) {
+    if (!slot) {
+        slot = time;
+    }
+}
+
+FileTime FromUnixSeconds(const unsigned char* bytes) {
+    return {static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(bytes, 4)))};
+}
+
+// Writers leave a time they do not know at 0.
+std::optional<FileTime> FromNtfsTicks(const unsigned char* bytes) {
+    const std::uint64_t ticks = LittleEndian(bytes, 8);
+    if (ticks == 0) {
+        return std::nullopt;
+    }
+    return FileTime{static_cast<std::time_t>(ticks / kNtfsTicksPerSecond) - kNtfsEpochOffset,
+                    static_cast<long>(ticks % kNtfsTicksPerSecond) * 100};
+}
+
+// "UT": flags, then the times the flags name, in flag order, each only when
+// its flag is set; the central copy usually carries flags 7 with only the first.
+void ReadExtendedTimestamps(std::span<const unsigned char> data, FoundTimes& found) {
+    if (data.empty()) {
+        return;
+    }
+    std::size_t offset = 1;
+    for (auto [bit, slot] : {std::pair{1u, &found.modification}, std::pair{2u, &found.access},
+                             std::pair{4u, &found.creation}}) {
+        if ((data[0] & bit) != 0 && offset + 4 <= data.size()) {
+            Keep(*slot, FromUnixSeconds(&data[offset]));
+            offset += 4;
+        }
+    }
+}
+
+// NTFS: four reserved bytes, then attributes by tag and size; tag 1 holds the
+// modification, access and creation times as 100 ns ticks since 1601, UTC.
+void ReadNtfsTimes(std::span<const unsigned char> data, FoundTimes& found) {
+    ForEachExtraField(data.subspan(std::min<std::size_t>(4, data.size())),
+                      [&](std::uint16_t tag, std::span<const unsigned char> attribute) {
+                          if (tag == 1 && attribute.size() >= 24) {
+                              Keep(found.modification, FromNtfsTicks(&attribute[0]));
+                              Keep(found.access, FromNtfsTicks(&attribute[8]));
+                              Keep(found.creation, FromNtfsTicks(&attribute[16]));
+                          }
+                      });
+}
+
+// The old Info-ZIP Unix field "UX": access and modification time, then in the
+// local header the owner's user and group ids.
+void ReadUnixOldTimes(std::span<const unsigned char> data, FoundTimes& found) {
+    if (data.size() >= 8) {
+        Keep(found.access, FromUnixSeconds(&data[0]));
+        Keep(found.modification, FromUnixSeconds(&data[4]));
+    }
 }
 
 }  // namespace
@@ -193,30 +264,31 @@ std::array<unsigned char, kCentralTimestampExtraSize> CentralTimestampExtra(std:
     return TimestampExtra({modification});
 }
 
-ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size) {
-    ExtendedTimestamps times;
-    std::size_t pos = 0;
-    while (extra != nullptr && pos + 4 <= size) {
-        const auto tag = static_cast<std::uint16_t>(LittleEndian(extra + pos, 2));
-        const auto length = static_cast<std::size_t>(LittleEndian(extra + pos + 2, 2));
-        const unsigned char* data = extra + pos + 4;
-        const std::size_t available = std::min(length, size - pos - 4);
-        if (tag == kTimestampExtraTag && available >= 1) {
-            const unsigned flags = data[0];
-            std::size_t offset = 1;
-            // The times follow in flag order, each only when its flag is set;
-            // the central copy usually carries flags 7 with only the first.
-            for (auto [bit, slot] : {std::pair{1u, &times.modification}, std::pair{2u, &times.access},
-                                     std::pair{4u, &times.creation}}) {
-                if ((flags & bit) != 0 && offset + 4 <= available) {
-                    *slot = static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(data + offset, 4)));
-                    offset += 4;
-                }
+EntryTimes ReadEntryTimes(std::uint32_t dosDateTime,
+                          std::initializer_list<std::span<const unsigned char>> extraBlocks) {
+    FoundTimes found[3];  // by kind of field, most exact first: NTFS, "UT", "UX"
+    for (const std::span<const unsigned char> block : extraBlocks) {
+        ForEachExtraField(block, [&](std::uint16_t tag, std::span<const unsigned char> data) {
+            switch (tag) {
+                case kNtfsExtraTag: ReadNtfsTimes(data, found[0]); break;
+                case kTimestampExtraTag: ReadExtendedTimestamps(data, found[1]); break;
+                case kUnixOldExtraTag: ReadUnixOldTimes(data, found[2]); break;
+                default: break;
             }
-            return times;
-        }
-        pos += 4 + length;
+        });
     }
+    const auto mostExact = [&](std::optional<FileTime> FoundTimes::*slot) -> std::optional<FileTime> {
+        for (const FoundTimes& kind : found) {
+            if (kind.*slot) {
+                return kind.*slot;
+            }
+        }
+        return std::nullopt;
+    };
+    EntryTimes times;
+    times.modification = mostExact(&FoundTimes::modification).value_or(FileTime{TimeFromDosDateTime(dosDateTime)});
+    times.access = mostExact(&FoundTimes::access).value_or(times.modification);
+    times.creation = mostExact(&FoundTimes::creation).value_or(times.modification);
     return times;
 }
 

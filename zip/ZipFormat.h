@@ -2,13 +2,15 @@
 
 // Details of the ZIP format that the writer and the reader share: which
 // entries are stored uncompressed, how names are encoded, and how times are
-// held (DOS date and time, and the extended-timestamp extra field "UT").
+// held (DOS date and time, and the extra fields that hold times).
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <optional>
+#include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,14 +57,40 @@ std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::tim
                                                                         std::time_t creation);
 std::array<unsigned char, kCentralTimestampExtraSize> CentralTimestampExtra(std::time_t modification);
 
-struct ExtendedTimestamps {
-    std::optional<std::time_t> modification;
-    std::optional<std::time_t> access;
-    std::optional<std::time_t> creation;
+// Calls visit(tag, data) for every field of an extra-field block, each found
+// by its own length; a field that claims more bytes than the block holds gets
+// the bytes there are and ends the walk.
+template <typename Visit>
+void ForEachExtraField(std::span<const unsigned char> block, Visit&& visit) {
+    for (std::size_t pos = 0; pos + 4 <= block.size();) {
+        const auto tag = static_cast<std::uint16_t>(LittleEndian(&block[pos], 2));
+        const auto length = std::min<std::size_t>(LittleEndian(&block[pos + 2], 2), block.size() - pos - 4);
+        visit(tag, block.subspan(pos + 4, length));
+        pos += 4 + length;
+    }
+}
+
+// A time as the file system holds it: whole seconds since 1970 and nanoseconds (0 to 999999999).
+struct FileTime {
+    std::time_t seconds = 0;
+    long nanoseconds = 0;
+    bool operator==(const FileTime&) const = default;
 };
 
-// Finds the extended-timestamp field in an extra-field block and reads the
-// times it holds; malformed or truncated blocks give what could be read.
-ExtendedTimestamps FindTimestamps(const unsigned char* extra, std::size_t size);
+struct EntryTimes {
+    FileTime modification;
+    FileTime access;
+    FileTime creation;
+};
+
+// An entry's times. Every field of the extra-field blocks is walked by its
+// own length, and each time comes from the most exact field that holds it:
+// the NTFS field (100 ns ticks, UTC), then the extended timestamp "UT", then
+// the old Info-ZIP Unix field "UX"; of two blocks holding the same kind of
+// field, the earlier one wins. A modification time found in none of them is
+// the DOS date and time read as local time; access and creation times found
+// in none are the modification time. Truncated fields give what they hold.
+EntryTimes ReadEntryTimes(std::uint32_t dosDateTime,
+                          std::initializer_list<std::span<const unsigned char>> extraBlocks);
 
 }  // namespace vaultpack

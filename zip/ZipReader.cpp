@@ -52,10 +52,10 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
     info.compressedSize = record.compressedSize;
     info.crc = record.crc;
 
-    const ExtendedTimestamps times = FindTimestamps(record.extra.data(), record.extra.size());
-    info.lastWriteTime = times.modification.value_or(TimeFromDosDateTime(record.dosDateTime));
-    info.lastAccessTime = times.access.value_or(info.lastWriteTime);
-    info.creationTime = times.creation.value_or(info.lastWriteTime);
+    const EntryTimes times = ReadEntryTimes(record.dosDateTime, {record.extra});
+    info.lastWriteTime = times.modification.seconds;
+    info.lastAccessTime = times.access.seconds;
+    info.creationTime = times.creation.seconds;
 }
 
 struct InflateEnd {
@@ -113,8 +113,9 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     if (result != ZipResult::Success) {
         return result;
     }
-    // The local header's copy of the timestamp field also holds the access time.
-    const ExtendedTimestamps localTimes = FindTimestamps(localExtra_.data(), localExtra_.size());
+    // The local header may hold times the central record lacks (its "UT" copy
+    // has the access time); the central record's count first.
+    const EntryTimes times = ReadEntryTimes(record_.dosDateTime, {record_.extra, localExtra_});
 
     // The entry goes to a temporary file beside the target, which replaces
     // the target only once the data has been checked against size and CRC.
@@ -135,8 +136,9 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
                 ::fchmod(fd, status.st_mode & 0555);
             }
         }
-        const timespec times[2] = {{localTimes.access.value_or(info.lastAccessTime), 0}, {info.lastWriteTime, 0}};
-        ::futimens(fd, times);
+        const timespec fileTimes[2] = {{times.access.seconds, times.access.nanoseconds},
+                                       {times.modification.seconds, times.modification.nanoseconds}};
+        ::futimens(fd, fileTimes);
         try {
             target.File().Close();  // a delayed write failure shows here
         } catch (const FileError&) {

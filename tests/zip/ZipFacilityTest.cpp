@@ -24,6 +24,18 @@ using enum ZipResult;
 using test::ReadText;
 using test::WriteFile;
 
+// Little-endian bytes, and an extra field with its tag and length.
+std::string Bytes(std::uint64_t value, int count) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i) {
+        bytes += static_cast<char>(value >> (8 * i));
+    }
+    return bytes;
+}
+std::string Field(std::uint16_t tag, const std::string& body) {
+    return Bytes(tag, 2) + Bytes(body.size(), 2) + body;
+}
+
 TEST(ZipFacilityTest, StoredNamesGiveATargetBelowTheDestinationOrAreRefused) {
     using enum StoredNameProblem;
     struct Row {
@@ -90,19 +102,77 @@ TEST(ZipFacilityTest, KeepsUtf8NamesAndDecodesOthersAsCodePage437) {
 TEST(ZipFacilityTest, TimesClampToWhatTheirFieldsHoldAndParse) {
     EXPECT_EQ(DosDateTimeFromTime(0), 0x00210000u);  // 1970 becomes 1 January 1980
     const auto local = LocalTimestampExtra(1700000000, -5, 3000000000);
-    const ExtendedTimestamps times = FindTimestamps(local.data(), local.size());
-    EXPECT_EQ(times.modification, 1700000000);
-    EXPECT_EQ(times.access, 0);
-    EXPECT_EQ(times.creation, 2145916799);  // 31 December 2037, 23:59:59
+    const EntryTimes times = ReadEntryTimes(0, {local});
+    EXPECT_EQ(times.modification, FileTime{1700000000});
+    EXPECT_EQ(times.access, FileTime{0});
+    EXPECT_EQ(times.creation, FileTime{2145916799});  // 31 December 2037, 23:59:59
     // Another field first, then the central copy with flags 7 and one time.
     std::vector<unsigned char> extra = {0x01, 0x00, 0x04, 0x00, 1, 2, 3, 4};
     const auto central = CentralTimestampExtra(1700000000);
     extra.insert(extra.end(), central.begin(), central.end());
-    EXPECT_EQ(FindTimestamps(extra.data(), extra.size()).modification, 1700000000);
-    EXPECT_FALSE(FindTimestamps(extra.data(), extra.size()).access);
+    EXPECT_EQ(ReadEntryTimes(0, {extra}).modification, FileTime{1700000000});
+    EXPECT_EQ(ReadEntryTimes(0, {extra}).access, FileTime{1700000000});
     // A field that claims more bytes than there are gives what is there.
-    EXPECT_EQ(FindTimestamps(local.data(), 9).modification, 1700000000);
-    EXPECT_FALSE(FindTimestamps(local.data(), 9).access);
+    EXPECT_EQ(ReadEntryTimes(0, {std::span(local).first(9)}).modification, FileTime{1700000000});
+    EXPECT_EQ(ReadEntryTimes(0, {std::span(local).first(9)}).access, FileTime{1700000000});
+}
+
+// Entries as Windows, macOS and old Unix tools write them, extracted in New
+// York: the DOS time is the writer's local time (UTC-7), the other fields UTC.
+TEST(ZipFacilityTest, ExtractedFilesTakeTheMostExactTimeTheirHeadersHold) {
+    test::UseTimeZone("America/New_York");
+    constexpr std::time_t kModified = 1560571917;  // 15 June 2019, 04:11:57 UTC
+    constexpr std::time_t kAccessed = kModified - 3600;
+    constexpr std::uint32_t kDosTime = ((39 << 9 | 6 << 5 | 14) << 16) | (21 << 11 | 11 << 5 | 29);  // 21:11:58
+    constexpr std::time_t kDosRead = 1560561118;  // 01:11:58 UTC, that DOS time read in New York
+    const auto ticks = [](std::time_t seconds, long nanoseconds) {  // 100 ns since 1601
+        return Bytes((static_cast<std::uint64_t>(seconds) + 11644473600) * 10000000 + nanoseconds / 100, 8);
+    };
+    const std::string ntfs =
+        Field(0x000a, Bytes(0, 4) + Bytes(1, 2) + Bytes(24, 2) + ticks(kModified, 600000000) +
+                          ticks(kAccessed, 0) + ticks(kModified - 7200, 0));
+    const std::string localUt = Field(0x5455, "\x03" + Bytes(kModified, 4) + Bytes(kAccessed, 4));
+    const std::string centralUt = Field(0x5455, "\x03" + Bytes(kModified, 4));
+    const std::string otherUt = Field(0x5455, "\x01" + Bytes(kModified - 1000, 4));
+    const std::string localUx = Field(0x5855, Bytes(kAccessed, 4) + Bytes(kModified, 4) + Bytes(501, 2) + Bytes(20, 2));
+    const std::string centralUx = Field(0x5855, Bytes(kAccessed, 4) + Bytes(kModified, 4));
+    struct Row {
+        const char* label;
+        std::string localExtra, centralExtra;
+        std::time_t modified;
+        long modifiedNanoseconds;
+        std::time_t accessed;
+    };
+    const Row rows[] = {
+        {"DOS time only", "", "", kDosRead, 0, kDosRead},
+        {"NTFS in both headers", ntfs, ntfs, kModified, 600000000, kAccessed},
+        {"NTFS before UT", otherUt + ntfs, otherUt + ntfs, kModified, 600000000, kAccessed},
+        {"UT then the old Unix field", localUt + localUx, centralUt + centralUx, kModified, 0, kAccessed},
+        {"UT only in the local header", Field(0x0001, "") + localUt, "", kModified, 0, kAccessed},
+        {"old Unix field only", localUx, centralUx, kModified, 0, kAccessed},
+    };
+    const test::TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        test::RawEntry entry{"t.txt", "text"};
+        entry.dosDateTime = kDosTime;
+        entry.localExtra = row.localExtra;
+        entry.centralExtra = row.centralExtra;
+        test::WriteRawZip(dir / "times.zip", {entry});
+        auto reader = ZipReader::Open(dir / "times.zip");
+        ASSERT_TRUE(reader);
+        ZipEntryInfo info;
+        ASSERT_EQ(reader->GetEntry(0, info), Success);
+        if (!row.centralExtra.empty()) {
+            EXPECT_EQ(info.lastWriteTime, row.modified);
+        }
+        ASSERT_EQ(reader->ExtractEntry(0, dir / "t.txt"), Success);
+        struct stat status {};
+        ASSERT_EQ(::stat((dir / "t.txt").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mtim.tv_sec, row.modified);
+        EXPECT_EQ(status.st_mtim.tv_nsec, row.modifiedNanoseconds);
+        EXPECT_EQ(status.st_atim.tv_sec, row.accessed);
+    }
 }
 
 TEST(ZipFacilityTest, BadArgumentsAreRefusedWithoutSpoilingTheArchive) {
@@ -147,6 +217,17 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     EXPECT_EQ(writer->Close(), PreviousError);
 }
 
+// A copy of the archive's end record (its last 22 bytes) to append to it, with
+// a comment of commentLength bytes. It counts the original end record into
+// the directory, so that it reads the same entries from its own place.
+std::string EndCopy(const std::string& archive, unsigned char commentLength) {
+    std::string end = archive.substr(archive.size() - 22);
+    const auto directorySize = LittleEndian(reinterpret_cast<const unsigned char*>(&end[12]), 4);
+    end.replace(12, 4, Bytes(directorySize + 22, 4));
+    end[20] = static_cast<char>(commentLength);
+    return end;
+}
+
 TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
     const test::TempDir dir;
     const std::string content = "stored content that is easy to find in the archive";
@@ -182,6 +263,14 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         {"bytes appended", [](auto& b) { b.append(300, '\0'); }, Success, {Success, Success}},
         {"count cut to 16 bits", [](auto& b) { b[b.size() - 14] = b[b.size() - 12] = 1; }, Success,
          {Success, Success}},
+        // A second end record inside the comment: readers that take the last one and readers that
+        // check comment lengths would see different archives, unless the last one ends the file.
+        {"end record in a truncated comment", [](auto& b) { b[b.size() - 2] = 22, b += EndCopy(b, 50); },
+         CorruptArchive, {}},
+        {"end record in a comment, bytes appended",
+         [](auto& b) { b[b.size() - 2] = 26, b += EndCopy(b, 0) + "junk"; }, CorruptArchive, {}},
+        {"end record in a comment that ends the file", [](auto& b) { b[b.size() - 2] = 22, b += EndCopy(b, 0); },
+         Success, {Success, Success}},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.label);

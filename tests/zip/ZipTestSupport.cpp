@@ -23,8 +23,9 @@ void WriteRawZip(const std::filesystem::path& archive, const std::vector<RawEntr
         zip_fileinfo info{};
         info.dosDate = entry.dosDateTime;
         info.external_fa = entry.externalAttributes;
-        if (zipOpenNewFileInZip4_64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                    Z_DEFLATED, 6, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+        if (zipOpenNewFileInZip4_64(handle, entry.name.c_str(), &info, entry.localExtra.data(),
+                                    static_cast<uInt>(entry.localExtra.size()), entry.centralExtra.data(),
+                                    static_cast<uInt>(entry.centralExtra.size()), nullptr, Z_DEFLATED, 6, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
                                     entry.hostSystem << 8 | 20, entry.flags, 0) != ZIP_OK ||
             zipWriteInFileInZip(handle, entry.data.data(), static_cast<unsigned>(entry.data.size())) != ZIP_OK ||
             zipCloseFileInZip(handle) != ZIP_OK) {

@@ -25,6 +25,8 @@ struct RawEntry {
     unsigned hostSystem = 0;                 // 0 MS-DOS, 3 Unix
     std::uint32_t dosDateTime = 0x5A210000;  // 1 January 2025, 00:00:00
     unsigned long flags = 0;
+    std::string localExtra{};  // extra fields, as bytes
+    std::string centralExtra{};
 };
 void WriteRawZip(const std::filesystem::path& archive, const std::vector<RawEntry>& entries);
 
