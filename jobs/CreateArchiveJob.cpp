@@ -148,12 +148,22 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
     return JobOutcome::Failed;
 }
 
-JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
+// `started` tells whether the job got as far as asking for the output.
+JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& started) {
     if (params.items.empty()) {
         // Nothing to ask a file name for.
         ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::NoFilesSelected)});
         return JobOutcome::NothingDone;
     }
+    // Two files under one name would both be written and one lost on
+    // extraction; the same file twice is simply taken once.
+    if (const auto clash = DropRepeatedSources(params.items)) {
+        ShowError(host, MessageOwner::None,
+                  {MessageLine::Text(MessageId::StoredNameTakenTwice,
+                                     {clash->first.string(), clash->second.string()})});
+        return JobOutcome::Failed;
+    }
+    started = true;
 
     const CreateCombination combination = ChooseCombination(params);
     const FileFilter kind = OutputKind(combination);
@@ -179,10 +189,11 @@ JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
 JobCompletion RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::CreateArchive;
-    completion.outcome = CreateArchive(params, host);
-    // Nothing was started (no items, or the save dialog was cancelled): the
-    // caller stays open as after a cancelled save dialog.
-    completion.saveDialogCancelled = completion.outcome == JobOutcome::NothingDone;
+    bool started = false;
+    completion.outcome = CreateArchive(params, host, started);
+    // Nothing was started (no usable list, or the save dialog was cancelled):
+    // the caller stays open as after a cancelled save dialog.
+    completion.saveDialogCancelled = !started || completion.outcome == JobOutcome::NothingDone;
     return completion;
 }
 

@@ -109,6 +109,7 @@ enum class MessageId : std::uint16_t {
     // Buttons of the questions the jobs ask.
     Yes = 234,
     No = 235,
+    StoredNameTakenTwice = 300,
 };
 
 }  // namespace vaultpack

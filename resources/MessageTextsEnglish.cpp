@@ -109,6 +109,7 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1, entry %2)"},
     {Yes, "Yes"},
     {No, "No"},
+    {StoredNameTakenTwice, "\"%1\" and \"%2\" would be stored under the same name; the archive would keep only one of them"},
 };
 
 }  // namespace

@@ -106,6 +106,7 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1、エントリ %2)"},
     {Yes, "はい"},
     {No, "いいえ"},
+    {StoredNameTakenTwice, "\"%1\" と \"%2\" は同じ名前で格納され、一方しか残りません"},
 };
 
 }  // namespace

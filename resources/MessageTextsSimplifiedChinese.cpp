@@ -107,6 +107,7 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1，第 %2 个条目)"},
     {Yes, "是"},
     {No, "否"},
+    {StoredNameTakenTwice, "\"%1\" 和 \"%2\" 会以相同名称存入压缩文件，只会保留其中一个"},
 };
 
 }  // namespace

@@ -106,6 +106,7 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1，第 %2 個項目)"},
     {Yes, "是"},
     {No, "否"},
+    {StoredNameTakenTwice, "\"%1\" 與 \"%2\" 會以相同名稱存入壓縮檔，只會保留其中一個"},
 };
 
 }  // namespace

@@ -262,6 +262,39 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     EXPECT_EQ(info.output, "Stored name: one.txt\nPlain length: 300000\nHint: my hint\nZip flag: 0\nVersion: 2\n");
 }
 
+// What create stores for its ITEMs: each file once under a name of its own,
+// a folder's files under the folder's path; a list whose files would share a
+// stored name is refused and nothing is written.
+TEST_F(CliEndToEnd, CreateStoresEachFileOnceUnderItsOwnName) {
+    std::filesystem::create_directories(source / "b" / "docs");
+    test::WriteFile(source / "b" / "docs" / "a.txt", std::string("other alpha\n"));
+    struct Row { std::string name; Arguments items; int status; std::string listedOrError; };
+    const std::vector<Row> rows = {
+        {"one file twice", {"docs/a.txt", "./docs/a.txt"}, 0, "a.txt\n"},
+        {"the same folder twice", {"docs", "docs/"}, 0, "docs/a.txt\ndocs/sub/b.txt\n"},
+        {"two files of one name", {"docs/a.txt", "b/docs/a.txt"}, 1,
+         "\"docs/a.txt\" and \"b/docs/a.txt\" would be stored under the same name"},
+        {"two folders of one name", {"docs", "b/docs"}, 1,
+         "\"docs/a.txt\" and \"b/docs/a.txt\" would be stored under the same name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Arguments create = {"create", "--zip", "out.zip"};
+        create.insert(create.end(), row.items.begin(), row.items.end());
+        const CliRun run = RunCli(create, source);
+        EXPECT_EQ(run.status, row.status) << run.errors;
+        if (row.status != 0) {
+            EXPECT_NE(run.errors.find(row.listedOrError), std::string::npos) << run.errors;
+            EXPECT_FALSE(std::filesystem::exists(source / "out.zip"));
+            continue;
+        }
+        // The names, without the sizes and times that list puts before them.
+        const std::string listed = RunCli({"list", "out.zip"}, source).output;
+        EXPECT_EQ(std::regex_replace(listed, std::regex(".*  "), ""), row.listedOrError);
+        std::filesystem::remove(source / "out.zip");
+    }
+}
+
 // --password-file gives the first line of its file or standard input without
 // its line end, when that line keeps the rule; with no terminal to ask on,
 // there is no other way.

@@ -235,6 +235,27 @@ TEST_F(CreateArchiveJobTest, NothingToDo) {
     EXPECT_TRUE(emptyList.completions.at(0).saveDialogCancelled);
 }
 
+// One file listed twice is stored once; two files under one stored name are
+// refused before anything is asked or written, naming both.
+TEST_F(CreateArchiveJobTest, RowsSharingAStoredName) {
+    const Path alpha = sandbox / "in/alpha.txt";
+    const Path otherAlpha = sandbox.Write("other/alpha.txt", "another alpha");
+    CreateArchiveParams params = Params(kZipList);
+    params.items.push_back(test::ItemFor(sandbox / "in/../in/alpha.txt"));
+    host.Expect("save zip ", (sandbox / "twice.zip").string());
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Succeeded);
+    EXPECT_EQ(ArchiveContents(sandbox / "twice.zip"), list);
+
+    params.items.push_back(test::ItemFor(otherAlpha));
+    test::ScriptedJobHost refusing;
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, refusing), JobOutcome::Failed);
+    EXPECT_EQ(refusing.calls, (Strings{"message 300", "complete"}));
+    EXPECT_EQ(refusing.messageTexts, Strings{"\"" + alpha.string() + "\" and \"" + otherAlpha.string() +
+                                             "\" would be stored under the same name; the archive would keep only one "
+                                             "of them"});
+    EXPECT_TRUE(refusing.completions.at(0).saveDialogCancelled);
+}
+
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {
     host.Expect("save", (sandbox / "in/docs/sub/gamma.bin").string());
     EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(kZipOne), host), JobOutcome::Succeeded);
