@@ -9,6 +9,7 @@
 #include "jobs/CreateArchiveSteps.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
+#include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "files/ScratchFile.h"
 
@@ -172,6 +173,10 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& starte
     const std::optional<std::filesystem::path> output = host.ChooseFileToSave(kind, defaultName);
     if (!output) {
         return JobOutcome::NothingDone;
+    }
+    if (const auto refusal = OutputRefusal(*output)) {
+        ShowFailureOfKind(host, kind, refusal);
+        return JobOutcome::Failed;
     }
 
     host.ShowProgress();

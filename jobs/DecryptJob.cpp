@@ -83,6 +83,10 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
         ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
     }
 
+    if (auto refusal = OutputRefusal(facts->target)) {
+        ShowDecryptFailure(host, MessageId::DecryptFailed, std::move(*refusal));
+        return JobOutcome::Failed;
+    }
     if (PathExists(facts->target) &&
         AskQuestion(host, MessageButtons::YesNo,
                     MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=

@@ -82,6 +82,10 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     if (entry.isFolder) {
         return EntryStep::Extracted;
     }
+    if (auto refusal = OutputRefusal(*target)) {
+        failure = FailureLines(std::move(*refusal), target->string());
+        return EntryStep::Failed;
+    }
     if (PathExists(*target)) {
         const MessageAnswer answer =
             AskQuestion(host, MessageButtons::YesNoCancel,

@@ -110,6 +110,7 @@ enum class MessageId : std::uint16_t {
     Yes = 234,
     No = 235,
     StoredNameTakenTwice = 300,
+    ReasonNotARegularFile = 301,
 };
 
 }  // namespace vaultpack

@@ -110,6 +110,7 @@ constexpr MessageText kTexts[] = {
     {Yes, "Yes"},
     {No, "No"},
     {StoredNameTakenTwice, "\"%1\" and \"%2\" would be stored under the same name; the archive would keep only one of them"},
+    {ReasonNotARegularFile, "\"%1\" is not a regular file, so it is not replaced"},
 };
 
 }  // namespace

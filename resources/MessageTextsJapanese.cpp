@@ -107,6 +107,7 @@ constexpr MessageText kTexts[] = {
     {Yes, "はい"},
     {No, "いいえ"},
     {StoredNameTakenTwice, "\"%1\" と \"%2\" は同じ名前で格納され、一方しか残りません"},
+    {ReasonNotARegularFile, "\"%1\" は通常のファイルではないため、置き換えません"},
 };
 
 }  // namespace

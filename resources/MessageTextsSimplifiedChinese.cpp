@@ -108,6 +108,7 @@ constexpr MessageText kTexts[] = {
     {Yes, "是"},
     {No, "否"},
     {StoredNameTakenTwice, "\"%1\" 和 \"%2\" 会以相同名称存入压缩文件，只会保留其中一个"},
+    {ReasonNotARegularFile, "\"%1\" 不是普通文件，因此不会被替换"},
 };
 
 }  // namespace

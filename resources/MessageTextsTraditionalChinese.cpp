@@ -107,6 +107,7 @@ constexpr MessageText kTexts[] = {
     {Yes, "是"},
     {No, "否"},
     {StoredNameTakenTwice, "\"%1\" 與 \"%2\" 會以相同名稱存入壓縮檔，只會保留其中一個"},
+    {ReasonNotARegularFile, "\"%1\" 不是一般檔案，因此不會被取代"},
 };
 
 }  // namespace

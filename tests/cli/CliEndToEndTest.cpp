@@ -372,6 +372,44 @@ TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
     }
 }
 
+// A FIFO where a file would be written, or a link to one, is refused and left
+// as it is, even when replacing is allowed.
+TEST_F(CliEndToEnd, OnlyRegularFilesAreReplaced) {
+    const auto out = Folder("out");
+    ASSERT_EQ(RunCli({"create", "--zip", "../out/one.zip", "one.txt"}, source).status, 0);
+    ASSERT_EQ(RunCli({"create", "--encrypt", "--password-file", password, "../out/one.ezc", "one.txt"}, source).status,
+              0);
+    ASSERT_EQ(::mkfifo((out / "pipe").c_str(), 0600), 0);
+    const std::vector<std::pair<Arguments, std::string>> commands = {
+        {{"create", "--zip", "pipe", "../source/one.txt"}, "pipe"},
+        {{"unzip", "one.zip"}, "one.txt"},
+        {{"decrypt", "--password-file", password, "one.ezc"}, "one.txt"},
+    };
+    for (const bool throughLink : {false, true}) {
+        for (const auto& [arguments, target] : commands) {
+            SCOPED_TRACE(arguments[0] + (throughLink ? " through a link" : ""));
+            if (target != "pipe") {
+                std::filesystem::remove(out / target);
+                if (throughLink) {
+                    std::filesystem::create_symlink("pipe", out / target);
+                } else {
+                    ASSERT_EQ(::mkfifo((out / target).c_str(), 0600), 0);
+                }
+            }
+            Arguments command = arguments;
+            command.insert(command.begin() + 1, "--overwrite=yes");
+            const CliRun run = RunCli(command, out);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.errors.find(target + "\" is not a regular file, so it is not replaced"), std::string::npos)
+                << run.errors;
+            EXPECT_EQ(std::filesystem::symlink_status(out / target).type(),
+                      throughLink && target != "pipe" ? std::filesystem::file_type::symlink
+                                                      : std::filesystem::file_type::fifo);
+        }
+    }
+    EXPECT_EQ(test::FolderEntries(out), (std::vector<std::string>{"one.ezc", "one.txt", "one.zip", "pipe"}));
+}
+
 TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
     std::filesystem::create_directory(source / "empty");
     const std::vector<std::pair<Arguments, std::string>> wrong = {
