@@ -70,12 +70,15 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                            const std::filesystem::path& outputName, const std::filesystem::path& target,
                            JobHost& host) {
     const std::filesystem::path& firstSource = params.items.front().sourcePath;
+    // A row found under a folder keeps that folder in the archive; a container
+    // is stored under its own file name.
+    const std::string firstStoredName = params.items.front().StoredName();
     const auto encrypt = [&](const std::filesystem::path& source, const std::filesystem::path& output, bool markZip) {
         return EncryptStep(params.password, params.hint, source, output, markZip, host);
     };
     const Step zipList = [&](const std::filesystem::path& zipPath) { return ZipItemList(params.items, zipPath, host); };
     const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
-        return ZipSingleFile(firstSource, zipPath, host);
+        return ZipSingleFile(firstSource, firstStoredName, zipPath, host);
     };
 
     switch (combination) {
@@ -106,7 +109,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                 host, BaseName(firstSource) + ".ezc",
                 [&](const std::filesystem::path& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
-                [&](const std::filesystem::path& container) { return ZipSingleFile(container, target, host); },
+                [&](const std::filesystem::path& container) { return ZipSingleFile(container, container.filename().string(), target, host); },
                 MessageId::ZipFailed);
     }
     return {StepStatus::Failed};

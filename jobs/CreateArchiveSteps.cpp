@@ -99,7 +99,8 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
     return outcome;
 }
 
-StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host) {
+StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
+                          const std::filesystem::path& zipPath, JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -108,7 +109,7 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesy
     host.SetRange(1);
     host.SetPosition(0);
 
-    const ZipResult result = writer->AddFile(source.filename().string(), source, CancelCheck(host));
+    const ZipResult result = writer->AddFile(storedName, source, CancelCheck(host));
     if (host.CancelRequested()) {
         writer->Close();
         return {StepStatus::Cancelled};

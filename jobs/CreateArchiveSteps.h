@@ -33,9 +33,10 @@ struct StepOutcome {
 // fails part-way (111 is not offered then).
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath, JobHost& host);
 
-// Writes one file into the archive under its file name. Stops within the file
+// Writes one file into the archive under storedName. Stops within the file
 // when cancel is requested.
-StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host);
+StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
+                          const std::filesystem::path& zipPath, JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows

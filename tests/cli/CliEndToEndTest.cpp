@@ -272,6 +272,7 @@ TEST_F(CliEndToEnd, CreateStoresEachFileOnceUnderItsOwnName) {
     const std::vector<Row> rows = {
         {"one file twice", {"docs/a.txt", "./docs/a.txt"}, 0, "a.txt\n"},
         {"the same folder twice", {"docs", "docs/"}, 0, "docs/a.txt\ndocs/sub/b.txt\n"},
+        {"a folder that holds one file", {"docs/sub"}, 0, "sub/b.txt\n"},
         {"two files of one name", {"docs/a.txt", "b/docs/a.txt"}, 1,
          "\"docs/a.txt\" and \"b/docs/a.txt\" would be stored under the same name"},
         {"two folders of one name", {"docs", "b/docs"}, 1,
