@@ -99,6 +99,9 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     for (const std::filesystem::path& skipped : list.skipped) {
         Tell(console, "skipped, not a regular file: " + Shown(skipped));
     }
+    if (!list.refusal.empty()) {
+        return Refuse(console, ExitStatus::BadInput, list.refusal);
+    }
     if (!list.failure.empty()) {
         return Refuse(console, ExitStatus::Failed, list.failure);
     }

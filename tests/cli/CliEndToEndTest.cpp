@@ -413,6 +413,7 @@ TEST_F(CliEndToEnd, OnlyRegularFilesAreReplaced) {
 
 TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
     std::filesystem::create_directory(source / "empty");
+    std::filesystem::create_symlink("docs/sub/b.txt", source / "link.zip");
     const std::vector<std::pair<Arguments, std::string>> wrong = {
         {{}, "vaultpack-cli: no command given\nUsage: vaultpack-cli "},
         {{"decrypt", "--order", "zip-first", "c.ezc"}, "\nUsage: vaultpack-cli "},
@@ -420,13 +421,16 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
         {{"create", "--zip", "out.zip", "empty"}, "vaultpack-cli: You did not select any files\n"},
         {{"create", "--zip", "one.txt", "one.txt"}, "vaultpack-cli: the OUTPUT \"one.txt\" is also an ITEM\n"},
         {{"create", "--zip", "docs", "one.txt"}, "vaultpack-cli: the OUTPUT \"docs\" is a folder\n"},
+        {{"create", "--zip", "--overwrite=yes", "link.zip", "docs"},
+         "vaultpack-cli: the OUTPUT \"link.zip\" is the file \"docs/sub/b.txt\" of an ITEM\n"},
     };
     for (const auto& [arguments, errors] : wrong) {
         const CliRun run = RunCli(arguments, source);
         EXPECT_EQ(run.status, 2) << errors;
         EXPECT_NE(run.errors.find(errors), std::string::npos) << run.errors;
     }
-    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "empty", "one.txt"}));
+    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "empty", "link.zip", "one.txt"}));
+    EXPECT_EQ(ReadText(source / "link.zip"), "beta\n");
 
     EXPECT_EQ(RunCli({"--help"}, source).output.substr(0, 6), "Usage:");
     const std::string version = RunCli({"--version"}, source).output;
