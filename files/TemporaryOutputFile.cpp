@@ -6,6 +6,9 @@
 #include <string>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
@@ -38,9 +41,30 @@ TemporaryOutputFile::~TemporaryOutputFile() {
     UnregisterTemporaryPath(registration_);
 }
 
-void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath) {
+namespace {
+
+// Gives `from` the name `to` only when nothing stands there: in one step where
+// the file system can, otherwise as a second name that `from` then gives up.
+void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        throw FileError(FileOperation::Replace, to, errno);
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        throw FileError(FileOperation::Replace, to, errno);
+    }
+    ::unlink(from.c_str());
+}
+
+}  // namespace
+
+void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
     file_.Close();
-    if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
+    if (!options.replaceExisting) {
+        RenameWithoutReplacing(path_, finalPath);
+    } else if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
         throw FileError(FileOperation::Replace, finalPath, errno);
     }
     committed_ = true;

@@ -20,8 +20,18 @@ public:
     FileHandle& File() { return file_; }
     const std::filesystem::path& Path() const { return path_; }
 
-    // Closes the file and renames it to `finalPath`, replacing what stands there.
-    void CommitAs(const std::filesystem::path& finalPath);
+    // How CommitAs puts the file in place.
+    struct CommitOptions {
+        // False when nothing stood at the final path as the user was asked:
+        // a file that has appeared there since is kept, and CommitAs throws
+        // FileError (Replace, EEXIST) instead of replacing it.
+        bool replaceExisting = true;
+    };
+
+    // Closes the file and renames it to `finalPath`, replacing what stands
+    // there unless the options say otherwise.
+    void CommitAs(const std::filesystem::path& finalPath, CommitOptions options);
+    void CommitAs(const std::filesystem::path& finalPath) { CommitAs(finalPath, CommitOptions{}); }
 
 private:
     std::filesystem::path path_;

@@ -118,8 +118,10 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
 // Writes the output under a temporary name beside it and puts it in place only
 // when every step is done, so a failed or cancelled job leaves a file the user
 // agreed to replace (possibly one of the items) as it was.
+// A file that appears at the output while the job runs, where nothing stood
+// when the user chose it (replaceExisting false), is kept.
 StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination combination,
-                        const std::filesystem::path& output, JobHost& host) {
+                        const std::filesystem::path& output, bool replaceExisting, JobHost& host) {
     const FileFilter kind = OutputKind(combination);
     std::optional<TemporaryOutputFile> staged;
     try {
@@ -131,7 +133,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
     StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
     if (outcome.status == StepStatus::Done) {
         try {
-            staged->CommitAs(output);
+            staged->CommitAs(output, {.replaceExisting = replaceExisting});
         } catch (const std::exception& error) {
             ShowFailureOfKind(host, kind, ReasonLine(error));
             outcome.status = StepStatus::Failed;
@@ -182,10 +184,12 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& starte
         return JobOutcome::Failed;
     }
 
+    const bool outputExisted = PathExists(*output);
+
     host.ShowProgress();
     host.SetProgressTitle(MessageId::CreatingArchiveTitle);
     host.SetCancelCaption(MessageId::Cancel);
-    const StepOutcome outcome = WriteOutput(params, combination, *output, host);
+    const StepOutcome outcome = WriteOutput(params, combination, *output, outputExisted, host);
     if (outcome.status == StepStatus::Done) {
         ShowInformation(host, {MessageLine::Text(MessageId::ArchiveCreated)});
     }

@@ -111,6 +111,7 @@ enum class MessageId : std::uint16_t {
     No = 235,
     StoredNameTakenTwice = 300,
     ReasonNotARegularFile = 301,
+    ReasonOutputAppeared = 302,
 };
 
 }  // namespace vaultpack

@@ -111,6 +111,7 @@ constexpr MessageText kTexts[] = {
     {No, "No"},
     {StoredNameTakenTwice, "\"%1\" and \"%2\" would be stored under the same name; the archive would keep only one of them"},
     {ReasonNotARegularFile, "\"%1\" is not a regular file, so it is not replaced"},
+    {ReasonOutputAppeared, "\"%1\" appeared while the output was being written; it was kept and nothing was put in its place"},
 };
 
 }  // namespace

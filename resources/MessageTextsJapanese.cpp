@@ -108,6 +108,7 @@ constexpr MessageText kTexts[] = {
     {No, "いいえ"},
     {StoredNameTakenTwice, "\"%1\" と \"%2\" は同じ名前で格納され、一方しか残りません"},
     {ReasonNotARegularFile, "\"%1\" は通常のファイルではないため、置き換えません"},
+    {ReasonOutputAppeared, "\"%1\" は出力の書き込み中に作成されました。そのファイルは残し、置き換えていません"},
 };
 
 }  // namespace

@@ -109,6 +109,7 @@ constexpr MessageText kTexts[] = {
     {No, "否"},
     {StoredNameTakenTwice, "\"%1\" 和 \"%2\" 会以相同名称存入压缩文件，只会保留其中一个"},
     {ReasonNotARegularFile, "\"%1\" 不是普通文件，因此不会被替换"},
+    {ReasonOutputAppeared, "\"%1\" 在写入输出期间出现；已保留该文件，未用输出替换"},
 };
 
 }  // namespace

@@ -108,6 +108,7 @@ constexpr MessageText kTexts[] = {
     {No, "否"},
     {StoredNameTakenTwice, "\"%1\" 與 \"%2\" 會以相同名稱存入壓縮檔，只會保留其中一個"},
     {ReasonNotARegularFile, "\"%1\" 不是一般檔案，因此不會被取代"},
+    {ReasonOutputAppeared, "\"%1\" 在寫入輸出期間出現；已保留該檔案，未以輸出取代"},
 };
 
 }  // namespace

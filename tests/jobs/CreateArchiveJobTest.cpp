@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "crypto/DecryptFile.h"
+#include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileReaders.h"
 #include "jobs/AbandonableJobHost.h"
 #include "jobs/FollowOnUnzip.h"
@@ -254,6 +255,40 @@ TEST_F(CreateArchiveJobTest, RowsSharingAStoredName) {
                                              "\" would be stored under the same name; the archive would keep only one "
                                              "of them"});
     EXPECT_TRUE(refusing.completions.at(0).saveDialogCancelled);
+}
+
+// Where nothing stood when the user chose the output, a file that appears
+// while the job writes is kept, for a created archive and a decrypted file.
+TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
+    const Path container = sandbox / "box/gamma.ezc";
+    std::filesystem::create_directories(sandbox / "box");
+    std::filesystem::create_directories(sandbox / "out");
+    ASSERT_TRUE(EncryptFile(sandbox / "in/docs/sub/gamma.bin", container, kPassword, "", false).Completed());
+    const Path created = sandbox / "out/new.ezc", decrypted = sandbox / "box/gamma.bin";
+    for (const Path& output : {created, decrypted}) {
+        SCOPED_TRACE(output.filename());
+        test::ScriptedJobHost writer;
+        writer.onPosition = [&](int count) {
+            if (count == 2) {
+                test::WriteFile(output, std::string("appeared"));
+            }
+        };
+        JobOutcome outcome = JobOutcome::Succeeded;
+        if (output == created) {
+            writer.Expect("save ezc", output.string());
+            outcome = RunJob(RunCreateArchiveJob, Params(kEncryptOne), writer);
+        } else {
+            writer.Expect("password", kPassword);
+            outcome = RunJob(RunDecryptJob, {{container}, {}, false}, writer);
+        }
+        EXPECT_EQ(outcome, JobOutcome::Failed);
+        EXPECT_EQ(ReadText(output), "appeared");
+        ASSERT_EQ(writer.messageTexts.size(), 1u);
+        EXPECT_NE(writer.messageTexts[0].find("\"" + output.string() + "\" appeared while the output was being written"),
+                  std::string::npos)
+            << writer.messageTexts[0];
+        EXPECT_EQ(FolderContents(output.parent_path()).size(), output == created ? 1u : 2u) << "nothing half-written";
+    }
 }
 
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {
