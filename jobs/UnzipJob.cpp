@@ -55,9 +55,23 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
     return {std::move(reason), MessageLine::Literal("(" + what + ")")};
 }
 
+// Why an entry must not be written at target even when the user would agree:
+// it would replace the archive being read or the container it came from.
+std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, const FileJobParams& params,
+                                           const std::filesystem::path& archive) {
+    if (IsSameFile(target, archive)) {
+        return MessageLine::Text(MessageId::ReasonEntryIsTheArchive, {target.string()});
+    }
+    if (!params.container.empty() && IsSameFile(target, params.container)) {
+        return MessageLine::Text(MessageId::ReasonEntryIsTheContainer, {target.string()});
+    }
+    return std::nullopt;
+}
+
 // Extracts entry `index`; on failure fills `failure` with what to tell the user.
-EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
-                     const std::filesystem::path& destination, JobHost& host, std::vector<MessageLine>& failure) {
+EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
+                     const std::filesystem::path& archive, const std::filesystem::path& destination, JobHost& host,
+                     std::vector<MessageLine>& failure) {
     ZipEntryInfo entry;
     ZipResult result = reader.GetEntry(index, entry);
     if (result != ZipResult::Success) {
@@ -81,6 +95,10 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     }
     if (entry.isFolder) {
         return EntryStep::Extracted;
+    }
+    if (auto refusal = ProtectedFileAt(*target, params, archive)) {
+        failure = FailureLines(std::move(*refusal), target->string());
+        return EntryStep::Failed;
     }
     if (auto refusal = OutputRefusal(*target)) {
         failure = FailureLines(std::move(*refusal), target->string());
@@ -108,15 +126,16 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
 }
 
 // Runs the entry loop; returns the index it stopped at (entryCount when it ran through).
-std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const std::filesystem::path& archive,
-                          const std::filesystem::path& destination, JobHost& host, EntryTally& tally) {
+std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
+                          const std::filesystem::path& archive, const std::filesystem::path& destination,
+                          JobHost& host, EntryTally& tally) {
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, archive, destination, host, failure)) {
+        switch (UnzipEntry(reader, index, params, archive, destination, host, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;
@@ -137,8 +156,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const std:
     return entryCount;
 }
 
-// Removes the archive unless what stands at its path now is another file (an
-// entry of the same name may have been extracted over it).
+// Removes the archive unless what stands at its path now is another file.
 void DeleteArchive(const std::filesystem::path& archive, const std::optional<FileIdentity>& opened) {
     if (opened && IdentityOf(archive) == opened) {
         std::error_code ignored;
@@ -194,7 +212,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     host.SetProgressTitle(MessageId::UnzippingProgressTitle);
 
     EntryTally tally;
-    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, archive, destination, host, tally);
+    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, params, archive, destination, host, tally);
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
         ShowCloseZipFailure(host, result);
         return JobOutcome::Failed;

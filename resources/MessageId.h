@@ -112,6 +112,8 @@ enum class MessageId : std::uint16_t {
     StoredNameTakenTwice = 300,
     ReasonNotARegularFile = 301,
     ReasonOutputAppeared = 302,
+    ReasonEntryIsTheArchive = 303,
+    ReasonEntryIsTheContainer = 304,
 };
 
 }  // namespace vaultpack

@@ -112,6 +112,8 @@ constexpr MessageText kTexts[] = {
     {StoredNameTakenTwice, "\"%1\" and \"%2\" would be stored under the same name; the archive would keep only one of them"},
     {ReasonNotARegularFile, "\"%1\" is not a regular file, so it is not replaced"},
     {ReasonOutputAppeared, "\"%1\" appeared while the output was being written; it was kept and nothing was put in its place"},
+    {ReasonEntryIsTheArchive, "\"%1\" is the archive being extracted, so it is not replaced"},
+    {ReasonEntryIsTheContainer, "\"%1\" is the encrypted file the archive came from, so it is not replaced"},
 };
 
 }  // namespace

@@ -109,6 +109,8 @@ constexpr MessageText kTexts[] = {
     {StoredNameTakenTwice, "\"%1\" と \"%2\" は同じ名前で格納され、一方しか残りません"},
     {ReasonNotARegularFile, "\"%1\" は通常のファイルではないため、置き換えません"},
     {ReasonOutputAppeared, "\"%1\" は出力の書き込み中に作成されました。そのファイルは残し、置き換えていません"},
+    {ReasonEntryIsTheArchive, "\"%1\" は展開中のアーカイブのため、置き換えません"},
+    {ReasonEntryIsTheContainer, "\"%1\" はこのアーカイブの元の暗号化ファイルのため、置き換えません"},
 };
 
 }  // namespace

@@ -110,6 +110,8 @@ constexpr MessageText kTexts[] = {
     {StoredNameTakenTwice, "\"%1\" 和 \"%2\" 会以相同名称存入压缩文件，只会保留其中一个"},
     {ReasonNotARegularFile, "\"%1\" 不是普通文件，因此不会被替换"},
     {ReasonOutputAppeared, "\"%1\" 在写入输出期间出现；已保留该文件，未用输出替换"},
+    {ReasonEntryIsTheArchive, "\"%1\" 是正在解压缩的压缩文件，因此不会被替换"},
+    {ReasonEntryIsTheContainer, "\"%1\" 是此压缩文件所来自的加密文件，因此不会被替换"},
 };
 
 }  // namespace

@@ -109,6 +109,8 @@ constexpr MessageText kTexts[] = {
     {StoredNameTakenTwice, "\"%1\" 與 \"%2\" 會以相同名稱存入壓縮檔，只會保留其中一個"},
     {ReasonNotARegularFile, "\"%1\" 不是一般檔案，因此不會被取代"},
     {ReasonOutputAppeared, "\"%1\" 在寫入輸出期間出現；已保留該檔案，未以輸出取代"},
+    {ReasonEntryIsTheArchive, "\"%1\" 是正在解壓縮的壓縮檔，因此不會被取代"},
+    {ReasonEntryIsTheContainer, "\"%1\" 是此壓縮檔所來自的加密檔案，因此不會被取代"},
 };
 
 }  // namespace

@@ -213,12 +213,23 @@ TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntryAndStillRemovesADecryptedArchi
     EXPECT_FALSE(std::filesystem::exists(archive));
 }
 
-TEST_F(UnzipJobTest, EntryThatReplacedTheArchiveIsKept) {
-    // The archive is extracted into its own folder and holds a file of its own name.
-    const auto archive = Archive({{"in.zip", "inner"}, {"other.txt", "o"}});
-    host.Expect("message 127", "Yes");
-    EXPECT_EQ(RunJob(RunUnzipJob, {{archive}, {sandbox.Path()}, true}, host), JobOutcome::Succeeded);
-    EXPECT_EQ(ReadText(archive), "inner");
+// Extracted into its own folder after a decryption, the archive holds files
+// named like itself and like its container: neither is replaced, even when
+// replacing is allowed, and the decrypted archive is still removed.
+TEST_F(UnzipJobTest, NeverReplacesTheArchiveOrItsContainer) {
+    const auto archive = Archive({{"in.zip", "inner"}, {"box.ezc", "inner"}, {"other.txt", "o"}});
+    const auto container = sandbox.Write("box.ezc", "container");
+    host.Expect("message 111", "Yes").Expect("message 111", "Yes");
+    EXPECT_EQ(RunJob(RunUnzipJob, {{archive}, {sandbox.Path()}, true, container}, host), JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts,
+              (Strings{Failed("\"" + archive.string() + "\" is the archive being extracted, so it is not replaced",
+                              archive.string()),
+                       Failed("\"" + container.string() +
+                                  "\" is the encrypted file the archive came from, so it is not replaced",
+                              container.string()),
+                       Count(1, 3)}));
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_EQ(ReadText(container), "container");
     EXPECT_EQ(ReadText(sandbox / "other.txt"), "o");
 }
 
