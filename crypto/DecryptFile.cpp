@@ -49,7 +49,7 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
         },
         progress);
     if (result.status == FileOperationStatus::Completed) {
-        output.CommitAs(targetPath, {.replaceExisting = replaceExisting});
+        output.CommitAs(targetPath, {.replaceExisting = replaceExisting, .durable = true});
         result.outputPath = targetPath;
     }
     return result;

@@ -61,6 +61,9 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 }  // namespace
 
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
+    if (options.durable && ::fsync(file_.Descriptor()) != 0) {
+        throw FileError(FileOperation::Write, path_, errno);
+    }
     file_.Close();
     if (!options.replaceExisting) {
         RenameWithoutReplacing(path_, finalPath);
@@ -70,6 +73,16 @@ void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, Commi
     committed_ = true;
     UnregisterTemporaryPath(registration_);
     registration_ = -1;
+    if (options.durable) {
+        // The rename itself is on the disk once the folder is. The file is in
+        // place by now, so a folder that cannot be flushed is no failure.
+        const std::filesystem::path folderPath = path_.has_parent_path() ? path_.parent_path() : ".";
+        const int folder = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+    }
 }
 
 }  // namespace vaultpack

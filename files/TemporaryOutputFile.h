@@ -26,6 +26,9 @@ public:
         // a file that has appeared there since is kept, and CommitAs throws
         // FileError (Replace, EEXIST) instead of replacing it.
         bool replaceExisting = true;
+        // Flushes the file to the disk before the rename and its folder after
+        // it, so that a crash leaves the old file or the whole new one.
+        bool durable = false;
     };
 
     // Closes the file and renames it to `finalPath`, replacing what stands

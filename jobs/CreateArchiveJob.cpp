@@ -133,7 +133,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
     StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
     if (outcome.status == StepStatus::Done) {
         try {
-            staged->CommitAs(output, {.replaceExisting = replaceExisting});
+            staged->CommitAs(output, {.replaceExisting = replaceExisting, .durable = true});
         } catch (const std::exception& error) {
             ShowFailureOfKind(host, kind, ReasonLine(error));
             outcome.status = StepStatus::Failed;
