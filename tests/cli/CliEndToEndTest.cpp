@@ -555,41 +555,46 @@ TEST_F(CliEndToEnd, TerminalSessionsAskUntilTheInputFits) {
     EXPECT_FALSE(std::filesystem::exists(source / "x.ezc"));
 }
 
-// Ctrl-C while a large entry is written: the first stops the job before the
-// next entry, the second ends the program at once, removing its temporary file.
-TEST_F(CliEndToEnd, CtrlCStopsAfterTheCurrentEntryAndASecondOneAtOnce) {
+// Signals while a large entry replaces an older file: the first Ctrl-C stops
+// the job after the current entry; a second one, SIGTERM and SIGHUP end the
+// program at once. Neither the next entry nor a temporary file is left.
+TEST_F(CliEndToEnd, SignalsStopTheJobAndLeaveNoTemporaryFile) {
     constexpr std::uintmax_t kBigSize = std::uintmax_t{160} << 20;
     test::WriteFile(source / "big.bin", std::string());
     std::filesystem::resize_file(source / "big.bin", kBigSize);
     ASSERT_EQ(RunCli({"create", "--zip", "big.zip", "big.bin", "one.txt"}, source).status, 0);
-    for (const int interrupts : {1, 2}) {
-        SCOPED_TRACE(interrupts);
-        const auto target = Folder("interrupted " + std::to_string(interrupts));
+    struct Row { std::string name; std::vector<int> signals; int status; std::string output; bool replaced; };
+    const std::vector<Row> rows = {
+        {"one Ctrl-C", {SIGINT}, 4, "1 out of 2 files have been unzipped successfully\n", true},
+        {"two Ctrl-C", {SIGINT, SIGINT}, 4, "", false},
+        {"SIGTERM", {SIGTERM}, 128 + SIGTERM, "", false},
+        {"SIGHUP", {SIGHUP}, 128 + SIGHUP, "", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto target = Folder(row.name);
+        test::WriteFile(target / "big.bin", std::string("older"));
         test::TempDir capture;
-        const pid_t process = StartCli({"unzip", (source / "big.zip").string()}, target, capture);
-        // The entry's file appears once its extraction has begun.
-        for (int wait = 0; wait < 2000 && test::FolderEntries(target).empty(); ++wait) {
+        const pid_t process = StartCli({"unzip", "--overwrite=yes", (source / "big.zip").string()}, target, capture);
+        // The entry's temporary file appears once its extraction has begun.
+        for (int wait = 0; wait < 2000 && test::FolderEntries(target).size() < 2; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        ::kill(process, SIGINT);
-        if (interrupts == 2) {
+        ::kill(process, row.signals[0]);
+        if (row.signals.size() == 2) {
             // The second goes out as soon as the first is seen handled, well
             // before the entry's extraction can end.
             for (int wait = 0; wait < 10000 && ReadText(capture / "stderr").find("Ctrl-C again") == std::string::npos;
                  ++wait) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            ::kill(process, SIGINT);
+            ::kill(process, row.signals[1]);
         }
         const CliRun run = WaitForCli(process, capture);
-        EXPECT_EQ(run.status, 4);
-        EXPECT_EQ(run.output, interrupts == 1 ? "1 out of 2 files have been unzipped successfully\n" : "");
-        // Neither the next entry nor a temporary file is left, even after the second.
-        using Names = std::vector<std::string>;
-        EXPECT_EQ(test::FolderEntries(target), interrupts == 1 ? Names{"big.bin"} : Names{});
-        if (interrupts == 1) {
-            EXPECT_EQ(std::filesystem::file_size(target / "big.bin"), kBigSize);
-        }
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.output, row.output);
+        EXPECT_EQ(test::FolderEntries(target), std::vector<std::string>{"big.bin"});
+        EXPECT_EQ(std::filesystem::file_size(target / "big.bin"), row.replaced ? kBigSize : 5u);
     }
 }
 
