@@ -117,7 +117,10 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
     }
     // The reader puts the file in place only when it is complete, so a failed
     // entry leaves nothing to delete and an existing file as it was.
-    result = reader.ExtractEntry(index, *target);
+    result = reader.ExtractEntry(index, *target, [&host] { return host.CancelRequested(); });
+    if (host.CancelRequested()) {
+        return EntryStep::Cancel;  // an entry cut short left nothing behind
+    }
     if (result != ZipResult::Success) {
         failure = FailureLines(ZipResultLine(result), target->string());
         return EntryStep::Failed;
