@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "files/TemporaryOutputFile.h"
+
 namespace vaultpack {
 namespace {
 
@@ -44,6 +46,9 @@ bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::p
         if (!entry.is_regular_file(statusError)) {
             list.skipped.push_back(entry.path());
             continue;
+        }
+        if (IsTemporaryOutputName(entry.path().filename().string())) {
+            continue;  // what a killed run left of an unfinished output
         }
         // The output standing in the tree is the file being replaced; the
         // same file reached through another path is an input it must not be.

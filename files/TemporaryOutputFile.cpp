@@ -13,17 +13,32 @@
 
 namespace vaultpack {
 
+namespace {
+
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kPrefix = ".vaultpack-", kSuffix = ".part";
+constexpr std::size_t kRandomLetters = 10;
+
+}  // namespace
+
+bool IsTemporaryOutputName(std::string_view fileName) {
+    if (fileName.size() != kPrefix.size() + kRandomLetters + kSuffix.size() || !fileName.starts_with(kPrefix) ||
+        !fileName.ends_with(kSuffix)) {
+        return false;
+    }
+    return fileName.substr(kPrefix.size(), kRandomLetters).find_first_not_of(kLetters) == std::string_view::npos;
+}
+
 TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device seed;
     std::mt19937 generator(seed());
     std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".vaultpack-";
-        for (int i = 0; i < 10; ++i) {
+        std::string name(kPrefix);
+        for (std::size_t i = 0; i < kRandomLetters; ++i) {
             name += kLetters[pick(generator)];
         }
-        path_ = folder / (name + ".part");
+        path_ = folder / (name + std::string(kSuffix));
         if (FileHandle::CreateNew(path_, file_)) {
             registration_ = RegisterTemporaryPath(path_.c_str());
             return;

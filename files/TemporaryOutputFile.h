@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 #include "files/FileHandle.h"
 
@@ -10,6 +11,10 @@ namespace vaultpack {
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
 // While it exists, its path is in the temporary file registry.
+// Whether a file name is one that TemporaryOutputFile gives, so that what a
+// killed run left behind is not taken for the user's file.
+bool IsTemporaryOutputName(std::string_view fileName);
+
 class TemporaryOutputFile {
 public:
     explicit TemporaryOutputFile(const std::filesystem::path& folder);

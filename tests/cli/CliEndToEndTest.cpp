@@ -228,14 +228,15 @@ TEST_F(CliEndToEnd, EveryCreateCombinationRoundTrips) {
 }
 
 // create takes a file alone and a folder ("." too) under its own name with
-// its regular files sorted, leaving out the OUTPUT and what is no regular
-// file; list and info show what it made.
+// its regular files sorted, leaving out the OUTPUT, what is no regular file
+// and a temporary file a killed run left; list and info show what it made.
 TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     const auto docs = source / "docs";
     std::filesystem::create_symlink(docs / "a.txt", docs / "B.txt");
     std::filesystem::create_symlink(docs / "missing", docs / "broken");
     std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
     ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
+    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("left by a killed run"));
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
     const auto june = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1622548800)));
     for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "one.txt"}) {
