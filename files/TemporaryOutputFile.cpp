@@ -39,7 +39,14 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
             name += kLetters[pick(generator)];
         }
         path_ = folder / (name + std::string(kSuffix));
-        if (FileHandle::CreateNew(path_, file_)) {
+        bool created = false;
+        try {
+            created = FileHandle::CreateNew(path_, file_);
+        } catch (const FileError& error) {
+            // The folder is what the user can do something about, not a name made up here.
+            throw FileError(FileOperation::CreateTemporaryFileIn, folder, error.ErrorNumber());
+        }
+        if (created) {
             registration_ = RegisterTemporaryPath(path_.c_str());
             return;
         }

@@ -10,7 +10,9 @@ namespace vaultpack {
 // A new file under a unique hidden name in a given folder. It replaces its
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
-// While it exists, its path is in the temporary file registry.
+// While it exists, its path is in the temporary file registry. The
+// constructor throws FileError (CreateTemporaryFileIn, the folder) when no
+// file can be made there.
 // Whether a file name is one that TemporaryOutputFile gives, so that what a
 // killed run left behind is not taken for the user's file.
 bool IsTemporaryOutputName(std::string_view fileName);

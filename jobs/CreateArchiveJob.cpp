@@ -76,9 +76,13 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
     const auto encrypt = [&](const std::filesystem::path& source, const std::filesystem::path& output, bool markZip) {
         return EncryptStep(params.password, params.hint, source, output, markZip, host);
     };
-    const Step zipList = [&](const std::filesystem::path& zipPath) { return ZipItemList(params.items, zipPath, host); };
+    // The output is written under a temporary name; an intermediate archive under its own.
+    const auto shown = [&](const std::filesystem::path& zipPath) { return zipPath == target ? outputName : zipPath; };
+    const Step zipList = [&](const std::filesystem::path& zipPath) {
+        return ZipItemList(params.items, zipPath, shown(zipPath), host);
+    };
     const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
-        return ZipSingleFile(firstSource, firstStoredName, zipPath, host);
+        return ZipSingleFile(firstSource, firstStoredName, zipPath, shown(zipPath), host);
     };
 
     switch (combination) {
@@ -109,7 +113,9 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                 host, BaseName(firstSource) + ".ezc",
                 [&](const std::filesystem::path& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
-                [&](const std::filesystem::path& container) { return ZipSingleFile(container, container.filename().string(), target, host); },
+                [&](const std::filesystem::path& container) {
+                    return ZipSingleFile(container, container.filename().string(), target, outputName, host);
+                },
                 MessageId::ZipFailed);
     }
     return {StepStatus::Failed};

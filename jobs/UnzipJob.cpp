@@ -11,12 +11,14 @@
 #include <sys/stat.h>
 
 #include "files/FileName.h"
+#include "files/TemporaryOutputFile.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
 #include "zip/UnzipTarget.h"
+#include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {
@@ -53,6 +55,34 @@ std::uint32_t ProgressValue(std::int64_t value) {
 // The failed-entry text: the reason, then what failed in parentheses.
 std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& what) {
     return {std::move(reason), MessageLine::Literal("(" + what + ")")};
+}
+
+// Why an entry could not be extracted, in the most precise words at hand: the
+// kind of entry that is not extracted, or why its folder takes no file.
+MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry, const std::filesystem::path& target) {
+    if (result == ZipResult::FaultyArguments) {
+        if (entry.encrypted) {
+            return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entry.name});
+        }
+        if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
+            return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {entry.name, std::to_string(entry.method)});
+        }
+        if (S_ISLNK(entry.mode)) {
+            return MessageLine::Text(MessageId::ReasonEntryIsLink, {entry.name});
+        }
+        if (!S_ISREG(entry.mode)) {
+            return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entry.name});
+        }
+    }
+    if (result == ZipResult::CannotOpenFile) {
+        // The facility does not say why; a file of our own in that folder does.
+        try {
+            TemporaryOutputFile probe(target.parent_path());
+        } catch (const FileError& error) {
+            return ReasonLine(error);
+        }
+    }
+    return ZipResultLine(result);
 }
 
 // Why an entry must not be written at target even when the user would agree:
@@ -122,7 +152,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         return EntryStep::Cancel;  // an entry cut short left nothing behind
     }
     if (result != ZipResult::Success) {
-        failure = FailureLines(ZipResultLine(result), target->string());
+        failure = FailureLines(ExtractionFailureReason(result, entry, *target), target->string());
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;
@@ -188,9 +218,17 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     const std::filesystem::path& archive = *chosenArchive;
 
-    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive);
+    ZipResult openFailure = ZipResult::Success;
+    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive, &openFailure);
     if (!reader) {
-        ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::OpenZipFailed)});
+        std::vector<MessageLine> lines{MessageLine::Text(MessageId::OpenZipFailed)};
+        if (openFailure == ZipResult::CorruptArchive) {
+            lines.push_back(MessageLine::Text(MessageId::ReasonNotZipArchive, {archive.string()}));
+        } else {
+            lines.push_back(ZipResultLine(openFailure));
+            lines.push_back(MessageLine::Literal(archive.string()));
+        }
+        ShowError(host, MessageOwner::None, std::move(lines));
         return JobOutcome::Failed;
     }
     const std::optional<FileIdentity> archiveIdentity = IdentityOf(archive);

@@ -114,6 +114,11 @@ enum class MessageId : std::uint16_t {
     ReasonOutputAppeared = 302,
     ReasonEntryIsTheArchive = 303,
     ReasonEntryIsTheContainer = 304,
+    ReasonEntryEncrypted = 305,
+    ReasonEntryMethodUnsupported = 306,
+    ReasonEntryIsLink = 307,
+    ReasonEntryIsSpecialFile = 308,
+    ReasonNotZipArchive = 309,
 };
 
 }  // namespace vaultpack

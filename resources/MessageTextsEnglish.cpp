@@ -114,6 +114,11 @@ constexpr MessageText kTexts[] = {
     {ReasonOutputAppeared, "\"%1\" appeared while the output was being written; it was kept and nothing was put in its place"},
     {ReasonEntryIsTheArchive, "\"%1\" is the archive being extracted, so it is not replaced"},
     {ReasonEntryIsTheContainer, "\"%1\" is the encrypted file the archive came from, so it is not replaced"},
+    {ReasonEntryEncrypted, "\"%1\" is encrypted, which is not supported"},
+    {ReasonEntryMethodUnsupported, "\"%1\" uses compression method %2, which is not supported"},
+    {ReasonEntryIsLink, "\"%1\" is a symbolic link, which is not extracted"},
+    {ReasonEntryIsSpecialFile, "\"%1\" is a device or another special file, which is not extracted"},
+    {ReasonNotZipArchive, "\"%1\" is not a ZIP archive, or its directory is damaged"},
 };
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <future>
 #include <thread>
+
+#include <sys/resource.h>
 
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptFile.h"
@@ -289,6 +292,24 @@ TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
             << writer.messageTexts[0];
         EXPECT_EQ(FolderContents(output.parent_path()).size(), output == created ? 1u : 2u) << "nothing half-written";
     }
+}
+
+// A write that fails names the output the user chose, not the file being read.
+TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
+    const Path output = sandbox / "big.zip";
+    host.Expect("save zip", output.string());
+    rlimit limit{}, small{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    small = {64 * 1024, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const JobOutcome outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(outcome, JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string()});
+    EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {
