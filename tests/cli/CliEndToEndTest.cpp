@@ -198,8 +198,10 @@ TEST_F(CliEndToEnd, EveryCreateCombinationRoundTrips) {
         {"one encrypted", {"--encrypt"}, false, "one.ezc", {decrypt("one.ezc")}, ""},
         {"one zipped first", {"--zip", "--encrypt", "--order", "zip-first"}, false, "one.ezc",
          {decrypt("one.ezc"), {"unzip", "one.zip"}}, "one.zip"},
-        {"one encrypted first by default", {"--encrypt", "--zip"}, false, "one.zip",
+        {"one encrypted first, as .zip says", {"--encrypt", "--zip"}, false, "one.zip",
          {{"unzip", "one.zip"}, decrypt("one.ezc")}, "one.ezc"},
+        {"one zipped first, as .ezc says", {"--encrypt", "--zip"}, false, "one.ezc",
+         {decrypt("one.ezc"), {"unzip", "one.zip"}}, "one.zip"},
     };
     for (const Combination& combination : combinations) {
         SCOPED_TRACE(combination.name);
@@ -422,6 +424,12 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
         {{"create", "--zip", "out.zip", "empty"}, "vaultpack-cli: You did not select any files\n"},
         {{"create", "--zip", "one.txt", "one.txt"}, "vaultpack-cli: the OUTPUT \"one.txt\" is also an ITEM\n"},
         {{"create", "--zip", "docs", "one.txt"}, "vaultpack-cli: the OUTPUT \"docs\" is a folder\n"},
+        {{"create", "--zip", "--encrypt", "--order=encrypt-first", "x.ezc", "one.txt"},
+         "vaultpack-cli: --order encrypt-first makes a ZIP archive, but the OUTPUT \"x.ezc\" is named as a container; "
+         "name it \"x.zip\" or use --order zip-first\n"},
+        {{"create", "--zip", "--encrypt", "--order=zip-first", "x.zip", "one.txt"},
+         "vaultpack-cli: --order zip-first makes an encrypted container, but the OUTPUT \"x.zip\" is named as a ZIP "
+         "archive; name it \"x.ezc\" or use --order encrypt-first\n"},
         {{"create", "--zip", "--overwrite=yes", "link.zip", "docs"},
          "vaultpack-cli: the OUTPUT \"link.zip\" is the file \"docs/sub/b.txt\" of an ITEM\n"},
     };
