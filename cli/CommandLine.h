@@ -32,6 +32,8 @@ struct CommandLine {
     std::optional<std::filesystem::path> passwordFile;  // "-" is standard input
     // create, decrypt, unzip
     OverwritePolicy overwrite = OverwritePolicy::Ask;
+    // unzip: "Continue with next file?" is answered yes without asking
+    bool keepGoing = false;
 
     // OUTPUT of create, CONTAINER of decrypt and info, ARCHIVE of unzip and list.
     std::filesystem::path target;

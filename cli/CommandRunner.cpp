@@ -198,7 +198,9 @@ ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
     FileJobParams params;
     params.sourceFiles = {command.target};
     params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
-    return RunJob(JobKind::Unzip, MakeHost(console, AnswersFrom(command)),
+    ConsoleHostAnswers answers = AnswersFrom(command);
+    answers.continueAfterFailure = command.keepGoing;
+    return RunJob(JobKind::Unzip, MakeHost(console, std::move(answers)),
                   [params](JobHost& host) { return RunUnzipJob(params, host); });
 }
 

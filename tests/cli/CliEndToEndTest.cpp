@@ -464,6 +464,21 @@ TEST_F(CliEndToEnd, HostileArchivesWriteNothingOutsideTheirFolder) {
     EXPECT_EQ(listed.status, 0);
     EXPECT_NE(listed.output.find("  ?[2Jname\n"), std::string::npos) << listed.output;
 
+    // --keep-going goes on past a refused entry; the run still fails.
+    test::WriteRawZip(work / "a" / "climb.zip", {{"../climb.txt", "out"}, {"after.txt", "after"}});
+    for (const bool keepGoing : {false, true}) {
+        Arguments unzip = {"unzip", (work / "a" / "climb.zip").string(), "."};
+        if (keepGoing) {
+            unzip.insert(unzip.begin() + 1, "--keep-going");
+        }
+        const CliRun run = RunCli(unzip, Folder("climb" + std::to_string(keepGoing)));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, std::string(keepGoing ? "1" : "0") + " out of 2 files have been unzipped successfully\n");
+        EXPECT_NE(run.errors.find(keepGoing ? "(--keep-going: yes)" : "(no terminal to answer on: no)"),
+                  std::string::npos)
+            << run.errors;
+    }
+
     test::WriteFile(work / "a" / "not.zip", std::string("plain text"));
     const CliRun notListed = RunCli({"list", "not.zip"}, work / "a");
     EXPECT_EQ(notListed.status, 1);
