@@ -59,7 +59,8 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
 
 // Why an entry could not be extracted, in the most precise words at hand: the
 // kind of entry that is not extracted, or why its folder takes no file.
-MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry, const std::filesystem::path& target) {
+MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry, const std::filesystem::path& target,
+                                    bool targetExisted) {
     if (result == ZipResult::FaultyArguments) {
         if (entry.encrypted) {
             return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entry.name});
@@ -73,6 +74,9 @@ MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry,
         if (!S_ISREG(entry.mode)) {
             return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entry.name});
         }
+    }
+    if (result == ZipResult::CannotOpenFile && !targetExisted && PathExists(target)) {
+        return MessageLine::Text(MessageId::ReasonOutputAppeared, {target.string()});
     }
     if (result == ZipResult::CannotOpenFile) {
         // The facility does not say why; a file of our own in that folder does.
@@ -134,7 +138,10 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         failure = FailureLines(std::move(*refusal), target->string());
         return EntryStep::Failed;
     }
-    if (PathExists(*target)) {
+    // Only a file the user agreed to replace is replaced; one that appears
+    // while the entry is written is kept.
+    const bool targetExisted = PathExists(*target);
+    if (targetExisted) {
         const MessageAnswer answer =
             AskQuestion(host, MessageButtons::YesNoCancel,
                         MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
@@ -147,12 +154,12 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
     }
     // The reader puts the file in place only when it is complete, so a failed
     // entry leaves nothing to delete and an existing file as it was.
-    result = reader.ExtractEntry(index, *target, [&host] { return host.CancelRequested(); });
+    result = reader.ExtractEntry(index, *target, [&host] { return host.CancelRequested(); }, targetExisted);
     if (host.CancelRequested()) {
         return EntryStep::Cancel;  // an entry cut short left nothing behind
     }
     if (result != ZipResult::Success) {
-        failure = FailureLines(ExtractionFailureReason(result, entry, *target), target->string());
+        failure = FailureLines(ExtractionFailureReason(result, entry, *target, targetExisted), target->string());
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;

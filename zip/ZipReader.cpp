@@ -100,7 +100,7 @@ ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
 }
 
 ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
-                                  const std::function<bool()>& cancelRequested) {
+                                  const std::function<bool()>& cancelRequested, bool replaceExisting) {
     ZipEntryInfo info;
     ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
     if (result != ZipResult::Success || info.isFolder) {
@@ -143,7 +143,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
         } catch (const FileError&) {
             return ZipResult::WriteFailed;
         }
-        target.CommitAs(targetPath);
+        target.CommitAs(targetPath, {.replaceExisting = replaceExisting});
         return ZipResult::Success;
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;  // the file could not be created or put in place

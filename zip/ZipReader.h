@@ -51,9 +51,11 @@ public:
     //
     // cancelRequested, when given, is asked before each piece of the entry;
     // when it answers true the entry stops there, its temporary file is
-    // removed and PartiallyUnzipped returned.
+    // removed and PartiallyUnzipped returned. With replaceExisting false
+    // (nothing stood at the target when the user was asked), a file that has
+    // appeared there meanwhile is kept and CannotOpenFile returned.
     ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
-                           const std::function<bool()>& cancelRequested = {});
+                           const std::function<bool()>& cancelRequested = {}, bool replaceExisting = true);
 
     // Closes the archive file; FaultyArguments when already closed.
     ZipResult Close();

@@ -219,6 +219,26 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
                      "/proc/one.txt"));
 }
 
+// A file that appears while its entry is written, where nothing stood before, is kept.
+TEST_F(UnzipJobTest, FileThatAppearsMeanwhileIsKept) {
+    const auto appeared = destination / "two.txt";
+    // The second entry begins with its position; its extraction polls the cancel flag.
+    bool secondEntry = false;
+    host.onPosition = [&](int count) { secondEntry = count == 2; };
+    host.onCancelCheck = [&] {
+        if (secondEntry && !std::filesystem::exists(appeared)) {
+            test::WriteFile(appeared, std::string("appeared"));
+        }
+    };
+    host.Expect("message 111", "Yes");
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(kThreeFiles)), host), JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts.at(0), Failed("\"" + appeared.string() +
+                                                  "\" appeared while the output was being written; it was kept and "
+                                                  "nothing was put in its place",
+                                              appeared.string()));
+    EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}, {"three.txt", "3"}, {"two.txt", "appeared"}}));
+}
+
 // A destination that cannot be a folder fails the entries, saying why; No stops.
 TEST_F(UnzipJobTest, DestinationThatIsAFile) {
     const auto blocked = sandbox.Write("blocked", "a file");
