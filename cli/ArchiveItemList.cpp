@@ -3,12 +3,19 @@
 #include <algorithm>
 #include <system_error>
 
+#include "files/TemporaryOutputFile.h"
+
 namespace vaultpack {
 namespace {
 
-bool IsExcluded(const std::filesystem::path& file, const std::filesystem::path& exclude) {
+// Whether both paths name the same entry of the same folder: the file there
+// itself, not another path (a link, a hard link) to the file it holds.
+bool IsSameEntry(const std::filesystem::path& first, const std::filesystem::path& second) {
+    const auto folderOf = [](const std::filesystem::path& path) {
+        return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    };
     std::error_code error;
-    return !exclude.empty() && std::filesystem::equivalent(file, exclude, error);
+    return first.filename() == second.filename() && std::filesystem::equivalent(folderOf(first), folderOf(second), error);
 }
 
 // The name an argument is known by: its last component, also when a folder
@@ -38,9 +45,22 @@ bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::p
         }
         if (!entry.is_regular_file(statusError)) {
             list.skipped.push_back(entry.path());
-        } else if (!IsExcluded(entry.path(), exclude)) {
-            files.push_back(entry.path().lexically_relative(folder));
+            continue;
         }
+        if (IsTemporaryOutputName(entry.path().filename().string())) {
+            continue;  // what a killed run left of an unfinished output
+        }
+        // The output standing in the tree is the file being replaced; the
+        // same file reached through another path is an input it must not be.
+        if (!exclude.empty() && IsSameEntry(entry.path(), exclude)) {
+            continue;
+        }
+        if (!exclude.empty() && std::filesystem::equivalent(entry.path(), exclude, statusError)) {
+            list.refusal = "the OUTPUT \"" + exclude.string() + "\" is the file \"" + entry.path().string() +
+                           "\" of an ITEM";
+            return false;
+        }
+        files.push_back(entry.path().lexically_relative(folder));
     }
     if (error) {
         list.failure = "cannot read the folder " + folder.string() + ": " + error.message();

@@ -15,6 +15,7 @@ struct ArchiveItemList {
     // FIFOs, broken links, links to folders); a FIFO would block the job for ever.
     std::vector<std::filesystem::path> skipped;
     std::string failure;  // empty when the trees were read
+    std::string refusal;  // empty unless `exclude` is a file of a tree reached through another path
 };
 
 // Turns each argument into rows, in the order given: a file as Add Files adds
@@ -22,8 +23,10 @@ struct ArchiveItemList {
 // of its tree, sorted by path (folder by folder, each name byte for byte),
 // with archiveFolder holding the folder's own name and the sub-folders down
 // to the file, each followed by "\". Links to files are followed; links to
-// folders inside a tree are not entered. A file in a tree that is `exclude`
-// (the archive being written) is left out. The arguments must exist, and
+// folders inside a tree are not entered. The file at the path `exclude` (the
+// archive being written) is left out when it stands in a tree; a tree file
+// that is the same file by another path (`exclude` links to it, or is a hard
+// link of it) stops the walk with a refusal. The arguments must exist, and
 // none may be `exclude` itself.
 ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& arguments,
                                     const std::filesystem::path& exclude);

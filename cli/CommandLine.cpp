@@ -18,14 +18,14 @@ const std::array<CommandName, 5>& Commands() {
     static const std::array<CommandName, 5> commands = {{
         {"create", CommandKind::Create, {"--zip", "--encrypt", "--order", "--hint", "--password-file", "--overwrite"}},
         {"decrypt", CommandKind::Decrypt, {"--password-file", "--overwrite"}},
-        {"unzip", CommandKind::Unzip, {"--overwrite"}},
+        {"unzip", CommandKind::Unzip, {"--overwrite", "--keep-going"}},
         {"list", CommandKind::List, {}},
         {"info", CommandKind::Info, {}},
     }};
     return commands;
 }
 
-bool IsFlag(std::string_view option) { return option == "--zip" || option == "--encrypt"; }
+bool IsFlag(std::string_view option) { return option == "--zip" || option == "--encrypt" || option == "--keep-going"; }
 
 ParsedCommandLine Error(std::string text) { return {std::nullopt, std::move(text)}; }
 
@@ -41,6 +41,8 @@ std::optional<std::string> ApplyOption(CommandLine& command, std::string_view op
         command.zip = true;
     } else if (option == "--encrypt") {
         command.encrypt = true;
+    } else if (option == "--keep-going") {
+        command.keepGoing = true;
     } else if (option == "--order") {
         if (value == "encrypt-first") {
             command.order = 0;
@@ -176,14 +178,16 @@ std::string HelpText() {
            "  vaultpack-cli create [--zip] [--encrypt] [--order encrypt-first|zip-first] [--hint TEXT]\n"
            "                       [--password-file FILE] [--overwrite ask|yes|no] OUTPUT ITEM...\n"
            "  vaultpack-cli decrypt [--password-file FILE] [--overwrite ask|yes|no] CONTAINER\n"
-           "  vaultpack-cli unzip [--overwrite ask|yes|no] ARCHIVE [FOLDER]\n"
+           "  vaultpack-cli unzip [--overwrite ask|yes|no] [--keep-going] ARCHIVE [FOLDER]\n"
            "  vaultpack-cli list ARCHIVE\n"
            "  vaultpack-cli info CONTAINER\n"
            "  vaultpack-cli --version | --help\n"
            "\n"
            "create   packs files and folder trees into a ZIP archive (--zip), an encrypted\n"
            "         .ezc container (--encrypt), or both; several files are always zipped\n"
-           "         before they are encrypted. --order chooses the order for one file.\n"
+           "         before they are encrypted. --order chooses the order for one file;\n"
+           "         without it the OUTPUT's extension does: .ezc zips first, then\n"
+           "         encrypts; .zip (or any other) encrypts first, then zips.\n"
            "decrypt  restores the file of a container beside it, and unpacks it there when\n"
            "         it is an archive made by create.\n"
            "unzip    extracts an archive into FOLDER or the current folder.\n"
@@ -193,6 +197,8 @@ std::string HelpText() {
            "--password-file FILE  reads the password from the first line of FILE (- for\n"
            "                      standard input) instead of asking on the terminal.\n"
            "--overwrite           answers the questions about replacing existing files.\n"
+           "--keep-going          goes on after an entry that fails, so that everything\n"
+           "                      that can be extracted is; the exit status is still 1.\n"
            "\n"
            "Exit status: 0 done, 1 failed, 2 wrong usage or password input,\n"
            "3 wrong password, 4 cancelled.\n";

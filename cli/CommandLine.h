@@ -22,7 +22,9 @@ struct CommandLine {
     // create
     bool zip = false;
     bool encrypt = false;
-    std::int32_t order = 0;  // CreateArchiveParams::order: 0 encrypt first (the default), 1 zip first
+    // CreateArchiveParams::order: 0 encrypt first, 1 zip first; nothing lets
+    // the OUTPUT's extension choose.
+    std::optional<std::int32_t> order;
     std::string hint;
     std::vector<std::filesystem::path> items;
 
@@ -30,6 +32,8 @@ struct CommandLine {
     std::optional<std::filesystem::path> passwordFile;  // "-" is standard input
     // create, decrypt, unzip
     OverwritePolicy overwrite = OverwritePolicy::Ask;
+    // unzip: "Continue with next file?" is answered yes without asking
+    bool keepGoing = false;
 
     // OUTPUT of create, CONTAINER of decrypt and info, ARCHIVE of unzip and list.
     std::filesystem::path target;

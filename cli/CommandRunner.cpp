@@ -1,7 +1,10 @@
 #include "cli/CommandRunner.h"
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <system_error>
+#include <variant>
 
 #include "app/VersionText.h"
 #include "cli/ArchiveItemList.h"
@@ -91,6 +94,29 @@ std::optional<std::string> ItemProblem(const CommandLine& command) {
     return std::nullopt;
 }
 
+// The order for one file with both steps: the one given, or else the one
+// whose result the OUTPUT's extension names (.ezc: zip first, then encrypt,
+// giving a container; otherwise encrypt first, giving a ZIP archive). An
+// order whose result the extension contradicts is refused with the reason.
+std::variant<std::int32_t, std::string> OrderForOneFile(const CommandLine& command) {
+    std::string extension = command.target.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool namesContainer = extension == ".ezc";
+    if (!command.order) {
+        return namesContainer ? 1 : 0;
+    }
+    const bool zipFirst = *command.order != 0;
+    if (zipFirst ? extension != ".zip" : !namesContainer) {
+        return *command.order;
+    }
+    const std::string stem = command.target.stem().string();
+    return zipFirst ? "--order zip-first makes an encrypted container, but the OUTPUT " + Shown(command.target) +
+                          " is named as a ZIP archive; name it " + Shown(stem + ".ezc") + " or use --order encrypt-first"
+                    : "--order encrypt-first makes a ZIP archive, but the OUTPUT " + Shown(command.target) +
+                          " is named as a container; name it " + Shown(stem + ".zip") + " or use --order zip-first";
+}
+
 ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     if (const auto problem = ItemProblem(command)) {
         return Refuse(console, ExitStatus::BadInput, *problem);
@@ -98,6 +124,9 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     ArchiveItemList list = CollectArchiveItems(command.items, command.target);
     for (const std::filesystem::path& skipped : list.skipped) {
         Tell(console, "skipped, not a regular file: " + Shown(skipped));
+    }
+    if (!list.refusal.empty()) {
+        return Refuse(console, ExitStatus::BadInput, list.refusal);
     }
     if (!list.failure.empty()) {
         return Refuse(console, ExitStatus::Failed, list.failure);
@@ -112,7 +141,13 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     params.encryptEnabled = command.encrypt;
     // Several files are only ever encrypted as one archive.
     params.zipEnabled = command.zip || (command.encrypt && params.multipleItems);
-    params.order = command.order;
+    if (params.items.size() == 1 && params.zipEnabled && params.encryptEnabled) {
+        const auto order = OrderForOneFile(command);
+        if (const auto* problem = std::get_if<std::string>(&order)) {
+            return Refuse(console, ExitStatus::BadInput, *problem);
+        }
+        params.order = std::get<std::int32_t>(order);
+    }
     if (command.encrypt) {
         std::optional<PasswordInput> input = PasswordFromFile(command, console);
         if (!input) {
@@ -163,7 +198,9 @@ ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
     FileJobParams params;
     params.sourceFiles = {command.target};
     params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
-    return RunJob(JobKind::Unzip, MakeHost(console, AnswersFrom(command)),
+    ConsoleHostAnswers answers = AnswersFrom(command);
+    answers.continueAfterFailure = command.keepGoing;
+    return RunJob(JobKind::Unzip, MakeHost(console, std::move(answers)),
                   [params](JobHost& host) { return RunUnzipJob(params, host); });
 }
 

@@ -11,6 +11,11 @@
 namespace vaultpack {
 namespace {
 
+bool AsksToContinue(const MessageBoxRequest& request) {
+    return std::any_of(request.lines.begin(), request.lines.end(),
+                       [](const MessageLine& line) { return line.id == MessageId::ContinueWithNextFile; });
+}
+
 bool IsOverwriteQuestion(const MessageBoxRequest& request) {
     return std::any_of(request.lines.begin(), request.lines.end(), [](const MessageLine& line) {
         return line.id == MessageId::DecryptOverwriteQuestion || line.id == MessageId::UnzipOverwriteQuestion;
@@ -92,6 +97,10 @@ MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
     if (request.buttons == MessageButtons::Ok) {
         Print(request.caption == MessageId::CaptionError ? errors_ : output_, text);
         return MessageAnswer::Ok;
+    }
+    if (AsksToContinue(request) && answers_.continueAfterFailure) {
+        Print(errors_, text + "\n(--keep-going: yes)");
+        return MessageAnswer::Yes;
     }
     if (IsOverwriteQuestion(request) && answers_.overwrite != OverwritePolicy::Ask) {
         return answers_.overwrite == OverwritePolicy::Yes ? MessageAnswer::Yes : MessageAnswer::No;

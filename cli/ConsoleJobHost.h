@@ -25,6 +25,8 @@ struct ConsoleHostAnswers {
     // A password from --password-file: the answer to the first password
     // question only; after a wrong password there is nothing more to try.
     std::optional<std::string> password;
+    // "Continue with next file?" is answered yes (the failure still shows).
+    bool continueAfterFailure = false;
 };
 
 // JobHost on a terminal, for one job. Questions go to the terminal; with no

@@ -27,6 +27,17 @@ void Write(int fd, std::string_view text) {
     [[maybe_unused]] const auto written = ::write(fd, text.data(), text.size());
 }
 
+// Ends the process at once, leaving the terminal and the folders as they were.
+[[noreturn]] void EndNow(int status) {
+    const int fd = restoreFd.load();
+    if (fd >= 0) {
+        ::tcsetattr(fd, TCSANOW, &restoreSettings);
+    }
+    RemoveRegisteredFiles();
+    Write(STDERR_FILENO, "\n");
+    ::_exit(status);
+}
+
 void OnInterrupt(int) {
     if (!interrupted.exchange(true)) {
         const int savedErrno = errno;  // the interrupted code reads it after a failed call
@@ -35,14 +46,12 @@ void OnInterrupt(int) {
         errno = savedErrno;
         return;
     }
-    const int fd = restoreFd.load();
-    if (fd >= 0) {
-        ::tcsetattr(fd, TCSANOW, &restoreSettings);
-    }
-    RemoveRegisteredFiles();
-    Write(STDERR_FILENO, "\n");
-    ::_exit(static_cast<int>(ExitStatus::Cancelled));
+    EndNow(static_cast<int>(ExitStatus::Cancelled));
 }
+
+// SIGTERM and SIGHUP ask the process to end now, with the status a shell
+// gives a process that such a signal ended.
+void OnTermination(int signal) { EndNow(128 + signal); }
 
 }  // namespace
 
@@ -55,6 +64,9 @@ void InstallInterruptHandler() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;  // no SA_RESTART: a read from the terminal returns EINTR
     ::sigaction(SIGINT, &action, nullptr);
+    action.sa_handler = OnTermination;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }

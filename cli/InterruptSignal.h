@@ -10,7 +10,8 @@ namespace vaultpack {
 // the jobs poll and interrupts a blocking terminal read (the handler does not
 // restart system calls); the second ends the process at once with the
 // cancelled status, after putting back terminal settings that a password
-// prompt changed and removing the registered temporary files.
+// prompt changed and removing the registered temporary files. SIGTERM and
+// SIGHUP end it the same way at once, with the status 128 + the signal.
 void InstallInterruptHandler();
 
 // The cancel flag, set by the first Ctrl-C.

@@ -13,7 +13,7 @@ namespace vaultpack {
 namespace {
 
 FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string_view password,
-                            ProgressSink* progress) {
+                            ProgressSink* progress, bool replaceExisting) {
     const HeaderCheck headerCheck = CheckEncryptedHeader(sourcePath);
     if (!headerCheck.Valid()) {
         return FailedResult(headerCheck.failure, sourcePath);
@@ -49,7 +49,7 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
         },
         progress);
     if (result.status == FileOperationStatus::Completed) {
-        output.CommitAs(targetPath);
+        output.CommitAs(targetPath, {.replaceExisting = replaceExisting, .durable = true});
         result.outputPath = targetPath;
     }
     return result;
@@ -58,8 +58,8 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
 }  // namespace
 
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
-                                ProgressSink* progress) {
-    return RunFileOperation([&] { return Decrypt(sourcePath, password, progress); });
+                                ProgressSink* progress, bool replaceExisting) {
+    return RunFileOperation([&] { return Decrypt(sourcePath, password, progress, replaceExisting); });
 }
 
 }  // namespace vaultpack

@@ -19,7 +19,11 @@ namespace vaultpack {
 // or 152), a wrong password (message 119), a container shorter than its stored
 // length needs, an unusable stored name, or a target that is the container
 // itself; other failures name message 121.
+//
+// With replaceExisting false (nothing stood at the target when the user was
+// asked), a file that has appeared there meanwhile is kept and the result is
+// a FileAccess failure with the FileError (Replace, EEXIST).
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
-                                ProgressSink* progress = nullptr);
+                                ProgressSink* progress = nullptr, bool replaceExisting = true);
 
 }  // namespace vaultpack

@@ -6,22 +6,47 @@
 #include <string>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 
+namespace {
+
+constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::string_view kPrefix = ".vaultpack-", kSuffix = ".part";
+constexpr std::size_t kRandomLetters = 10;
+
+}  // namespace
+
+bool IsTemporaryOutputName(std::string_view fileName) {
+    if (fileName.size() != kPrefix.size() + kRandomLetters + kSuffix.size() || !fileName.starts_with(kPrefix) ||
+        !fileName.ends_with(kSuffix)) {
+        return false;
+    }
+    return fileName.substr(kPrefix.size(), kRandomLetters).find_first_not_of(kLetters) == std::string_view::npos;
+}
+
 TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device seed;
     std::mt19937 generator(seed());
     std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".vaultpack-";
-        for (int i = 0; i < 10; ++i) {
+        std::string name(kPrefix);
+        for (std::size_t i = 0; i < kRandomLetters; ++i) {
             name += kLetters[pick(generator)];
         }
-        path_ = folder / (name + ".part");
-        if (FileHandle::CreateNew(path_, file_)) {
+        path_ = folder / (name + std::string(kSuffix));
+        bool created = false;
+        try {
+            created = FileHandle::CreateNew(path_, file_);
+        } catch (const FileError& error) {
+            // The folder is what the user can do something about, not a name made up here.
+            throw FileError(FileOperation::CreateTemporaryFileIn, folder, error.ErrorNumber());
+        }
+        if (created) {
             registration_ = RegisterTemporaryPath(path_.c_str());
             return;
         }
@@ -38,14 +63,48 @@ TemporaryOutputFile::~TemporaryOutputFile() {
     UnregisterTemporaryPath(registration_);
 }
 
-void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath) {
+namespace {
+
+// Gives `from` the name `to` only when nothing stands there: in one step where
+// the file system can, otherwise as a second name that `from` then gives up.
+void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        throw FileError(FileOperation::Replace, to, errno);
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        throw FileError(FileOperation::Replace, to, errno);
+    }
+    ::unlink(from.c_str());
+}
+
+}  // namespace
+
+void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
+    if (options.durable && ::fsync(file_.Descriptor()) != 0) {
+        throw FileError(FileOperation::Write, path_, errno);
+    }
     file_.Close();
-    if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
+    if (!options.replaceExisting) {
+        RenameWithoutReplacing(path_, finalPath);
+    } else if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
         throw FileError(FileOperation::Replace, finalPath, errno);
     }
     committed_ = true;
     UnregisterTemporaryPath(registration_);
     registration_ = -1;
+    if (options.durable) {
+        // The rename itself is on the disk once the folder is. The file is in
+        // place by now, so a folder that cannot be flushed is no failure.
+        const std::filesystem::path folderPath = path_.has_parent_path() ? path_.parent_path() : ".";
+        const int folder = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            ::fsync(folder);
+            ::close(folder);
+        }
+    }
 }
 
 }  // namespace vaultpack

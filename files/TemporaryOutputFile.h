@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 #include "files/FileHandle.h"
 
@@ -9,7 +10,13 @@ namespace vaultpack {
 // A new file under a unique hidden name in a given folder. It replaces its
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
-// While it exists, its path is in the temporary file registry.
+// While it exists, its path is in the temporary file registry. The
+// constructor throws FileError (CreateTemporaryFileIn, the folder) when no
+// file can be made there.
+// Whether a file name is one that TemporaryOutputFile gives, so that what a
+// killed run left behind is not taken for the user's file.
+bool IsTemporaryOutputName(std::string_view fileName);
+
 class TemporaryOutputFile {
 public:
     explicit TemporaryOutputFile(const std::filesystem::path& folder);
@@ -20,8 +27,21 @@ public:
     FileHandle& File() { return file_; }
     const std::filesystem::path& Path() const { return path_; }
 
-    // Closes the file and renames it to `finalPath`, replacing what stands there.
-    void CommitAs(const std::filesystem::path& finalPath);
+    // How CommitAs puts the file in place.
+    struct CommitOptions {
+        // False when nothing stood at the final path as the user was asked:
+        // a file that has appeared there since is kept, and CommitAs throws
+        // FileError (Replace, EEXIST) instead of replacing it.
+        bool replaceExisting = true;
+        // Flushes the file to the disk before the rename and its folder after
+        // it, so that a crash leaves the old file or the whole new one.
+        bool durable = false;
+    };
+
+    // Closes the file and renames it to `finalPath`, replacing what stands
+    // there unless the options say otherwise.
+    void CommitAs(const std::filesystem::path& finalPath, CommitOptions options);
+    void CommitAs(const std::filesystem::path& finalPath) { CommitAs(finalPath, CommitOptions{}); }
 
 private:
     std::filesystem::path path_;

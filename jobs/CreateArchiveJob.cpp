@@ -9,6 +9,7 @@
 #include "jobs/CreateArchiveSteps.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
+#include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "files/ScratchFile.h"
 
@@ -69,12 +70,19 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                            const std::filesystem::path& outputName, const std::filesystem::path& target,
                            JobHost& host) {
     const std::filesystem::path& firstSource = params.items.front().sourcePath;
+    // A row found under a folder keeps that folder in the archive; a container
+    // is stored under its own file name.
+    const std::string firstStoredName = params.items.front().StoredName();
     const auto encrypt = [&](const std::filesystem::path& source, const std::filesystem::path& output, bool markZip) {
         return EncryptStep(params.password, params.hint, source, output, markZip, host);
     };
-    const Step zipList = [&](const std::filesystem::path& zipPath) { return ZipItemList(params.items, zipPath, host); };
+    // The output is written under a temporary name; an intermediate archive under its own.
+    const auto shown = [&](const std::filesystem::path& zipPath) { return zipPath == target ? outputName : zipPath; };
+    const Step zipList = [&](const std::filesystem::path& zipPath) {
+        return ZipItemList(params.items, zipPath, shown(zipPath), host);
+    };
     const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
-        return ZipSingleFile(firstSource, zipPath, host);
+        return ZipSingleFile(firstSource, firstStoredName, zipPath, shown(zipPath), host);
     };
 
     switch (combination) {
@@ -105,7 +113,9 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                 host, BaseName(firstSource) + ".ezc",
                 [&](const std::filesystem::path& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
-                [&](const std::filesystem::path& container) { return ZipSingleFile(container, target, host); },
+                [&](const std::filesystem::path& container) {
+                    return ZipSingleFile(container, container.filename().string(), target, outputName, host);
+                },
                 MessageId::ZipFailed);
     }
     return {StepStatus::Failed};
@@ -114,8 +124,10 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
 // Writes the output under a temporary name beside it and puts it in place only
 // when every step is done, so a failed or cancelled job leaves a file the user
 // agreed to replace (possibly one of the items) as it was.
+// A file that appears at the output while the job runs, where nothing stood
+// when the user chose it (replaceExisting false), is kept.
 StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination combination,
-                        const std::filesystem::path& output, JobHost& host) {
+                        const std::filesystem::path& output, bool replaceExisting, JobHost& host) {
     const FileFilter kind = OutputKind(combination);
     std::optional<TemporaryOutputFile> staged;
     try {
@@ -127,7 +139,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
     StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
     if (outcome.status == StepStatus::Done) {
         try {
-            staged->CommitAs(output);
+            staged->CommitAs(output, {.replaceExisting = replaceExisting, .durable = true});
         } catch (const std::exception& error) {
             ShowFailureOfKind(host, kind, ReasonLine(error));
             outcome.status = StepStatus::Failed;
@@ -148,12 +160,22 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
     return JobOutcome::Failed;
 }
 
-JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
+// `started` tells whether the job got as far as asking for the output.
+JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& started) {
     if (params.items.empty()) {
         // Nothing to ask a file name for.
         ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::NoFilesSelected)});
         return JobOutcome::NothingDone;
     }
+    // Two files under one name would both be written and one lost on
+    // extraction; the same file twice is simply taken once.
+    if (const auto clash = DropRepeatedSources(params.items)) {
+        ShowError(host, MessageOwner::None,
+                  {MessageLine::Text(MessageId::StoredNameTakenTwice,
+                                     {clash->first.string(), clash->second.string()})});
+        return JobOutcome::Failed;
+    }
+    started = true;
 
     const CreateCombination combination = ChooseCombination(params);
     const FileFilter kind = OutputKind(combination);
@@ -163,11 +185,17 @@ JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
     if (!output) {
         return JobOutcome::NothingDone;
     }
+    if (const auto refusal = OutputRefusal(*output)) {
+        ShowFailureOfKind(host, kind, refusal);
+        return JobOutcome::Failed;
+    }
+
+    const bool outputExisted = PathExists(*output);
 
     host.ShowProgress();
     host.SetProgressTitle(MessageId::CreatingArchiveTitle);
     host.SetCancelCaption(MessageId::Cancel);
-    const StepOutcome outcome = WriteOutput(params, combination, *output, host);
+    const StepOutcome outcome = WriteOutput(params, combination, *output, outputExisted, host);
     if (outcome.status == StepStatus::Done) {
         ShowInformation(host, {MessageLine::Text(MessageId::ArchiveCreated)});
     }
@@ -179,10 +207,11 @@ JobOutcome CreateArchive(const CreateArchiveParams& params, JobHost& host) {
 JobCompletion RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::CreateArchive;
-    completion.outcome = CreateArchive(params, host);
-    // Nothing was started (no items, or the save dialog was cancelled): the
-    // caller stays open as after a cancelled save dialog.
-    completion.saveDialogCancelled = completion.outcome == JobOutcome::NothingDone;
+    bool started = false;
+    completion.outcome = CreateArchive(params, host, started);
+    // Nothing was started (no usable list, or the save dialog was cancelled):
+    // the caller stays open as after a cancelled save dialog.
+    completion.saveDialogCancelled = !started || completion.outcome == JobOutcome::NothingDone;
     return completion;
 }
 

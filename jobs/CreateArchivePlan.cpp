@@ -1,5 +1,11 @@
 #include "jobs/CreateArchivePlan.h"
 
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include <sys/stat.h>
+
 namespace vaultpack {
 
 CreateCombination ChooseCombination(const CreateArchiveParams& params) {
@@ -15,6 +21,45 @@ CreateCombination ChooseCombination(const CreateArchiveParams& params) {
         return CreateCombination::EncryptSingle;
     }
     return params.order == 0 ? CreateCombination::EncryptSingleThenZip : CreateCombination::ZipSingleThenEncrypt;
+}
+
+namespace {
+
+// What makes two sources the same file: device and inode, or for a path that
+// cannot be examined (the job reports it when it gets there), the path itself.
+using SourceKey = std::pair<std::pair<dev_t, ino_t>, std::filesystem::path>;
+
+SourceKey KeyOf(const std::filesystem::path& source) {
+    struct stat status {};
+    if (::stat(source.c_str(), &status) == 0) {
+        return {{status.st_dev, status.st_ino}, {}};
+    }
+    return {{0, 0}, std::filesystem::absolute(source).lexically_normal()};
+}
+
+std::string ArchiveName(const ArchiveItem& item) {
+    std::string name = item.StoredName();
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+}  // namespace
+
+std::optional<StoredNameClash> DropRepeatedSources(std::vector<ArchiveItem>& items) {
+    std::map<std::string, std::pair<SourceKey, std::filesystem::path>> byName;
+    std::optional<StoredNameClash> clash;
+    std::erase_if(items, [&](const ArchiveItem& item) {
+        const SourceKey key = KeyOf(item.sourcePath);
+        const auto [taken, inserted] = byName.try_emplace(ArchiveName(item), key, item.sourcePath);
+        if (inserted) {
+            return false;
+        }
+        if (taken->second.first != key && !clash) {
+            clash = StoredNameClash{taken->second.second, item.sourcePath};
+        }
+        return true;
+    });
+    return clash;
 }
 
 FileFilter OutputKind(CreateCombination combination) {

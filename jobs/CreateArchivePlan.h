@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
@@ -24,6 +26,19 @@ enum class CreateCombination {
 // when zipEnabled is clear, as the options dialog enforces. A record with
 // neither switch set is zipped, the one step left that makes sense.
 CreateCombination ChooseCombination(const CreateArchiveParams& params);
+
+// Two rows of a list archive that would be stored under one name, so that
+// extracting the archive would keep only one of them.
+struct StoredNameClash {
+    std::filesystem::path first;
+    std::filesystem::path second;
+};
+
+// Drops every row that repeats an earlier row's stored name with the same
+// source file (the same path given twice, or one file reached by two paths),
+// and returns the first two rows left that would store different files under
+// one name; nothing when every name is taken once.
+std::optional<StoredNameClash> DropRepeatedSources(std::vector<ArchiveItem>& items);
 
 // What the output file is: a ZIP archive or an encrypted container.
 FileFilter OutputKind(CreateCombination combination);

@@ -30,9 +30,12 @@ bool CloseArchive(ZipWriter& writer, JobHost& host) {
     return true;
 }
 
-// An AddFile failure: the result's text, then the source.
-std::vector<MessageLine> AddFailureLines(ZipResult result, const std::filesystem::path& source) {
-    return {ZipResultLine(result), MessageLine::Literal(source.string())};
+// An AddFile failure: the result's text, then the file at fault: the archive
+// for a failed write, otherwise the source.
+std::vector<MessageLine> AddFailureLines(ZipResult result, const std::filesystem::path& source,
+                                         const std::filesystem::path& shownArchive) {
+    return {ZipResultLine(result),
+            MessageLine::Literal((result == ZipResult::WriteFailed ? shownArchive : source).string())};
 }
 
 // Lets a long file stop between its pieces when the user cancels.
@@ -50,7 +53,8 @@ std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, J
 
 }  // namespace
 
-StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath, JobHost& host) {
+StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
+                        const std::filesystem::path& shownArchive, JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -75,7 +79,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         }
         if (result != ZipResult::Success) {
             outcome.itemsLeftOut = true;
-            const std::vector<MessageLine> reason = AddFailureLines(result, item.sourcePath);
+            const std::vector<MessageLine> reason = AddFailureLines(result, item.sourcePath, shownArchive);
             // A file that failed part-way leaves a damaged entry that cannot be
             // taken out again: the archive cannot be finished, so there is no
             // next file to go on with.
@@ -99,7 +103,9 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
     return outcome;
 }
 
-StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host) {
+StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
+                          const std::filesystem::path& zipPath, const std::filesystem::path& shownArchive,
+                          JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -108,13 +114,13 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesy
     host.SetRange(1);
     host.SetPosition(0);
 
-    const ZipResult result = writer->AddFile(source.filename().string(), source, CancelCheck(host));
+    const ZipResult result = writer->AddFile(storedName, source, CancelCheck(host));
     if (host.CancelRequested()) {
         writer->Close();
         return {StepStatus::Cancelled};
     }
     if (result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress, AddFailureLines(result, source));
+        ShowError(host, MessageOwner::Progress, AddFailureLines(result, source, shownArchive));
     }
     const bool closed = CloseArchive(*writer, host);
     host.SetPosition(1);

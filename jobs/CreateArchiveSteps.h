@@ -23,7 +23,8 @@ struct StepOutcome {
 };
 
 // The zip steps write a new archive at zipPath, a file the caller owns and
-// throws away unless the step is done. Each shows its own messages (110, the
+// throws away unless the step is done; a failed write names it as shownArchive
+// (the output the user chose, rather than its temporary name). Each shows its own messages (110, the
 // ZIP result, 112); an archive that a file damaged part-way is closed without
 // a message of its own, as it was reported with that file.
 
@@ -31,11 +32,14 @@ struct StepOutcome {
 // progress per item and asking whether to go on after an item fails. Stops
 // when cancel is requested, between items or within a file, and when a file
 // fails part-way (111 is not offered then).
-StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath, JobHost& host);
+StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
+                        const std::filesystem::path& shownArchive, JobHost& host);
 
-// Writes one file into the archive under its file name. Stops within the file
+// Writes one file into the archive under storedName. Stops within the file
 // when cancel is requested.
-StepOutcome ZipSingleFile(const std::filesystem::path& source, const std::filesystem::path& zipPath, JobHost& host);
+StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
+                          const std::filesystem::path& zipPath, const std::filesystem::path& shownArchive,
+                          JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows

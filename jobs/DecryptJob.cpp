@@ -83,7 +83,14 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
         ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
     }
 
-    if (PathExists(facts->target) &&
+    if (auto refusal = OutputRefusal(facts->target)) {
+        ShowDecryptFailure(host, MessageId::DecryptFailed, std::move(*refusal));
+        return JobOutcome::Failed;
+    }
+    // Only a file the user agreed to replace is replaced; one that appears
+    // while the plaintext is written is kept.
+    const bool targetExisted = PathExists(facts->target);
+    if (targetExisted &&
         AskQuestion(host, MessageButtons::YesNo,
                     MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
             MessageAnswer::Yes) {
@@ -98,7 +105,7 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     // The engine writes under a temporary name and replaces the target only
     // when the plaintext is complete: after a cancellation or a failure there
     // is nothing to delete, and a file the user agreed to replace is still there.
-    const FileOperationResult result = DecryptFile(container, password, &host);
+    const FileOperationResult result = DecryptFile(container, password, &host, targetExisted);
     if (result.status == FileOperationStatus::Cancelled) {
         return JobOutcome::Cancelled;
     }

@@ -1,5 +1,6 @@
 #include "jobs/FailureReasons.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -65,6 +66,9 @@ MessageLine ReasonLine(const FileOperationResult& result) {
 }
 
 MessageLine ReasonLine(const FileError& error) {
+    if (error.Operation() == FileOperation::Replace && error.ErrorNumber() == EEXIST) {
+        return AboutFile(MessageId::ReasonOutputAppeared, error.Path());
+    }
     return MessageLine::Text(FileOperationMessage(error.Operation()),
                              {error.Path().string(), std::strerror(error.ErrorNumber())});
 }

@@ -22,6 +22,7 @@ DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzi
     }
     unzip.destinationFolders = {unzip.sourceFiles.front().parent_path()};
     unzip.deleteSourceAfter = true;
+    unzip.container = container;
 
     followOn.unzipFollows = true;
     if (!unzipJobRunning) {

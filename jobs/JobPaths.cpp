@@ -17,4 +17,13 @@ bool PathExists(const std::filesystem::path& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+std::optional<MessageLine> OutputRefusal(const std::filesystem::path& output) {
+    std::error_code ignored;
+    const std::filesystem::file_status status = std::filesystem::status(output, ignored);
+    if (!std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return std::nullopt;
+    }
+    return MessageLine::Text(MessageId::ReasonNotARegularFile, {output.string()});
+}
+
 }  // namespace vaultpack

@@ -37,6 +37,7 @@ struct FileJobParams {
     std::vector<std::filesystem::path> sourceFiles;
     std::vector<std::filesystem::path> destinationFolders;  // unzip only
     bool deleteSourceAfter = false;                          // unzip only: remove the archive afterwards
+    std::filesystem::path container{};                       // unzip only: the container the archive was decrypted from
 };
 
 }  // namespace vaultpack

@@ -11,12 +11,14 @@
 #include <sys/stat.h>
 
 #include "files/FileName.h"
+#include "files/TemporaryOutputFile.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
 #include "zip/UnzipTarget.h"
+#include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {
@@ -55,9 +57,55 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
     return {std::move(reason), MessageLine::Literal("(" + what + ")")};
 }
 
+// Why an entry could not be extracted, in the most precise words at hand: the
+// kind of entry that is not extracted, or why its folder takes no file.
+MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry, const std::filesystem::path& target,
+                                    bool targetExisted) {
+    if (result == ZipResult::FaultyArguments) {
+        if (entry.encrypted) {
+            return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entry.name});
+        }
+        if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
+            return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {entry.name, std::to_string(entry.method)});
+        }
+        if (S_ISLNK(entry.mode)) {
+            return MessageLine::Text(MessageId::ReasonEntryIsLink, {entry.name});
+        }
+        if (!S_ISREG(entry.mode)) {
+            return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entry.name});
+        }
+    }
+    if (result == ZipResult::CannotOpenFile && !targetExisted && PathExists(target)) {
+        return MessageLine::Text(MessageId::ReasonOutputAppeared, {target.string()});
+    }
+    if (result == ZipResult::CannotOpenFile) {
+        // The facility does not say why; a file of our own in that folder does.
+        try {
+            TemporaryOutputFile probe(target.parent_path());
+        } catch (const FileError& error) {
+            return ReasonLine(error);
+        }
+    }
+    return ZipResultLine(result);
+}
+
+// Why an entry must not be written at target even when the user would agree:
+// it would replace the archive being read or the container it came from.
+std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, const FileJobParams& params,
+                                           const std::filesystem::path& archive) {
+    if (IsSameFile(target, archive)) {
+        return MessageLine::Text(MessageId::ReasonEntryIsTheArchive, {target.string()});
+    }
+    if (!params.container.empty() && IsSameFile(target, params.container)) {
+        return MessageLine::Text(MessageId::ReasonEntryIsTheContainer, {target.string()});
+    }
+    return std::nullopt;
+}
+
 // Extracts entry `index`; on failure fills `failure` with what to tell the user.
-EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
-                     const std::filesystem::path& destination, JobHost& host, std::vector<MessageLine>& failure) {
+EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
+                     const std::filesystem::path& archive, const std::filesystem::path& destination, JobHost& host,
+                     std::vector<MessageLine>& failure) {
     ZipEntryInfo entry;
     ZipResult result = reader.GetEntry(index, entry);
     if (result != ZipResult::Success) {
@@ -82,7 +130,18 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     if (entry.isFolder) {
         return EntryStep::Extracted;
     }
-    if (PathExists(*target)) {
+    if (auto refusal = ProtectedFileAt(*target, params, archive)) {
+        failure = FailureLines(std::move(*refusal), target->string());
+        return EntryStep::Failed;
+    }
+    if (auto refusal = OutputRefusal(*target)) {
+        failure = FailureLines(std::move(*refusal), target->string());
+        return EntryStep::Failed;
+    }
+    // Only a file the user agreed to replace is replaced; one that appears
+    // while the entry is written is kept.
+    const bool targetExisted = PathExists(*target);
+    if (targetExisted) {
         const MessageAnswer answer =
             AskQuestion(host, MessageButtons::YesNoCancel,
                         MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
@@ -95,24 +154,28 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     }
     // The reader puts the file in place only when it is complete, so a failed
     // entry leaves nothing to delete and an existing file as it was.
-    result = reader.ExtractEntry(index, *target);
+    result = reader.ExtractEntry(index, *target, [&host] { return host.CancelRequested(); }, targetExisted);
+    if (host.CancelRequested()) {
+        return EntryStep::Cancel;  // an entry cut short left nothing behind
+    }
     if (result != ZipResult::Success) {
-        failure = FailureLines(ZipResultLine(result), target->string());
+        failure = FailureLines(ExtractionFailureReason(result, entry, *target, targetExisted), target->string());
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;
 }
 
 // Runs the entry loop; returns the index it stopped at (entryCount when it ran through).
-std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const std::filesystem::path& archive,
-                          const std::filesystem::path& destination, JobHost& host, EntryTally& tally) {
+std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
+                          const std::filesystem::path& archive, const std::filesystem::path& destination,
+                          JobHost& host, EntryTally& tally) {
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, archive, destination, host, failure)) {
+        switch (UnzipEntry(reader, index, params, archive, destination, host, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;
@@ -133,8 +196,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const std:
     return entryCount;
 }
 
-// Removes the archive unless what stands at its path now is another file (an
-// entry of the same name may have been extracted over it).
+// Removes the archive unless what stands at its path now is another file.
 void DeleteArchive(const std::filesystem::path& archive, const std::optional<FileIdentity>& opened) {
     if (opened && IdentityOf(archive) == opened) {
         std::error_code ignored;
@@ -163,9 +225,17 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     const std::filesystem::path& archive = *chosenArchive;
 
-    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive);
+    ZipResult openFailure = ZipResult::Success;
+    const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive, &openFailure);
     if (!reader) {
-        ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::OpenZipFailed)});
+        std::vector<MessageLine> lines{MessageLine::Text(MessageId::OpenZipFailed)};
+        if (openFailure == ZipResult::CorruptArchive) {
+            lines.push_back(MessageLine::Text(MessageId::ReasonNotZipArchive, {archive.string()}));
+        } else {
+            lines.push_back(ZipResultLine(openFailure));
+            lines.push_back(MessageLine::Literal(archive.string()));
+        }
+        ShowError(host, MessageOwner::None, std::move(lines));
         return JobOutcome::Failed;
     }
     const std::optional<FileIdentity> archiveIdentity = IdentityOf(archive);
@@ -190,7 +260,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     host.SetProgressTitle(MessageId::UnzippingProgressTitle);
 
     EntryTally tally;
-    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, archive, destination, host, tally);
+    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, params, archive, destination, host, tally);
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
         ShowCloseZipFailure(host, result);
         return JobOutcome::Failed;

@@ -109,6 +109,16 @@ enum class MessageId : std::uint16_t {
     // Buttons of the questions the jobs ask.
     Yes = 234,
     No = 235,
+    StoredNameTakenTwice = 300,
+    ReasonNotARegularFile = 301,
+    ReasonOutputAppeared = 302,
+    ReasonEntryIsTheArchive = 303,
+    ReasonEntryIsTheContainer = 304,
+    ReasonEntryEncrypted = 305,
+    ReasonEntryMethodUnsupported = 306,
+    ReasonEntryIsLink = 307,
+    ReasonEntryIsSpecialFile = 308,
+    ReasonNotZipArchive = 309,
 };
 
 }  // namespace vaultpack

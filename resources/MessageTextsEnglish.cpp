@@ -109,6 +109,16 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1, entry %2)"},
     {Yes, "Yes"},
     {No, "No"},
+    {StoredNameTakenTwice, "\"%1\" and \"%2\" would be stored under the same name; the archive would keep only one of them"},
+    {ReasonNotARegularFile, "\"%1\" is not a regular file, so it is not replaced"},
+    {ReasonOutputAppeared, "\"%1\" appeared while the output was being written; it was kept and nothing was put in its place"},
+    {ReasonEntryIsTheArchive, "\"%1\" is the archive being extracted, so it is not replaced"},
+    {ReasonEntryIsTheContainer, "\"%1\" is the encrypted file the archive came from, so it is not replaced"},
+    {ReasonEntryEncrypted, "\"%1\" is encrypted, which is not supported"},
+    {ReasonEntryMethodUnsupported, "\"%1\" uses compression method %2, which is not supported"},
+    {ReasonEntryIsLink, "\"%1\" is a symbolic link, which is not extracted"},
+    {ReasonEntryIsSpecialFile, "\"%1\" is a device or another special file, which is not extracted"},
+    {ReasonNotZipArchive, "\"%1\" is not a ZIP archive, or its directory is damaged"},
 };
 
 }  // namespace

@@ -106,6 +106,16 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1、エントリ %2)"},
     {Yes, "はい"},
     {No, "いいえ"},
+    {StoredNameTakenTwice, "\"%1\" と \"%2\" は同じ名前で格納され、一方しか残りません"},
+    {ReasonNotARegularFile, "\"%1\" は通常のファイルではないため、置き換えません"},
+    {ReasonOutputAppeared, "\"%1\" は出力の書き込み中に作成されました。そのファイルは残し、置き換えていません"},
+    {ReasonEntryIsTheArchive, "\"%1\" は展開中のアーカイブのため、置き換えません"},
+    {ReasonEntryIsTheContainer, "\"%1\" はこのアーカイブの元の暗号化ファイルのため、置き換えません"},
+    {ReasonEntryEncrypted, "\"%1\" は暗号化されています。これはサポートされていません"},
+    {ReasonEntryMethodUnsupported, "\"%1\" は圧縮方式 %2 を使用しています。これはサポートされていません"},
+    {ReasonEntryIsLink, "\"%1\" はシンボリックリンクのため、展開しません"},
+    {ReasonEntryIsSpecialFile, "\"%1\" はデバイスまたはその他の特殊ファイルのため、展開しません"},
+    {ReasonNotZipArchive, "\"%1\" は ZIP アーカイブではないか、ディレクトリが破損しています"},
 };
 
 }  // namespace

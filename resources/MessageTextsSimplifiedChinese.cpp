@@ -107,6 +107,16 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1，第 %2 个条目)"},
     {Yes, "是"},
     {No, "否"},
+    {StoredNameTakenTwice, "\"%1\" 和 \"%2\" 会以相同名称存入压缩文件，只会保留其中一个"},
+    {ReasonNotARegularFile, "\"%1\" 不是普通文件，因此不会被替换"},
+    {ReasonOutputAppeared, "\"%1\" 在写入输出期间出现；已保留该文件，未用输出替换"},
+    {ReasonEntryIsTheArchive, "\"%1\" 是正在解压缩的压缩文件，因此不会被替换"},
+    {ReasonEntryIsTheContainer, "\"%1\" 是此压缩文件所来自的加密文件，因此不会被替换"},
+    {ReasonEntryEncrypted, "\"%1\" 已加密，不支持此类条目"},
+    {ReasonEntryMethodUnsupported, "\"%1\" 使用压缩方法 %2，不支持此方法"},
+    {ReasonEntryIsLink, "\"%1\" 是符号链接，不会解压缩"},
+    {ReasonEntryIsSpecialFile, "\"%1\" 是设备或其他特殊文件，不会解压缩"},
+    {ReasonNotZipArchive, "\"%1\" 不是 ZIP 压缩文件，或其目录已损坏"},
 };
 
 }  // namespace

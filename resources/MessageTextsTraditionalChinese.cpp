@@ -106,6 +106,16 @@ constexpr MessageText kTexts[] = {
     {EntryNumberInArchive, "(%1，第 %2 個項目)"},
     {Yes, "是"},
     {No, "否"},
+    {StoredNameTakenTwice, "\"%1\" 與 \"%2\" 會以相同名稱存入壓縮檔，只會保留其中一個"},
+    {ReasonNotARegularFile, "\"%1\" 不是一般檔案，因此不會被取代"},
+    {ReasonOutputAppeared, "\"%1\" 在寫入輸出期間出現；已保留該檔案，未以輸出取代"},
+    {ReasonEntryIsTheArchive, "\"%1\" 是正在解壓縮的壓縮檔，因此不會被取代"},
+    {ReasonEntryIsTheContainer, "\"%1\" 是此壓縮檔所來自的加密檔案，因此不會被取代"},
+    {ReasonEntryEncrypted, "\"%1\" 已加密，不支援此類項目"},
+    {ReasonEntryMethodUnsupported, "\"%1\" 使用壓縮方法 %2，不支援此方法"},
+    {ReasonEntryIsLink, "\"%1\" 是符號連結，不會解壓縮"},
+    {ReasonEntryIsSpecialFile, "\"%1\" 是裝置或其他特殊檔案，不會解壓縮"},
+    {ReasonNotZipArchive, "\"%1\" 不是 ZIP 壓縮檔，或其目錄已損壞"},
 };
 
 }  // namespace

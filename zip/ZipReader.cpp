@@ -99,7 +99,8 @@ ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
     return ZipResult::Success;
 }
 
-ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath) {
+ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
+                                  const std::function<bool()>& cancelRequested, bool replaceExisting) {
     ZipEntryInfo info;
     ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
     if (result != ZipResult::Success || info.isFolder) {
@@ -121,7 +122,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     // the target only once the data has been checked against size and CRC.
     try {
         TemporaryOutputFile target(targetPath.parent_path());
-        result = CopyData(dataOffset, target.File());
+        result = CopyData(dataOffset, target.File(), cancelRequested);
         if (result != ZipResult::Success) {
             return result;
         }
@@ -144,7 +145,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
         } catch (const FileError&) {
             return ZipResult::WriteFailed;
         }
-        target.CommitAs(targetPath);
+        target.CommitAs(targetPath, {.replaceExisting = replaceExisting});
         return ZipResult::Success;
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;  // the file could not be created or put in place
@@ -153,7 +154,8 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
 
 // Copies or inflates the current entry's data into target, piece by piece,
 // and checks that what came out has the size and CRC the directory promises.
-ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target) {
+ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target,
+                              const std::function<bool()>& cancelRequested) {
     std::uint64_t remaining = record_.compressedSize;
     std::uint64_t produced = 0;
     uLong crc = crc32(0, nullptr, 0);
@@ -167,6 +169,9 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target) {
         return size;
     };
     const auto emit = [&](const unsigned char* data, std::size_t size) {
+        if (cancelRequested && cancelRequested()) {
+            return ZipResult::PartiallyUnzipped;
+        }
         produced += size;
         if (produced > record_.uncompressedSize) {
             return ZipResult::CorruptArchive;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,14 +48,21 @@ public:
     // cannot be created or put in place; WriteFailed when writing it fails;
     // CorruptArchive when the entry's headers or data are damaged or do not
     // match its size or CRC; ReadFailed when reading the archive fails.
-    ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath);
+    //
+    // cancelRequested, when given, is asked before each piece of the entry;
+    // when it answers true the entry stops there, its temporary file is
+    // removed and PartiallyUnzipped returned. With replaceExisting false
+    // (nothing stood at the target when the user was asked), a file that has
+    // appeared there meanwhile is kept and CannotOpenFile returned.
+    ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
+                           const std::function<bool()>& cancelRequested = {}, bool replaceExisting = true);
 
     // Closes the archive file; FaultyArguments when already closed.
     ZipResult Close();
 
 private:
     ZipReader() = default;
-    ZipResult CopyData(std::uint64_t dataOffset, FileHandle& target);
+    ZipResult CopyData(std::uint64_t dataOffset, FileHandle& target, const std::function<bool()>& cancelRequested);
 
     ZipArchiveFile archive_;
     CentralRecord record_;

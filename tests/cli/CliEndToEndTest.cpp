@@ -198,8 +198,10 @@ TEST_F(CliEndToEnd, EveryCreateCombinationRoundTrips) {
         {"one encrypted", {"--encrypt"}, false, "one.ezc", {decrypt("one.ezc")}, ""},
         {"one zipped first", {"--zip", "--encrypt", "--order", "zip-first"}, false, "one.ezc",
          {decrypt("one.ezc"), {"unzip", "one.zip"}}, "one.zip"},
-        {"one encrypted first by default", {"--encrypt", "--zip"}, false, "one.zip",
+        {"one encrypted first, as .zip says", {"--encrypt", "--zip"}, false, "one.zip",
          {{"unzip", "one.zip"}, decrypt("one.ezc")}, "one.ezc"},
+        {"one zipped first, as .ezc says", {"--encrypt", "--zip"}, false, "one.ezc",
+         {decrypt("one.ezc"), {"unzip", "one.zip"}}, "one.zip"},
     };
     for (const Combination& combination : combinations) {
         SCOPED_TRACE(combination.name);
@@ -228,14 +230,15 @@ TEST_F(CliEndToEnd, EveryCreateCombinationRoundTrips) {
 }
 
 // create takes a file alone and a folder ("." too) under its own name with
-// its regular files sorted, leaving out the OUTPUT and what is no regular
-// file; list and info show what it made.
+// its regular files sorted, leaving out the OUTPUT, what is no regular file
+// and a temporary file a killed run left; list and info show what it made.
 TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     const auto docs = source / "docs";
     std::filesystem::create_symlink(docs / "a.txt", docs / "B.txt");
     std::filesystem::create_symlink(docs / "missing", docs / "broken");
     std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
     ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
+    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("left by a killed run"));
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
     const auto june = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1622548800)));
     for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "one.txt"}) {
@@ -260,6 +263,40 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     const CliRun info = RunCli({"info", "one.ezc"}, source);
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.output, "Stored name: one.txt\nPlain length: 300000\nHint: my hint\nZip flag: 0\nVersion: 2\n");
+}
+
+// What create stores for its ITEMs: each file once under a name of its own,
+// a folder's files under the folder's path; a list whose files would share a
+// stored name is refused and nothing is written.
+TEST_F(CliEndToEnd, CreateStoresEachFileOnceUnderItsOwnName) {
+    std::filesystem::create_directories(source / "b" / "docs");
+    test::WriteFile(source / "b" / "docs" / "a.txt", std::string("other alpha\n"));
+    struct Row { std::string name; Arguments items; int status; std::string listedOrError; };
+    const std::vector<Row> rows = {
+        {"one file twice", {"docs/a.txt", "./docs/a.txt"}, 0, "a.txt\n"},
+        {"the same folder twice", {"docs", "docs/"}, 0, "docs/a.txt\ndocs/sub/b.txt\n"},
+        {"a folder that holds one file", {"docs/sub"}, 0, "sub/b.txt\n"},
+        {"two files of one name", {"docs/a.txt", "b/docs/a.txt"}, 1,
+         "\"docs/a.txt\" and \"b/docs/a.txt\" would be stored under the same name"},
+        {"two folders of one name", {"docs", "b/docs"}, 1,
+         "\"docs/a.txt\" and \"b/docs/a.txt\" would be stored under the same name"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Arguments create = {"create", "--zip", "out.zip"};
+        create.insert(create.end(), row.items.begin(), row.items.end());
+        const CliRun run = RunCli(create, source);
+        EXPECT_EQ(run.status, row.status) << run.errors;
+        if (row.status != 0) {
+            EXPECT_NE(run.errors.find(row.listedOrError), std::string::npos) << run.errors;
+            EXPECT_FALSE(std::filesystem::exists(source / "out.zip"));
+            continue;
+        }
+        // The names, without the sizes and times that list puts before them.
+        const std::string listed = RunCli({"list", "out.zip"}, source).output;
+        EXPECT_EQ(std::regex_replace(listed, std::regex(".*  "), ""), row.listedOrError);
+        std::filesystem::remove(source / "out.zip");
+    }
 }
 
 // --password-file gives the first line of its file or standard input without
@@ -339,8 +376,47 @@ TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
     }
 }
 
+// A FIFO where a file would be written, or a link to one, is refused and left
+// as it is, even when replacing is allowed.
+TEST_F(CliEndToEnd, OnlyRegularFilesAreReplaced) {
+    const auto out = Folder("out");
+    ASSERT_EQ(RunCli({"create", "--zip", "../out/one.zip", "one.txt"}, source).status, 0);
+    ASSERT_EQ(RunCli({"create", "--encrypt", "--password-file", password, "../out/one.ezc", "one.txt"}, source).status,
+              0);
+    ASSERT_EQ(::mkfifo((out / "pipe").c_str(), 0600), 0);
+    const std::vector<std::pair<Arguments, std::string>> commands = {
+        {{"create", "--zip", "pipe", "../source/one.txt"}, "pipe"},
+        {{"unzip", "one.zip"}, "one.txt"},
+        {{"decrypt", "--password-file", password, "one.ezc"}, "one.txt"},
+    };
+    for (const bool throughLink : {false, true}) {
+        for (const auto& [arguments, target] : commands) {
+            SCOPED_TRACE(arguments[0] + (throughLink ? " through a link" : ""));
+            if (target != "pipe") {
+                std::filesystem::remove(out / target);
+                if (throughLink) {
+                    std::filesystem::create_symlink("pipe", out / target);
+                } else {
+                    ASSERT_EQ(::mkfifo((out / target).c_str(), 0600), 0);
+                }
+            }
+            Arguments command = arguments;
+            command.insert(command.begin() + 1, "--overwrite=yes");
+            const CliRun run = RunCli(command, out);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_NE(run.errors.find(target + "\" is not a regular file, so it is not replaced"), std::string::npos)
+                << run.errors;
+            EXPECT_EQ(std::filesystem::symlink_status(out / target).type(),
+                      throughLink && target != "pipe" ? std::filesystem::file_type::symlink
+                                                      : std::filesystem::file_type::fifo);
+        }
+    }
+    EXPECT_EQ(test::FolderEntries(out), (std::vector<std::string>{"one.ezc", "one.txt", "one.zip", "pipe"}));
+}
+
 TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
     std::filesystem::create_directory(source / "empty");
+    std::filesystem::create_symlink("docs/sub/b.txt", source / "link.zip");
     const std::vector<std::pair<Arguments, std::string>> wrong = {
         {{}, "vaultpack-cli: no command given\nUsage: vaultpack-cli "},
         {{"decrypt", "--order", "zip-first", "c.ezc"}, "\nUsage: vaultpack-cli "},
@@ -348,13 +424,22 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwoAndSayWhy) {
         {{"create", "--zip", "out.zip", "empty"}, "vaultpack-cli: You did not select any files\n"},
         {{"create", "--zip", "one.txt", "one.txt"}, "vaultpack-cli: the OUTPUT \"one.txt\" is also an ITEM\n"},
         {{"create", "--zip", "docs", "one.txt"}, "vaultpack-cli: the OUTPUT \"docs\" is a folder\n"},
+        {{"create", "--zip", "--encrypt", "--order=encrypt-first", "x.ezc", "one.txt"},
+         "vaultpack-cli: --order encrypt-first makes a ZIP archive, but the OUTPUT \"x.ezc\" is named as a container; "
+         "name it \"x.zip\" or use --order zip-first\n"},
+        {{"create", "--zip", "--encrypt", "--order=zip-first", "x.zip", "one.txt"},
+         "vaultpack-cli: --order zip-first makes an encrypted container, but the OUTPUT \"x.zip\" is named as a ZIP "
+         "archive; name it \"x.ezc\" or use --order encrypt-first\n"},
+        {{"create", "--zip", "--overwrite=yes", "link.zip", "docs"},
+         "vaultpack-cli: the OUTPUT \"link.zip\" is the file \"docs/sub/b.txt\" of an ITEM\n"},
     };
     for (const auto& [arguments, errors] : wrong) {
         const CliRun run = RunCli(arguments, source);
         EXPECT_EQ(run.status, 2) << errors;
         EXPECT_NE(run.errors.find(errors), std::string::npos) << run.errors;
     }
-    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "empty", "one.txt"}));
+    EXPECT_EQ(test::FolderEntries(source), (std::vector<std::string>{"docs", "empty", "link.zip", "one.txt"}));
+    EXPECT_EQ(ReadText(source / "link.zip"), "beta\n");
 
     EXPECT_EQ(RunCli({"--help"}, source).output.substr(0, 6), "Usage:");
     const std::string version = RunCli({"--version"}, source).output;
@@ -379,13 +464,28 @@ TEST_F(CliEndToEnd, HostileArchivesWriteNothingOutsideTheirFolder) {
     EXPECT_EQ(listed.status, 0);
     EXPECT_NE(listed.output.find("  ?[2Jname\n"), std::string::npos) << listed.output;
 
+    // --keep-going goes on past a refused entry; the run still fails.
+    test::WriteRawZip(work / "a" / "climb.zip", {{"../climb.txt", "out"}, {"after.txt", "after"}});
+    for (const bool keepGoing : {false, true}) {
+        Arguments unzip = {"unzip", (work / "a" / "climb.zip").string(), "."};
+        if (keepGoing) {
+            unzip.insert(unzip.begin() + 1, "--keep-going");
+        }
+        const CliRun run = RunCli(unzip, Folder("climb" + std::to_string(keepGoing)));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, std::string(keepGoing ? "1" : "0") + " out of 2 files have been unzipped successfully\n");
+        EXPECT_NE(run.errors.find(keepGoing ? "(--keep-going: yes)" : "(no terminal to answer on: no)"),
+                  std::string::npos)
+            << run.errors;
+    }
+
     test::WriteFile(work / "a" / "not.zip", std::string("plain text"));
     const CliRun notListed = RunCli({"list", "not.zip"}, work / "a");
     EXPECT_EQ(notListed.status, 1);
     EXPECT_EQ(notListed.errors, "Failed to open zip file\nZipfile is corrupt or not a zipfile\nnot.zip\n");
     const CliRun notZip = RunCli({"unzip", "not.zip"}, work / "a");
     EXPECT_EQ(notZip.status, 1);
-    EXPECT_EQ(notZip.errors, "Failed to open zip file\n");
+    EXPECT_EQ(notZip.errors, "Failed to open zip file\n\"not.zip\" is not a ZIP archive, or its directory is damaged\n");
 }
 
 TEST_F(CliEndToEnd, HostileContainersAreRefusedOrKeptInTheirFolder) {
@@ -479,41 +579,36 @@ TEST_F(CliEndToEnd, TerminalSessionsAskUntilTheInputFits) {
     EXPECT_FALSE(std::filesystem::exists(source / "x.ezc"));
 }
 
-// Ctrl-C while a large entry is written: the first stops the job before the
-// next entry, the second ends the program at once, removing its temporary file.
-TEST_F(CliEndToEnd, CtrlCStopsAfterTheCurrentEntryAndASecondOneAtOnce) {
+// Signals while a large entry replaces an older file: Ctrl-C stops the job
+// within the entry, SIGTERM and SIGHUP end the program at once. The older
+// file stays and no temporary file is left.
+TEST_F(CliEndToEnd, SignalsStopTheJobAndLeaveNoTemporaryFile) {
     constexpr std::uintmax_t kBigSize = std::uintmax_t{160} << 20;
     test::WriteFile(source / "big.bin", std::string());
     std::filesystem::resize_file(source / "big.bin", kBigSize);
     ASSERT_EQ(RunCli({"create", "--zip", "big.zip", "big.bin", "one.txt"}, source).status, 0);
-    for (const int interrupts : {1, 2}) {
-        SCOPED_TRACE(interrupts);
-        const auto target = Folder("interrupted " + std::to_string(interrupts));
+    struct Row { std::string name; int signal; int status; std::string output; };
+    const std::vector<Row> rows = {
+        {"Ctrl-C", SIGINT, 4, "0 out of 2 files have been unzipped successfully\n"},
+        {"SIGTERM", SIGTERM, 128 + SIGTERM, ""},
+        {"SIGHUP", SIGHUP, 128 + SIGHUP, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto target = Folder(row.name);
+        test::WriteFile(target / "big.bin", std::string("older"));
         test::TempDir capture;
-        const pid_t process = StartCli({"unzip", (source / "big.zip").string()}, target, capture);
-        // The entry's file appears once its extraction has begun.
-        for (int wait = 0; wait < 2000 && test::FolderEntries(target).empty(); ++wait) {
+        const pid_t process = StartCli({"unzip", "--overwrite=yes", (source / "big.zip").string()}, target, capture);
+        // The entry's temporary file appears once its extraction has begun.
+        for (int wait = 0; wait < 2000 && test::FolderEntries(target).size() < 2; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        ::kill(process, SIGINT);
-        if (interrupts == 2) {
-            // The second goes out as soon as the first is seen handled, well
-            // before the entry's extraction can end.
-            for (int wait = 0; wait < 10000 && ReadText(capture / "stderr").find("Ctrl-C again") == std::string::npos;
-                 ++wait) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            ::kill(process, SIGINT);
-        }
+        ::kill(process, row.signal);
         const CliRun run = WaitForCli(process, capture);
-        EXPECT_EQ(run.status, 4);
-        EXPECT_EQ(run.output, interrupts == 1 ? "1 out of 2 files have been unzipped successfully\n" : "");
-        // Neither the next entry nor a temporary file is left, even after the second.
-        using Names = std::vector<std::string>;
-        EXPECT_EQ(test::FolderEntries(target), interrupts == 1 ? Names{"big.bin"} : Names{});
-        if (interrupts == 1) {
-            EXPECT_EQ(std::filesystem::file_size(target / "big.bin"), kBigSize);
-        }
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.output, row.output);
+        EXPECT_EQ(test::FolderEntries(target), std::vector<std::string>{"big.bin"});
+        EXPECT_EQ(ReadText(target / "big.bin"), "older");
     }
 }
 

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <future>
 #include <thread>
 
+#include <sys/resource.h>
+
 #include "crypto/DecryptFile.h"
+#include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileReaders.h"
 #include "jobs/AbandonableJobHost.h"
 #include "jobs/FollowOnUnzip.h"
@@ -233,6 +237,79 @@ TEST_F(CreateArchiveJobTest, NothingToDo) {
     EXPECT_EQ(RunJob(RunCreateArchiveJob, CreateArchiveParams(), emptyList), JobOutcome::NothingDone);
     EXPECT_EQ(emptyList.calls, (Strings{"message 118", "complete"}));
     EXPECT_TRUE(emptyList.completions.at(0).saveDialogCancelled);
+}
+
+// One file listed twice is stored once; two files under one stored name are
+// refused before anything is asked or written, naming both.
+TEST_F(CreateArchiveJobTest, RowsSharingAStoredName) {
+    const Path alpha = sandbox / "in/alpha.txt";
+    const Path otherAlpha = sandbox.Write("other/alpha.txt", "another alpha");
+    CreateArchiveParams params = Params(kZipList);
+    params.items.push_back(test::ItemFor(sandbox / "in/../in/alpha.txt"));
+    host.Expect("save zip ", (sandbox / "twice.zip").string());
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Succeeded);
+    EXPECT_EQ(ArchiveContents(sandbox / "twice.zip"), list);
+
+    params.items.push_back(test::ItemFor(otherAlpha));
+    test::ScriptedJobHost refusing;
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, refusing), JobOutcome::Failed);
+    EXPECT_EQ(refusing.calls, (Strings{"message 300", "complete"}));
+    EXPECT_EQ(refusing.messageTexts, Strings{"\"" + alpha.string() + "\" and \"" + otherAlpha.string() +
+                                             "\" would be stored under the same name; the archive would keep only one "
+                                             "of them"});
+    EXPECT_TRUE(refusing.completions.at(0).saveDialogCancelled);
+}
+
+// Where nothing stood when the user chose the output, a file that appears
+// while the job writes is kept, for a created archive and a decrypted file.
+TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
+    const Path container = sandbox / "box/gamma.ezc";
+    std::filesystem::create_directories(sandbox / "box");
+    std::filesystem::create_directories(sandbox / "out");
+    ASSERT_TRUE(EncryptFile(sandbox / "in/docs/sub/gamma.bin", container, kPassword, "", false).Completed());
+    const Path created = sandbox / "out/new.ezc", decrypted = sandbox / "box/gamma.bin";
+    for (const Path& output : {created, decrypted}) {
+        SCOPED_TRACE(output.filename());
+        test::ScriptedJobHost writer;
+        writer.onPosition = [&](int count) {
+            if (count == 2) {
+                test::WriteFile(output, std::string("appeared"));
+            }
+        };
+        JobOutcome outcome = JobOutcome::Succeeded;
+        if (output == created) {
+            writer.Expect("save ezc", output.string());
+            outcome = RunJob(RunCreateArchiveJob, Params(kEncryptOne), writer);
+        } else {
+            writer.Expect("password", kPassword);
+            outcome = RunJob(RunDecryptJob, {{container}, {}, false}, writer);
+        }
+        EXPECT_EQ(outcome, JobOutcome::Failed);
+        EXPECT_EQ(ReadText(output), "appeared");
+        ASSERT_EQ(writer.messageTexts.size(), 1u);
+        EXPECT_NE(writer.messageTexts[0].find("\"" + output.string() + "\" appeared while the output was being written"),
+                  std::string::npos)
+            << writer.messageTexts[0];
+        EXPECT_EQ(FolderContents(output.parent_path()).size(), output == created ? 1u : 2u) << "nothing half-written";
+    }
+}
+
+// A write that fails names the output the user chose, not the file being read.
+TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
+    const Path output = sandbox / "big.zip";
+    host.Expect("save zip", output.string());
+    rlimit limit{}, small{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+    small = {64 * 1024, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const JobOutcome outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(outcome, JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string()});
+    EXPECT_FALSE(std::filesystem::exists(output));
 }
 
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {

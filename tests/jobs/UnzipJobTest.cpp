@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -80,6 +81,8 @@ TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
 TEST_F(UnzipJobTest, ArchivesThatCannotBeReadOrHoldNothing) {
     EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox.Write("text.zip", "plain text, not an archive")), host), JobOutcome::Failed);
     EXPECT_EQ(host.calls, (Strings{"message 126", "complete"}));
+    EXPECT_EQ(host.messageTexts, Strings{"Failed to open zip file\n\"" + (sandbox / "text.zip").string() +
+                                         "\" is not a ZIP archive, or its directory is damaged"});
     EXPECT_EQ(host.messages.at(0).owner, MessageOwner::None);
 
     test::ScriptedJobHost empty;
@@ -161,7 +164,6 @@ TEST_F(UnzipJobTest, HostileArchive) {
     EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), JobOutcome::Failed);
 
     const std::string corrupt(ZipResultText(ZipResult::CorruptArchive));
-    const std::string faulty(ZipResultText(ZipResult::FaultyArguments));
     const std::string linked = (destination / "linked").string();
     EXPECT_EQ(host.messageTexts,
               (Strings{Exists(destination / "data.txt"), Failed(corrupt, (destination / "data.txt").string()),
@@ -170,8 +172,10 @@ TEST_F(UnzipJobTest, HostileArchive) {
                        Failed("The entry name starts with a drive letter", "C:evil.txt"),
                        Failed("The entry name contains a backslash", "..\\evil.txt"),
                        Failed("The entry name does not name a file", "."),
-                       Failed(faulty, (destination / "link").string()),
-                       Failed(faulty, (destination / "secret.txt").string()), Exists(destination / "fine.txt"),
+                       Failed("\"link\" is a symbolic link, which is not extracted", (destination / "link").string()),
+                       Failed("\"secret.txt\" is encrypted, which is not supported",
+                              (destination / "secret.txt").string()),
+                       Exists(destination / "fine.txt"),
                        Failed("\"" + linked + "\" is a symbolic link, which is not followed", linked + "/evil.txt"),
                        Count(4, 14)}));
     EXPECT_EQ(host.messages[1].caption, MessageId::CaptionError);
@@ -184,6 +188,55 @@ TEST_F(UnzipJobTest, HostileArchive) {
     EXPECT_EQ(tree.at("tool").permissions, 0755u);  // never set-user-id
     EXPECT_EQ(tree.at("über.txt").permissions & 0222, 0u);
     EXPECT_EQ(tree.at("über.txt").lastWriteTime, 1735686000);  // its DOS time, 1 January 2025 00:00 in CET
+}
+
+// Entries this facility does not extract, and a folder that takes no file,
+// each say why in their own words.
+TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
+    constexpr std::uint32_t kDevice = static_cast<std::uint32_t>(S_IFCHR | 0644) << 16;
+    std::string bytes = ReadText(Archive({{"packed.bin", "data"}, {"null", "", kDevice, 3}}));
+    // packed.bin's method, in its local header and in its directory record: 12 (bzip2).
+    bytes[8] = 12;
+    bytes[bytes.find("PK\x01\x02") + 10] = 12;
+    test::WriteFile(sandbox / "in.zip", bytes);
+    for (int failure = 0; failure < 2; ++failure) {
+        host.Expect("message 111", "Yes");
+    }
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox / "in.zip"), host), JobOutcome::Failed);
+
+    test::ScriptedJobHost unwritable;
+    unwritable.Expect("message 111", "No");
+    EXPECT_EQ(RunJob(RunUnzipJob, {{Archive(kThreeFiles)}, {"/proc"}, false}, unwritable), JobOutcome::Failed);
+
+    EXPECT_EQ(host.messageTexts,
+              (Strings{Failed("\"packed.bin\" uses compression method 12, which is not supported",
+                              (destination / "packed.bin").string()),
+                       Failed("\"null\" is a device or another special file, which is not extracted",
+                              (destination / "null").string()),
+                       Count(0, 2)}));
+    EXPECT_EQ(unwritable.messageTexts.at(0),
+              Failed("Cannot create a temporary file in \"/proc\": " + std::string(std::strerror(ENOENT)),
+                     "/proc/one.txt"));
+}
+
+// A file that appears while its entry is written, where nothing stood before, is kept.
+TEST_F(UnzipJobTest, FileThatAppearsMeanwhileIsKept) {
+    const auto appeared = destination / "two.txt";
+    // The second entry begins with its position; its extraction polls the cancel flag.
+    bool secondEntry = false;
+    host.onPosition = [&](int count) { secondEntry = count == 2; };
+    host.onCancelCheck = [&] {
+        if (secondEntry && !std::filesystem::exists(appeared)) {
+            test::WriteFile(appeared, std::string("appeared"));
+        }
+    };
+    host.Expect("message 111", "Yes");
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(kThreeFiles)), host), JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts.at(0), Failed("\"" + appeared.string() +
+                                                  "\" appeared while the output was being written; it was kept and "
+                                                  "nothing was put in its place",
+                                              appeared.string()));
+    EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}, {"three.txt", "3"}, {"two.txt", "appeared"}}));
 }
 
 // A destination that cannot be a folder fails the entries, saying why; No stops.
@@ -201,24 +254,35 @@ TEST_F(UnzipJobTest, DestinationThatIsAFile) {
     EXPECT_EQ(ReadText(blocked), "a file");
 }
 
-TEST_F(UnzipJobTest, CancelStopsBeforeTheNextEntryAndStillRemovesADecryptedArchive) {
+TEST_F(UnzipJobTest, CancelStopsWithinTheEntryAndStillRemovesADecryptedArchive) {
     const auto archive = Archive(kThreeFiles);
-    host.CancelAtPosition(2);
+    host.CancelAtPosition(2);  // as the second entry begins
     EXPECT_EQ(RunJob(RunUnzipJob, Params(archive, true), host), JobOutcome::Cancelled);
-    EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}, {"two.txt", "2"}}));
+    EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}}));
     EXPECT_EQ(host.calls, (Strings{"show", "cancel-caption 170", "range 3", "status 186", "title 185", "position 0",
                                    "cancel-caption 170", "status 189", "position 1", "cancel-caption 170", "status 189",
                                    "message 128", "complete"}));
-    EXPECT_EQ(host.messageTexts, Strings{Count(2, 3)});
+    EXPECT_EQ(host.messageTexts, Strings{Count(1, 3)});
     EXPECT_FALSE(std::filesystem::exists(archive));
 }
 
-TEST_F(UnzipJobTest, EntryThatReplacedTheArchiveIsKept) {
-    // The archive is extracted into its own folder and holds a file of its own name.
-    const auto archive = Archive({{"in.zip", "inner"}, {"other.txt", "o"}});
-    host.Expect("message 127", "Yes");
-    EXPECT_EQ(RunJob(RunUnzipJob, {{archive}, {sandbox.Path()}, true}, host), JobOutcome::Succeeded);
-    EXPECT_EQ(ReadText(archive), "inner");
+// Extracted into its own folder after a decryption, the archive holds files
+// named like itself and like its container: neither is replaced, even when
+// replacing is allowed, and the decrypted archive is still removed.
+TEST_F(UnzipJobTest, NeverReplacesTheArchiveOrItsContainer) {
+    const auto archive = Archive({{"in.zip", "inner"}, {"box.ezc", "inner"}, {"other.txt", "o"}});
+    const auto container = sandbox.Write("box.ezc", "container");
+    host.Expect("message 111", "Yes").Expect("message 111", "Yes");
+    EXPECT_EQ(RunJob(RunUnzipJob, {{archive}, {sandbox.Path()}, true, container}, host), JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts,
+              (Strings{Failed("\"" + archive.string() + "\" is the archive being extracted, so it is not replaced",
+                              archive.string()),
+                       Failed("\"" + container.string() +
+                                  "\" is the encrypted file the archive came from, so it is not replaced",
+                              container.string()),
+                       Count(1, 3)}));
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    EXPECT_EQ(ReadText(container), "container");
     EXPECT_EQ(ReadText(sandbox / "other.txt"), "o");
 }
 

@@ -33,6 +33,7 @@ public:
     void CancelAtPosition(int count) { cancelAtPosition_ = count; }  // at the count-th SetPosition, from 1
     std::function<void(int positions)> onPosition;                   // after every SetPosition
     std::function<void()> onMessage;                                 // while a message box is up
+    std::function<void()> onCancelCheck;                             // each time the job polls the cancel flag
     std::function<void()> onComplete;                                // after the completion is recorded
 
     std::vector<std::string> calls;
@@ -57,7 +58,12 @@ public:
     void SetCancelCaption(MessageId caption) override { Record("cancel-caption " + Id(caption)); }
     void SetRange(std::uint32_t high) override { Record("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
-    bool CancelRequested() const override { return cancel_; }
+    bool CancelRequested() const override {
+        if (onCancelCheck) {
+            onCancelCheck();
+        }
+        return cancel_;
+    }
     void Complete(const JobCompletion& completion) override;
 
 private:
