@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "files/TemporaryOutputFile.h"
+
 namespace vaultpack {
 namespace {
 
@@ -32,6 +34,8 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
             }
         } else if (!entry.is_regular_file(statusError)) {
             onSkipped(entry.path());
+        } else if (IsTemporaryOutputName(name)) {
+            continue;  // what a killed run left of an unfinished output
         } else if (!onFile(ArchiveItem{name, prefix, entry.path()})) {
             return Walk::Stop;
         }

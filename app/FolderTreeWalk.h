@@ -15,7 +15,8 @@ namespace vaultpack {
 // folder `prefix` followed by the sub-folders down to it, each ending in "\",
 // and its path. Links to folders are not entered (no loops, nothing outside
 // the tree); FIFOs, sockets, devices and broken links go to onSkipped, as a
-// FIFO would block the job for ever. Stops as soon as onFile returns false.
+// FIFO would block the job for ever. The hidden temporary files of our own
+// unfinished outputs are left out. Stops as soon as onFile returns false.
 // Returns the error of the first folder that cannot be read, after which the
 // walk stops; nothing on success.
 std::error_code WalkFolderTree(const std::filesystem::path& folder, const std::string& prefix,

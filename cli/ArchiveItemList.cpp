@@ -1,9 +1,8 @@
 #include "cli/ArchiveItemList.h"
 
-#include <algorithm>
 #include <system_error>
 
-#include "files/TemporaryOutputFile.h"
+#include "app/FolderTreeWalk.h"
 
 namespace vaultpack {
 namespace {
@@ -28,58 +27,35 @@ std::string ArgumentName(const std::filesystem::path& argument) {
     return normal.filename().string();
 }
 
-// The rows of one folder's tree; false (with list.failure set) when a part
-// of the tree cannot be read.
+// The rows of one folder's tree; false (with list.failure or list.refusal
+// set) when a part of the tree cannot be read or the OUTPUT is one of its files.
 bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::path& exclude, ArchiveItemList& list) {
-    std::vector<std::filesystem::path> files;
-    std::error_code error;
-    std::filesystem::recursive_directory_iterator walk(folder, error);
-    for (; !error && walk != std::filesystem::recursive_directory_iterator(); walk.increment(error)) {
-        const std::filesystem::directory_entry& entry = *walk;
-        std::error_code statusError;
-        if (entry.is_directory(statusError)) {
-            if (entry.is_symlink(statusError)) {
-                list.skipped.push_back(entry.path());  // not entered: it could lead outside or round in a loop
+    const std::error_code error = WalkFolderTree(
+        folder, ArgumentName(folder) + "\\",
+        [&](ArchiveItem item) {
+            if (exclude.empty()) {
+                list.items.push_back(std::move(item));
+                return true;
             }
-            continue;
-        }
-        if (!entry.is_regular_file(statusError)) {
-            list.skipped.push_back(entry.path());
-            continue;
-        }
-        if (IsTemporaryOutputName(entry.path().filename().string())) {
-            continue;  // what a killed run left of an unfinished output
-        }
-        // The output standing in the tree is the file being replaced; the
-        // same file reached through another path is an input it must not be.
-        if (!exclude.empty() && IsSameEntry(entry.path(), exclude)) {
-            continue;
-        }
-        if (!exclude.empty() && std::filesystem::equivalent(entry.path(), exclude, statusError)) {
-            list.refusal = "the OUTPUT \"" + exclude.string() + "\" is the file \"" + entry.path().string() +
-                           "\" of an ITEM";
-            return false;
-        }
-        files.push_back(entry.path().lexically_relative(folder));
-    }
+            // The output standing in the tree is the file being replaced; the
+            // same file reached through another path is an input it must not be.
+            if (IsSameEntry(item.sourcePath, exclude)) {
+                return true;
+            }
+            std::error_code statusError;
+            if (std::filesystem::equivalent(item.sourcePath, exclude, statusError)) {
+                list.refusal = "the OUTPUT \"" + exclude.string() + "\" is the file \"" + item.sourcePath.string() +
+                               "\" of an ITEM";
+                return false;
+            }
+            list.items.push_back(std::move(item));
+            return true;
+        },
+        [&](const std::filesystem::path& skipped) { list.skipped.push_back(skipped); });
     if (error) {
         list.failure = "cannot read the folder " + folder.string() + ": " + error.message();
-        return false;
     }
-    std::sort(files.begin(), files.end());
-
-    const std::string prefix = ArgumentName(folder) + "\\";
-    for (const std::filesystem::path& relative : files) {
-        ArchiveItem item;
-        item.name = relative.filename().string();
-        item.archiveFolder = prefix;
-        for (const std::filesystem::path& level : relative.parent_path()) {
-            item.archiveFolder += level.string() + "\\";
-        }
-        item.sourcePath = folder / relative;
-        list.items.push_back(std::move(item));
-    }
-    return true;
+    return !error && list.refusal.empty();
 }
 
 }  // namespace
