@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include "crypto/DecryptFile.h"
@@ -152,6 +156,95 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
         }
         EXPECT_EQ(Unpacked(output, sandbox / row.name / "check"), expected);
     }
+}
+
+// The options dialog's states: the order group for one file with both
+// operations (the dialog grows by it), a cancelled password, and several
+// files, which are always zipped when encrypted.
+TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
+    bool givePassword = true;
+    std::vector<std::string> messages;
+    test::WindowAnswerer user([&](QWidget* widget) {
+        if (auto* password = qobject_cast<EncryptionPasswordDialog*>(widget)) {
+            Child<QLineEdit>(password, "passwordEdit")->setText(QStringLiteral("pw"));
+            Child<QLineEdit>(password, "retypedPasswordEdit")->setText(QStringLiteral("pw"));
+            givePassword ? Child<QPushButton>(password, "okButton")->click() : password->reject();
+            return true;
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+            messages.push_back(box->text().toStdString());
+            box->buttons().front()->click();
+            return true;
+        }
+        return false;
+    });
+    const auto height = [](QDialog& dialog) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        return dialog.height();
+    };
+
+    ArchiveOptionsDialog one(English(), pickers, progress, {{"a.txt", "", sandbox / "a.txt"}});
+    one.show();
+    auto* encrypt = Child<QCheckBox>(&one, "encryptCheckBox");
+    auto* zip = Child<QCheckBox>(&one, "zipCheckBox");
+    EXPECT_FALSE(Child<QPushButton>(&one, "okButton")->isEnabled());
+    zip->click();
+    const int withoutOrder = height(one);
+    EXPECT_TRUE(Child<QPushButton>(&one, "okButton")->isEnabled());
+    givePassword = false;
+    encrypt->click();
+    EXPECT_FALSE(encrypt->isChecked()) << "a cancelled password leaves Encrypt off";
+    givePassword = true;
+    encrypt->click();
+    EXPECT_TRUE(Child<QGroupBox>(&one, "orderGroup")->isVisible());
+    EXPECT_TRUE(Child<QRadioButton>(&one, "encryptThenZipButton")->isChecked());
+    EXPECT_GT(height(one), withoutOrder);
+    zip->click();
+    EXPECT_FALSE(Child<QGroupBox>(&one, "orderGroup")->isVisible());
+    EXPECT_EQ(height(one), withoutOrder);
+
+    ArchiveOptionsDialog several(English(), pickers, progress, {{"a", "", "/a"}, {"b", "", "/b"}});
+    several.show();
+    EXPECT_EQ(Child<QCheckBox>(&several, "encryptCheckBox")->text().toStdString(), "Encrypt zipped file");
+    Child<QCheckBox>(&several, "encryptCheckBox")->click();
+    EXPECT_TRUE(Child<QCheckBox>(&several, "zipCheckBox")->isChecked());
+    Child<QCheckBox>(&several, "zipCheckBox")->click();
+    EXPECT_TRUE(Child<QCheckBox>(&several, "zipCheckBox")->isChecked());
+    EXPECT_FALSE(Child<QGroupBox>(&several, "orderGroup")->isVisible());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].substr(0, 24), "Compression is required ");
+}
+
+// Cancel while the job runs: the dialog closes at once, nothing more is
+// shown, no completion comes, and the job leaves no file behind.
+TEST_F(CreateArchiveRunTest, CancelDuringTheJob) {
+    const Path big = sandbox.Write("in/big.bin", test::RandomText(24 << 20, 5));
+    const Path output = sandbox / "out/big.zip";
+    std::filesystem::create_directories(output.parent_path());
+    pickers.AnswerSaveFile(output);
+    ArchiveOptionsDialog options(English(), pickers, progress, {{"big.bin", "", big}});
+    QSignalSpy finished(&options, &ArchiveOptionsDialog::jobFinished);
+    int boxes = 0;
+    test::WindowAnswerer user([&](QWidget* widget) {
+        if (qobject_cast<QMessageBox*>(widget) != nullptr) {
+            ++boxes;
+        }
+        if (widget == &progress) {
+            QTimer::singleShot(0, &options, [&options] { Child<QPushButton>(&options, "cancelButton")->click(); });
+            return true;
+        }
+        return false;
+    });
+    QTimer::singleShot(0, &options, [&options] {
+        Child<QCheckBox>(&options, "zipCheckBox")->click();
+        Child<QPushButton>(&options, "okButton")->click();
+    });
+    EXPECT_EQ(options.exec(), QDialog::Rejected);
+    EXPECT_FALSE(progress.isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(test::FolderContents(output.parent_path()).empty(), 20000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(boxes, 0);
 }
 
 }  // namespace
