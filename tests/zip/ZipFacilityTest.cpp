@@ -257,6 +257,9 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
          {Success, CorruptArchive}},
         {"data size beyond the file", [&](auto& b) { b[textRecord + 23] = 0x7F; }, Success, {Success, CorruptArchive}},
         {"local header offset", [&](auto& b) { b[textRecord + 42] ^= 0x04; }, Success, {Success, CorruptArchive}},
+        // Records whose data overlap, as in archives that extract to far more than they hold.
+        {"two records for one entry", [&](auto& b) { b.replace(textRecord + 42, 4, Bytes(0, 4)); }, CorruptArchive, {}},
+        {"entry running into the next", [&](auto& b) { b[b.find("PK\x01\x02") + 20] += 40; }, CorruptArchive, {}},
         // Readable variations: a stub in front (self-extractors), a comment, bytes appended.
         {"prepended stub", [](auto& b) { b.insert(0, 1000, '\x90'); }, Success, {Success, Success}},
         {"comment", [](auto& b) { b[b.size() - 2] = 5, b += "PK\x05\x06!"; }, Success, {Success, Success}},
