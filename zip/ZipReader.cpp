@@ -1,6 +1,7 @@
 #include "zip/ZipReader.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
+#include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -106,6 +108,9 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     if (result != ZipResult::Success || info.isFolder) {
         return result;
     }
+    if (S_ISLNK(info.mode)) {
+        return ExtractLink(index, info, targetPath, replaceExisting);
+    }
     if (!S_ISREG(info.mode) || info.encrypted || (info.method != kMethodStored && info.method != kMethodDeflated)) {
         return ZipResult::FaultyArguments;
     }
@@ -122,7 +127,17 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     // the target only once the data has been checked against size and CRC.
     try {
         TemporaryOutputFile target(targetPath.parent_path());
-        result = CopyData(dataOffset, target.File(), cancelRequested);
+        result = CopyData(
+            dataOffset,
+            [&target](const unsigned char* data, std::size_t size) {
+                try {
+                    target.File().WriteAll(data, size);
+                    return ZipResult::Success;
+                } catch (const FileError&) {
+                    return ZipResult::WriteFailed;
+                }
+            },
+            cancelRequested);
         if (result != ZipResult::Success) {
             return result;
         }
@@ -152,9 +167,54 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
 }
 
-// Copies or inflates the current entry's data into target, piece by piece,
-// and checks that what came out has the size and CRC the directory promises.
-ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target,
+ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
+    ZipEntryInfo info;
+    ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    if (info.isFolder || !S_ISLNK(info.mode) || info.encrypted || info.uncompressedSize >= PATH_MAX ||
+        (info.method != kMethodStored && info.method != kMethodDeflated)) {
+        return ZipResult::FaultyArguments;
+    }
+    std::uint64_t dataOffset = 0;
+    result = archive_.LocateData(record_, dataOffset, localExtra_);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    linkTarget.clear();
+    return CopyData(
+        dataOffset,
+        [&linkTarget](const unsigned char* data, std::size_t size) {
+            linkTarget.append(reinterpret_cast<const char*>(data), size);
+            return ZipResult::Success;
+        },
+        {});
+}
+
+ZipResult ZipReader::ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
+                                 bool replaceExisting) {
+    std::string linkTarget;
+    const ZipResult result = ReadLinkTarget(index, linkTarget);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    if (!LinkTargetStaysBelow(info.name, linkTarget)) {
+        return ZipResult::FaultyArguments;
+    }
+    try {
+        TemporaryOutputFile link(targetPath.parent_path());
+        link.ReplaceWithLink(linkTarget);
+        link.CommitAs(targetPath, {.replaceExisting = replaceExisting});
+        return ZipResult::Success;
+    } catch (const FileError&) {
+        return ZipResult::CannotOpenFile;
+    }
+}
+
+// Copies or inflates the current entry's data to write, piece by piece, and
+// checks that what came out has the size and CRC the directory promises.
+ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
                               const std::function<bool()>& cancelRequested) {
     std::uint64_t remaining = record_.compressedSize;
     std::uint64_t produced = 0;
@@ -177,12 +237,7 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target,
             return ZipResult::CorruptArchive;
         }
         crc = crc32(crc, data, static_cast<uInt>(size));
-        try {
-            target.WriteAll(data, size);
-            return ZipResult::Success;
-        } catch (const FileError&) {
-            return ZipResult::WriteFailed;
-        }
+        return write(data, size);
     };
 
     ZipResult result = ZipResult::Success;

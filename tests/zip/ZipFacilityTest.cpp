@@ -67,6 +67,23 @@ TEST(ZipFacilityTest, StoredNamesGiveATargetBelowTheDestinationOrAreRefused) {
     }
 }
 
+TEST(ZipFacilityTest, LinksAreRestoredOnlyWhenTheyPointBelowTheDestination) {
+    struct Row {
+        const char* name;
+        const char* target;
+        bool below;
+    };
+    const Row rows[] = {
+        {"l", "a/b", true},         {"a/b/l", "../../c/d", true}, {"./a//l", "../x", true},
+        {"l", ".", true},           {"l", "../x", false},         {"a/b/l", "../../../c", false},
+        {"a/l", "b/../../x", false}, {"a/l", "/etc", false},       {"a/l", "", false},
+        {"../l", "x", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(LinkTargetStaysBelow(row.name, row.target), row.below) << row.name << " -> " << row.target;
+    }
+}
+
 TEST(ZipFacilityTest, ResultTextsComeFromTheTableAndAreCutToTheBuffer) {
     EXPECT_EQ(ZipResultText(WriteFailed), "Error writing to file");
     EXPECT_EQ(ZipResultText(FlationError), "Zip-bug: an internal error during flation");
