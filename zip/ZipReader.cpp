@@ -21,6 +21,10 @@ constexpr std::uint32_t kDosFolder = 0x10;
 // p7zip marks a Unix mode in the upper half this way, whatever host it names.
 constexpr std::uint32_t kUnixExtensionFlag = 0x8000;
 constexpr unsigned kHostMacOsX = 19;
+// The hosts whose tools store names in code page 437: MS-DOS, NTFS and VFAT.
+constexpr unsigned kHostDos = 0;
+constexpr unsigned kHostNtfs = 11;
+constexpr unsigned kHostVfat = 14;
 constexpr std::uint16_t kEncryptedFlag = 1;
 
 bool IsKnownFileType(mode_t mode) {
@@ -28,7 +32,6 @@ bool IsKnownFileType(mode_t mode) {
 }
 
 void Describe(const CentralRecord& record, ZipEntryInfo& info) {
-    info.name = DecodeEntryName(record.rawName);
     info.externalAttributes = record.externalAttributes;
     const auto upper = static_cast<mode_t>(record.externalAttributes >> 16);
     const unsigned host = record.versionMadeBy >> 8;
@@ -37,6 +40,9 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
     info.hasUnixMode = upper != 0 && (host == kHostUnix || host == kHostMacOsX ||
                                       (record.externalAttributes & kUnixExtensionFlag) != 0 ||
                                       IsKnownFileType(upper & S_IFMT));
+    const bool fromDosHost = (host == kHostDos || host == kHostNtfs || host == kHostVfat) && !info.hasUnixMode &&
+                             (record.flags & kUtf8NameFlag) == 0;
+    info.name = DecodeEntryName(record.rawName, fromDosHost);
     info.isFolder = (!info.name.empty() && info.name.back() == '/') ||
                     (record.externalAttributes & kDosFolder) != 0 || (info.hasUnixMode && S_ISDIR(upper));
     if (info.hasUnixMode) {

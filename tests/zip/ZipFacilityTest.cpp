@@ -104,9 +104,10 @@ TEST(ZipFacilityTest, StoresOnlyAlreadyCompressedExtensions) {
     }
 }
 
-TEST(ZipFacilityTest, KeepsUtf8NamesAndDecodesOthersAsCodePage437) {
-    EXPECT_EQ(DecodeEntryName("Fotos/Ünïcödé.jpg"), "Fotos/Ünïcödé.jpg");
-    EXPECT_EQ(DecodeEntryName("\xC3\xA9\xE9"), "├⌐Θ");  // one invalid sequence decodes the whole name
+TEST(ZipFacilityTest, KeepsUtf8AndUnixNamesAndDecodesOtherDosNamesAsCodePage437) {
+    EXPECT_EQ(DecodeEntryName("Fotos/Ünïcödé.jpg", true), "Fotos/Ünïcödé.jpg");
+    EXPECT_EQ(DecodeEntryName("\xC3\xA9\xE9", true), "├⌐Θ");  // one invalid sequence decodes the whole name
+    EXPECT_EQ(DecodeEntryName("caf\xE9.txt", false), "caf\xE9.txt");
     for (const char* invalid : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"}) {
         EXPECT_FALSE(IsValidUtf8(invalid)) << invalid;
     }
