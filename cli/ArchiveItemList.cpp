@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/FolderTreeWalk.h"
+#include "zip/EntryPath.h"
 
 namespace vaultpack {
 namespace {
@@ -51,7 +52,7 @@ bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::p
             list.items.push_back(std::move(item));
             return true;
         },
-        [&](const std::filesystem::path& skipped) { list.skipped.push_back(skipped); });
+        [&](const std::filesystem::path& skipped, SkipReason reason) { list.skipped.push_back({skipped, reason}); });
     if (error) {
         list.failure = "cannot read the folder " + folder.string() + ": " + error.message();
     }
@@ -69,9 +70,13 @@ ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& ar
             if (!CollectFolder(argument, exclude, list)) {
                 return list;
             }
+        } else if (const std::string name = ArgumentName(argument); name.find('\\') != std::string::npos) {
+            list.skipped.push_back({argument, SkipReason::NameHasBackslash});
+        } else if (CheckStoredName(name) != StoredNameProblem::None) {
+            list.skipped.push_back({argument, SkipReason::NameNotStorable});
         } else {
             ArchiveItem item;
-            item.name = ArgumentName(argument);
+            item.name = name;
             item.sourcePath = argument;
             list.items.push_back(std::move(item));
         }

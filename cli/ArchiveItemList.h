@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FolderTreeWalk.h"
 #include "jobs/JobRecords.h"
 
 namespace vaultpack {
@@ -12,8 +13,13 @@ namespace vaultpack {
 struct ArchiveItemList {
     std::vector<ArchiveItem> items;
     // What a folder's tree holds besides regular files and folders (sockets,
-    // FIFOs, broken links, links to folders); a FIFO would block the job for ever.
-    std::vector<std::filesystem::path> skipped;
+    // FIFOs, broken links, links to folders; a FIFO would block the job for
+    // ever), and files whose names cannot be stored (WalkFolderTree).
+    struct Skipped {
+        std::filesystem::path path;
+        SkipReason reason;
+    };
+    std::vector<Skipped> skipped;
     std::string failure;  // empty when the trees were read
     std::string refusal;  // empty unless `exclude` is a file of a tree reached through another path
 };
@@ -26,7 +32,8 @@ struct ArchiveItemList {
 // folders inside a tree are not entered. The file at the path `exclude` (the
 // archive being written) is left out when it stands in a tree; a tree file
 // that is the same file by another path (`exclude` links to it, or is a hard
-// link of it) stops the walk with a refusal. The arguments must exist, and
+// link of it) stops the walk with a refusal. A file argument whose name
+// cannot be stored is skipped as the walk skips it. The arguments must exist, and
 // none may be `exclude` itself.
 ArchiveItemList CollectArchiveItems(const std::vector<std::filesystem::path>& arguments,
                                     const std::filesystem::path& exclude);

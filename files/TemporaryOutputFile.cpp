@@ -82,6 +82,13 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 
 }  // namespace
 
+void TemporaryOutputFile::ReplaceWithLink(const std::string& linkTarget) {
+    file_.Close();
+    if (::unlink(path_.c_str()) != 0 || ::symlink(linkTarget.c_str(), path_.c_str()) != 0) {
+        throw FileError(FileOperation::Create, path_, errno);
+    }
+}
+
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
     if (options.durable && ::fsync(file_.Descriptor()) != 0) {
         throw FileError(FileOperation::Write, path_, errno);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "files/FileHandle.h"
@@ -37,6 +38,10 @@ public:
         // it, so that a crash leaves the old file or the whole new one.
         bool durable = false;
     };
+
+    // Puts a symbolic link to linkTarget in the file's place, so that a link
+    // too is put in place by CommitAs. Throws FileError (Create) on failure.
+    void ReplaceWithLink(const std::string& linkTarget);
 
     // Closes the file and renames it to `finalPath`, replacing what stands
     // there unless the options say otherwise.

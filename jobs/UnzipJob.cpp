@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <system_error>
 
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
+#include "zip/EntryPath.h"
 #include "zip/UnzipTarget.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
@@ -59,14 +61,19 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
 
 // Why an entry could not be extracted, in the most precise words at hand: the
 // kind of entry that is not extracted, or why its folder takes no file.
-MessageLine ExtractionFailureReason(ZipResult result, const ZipEntryInfo& entry, const std::filesystem::path& target,
-                                    bool targetExisted) {
+MessageLine ExtractionFailureReason(ZipReader& reader, ZipResult result, const ZipEntryInfo& entry,
+                                    const std::filesystem::path& target, bool targetExisted) {
     if (result == ZipResult::FaultyArguments) {
         if (entry.encrypted) {
             return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entry.name});
         }
         if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
             return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {entry.name, std::to_string(entry.method)});
+        }
+        std::string linkTarget;
+        if (S_ISLNK(entry.mode) && reader.ReadLinkTarget(entry.index, linkTarget) == ZipResult::Success &&
+            !LinkTargetStaysBelow(entry.name, linkTarget)) {
+            return MessageLine::Text(MessageId::ReasonLinkLeavesFolder, {entry.name, linkTarget});
         }
         if (S_ISLNK(entry.mode)) {
             return MessageLine::Text(MessageId::ReasonEntryIsLink, {entry.name});
@@ -159,7 +166,8 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         return EntryStep::Cancel;  // an entry cut short left nothing behind
     }
     if (result != ZipResult::Success) {
-        failure = FailureLines(ExtractionFailureReason(result, entry, *target, targetExisted), target->string());
+        failure =
+            FailureLines(ExtractionFailureReason(reader, result, entry, *target, targetExisted), target->string());
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;

@@ -119,6 +119,7 @@ enum class MessageId : std::uint16_t {
     ReasonEntryIsLink = 307,
     ReasonEntryIsSpecialFile = 308,
     ReasonNotZipArchive = 309,
+    ReasonLinkLeavesFolder = 350,
 };
 
 }  // namespace vaultpack

@@ -119,6 +119,7 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsLink, "\"%1\" is a symbolic link, which is not extracted"},
     {ReasonEntryIsSpecialFile, "\"%1\" is a device or another special file, which is not extracted"},
     {ReasonNotZipArchive, "\"%1\" is not a ZIP archive, or its directory is damaged"},
+    {ReasonLinkLeavesFolder, "\"%1\" is a symbolic link to \"%2\", which leads out of the destination folder; it is not restored"},
 };
 
 }  // namespace

@@ -116,6 +116,7 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsLink, "\"%1\" はシンボリックリンクのため、展開しません"},
     {ReasonEntryIsSpecialFile, "\"%1\" はデバイスまたはその他の特殊ファイルのため、展開しません"},
     {ReasonNotZipArchive, "\"%1\" は ZIP アーカイブではないか、ディレクトリが破損しています"},
+    {ReasonLinkLeavesFolder, "\"%1\" は \"%2\" へのシンボリックリンクで、展開先フォルダーの外を指すため、復元しません"},
 };
 
 }  // namespace

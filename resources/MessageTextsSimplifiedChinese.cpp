@@ -117,6 +117,7 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsLink, "\"%1\" 是符号链接，不会解压缩"},
     {ReasonEntryIsSpecialFile, "\"%1\" 是设备或其他特殊文件，不会解压缩"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 压缩文件，或其目录已损坏"},
+    {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符号链接，会指到目标文件夹之外，因此不还原"},
 };
 
 }  // namespace

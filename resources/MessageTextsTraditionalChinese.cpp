@@ -116,6 +116,7 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsLink, "\"%1\" 是符號連結，不會解壓縮"},
     {ReasonEntryIsSpecialFile, "\"%1\" 是裝置或其他特殊檔案，不會解壓縮"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 壓縮檔，或其目錄已損壞"},
+    {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符號連結，會指到目的資料夾之外，因此不還原"},
 };
 
 }  // namespace

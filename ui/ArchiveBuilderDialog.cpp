@@ -185,7 +185,7 @@ void ArchiveBuilderDialog::AddTree(const std::filesystem::path& folder) {
             AddFile(item.sourcePath, item.archiveFolder);
             return !Full();
         },
-        [](const std::filesystem::path&) {});
+        [](const std::filesystem::path&, SkipReason) {});
 }
 
 void ArchiveBuilderDialog::TellIfFull() {

@@ -61,4 +61,25 @@ std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path&
     return target;
 }
 
+bool LinkTargetStaysBelow(std::string_view storedName, std::string_view linkTarget) {
+    if (CheckStoredName(storedName) != StoredNameProblem::None || linkTarget.empty() || linkTarget.front() == '/' ||
+        linkTarget.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    int foldersAbove = -1;  // the folders from the destination down to the link's own
+    ForEachComponent(storedName, [&](std::string_view component) {
+        foldersAbove += !component.empty() && component != "." ? 1 : 0;
+    });
+    bool descended = false;
+    bool below = true;
+    ForEachComponent(linkTarget, [&](std::string_view component) {
+        if (component == "..") {
+            below = below && !descended && foldersAbove-- > 0;
+        } else if (!component.empty() && component != ".") {
+            descended = true;
+        }
+    });
+    return below;
+}
+
 }  // namespace vaultpack

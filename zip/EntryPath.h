@@ -29,4 +29,11 @@ StoredNameProblem CheckStoredName(std::string_view storedName);
 std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
                                                     std::string_view storedName);
 
+// True when a symbolic link stored under storedName, pointing at linkTarget,
+// leads to a place at or below the folder it is extracted into, judged by
+// name alone: the target is relative, and its ".." components all come first
+// and climb no higher than the link's own folder. A ".." after a name could
+// climb out of a folder that is itself a link, so it is refused.
+bool LinkTargetStaysBelow(std::string_view storedName, std::string_view linkTarget);
+
 }  // namespace vaultpack

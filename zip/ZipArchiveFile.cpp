@@ -79,6 +79,7 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
     std::uint64_t size = 0;
     std::uint64_t entries = 0;
     ZipResult result = FindCentralDirectory(position, size, entries);
+    const std::uint64_t start = position;
     const std::uint64_t end = position + size;
     if (result == ZipResult::Success && entries > size / kCentralSize) {
         result = ZipResult::CorruptArchive;  // more records than the directory can hold
@@ -108,6 +109,9 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
     }
     if (result == ZipResult::Success && recordOffsets_.size() < entries) {
         result = ZipResult::CorruptArchive;
+    }
+    if (result == ZipResult::Success) {
+        result = CheckEntriesApart(start, end);
     }
     if (result != ZipResult::Success) {
         file_ = FileHandle();
@@ -211,6 +215,37 @@ ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64
     }
     bytesBefore_ = directoryEnd - (offset + size);
     start = bytesBefore_ + offset;
+    return ZipResult::Success;
+}
+
+// Entries whose bytes overlap are how small archives extract to huge amounts
+// of data (many records pointing at one stream); no tool writes them, so the
+// whole archive is refused before anything is extracted. An entry whose local
+// header cannot be found is left to fail on its own when extracted.
+ZipResult ZipArchiveFile::CheckEntriesApart(std::uint64_t directoryStart, std::uint64_t directoryEnd) const {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans{{directoryStart, directoryEnd}};  // [start, end)
+    spans.reserve(recordOffsets_.size() + 1);
+    CentralRecord record;
+    std::vector<unsigned char> localExtra;
+    for (std::size_t index = 0; index < recordOffsets_.size(); ++index) {
+        std::uint64_t dataOffset = 0;
+        ZipResult result = ReadRecord(index, record);
+        if (result == ZipResult::Success) {
+            result = LocateData(record, dataOffset, localExtra);
+        }
+        if (result == ZipResult::ReadFailed) {
+            return result;
+        }
+        if (result == ZipResult::Success) {
+            spans.emplace_back(bytesBefore_ + record.localHeaderOffset, dataOffset + record.compressedSize);
+        }
+    }
+    std::sort(spans.begin(), spans.end());
+    for (std::size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i].first < spans[i - 1].second) {
+            return ZipResult::CorruptArchive;
+        }
+    }
     return ZipResult::Success;
 }
 

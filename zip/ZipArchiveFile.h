@@ -36,8 +36,9 @@ struct CentralRecord {
 class ZipArchiveFile {
 public:
     // CannotOpenFile when the file cannot be opened; CorruptArchive when it
-    // has no end record or its directory does not fit the file; ReadFailed on
-    // a read error.
+    // has no end record, its directory does not fit the file, or two entries
+    // (local header and data) share bytes with each other or with the
+    // directory; ReadFailed on a read error.
     ZipResult Open(const std::filesystem::path& path);
     // ReadFailed when closing reports an error.
     ZipResult Close();
@@ -58,6 +59,7 @@ public:
 
 private:
     ZipResult FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries);
+    ZipResult CheckEntriesApart(std::uint64_t directoryStart, std::uint64_t directoryEnd) const;
 
     FileHandle file_;
     std::uint64_t fileSize_ = 0;

@@ -213,8 +213,8 @@ bool NeedsUtf8Flag(std::string_view name) {
     return !ascii && IsValidUtf8(name);
 }
 
-std::string DecodeEntryName(std::string_view rawName) {
-    if (IsValidUtf8(rawName)) {
+std::string DecodeEntryName(std::string_view rawName, bool fromDosHost) {
+    if (!fromDosHost || IsValidUtf8(rawName)) {
         return std::string(rawName);
     }
     std::string decoded;

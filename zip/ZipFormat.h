@@ -20,6 +20,8 @@ namespace vaultpack {
 inline constexpr std::uint32_t kDosReadOnly = 0x01;
 // The Unix host, in the high byte of "version made by".
 inline constexpr unsigned kHostUnix = 3;
+// General purpose flag bit 11: the name is UTF-8.
+inline constexpr std::uint16_t kUtf8NameFlag = 1u << 11;
 // The compression methods written and extracted.
 inline constexpr std::uint16_t kMethodStored = 0;
 inline constexpr std::uint16_t kMethodDeflated = 8;
@@ -37,9 +39,11 @@ bool IsValidUtf8(std::string_view text);
 // bytes outside ASCII and is valid UTF-8.
 bool NeedsUtf8Flag(std::string_view name);
 
-// A stored name as UTF-8: kept when it is valid UTF-8, otherwise decoded from
-// code page 437, so that every byte sequence gives a readable name.
-std::string DecodeEntryName(std::string_view rawName);
+// A stored name as the name to restore. Names written on DOS or Windows
+// without the UTF-8 flag (fromDosHost) are kept when they are valid UTF-8 and
+// otherwise decoded from code page 437, as those systems wrote them; all
+// other names are kept byte for byte, as Unix tools store file names.
+std::string DecodeEntryName(std::string_view rawName, bool fromDosHost);
 
 // DOS date (high 16 bits) and time (low 16 bits) in local time, as ZIP tools
 // on this platform read them; times outside 1980 to 2107 are clamped.

@@ -1,6 +1,7 @@
 #include "zip/ZipReader.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
+#include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -19,6 +21,10 @@ constexpr std::uint32_t kDosFolder = 0x10;
 // p7zip marks a Unix mode in the upper half this way, whatever host it names.
 constexpr std::uint32_t kUnixExtensionFlag = 0x8000;
 constexpr unsigned kHostMacOsX = 19;
+// The hosts whose tools store names in code page 437: MS-DOS, NTFS and VFAT.
+constexpr unsigned kHostDos = 0;
+constexpr unsigned kHostNtfs = 11;
+constexpr unsigned kHostVfat = 14;
 constexpr std::uint16_t kEncryptedFlag = 1;
 
 bool IsKnownFileType(mode_t mode) {
@@ -26,7 +32,6 @@ bool IsKnownFileType(mode_t mode) {
 }
 
 void Describe(const CentralRecord& record, ZipEntryInfo& info) {
-    info.name = DecodeEntryName(record.rawName);
     info.externalAttributes = record.externalAttributes;
     const auto upper = static_cast<mode_t>(record.externalAttributes >> 16);
     const unsigned host = record.versionMadeBy >> 8;
@@ -35,6 +40,9 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
     info.hasUnixMode = upper != 0 && (host == kHostUnix || host == kHostMacOsX ||
                                       (record.externalAttributes & kUnixExtensionFlag) != 0 ||
                                       IsKnownFileType(upper & S_IFMT));
+    const bool fromDosHost = (host == kHostDos || host == kHostNtfs || host == kHostVfat) && !info.hasUnixMode &&
+                             (record.flags & kUtf8NameFlag) == 0;
+    info.name = DecodeEntryName(record.rawName, fromDosHost);
     info.isFolder = (!info.name.empty() && info.name.back() == '/') ||
                     (record.externalAttributes & kDosFolder) != 0 || (info.hasUnixMode && S_ISDIR(upper));
     if (info.hasUnixMode) {
@@ -106,6 +114,9 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     if (result != ZipResult::Success || info.isFolder) {
         return result;
     }
+    if (S_ISLNK(info.mode)) {
+        return ExtractLink(index, info, targetPath, replaceExisting);
+    }
     if (!S_ISREG(info.mode) || info.encrypted || (info.method != kMethodStored && info.method != kMethodDeflated)) {
         return ZipResult::FaultyArguments;
     }
@@ -122,7 +133,17 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     // the target only once the data has been checked against size and CRC.
     try {
         TemporaryOutputFile target(targetPath.parent_path());
-        result = CopyData(dataOffset, target.File(), cancelRequested);
+        result = CopyData(
+            dataOffset,
+            [&target](const unsigned char* data, std::size_t size) {
+                try {
+                    target.File().WriteAll(data, size);
+                    return ZipResult::Success;
+                } catch (const FileError&) {
+                    return ZipResult::WriteFailed;
+                }
+            },
+            cancelRequested);
         if (result != ZipResult::Success) {
             return result;
         }
@@ -152,9 +173,54 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
 }
 
-// Copies or inflates the current entry's data into target, piece by piece,
-// and checks that what came out has the size and CRC the directory promises.
-ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target,
+ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
+    ZipEntryInfo info;
+    ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    if (info.isFolder || !S_ISLNK(info.mode) || info.encrypted || info.uncompressedSize >= PATH_MAX ||
+        (info.method != kMethodStored && info.method != kMethodDeflated)) {
+        return ZipResult::FaultyArguments;
+    }
+    std::uint64_t dataOffset = 0;
+    result = archive_.LocateData(record_, dataOffset, localExtra_);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    linkTarget.clear();
+    return CopyData(
+        dataOffset,
+        [&linkTarget](const unsigned char* data, std::size_t size) {
+            linkTarget.append(reinterpret_cast<const char*>(data), size);
+            return ZipResult::Success;
+        },
+        {});
+}
+
+ZipResult ZipReader::ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
+                                 bool replaceExisting) {
+    std::string linkTarget;
+    const ZipResult result = ReadLinkTarget(index, linkTarget);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    if (!LinkTargetStaysBelow(info.name, linkTarget)) {
+        return ZipResult::FaultyArguments;
+    }
+    try {
+        TemporaryOutputFile link(targetPath.parent_path());
+        link.ReplaceWithLink(linkTarget);
+        link.CommitAs(targetPath, {.replaceExisting = replaceExisting});
+        return ZipResult::Success;
+    } catch (const FileError&) {
+        return ZipResult::CannotOpenFile;
+    }
+}
+
+// Copies or inflates the current entry's data to write, piece by piece, and
+// checks that what came out has the size and CRC the directory promises.
+ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
                               const std::function<bool()>& cancelRequested) {
     std::uint64_t remaining = record_.compressedSize;
     std::uint64_t produced = 0;
@@ -177,12 +243,7 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, FileHandle& target,
             return ZipResult::CorruptArchive;
         }
         crc = crc32(crc, data, static_cast<uInt>(size));
-        try {
-            target.WriteAll(data, size);
-            return ZipResult::Success;
-        } catch (const FileError&) {
-            return ZipResult::WriteFailed;
-        }
+        return write(data, size);
     };
 
     ZipResult result = ZipResult::Success;

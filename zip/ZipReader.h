@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "files/FileHandle.h"
@@ -40,12 +41,13 @@ public:
     // symbolic link at the target is replaced, never followed. The file gets
     // the entry's permission bits (never set-user-id, set-group-id or sticky)
     // and its modification and access times. Memory use does not depend on
-    // the entry's size.
+    // the entry's size. A symbolic link entry becomes a link, put in place the
+    // same way, when LinkTargetStaysBelow accepts its target.
     // Results: Success, and nothing written, for a folder entry;
     // FaultyArguments for a bad index and for entries this facility does not
-    // extract (symbolic links and other special files, encrypted entries,
-    // methods other than stored and deflated); CannotOpenFile when the file
-    // cannot be created or put in place; WriteFailed when writing it fails;
+    // extract (links whose target is refused, other special files, encrypted
+    // entries, methods other than stored and deflated); CannotOpenFile when
+    // the file cannot be created or put in place; WriteFailed when writing it fails;
     // CorruptArchive when the entry's headers or data are damaged or do not
     // match its size or CRC; ReadFailed when reading the archive fails.
     //
@@ -57,12 +59,20 @@ public:
     ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
                            const std::function<bool()>& cancelRequested = {}, bool replaceExisting = true);
 
+    // The target of a symbolic link entry, as stored. FaultyArguments for a
+    // bad index, for other entries and for a target longer than a path may
+    // be; otherwise as ExtractEntry.
+    ZipResult ReadLinkTarget(std::int64_t index, std::string& linkTarget);
+
     // Closes the archive file; FaultyArguments when already closed.
     ZipResult Close();
 
 private:
     ZipReader() = default;
-    ZipResult CopyData(std::uint64_t dataOffset, FileHandle& target, const std::function<bool()>& cancelRequested);
+    using DataSink = std::function<ZipResult(const unsigned char* data, std::size_t size)>;
+    ZipResult CopyData(std::uint64_t dataOffset, const DataSink& write, const std::function<bool()>& cancelRequested);
+    ZipResult ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
+                          bool replaceExisting);
 
     ZipArchiveFile archive_;
     CentralRecord record_;

@@ -24,7 +24,6 @@ constexpr std::size_t kPieceSize = 16 * 1024;
 // half of the external attributes as a Unix mode; ZIP format version 3.0 in
 // the low byte.
 constexpr unsigned long kVersionMadeBy = kHostUnix << 8 | 30u;
-constexpr unsigned long kUtf8NameFlag = 1u << 11;
 // minizip must be told before the data whether an entry needs Zip64 fields.
 // Deflate can grow incompressible data a little, so sources within 16 MiB of
 // 4 GiB get them too.

@@ -376,6 +376,28 @@ TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
     }
 }
 
+// A name that is no UTF-8 comes back byte for byte; a name with a backslash,
+// which archives take for a folder separator, is skipped and named, never
+// turned into folders.
+TEST_F(CliEndToEnd, FileNamesSurviveARoundTripOrAreSkipped) {
+    const auto names = Folder("top/names");
+    std::filesystem::create_directory(names / "back\\slash");
+    for (const char* name : {"caf\xE9.txt", "a\\b.txt", "back\\slash/inner.txt"}) {
+        test::WriteFile(names / name, std::string(name));
+    }
+    const CliRun created = RunCli({"create", "--zip", "../out.zip", "names"}, work / "top");
+    ASSERT_EQ(created.status, 0) << created.errors;
+    for (const char* skipped : {"a\\b.txt", "back\\slash"}) {
+        EXPECT_NE(created.errors.find("skipped, the name holds a backslash, which archives take for a folder "
+                                      "separator: \"names/" + std::string(skipped) + "\""),
+                  std::string::npos)
+            << created.errors;
+    }
+    const auto restored = Folder("restored");
+    ASSERT_EQ(RunCli({"unzip", "../out.zip", "."}, restored).status, 0);
+    EXPECT_EQ(FileContents(restored), (Files{{"names/caf\xE9.txt", "caf\xE9.txt"}}));
+}
+
 // A FIFO where a file would be written, or a link to one, is refused and left
 // as it is, even when replacing is allowed.
 TEST_F(CliEndToEnd, OnlyRegularFilesAreReplaced) {

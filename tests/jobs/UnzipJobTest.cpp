@@ -126,11 +126,13 @@ INSTANTIATE_TEST_SUITE_P(Rows, UnzipOverwriteTest,
 // Entries that fail, lead out of the destination or are of kinds that are not
 // extracted are reported and not counted, and never write outside the
 // destination; a file replaced by a failed entry stays as it was; links in
-// the destination are neither written through nor followed; No stops.
+// the destination, or made by the archive, are neither written through nor
+// followed; a link entry is restored only when it points inside; No stops.
 TEST_F(UnzipJobTest, HostileArchive) {
     test::UseTimeZone("CET-1CEST,M3.5.0,M10.5.0/3");
     const std::string absolute = (sandbox / "evil.txt").string();
     constexpr std::uint32_t kUnixFile = S_IFREG << 16;
+    constexpr std::uint32_t kLink = static_cast<std::uint32_t>(S_IFLNK | 0777) << 16;
     const auto archive = Archive({
         {"data.txt", std::string(10000, 'x')},  // damaged below
         {"Folder/", "", 0x10},
@@ -139,7 +141,10 @@ TEST_F(UnzipJobTest, HostileArchive) {
         {"C:evil.txt", "evil"},
         {"..\\evil.txt", "evil"},
         {".", "evil"},
-        {"link", "/etc/passwd", static_cast<std::uint32_t>(S_IFLNK | 0777) << 16, 3},
+        {"link", "/etc/passwd", kLink, 3},
+        {"Folder/up", "../../outside", kLink, 3},
+        {"Folder/root", "..", kLink, 3},
+        {"Folder/root/evil.txt", "evil"},
         {"secret.txt", "encrypted", kUnixFile | 0644 << 16, 3, 0x5A210000, 1},
         {"tool", "#!/bin/sh\n", kUnixFile | 04755 << 16, 3},
         {"\x81" "ber.txt", "dos", 0x01, 0},
@@ -156,7 +161,7 @@ TEST_F(UnzipJobTest, HostileArchive) {
     std::filesystem::create_directory(sandbox / "outside");
     std::filesystem::create_directory_symlink(sandbox / "outside", destination / "linked");
     host.Expect("message 127", "Yes");
-    for (int failure = 0; failure < 8; ++failure) {
+    for (int failure = 0; failure < 10; ++failure) {
         host.Expect("message 111", "Yes");
     }
     host.Expect("message 127", "Yes").Expect("message 111", "No");
@@ -165,6 +170,11 @@ TEST_F(UnzipJobTest, HostileArchive) {
 
     const std::string corrupt(ZipResultText(ZipResult::CorruptArchive));
     const std::string linked = (destination / "linked").string();
+    const std::string root = (destination / "Folder/root").string();
+    const auto LinkOut = [](const std::string& name, const std::string& target) {
+        return "\"" + name + "\" is a symbolic link to \"" + target +
+               "\", which leads out of the destination folder; it is not restored";
+    };
     EXPECT_EQ(host.messageTexts,
               (Strings{Exists(destination / "data.txt"), Failed(corrupt, (destination / "data.txt").string()),
                        Failed("The entry name leads out of the destination folder (\"..\")", "../evil.txt"),
@@ -172,16 +182,18 @@ TEST_F(UnzipJobTest, HostileArchive) {
                        Failed("The entry name starts with a drive letter", "C:evil.txt"),
                        Failed("The entry name contains a backslash", "..\\evil.txt"),
                        Failed("The entry name does not name a file", "."),
-                       Failed("\"link\" is a symbolic link, which is not extracted", (destination / "link").string()),
+                       Failed(LinkOut("link", "/etc/passwd"), (destination / "link").string()),
+                       Failed(LinkOut("Folder/up", "../../outside"), (destination / "Folder/up").string()),
+                       Failed("\"" + root + "\" is a symbolic link, which is not followed", root + "/evil.txt"),
                        Failed("\"secret.txt\" is encrypted, which is not supported",
                               (destination / "secret.txt").string()),
                        Exists(destination / "fine.txt"),
                        Failed("\"" + linked + "\" is a symbolic link, which is not followed", linked + "/evil.txt"),
-                       Count(4, 14)}));
+                       Count(5, 17)}));
     EXPECT_EQ(host.messages[1].caption, MessageId::CaptionError);
     EXPECT_EQ(FolderContents(sandbox.Path()),
-              (Files{{"dest", "<folder>"}, {"dest/Folder", "<folder>"}, {"dest/data.txt", "old"},
-                     {"dest/fine.txt", "fine"}, {"dest/linked", "-> " + (sandbox / "outside").string()},
+              (Files{{"dest", "<folder>"}, {"dest/Folder", "<folder>"}, {"dest/Folder/root", "-> .."},
+                     {"dest/data.txt", "old"}, {"dest/fine.txt", "fine"}, {"dest/linked", "-> " + (sandbox / "outside").string()},
                      {"dest/tool", "#!/bin/sh\n"}, {"dest/über.txt", "dos"}, {"in.zip", bytes},
                      {"outside", "<folder>"}, {"tmp", "<folder>"}, {"victim.txt", "keep"}}));
     const auto tree = test::ReadTree(destination);

@@ -67,6 +67,23 @@ TEST(ZipFacilityTest, StoredNamesGiveATargetBelowTheDestinationOrAreRefused) {
     }
 }
 
+TEST(ZipFacilityTest, LinksAreRestoredOnlyWhenTheyPointBelowTheDestination) {
+    struct Row {
+        const char* name;
+        const char* target;
+        bool below;
+    };
+    const Row rows[] = {
+        {"l", "a/b", true},         {"a/b/l", "../../c/d", true}, {"./a//l", "../x", true},
+        {"l", ".", true},           {"l", "../x", false},         {"a/b/l", "../../../c", false},
+        {"a/l", "b/../../x", false}, {"a/l", "/etc", false},       {"a/l", "", false},
+        {"../l", "x", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(LinkTargetStaysBelow(row.name, row.target), row.below) << row.name << " -> " << row.target;
+    }
+}
+
 TEST(ZipFacilityTest, ResultTextsComeFromTheTableAndAreCutToTheBuffer) {
     EXPECT_EQ(ZipResultText(WriteFailed), "Error writing to file");
     EXPECT_EQ(ZipResultText(FlationError), "Zip-bug: an internal error during flation");
@@ -87,9 +104,10 @@ TEST(ZipFacilityTest, StoresOnlyAlreadyCompressedExtensions) {
     }
 }
 
-TEST(ZipFacilityTest, KeepsUtf8NamesAndDecodesOthersAsCodePage437) {
-    EXPECT_EQ(DecodeEntryName("Fotos/Ünïcödé.jpg"), "Fotos/Ünïcödé.jpg");
-    EXPECT_EQ(DecodeEntryName("\xC3\xA9\xE9"), "├⌐Θ");  // one invalid sequence decodes the whole name
+TEST(ZipFacilityTest, KeepsUtf8AndUnixNamesAndDecodesOtherDosNamesAsCodePage437) {
+    EXPECT_EQ(DecodeEntryName("Fotos/Ünïcödé.jpg", true), "Fotos/Ünïcödé.jpg");
+    EXPECT_EQ(DecodeEntryName("\xC3\xA9\xE9", true), "├⌐Θ");  // one invalid sequence decodes the whole name
+    EXPECT_EQ(DecodeEntryName("caf\xE9.txt", false), "caf\xE9.txt");
     for (const char* invalid : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"}) {
         EXPECT_FALSE(IsValidUtf8(invalid)) << invalid;
     }
@@ -257,6 +275,9 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
          {Success, CorruptArchive}},
         {"data size beyond the file", [&](auto& b) { b[textRecord + 23] = 0x7F; }, Success, {Success, CorruptArchive}},
         {"local header offset", [&](auto& b) { b[textRecord + 42] ^= 0x04; }, Success, {Success, CorruptArchive}},
+        // Records whose data overlap, as in archives that extract to far more than they hold.
+        {"two records for one entry", [&](auto& b) { b.replace(textRecord + 42, 4, Bytes(0, 4)); }, CorruptArchive, {}},
+        {"entry running into the next", [&](auto& b) { b[b.find("PK\x01\x02") + 20] += 40; }, CorruptArchive, {}},
         // Readable variations: a stub in front (self-extractors), a comment, bytes appended.
         {"prepended stub", [](auto& b) { b.insert(0, 1000, '\x90'); }, Success, {Success, Success}},
         {"comment", [](auto& b) { b[b.size() - 2] = 5, b += "PK\x05\x06!"; }, Success, {Success, Success}},
