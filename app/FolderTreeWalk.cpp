@@ -58,6 +58,15 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
 
 }  // namespace
 
+MessageId SkippedMessage(SkipReason reason) {
+    switch (reason) {
+        case SkipReason::NotRegularFile: return MessageId::SkippedNotRegularFile;
+        case SkipReason::NameHasBackslash: return MessageId::SkippedNameHasBackslash;
+        case SkipReason::NameNotStorable: return MessageId::SkippedNameNotStorable;
+    }
+    return MessageId::SkippedNotRegularFile;
+}
+
 std::error_code WalkFolderTree(const std::filesystem::path& folder, const std::string& prefix,
                                const std::function<bool(ArchiveItem)>& onFile,
                                const std::function<void(const std::filesystem::path&, SkipReason)>& onSkipped) {

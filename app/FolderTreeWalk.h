@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "jobs/JobRecords.h"
+#include "resources/MessageId.h"
 
 namespace vaultpack {
 
@@ -27,6 +28,9 @@ enum class SkipReason {
 // files of our own unfinished outputs are left out. Stops as soon as onFile returns false.
 // Returns the error of the first folder that cannot be read, after which the
 // walk stops; nothing on success.
+// The message that names a left-out path (its one argument) and says why.
+MessageId SkippedMessage(SkipReason reason);
+
 std::error_code WalkFolderTree(const std::filesystem::path& folder, const std::string& prefix,
                                const std::function<bool(ArchiveItem)>& onFile,
                                const std::function<void(const std::filesystem::path&, SkipReason)>& onSkipped);

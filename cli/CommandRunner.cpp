@@ -117,23 +117,13 @@ std::variant<std::int32_t, std::string> OrderForOneFile(const CommandLine& comma
                           " is named as a container; name it " + Shown(stem + ".zip") + " or use --order zip-first";
 }
 
-std::string SkippedText(SkipReason reason) {
-    switch (reason) {
-        case SkipReason::NotRegularFile: return "skipped, not a regular file: ";
-        case SkipReason::NameHasBackslash:
-            return "skipped, the name holds a backslash, which archives take for a folder separator: ";
-        case SkipReason::NameNotStorable: return "skipped, the name cannot be stored safely in an archive: ";
-    }
-    return "skipped: ";
-}
-
 ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     if (const auto problem = ItemProblem(command)) {
         return Refuse(console, ExitStatus::BadInput, *problem);
     }
     ArchiveItemList list = CollectArchiveItems(command.items, command.target);
     for (const auto& [skipped, reason] : list.skipped) {
-        Tell(console, SkippedText(reason) + Shown(skipped));
+        Tell(console, console.catalogue.Format(SkippedMessage(reason), skipped.string()));
     }
     if (!list.refusal.empty()) {
         return Refuse(console, ExitStatus::BadInput, list.refusal);

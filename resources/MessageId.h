@@ -109,6 +109,10 @@ enum class MessageId : std::uint16_t {
     // Buttons of the questions the jobs ask.
     Yes = 234,
     No = 235,
+    // What a folder walk leaves out, and why.
+    SkippedNotRegularFile = 251,
+    SkippedNameHasBackslash = 252,
+    SkippedNameNotStorable = 253,
     StoredNameTakenTwice = 300,
     ReasonNotARegularFile = 301,
     ReasonOutputAppeared = 302,

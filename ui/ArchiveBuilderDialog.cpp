@@ -185,7 +185,31 @@ void ArchiveBuilderDialog::AddTree(const std::filesystem::path& folder) {
             AddFile(item.sourcePath, item.archiveFolder);
             return !Full();
         },
-        [](const std::filesystem::path&, SkipReason) {});
+        [this](const std::filesystem::path& path, SkipReason reason) {
+            skipped_.push_back(MessageLine::Text(SkippedMessage(reason), {path.string()}));
+        });
+}
+
+void ArchiveBuilderDialog::AddSingleFile(const std::filesystem::path& path) {
+    // A backslash would turn into folders in any archive it is read from.
+    if (path.filename().string().find('\\') != std::string::npos) {
+        skipped_.push_back(MessageLine::Text(SkippedMessage(SkipReason::NameHasBackslash), {path.string()}));
+    } else {
+        AddFile(path, {});
+    }
+}
+
+void ArchiveBuilderDialog::TellSkipped() {
+    if (skipped_.empty()) {
+        return;
+    }
+    constexpr std::size_t kShownLines = 20;
+    std::vector<MessageLine> lines(skipped_.begin(), skipped_.begin() + std::min(skipped_.size(), kShownLines));
+    if (skipped_.size() > kShownLines) {
+        lines.push_back(MessageLine::Literal("..."));
+    }
+    skipped_.clear();
+    ShowJobMessage(this, catalogue_, {MessageId::CaptionInformation, MessageButtons::Ok, MessageOwner::None, lines});
 }
 
 void ArchiveBuilderDialog::TellIfFull() {
@@ -211,10 +235,11 @@ void ArchiveBuilderDialog::OnAddFiles() {
         }
         std::error_code error;
         if (std::filesystem::is_regular_file(path, error)) {
-            AddFile(path, {});
+            AddSingleFile(path);
         }
     }
     TellIfFull();
+    TellSkipped();
     list_->header()->setSortIndicatorShown(false);
 }
 
@@ -228,6 +253,7 @@ void ArchiveBuilderDialog::OnAddFolders() {
         AddTree(*folder);
     }
     TellIfFull();
+    TellSkipped();
     list_->header()->setSortIndicatorShown(false);
 }
 
@@ -241,12 +267,13 @@ void ArchiveBuilderDialog::AddDroppedPaths(const std::vector<std::filesystem::pa
         if (std::filesystem::is_directory(status)) {
             AddTree(path);
         } else if (std::filesystem::is_regular_file(status)) {
-            AddFile(path, {});
+            AddSingleFile(path);
         } else {
             continue;
         }
         TellIfFull();
     }
+    TellSkipped();
     list_->header()->setSortIndicatorShown(false);
 }
 

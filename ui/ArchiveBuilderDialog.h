@@ -5,6 +5,7 @@
 
 #include "app/MessageCatalogue.h"
 #include "jobs/JobRecords.h"
+#include "jobs/MessageLine.h"
 #include "ui/ArchiveListOrder.h"
 #include "ui/controls/ResizableDialogBase.h"
 
@@ -57,8 +58,13 @@ private:
     bool Full() const { return ItemCount() >= kMaxArchiveItems; }
     // One row at the end of the list.
     void AddFile(const std::filesystem::path& path, const std::string& archiveFolder);
-    // Every file below folder, under its own name, until the list is full.
+    // A file added on its own, unless its name cannot go into an archive.
+    void AddSingleFile(const std::filesystem::path& path);
+    // Every file below folder, under its own name, until the list is full;
+    // what the walk leaves out is noted for TellSkipped.
     void AddTree(const std::filesystem::path& folder);
+    // One message naming what the last addition left out, and why.
+    void TellSkipped();
     // Message 106, when the list has just become full.
     void TellIfFull();
     void RemoveSelectedRows();
@@ -69,6 +75,7 @@ private:
     ProgressDialog& progress_;
     std::unique_ptr<FileTypeLookup> fileTypes_;
     ArchiveListOrder order_;
+    std::vector<MessageLine> skipped_;
     IconButton* addFilesButton_;
     IconButton* addFoldersButton_;
     IconButton* createArchiveButton_;

@@ -247,7 +247,7 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     const CliRun created = RunCli({"create", "--zip", "out.zip", "../one.txt", "."}, docs);
     ASSERT_EQ(created.status, 0) << created.errors;
     for (const char* skipped : {"./broken", "./pipe", "./sub/loop"}) {
-        EXPECT_NE(created.errors.find("skipped, not a regular file: \"" + std::string(skipped)), std::string::npos);
+        EXPECT_NE(created.errors.find("Skipped, not a regular file: \"" + std::string(skipped)), std::string::npos);
     }
     const CliRun listed = RunCli({"list", "out.zip"}, docs);
     EXPECT_EQ(listed.status, 0);
@@ -388,7 +388,7 @@ TEST_F(CliEndToEnd, FileNamesSurviveARoundTripOrAreSkipped) {
     const CliRun created = RunCli({"create", "--zip", "../out.zip", "names"}, work / "top");
     ASSERT_EQ(created.status, 0) << created.errors;
     for (const char* skipped : {"a\\b.txt", "back\\slash"}) {
-        EXPECT_NE(created.errors.find("skipped, the name holds a backslash, which archives take for a folder "
+        EXPECT_NE(created.errors.find("Skipped, the name holds a backslash, which archives take for a folder "
                                       "separator: \"names/" + std::string(skipped) + "\""),
                   std::string::npos)
             << created.errors;

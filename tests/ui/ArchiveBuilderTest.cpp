@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -136,6 +138,18 @@ TEST_F(ArchiveBuilderTest, TheListLimit) {
         EXPECT_EQ(builder.ItemCount(), 1000);
         EXPECT_EQ(messages.size(), way.name == std::string("Drop") ? 1u : 2u) << "at 1000";
     }
+}
+
+// What cannot go into an archive is left out and named, in one message per addition.
+TEST_F(ArchiveBuilderTest, NamesWhatItLeavesOut) {
+    sandbox.Write("odd/fine.txt", "ok");
+    sandbox.Write("odd/back\\slash.txt", "x");
+    ASSERT_EQ(::mkfifo((sandbox / "odd/pipe").c_str(), 0600), 0);
+    Drop({sandbox / "odd"});
+    EXPECT_EQ(Column(ArchiveColumn::Name), Strings{"fine.txt"});
+    EXPECT_EQ(messages, (Strings{"Skipped, the name holds a backslash, which archives take for a folder separator: \"" +
+                                     (sandbox / "odd/back\\slash.txt").string() + "\"\nSkipped, not a regular file: \"" +
+                                     (sandbox / "odd/pipe").string() + "\""}));
 }
 
 TEST_F(ArchiveBuilderTest, KeysAndAnEmptyList) {
