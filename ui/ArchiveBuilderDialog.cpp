@@ -55,13 +55,6 @@ std::string FolderName(const std::filesystem::path& folder) {
     return (normal.has_filename() ? normal : normal.parent_path()).filename().string();
 }
 
-IconButton* MakeButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption) {
-    auto* button = new IconButton(ProgramIcon(QString::fromLatin1(icon)), caption, parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->SetAlign(IconButton::IconAbove);
-    return button;
-}
-
 }  // namespace
 
 ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, PlatformPickers& pickers,
@@ -78,11 +71,11 @@ ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, Pl
 
     auto* frame = new QGroupBox(this);
     frame->setObjectName(QStringLiteral("buttonFrame"));
-    addFilesButton_ = MakeButton(frame, "addFilesButton", icon_names::kAddFiles,
+    addFilesButton_ = MakeProgramButton(frame, "addFilesButton", icon_names::kAddFiles,
                                  CatalogueText(catalogue, MessageId::AddFiles));
-    addFoldersButton_ = MakeButton(frame, "addFoldersButton", icon_names::kAddFolders,
+    addFoldersButton_ = MakeProgramButton(frame, "addFoldersButton", icon_names::kAddFolders,
                                    CatalogueText(catalogue, MessageId::AddFolders));
-    createArchiveButton_ = MakeButton(frame, "createArchiveButton", icon_names::kCreate,
+    createArchiveButton_ = MakeProgramButton(frame, "createArchiveButton", icon_names::kCreate,
                                       CatalogueText(catalogue, MessageId::CreateArchiveButton));
     auto* buttons = new QHBoxLayout(frame);
     buttons->setContentsMargins(kMargin, kMargin, kMargin, kMargin);

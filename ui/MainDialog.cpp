@@ -36,13 +36,6 @@ std::optional<std::filesystem::path> DroppedFile(const QMimeData* data, const QS
     return std::filesystem::path(path.toStdString());
 }
 
-IconButton* MakeButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption) {
-    auto* button = new IconButton(ProgramIcon(QString::fromLatin1(icon)), caption, parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->SetAlign(IconButton::IconAbove);
-    return button;
-}
-
 // The decrypt and unzip windows side by side around the middle of the screen,
 // as both may be up at once; the create window in the middle.
 void PlaceProgressWindows(ProgressDialog& create, ProgressDialog& decrypt, ProgressDialog& unzip) {
@@ -78,11 +71,11 @@ MainDialog::MainDialog(const MessageCatalogue& catalogue, PlatformPickers& picke
     PlaceProgressWindows(*createProgress_, *decryptProgress_, *unzipProgress_);
 
     auto* frame = new QGroupBox(this);
-    createArchiveButton_ = MakeButton(frame, "createArchiveButton", icon_names::kCreateArchive,
+    createArchiveButton_ = MakeProgramButton(frame, "createArchiveButton", icon_names::kCreateArchive,
                                       CatalogueText(catalogue, MessageId::CreateArchiveButton));
-    decryptFileButton_ = MakeButton(frame, "decryptFileButton", icon_names::kDecrypt,
+    decryptFileButton_ = MakeProgramButton(frame, "decryptFileButton", icon_names::kDecrypt,
                                     CatalogueText(catalogue, MessageId::DecryptFileButton));
-    unzipFileButton_ = MakeButton(frame, "unzipFileButton", icon_names::kUnzip,
+    unzipFileButton_ = MakeProgramButton(frame, "unzipFileButton", icon_names::kUnzip,
                                   CatalogueText(catalogue, MessageId::UnzipFileButton));
     auto* buttons = new QHBoxLayout(frame);
     for (IconButton* button : {createArchiveButton_, decryptFileButton_, unzipFileButton_}) {

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "ui/controls/IconButton.h"
+
 // The resource lives in a static library, so nothing would pull its
 // registration into the program; naming it here does.
 static void RegisterIconResources() {
@@ -17,6 +19,13 @@ QIcon ProgramIcon(const QString& name) {
         return {};
     }
     return QIcon(path);
+}
+
+IconButton* MakeProgramButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption) {
+    auto* button = new IconButton(ProgramIcon(QString::fromLatin1(icon)), caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->SetAlign(IconButton::IconAbove);
+    return button;
 }
 
 }  // namespace vaultpack

@@ -3,7 +3,11 @@
 #include <QIcon>
 #include <QString>
 
+class QWidget;
+
 namespace vaultpack {
+
+class IconButton;
 
 // The program's own icons, compiled in under ":/icons/<name>.svg".
 namespace icon_names {
@@ -20,5 +24,9 @@ inline constexpr const char* kCreate = "create";
 // The compiled-in icon of that name (one of icon_names); a null icon for an
 // unknown name.
 QIcon ProgramIcon(const QString& name);
+
+// A large button of the program's windows: the program icon `icon` above
+// the caption.
+IconButton* MakeProgramButton(QWidget* parent, const char* objectName, const char* icon, const QString& caption);
 
 }  // namespace vaultpack

@@ -12,16 +12,13 @@
 namespace vaultpack {
 namespace {
 
+using test::Child;
+
 using test::AnswerEach;
 using test::WindowAnswerer;
 
-const MessageCatalogue& English() {
-    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
-    return catalogue;
-}
-
 TEST(AboutDialogTest, ShowsTitleVersionLineAndDefaultOk) {
-    AboutDialog dialog(English());
+    AboutDialog dialog(test::EnglishCatalogue());
     EXPECT_EQ(dialog.windowTitle(), "About Vaultpack");
     auto* versionLabel = dialog.findChild<QLabel*>("versionLabel");
     ASSERT_NE(versionLabel, nullptr);
@@ -38,7 +35,7 @@ TEST(AboutDialogTest, ShowsTitleVersionLineAndDefaultOk) {
 
 TEST(AboutDialogTest, ActionInContextMenuAndOnF1OpensTheBoxOverTheWindow) {
     QWidget window;
-    QAction* action = AddAboutAction(&window, English());
+    QAction* action = AddAboutAction(&window, test::EnglishCatalogue());
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), "&About Vaultpack...");
     EXPECT_TRUE(window.actions().contains(action));

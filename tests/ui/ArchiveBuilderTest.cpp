@@ -23,13 +23,10 @@
 namespace vaultpack {
 namespace {
 
+using test::Child;
+
 using Path = std::filesystem::path;
 using Strings = std::vector<std::string>;
-
-const MessageCatalogue& English() {
-    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
-    return catalogue;
-}
 
 class ArchiveBuilderTest : public testing::Test {
 public:
@@ -55,7 +52,7 @@ public:
     test::ScopedEnvironmentVariable home{"HOME", sandbox.Path().c_str()};
     test::ScriptedPlatformPickers pickers;
     ProgressDialog progress;
-    ArchiveBuilderDialog builder{English(), pickers, progress};
+    ArchiveBuilderDialog builder{test::EnglishCatalogue(), pickers, progress};
     Strings messages;
     test::WindowAnswerer answerer{test::AnswerEach<QMessageBox>([this](QMessageBox* box) {
         messages.push_back(box->text().toStdString());

@@ -28,19 +28,16 @@
 namespace vaultpack {
 namespace {
 
+using test::Child;
+
 using Path = std::filesystem::path;
 using test::Files;
 
-const MessageCatalogue& English() {
-    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
-    return catalogue;
-}
-
-template <typename Widget>
-Widget* Child(QWidget* parent, const char* name) {
-    auto* child = parent->findChild<Widget*>(QLatin1String(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
+// Types the password "pw" twice and confirms, or cancels the dialog.
+void AnswerPassword(EncryptionPasswordDialog* dialog, bool give = true) {
+    Child<QLineEdit>(dialog, "passwordEdit")->setText(QStringLiteral("pw"));
+    Child<QLineEdit>(dialog, "retypedPasswordEdit")->setText(QStringLiteral("pw"));
+    give ? Child<QPushButton>(dialog, "okButton")->click() : dialog->reject();
 }
 
 // Everything an output holds once every container is decrypted and every
@@ -100,7 +97,7 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
     sandbox.Write("in/tree/sub/b.txt", "beta");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ArchiveBuilderDialog builder(English(), pickers, progress);
+        ArchiveBuilderDialog builder(test::EnglishCatalogue(), pickers, progress);
         std::vector<Path> items{report};
         if (row.several) {
             items.push_back(sandbox / "in/tree");
@@ -130,9 +127,7 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
                 return true;
             }
             if (auto* password = qobject_cast<EncryptionPasswordDialog*>(widget)) {
-                Child<QLineEdit>(password, "passwordEdit")->setText(QStringLiteral("pw"));
-                Child<QLineEdit>(password, "retypedPasswordEdit")->setText(QStringLiteral("pw"));
-                Child<QPushButton>(password, "okButton")->click();
+                AnswerPassword(password);
                 return true;
             }
             if (auto* box = qobject_cast<QMessageBox*>(widget)) {
@@ -166,9 +161,7 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
     std::vector<std::string> messages;
     test::WindowAnswerer user([&](QWidget* widget) {
         if (auto* password = qobject_cast<EncryptionPasswordDialog*>(widget)) {
-            Child<QLineEdit>(password, "passwordEdit")->setText(QStringLiteral("pw"));
-            Child<QLineEdit>(password, "retypedPasswordEdit")->setText(QStringLiteral("pw"));
-            givePassword ? Child<QPushButton>(password, "okButton")->click() : password->reject();
+            AnswerPassword(password, givePassword);
             return true;
         }
         if (auto* box = qobject_cast<QMessageBox*>(widget)) {
@@ -183,7 +176,7 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
         return dialog.height();
     };
 
-    ArchiveOptionsDialog one(English(), pickers, progress, {{"a.txt", "", sandbox / "a.txt"}});
+    ArchiveOptionsDialog one(test::EnglishCatalogue(), pickers, progress, {{"a.txt", "", sandbox / "a.txt"}});
     one.show();
     auto* encrypt = Child<QCheckBox>(&one, "encryptCheckBox");
     auto* zip = Child<QCheckBox>(&one, "zipCheckBox");
@@ -203,7 +196,7 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
     EXPECT_FALSE(Child<QGroupBox>(&one, "orderGroup")->isVisible());
     EXPECT_EQ(height(one), withoutOrder);
 
-    ArchiveOptionsDialog several(English(), pickers, progress, {{"a", "", "/a"}, {"b", "", "/b"}});
+    ArchiveOptionsDialog several(test::EnglishCatalogue(), pickers, progress, {{"a", "", "/a"}, {"b", "", "/b"}});
     several.show();
     EXPECT_EQ(Child<QCheckBox>(&several, "encryptCheckBox")->text().toStdString(), "Encrypt zipped file");
     Child<QCheckBox>(&several, "encryptCheckBox")->click();
@@ -222,7 +215,7 @@ TEST_F(CreateArchiveRunTest, CancelDuringTheJob) {
     const Path output = sandbox / "out/big.zip";
     std::filesystem::create_directories(output.parent_path());
     pickers.AnswerSaveFile(output);
-    ArchiveOptionsDialog options(English(), pickers, progress, {{"big.bin", "", big}});
+    ArchiveOptionsDialog options(test::EnglishCatalogue(), pickers, progress, {{"big.bin", "", big}});
     QSignalSpy finished(&options, &ArchiveOptionsDialog::jobFinished);
     int boxes = 0;
     test::WindowAnswerer user([&](QWidget* widget) {

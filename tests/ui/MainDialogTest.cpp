@@ -23,13 +23,10 @@
 namespace vaultpack {
 namespace {
 
+using test::Child;
+
 using Path = std::filesystem::path;
 using test::Files;
-
-const MessageCatalogue& English() {
-    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
-    return catalogue;
-}
 
 // Answers the decryption password dialogs with `password` (cancelling them
 // when it is empty) and every message box with its first button, noting
@@ -92,7 +89,7 @@ public:
 
     test::JobSandbox sandbox;
     test::ScriptedPlatformPickers pickers;
-    MainDialog window{English(), pickers};
+    MainDialog window{test::EnglishCatalogue(), pickers};
 };
 
 TEST_F(MainDialogTest, DecryptThenTheFollowOnUnzipWithButtonStates) {
@@ -142,7 +139,7 @@ TEST_F(MainDialogTest, DecryptAtStartClosesAfterTheWork) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        MainDialog started(English(), pickers);
+        MainDialog started(test::EnglishCatalogue(), pickers);
         const Path file = row.plainFile ? PlainContainer() : sandbox.Write("box/plain.ezc", "just text");
         User user(row.password);
         QSignalSpy closed(&started, &QDialog::finished);

@@ -17,17 +17,14 @@
 namespace vaultpack {
 namespace {
 
+using test::Child;
+
 using test::AnswerEach;
 using test::TypeText;
 using test::WindowAnswerer;
 
-const MessageCatalogue& English() {
-    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
-    return catalogue;
-}
-
 QString Text(MessageId id) {
-    return QString::fromStdString(English().Load(id));
+    return QString::fromStdString(test::EnglishCatalogue().Load(id));
 }
 
 // What the error box showed; the box is answered with its only button.
@@ -95,7 +92,7 @@ void ExpectOutcome(QDialog& dialog, const ErrorBoxRecorder& recorder, std::optio
 
 TEST_P(PasswordDialogRuleTest, EncryptionDialogChecksNewPassword) {
     const RuleRow& row = GetParam();
-    EncryptionPasswordDialog dialog(English());
+    EncryptionPasswordDialog dialog(test::EnglishCatalogue());
     dialog.show();
     // insert() is what a paste does: it takes tabs, which typing cannot.
     Edit(&dialog, "passwordEdit")->insert(row.password);
@@ -118,7 +115,7 @@ TEST_P(PasswordDialogRuleTest, EncryptionDialogChecksNewPassword) {
 
 TEST_P(PasswordDialogRuleTest, DecryptionDialogChecksPassword) {
     const RuleRow& row = GetParam();
-    DecryptionPasswordDialog dialog(English());
+    DecryptionPasswordDialog dialog(test::EnglishCatalogue());
     dialog.show();
     Edit(&dialog, "passwordEdit")->insert(row.password);
 
@@ -166,7 +163,7 @@ std::string LimitRowName(const ::testing::TestParamInfo<LimitRow>& info) {
 
 template <typename Dialog>
 void ExpectTypingStopsAtLimit(const LimitRow& row) {
-    Dialog dialog(English());
+    Dialog dialog(test::EnglishCatalogue());
     dialog.show();
     QLineEdit* edit = Edit(&dialog, row.field);
     TypeText(edit, row.typed);
@@ -202,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, DecryptionPasswordDialogLimitTest, ::testing::Val
                          LimitRowName);
 
 TEST(PasswordDialogTest, PasteBeyondTheByteLimitIsRefusedWhole) {
-    EncryptionPasswordDialog dialog(English());
+    EncryptionPasswordDialog dialog(test::EnglishCatalogue());
     QLineEdit* edit = Edit(&dialog, "passwordEdit");
     edit->insert("ab");
     // Six characters fit the character count but not the 16 bytes.
@@ -211,7 +208,7 @@ TEST(PasswordDialogTest, PasteBeyondTheByteLimitIsRefusedWhole) {
 }
 
 TEST(PasswordDialogTest, ShowPasswordTogglesBothPasswordFieldsOnly) {
-    EncryptionPasswordDialog dialog(English());
+    EncryptionPasswordDialog dialog(test::EnglishCatalogue());
     dialog.show();
     auto* checkBox = dialog.findChild<QCheckBox*>("showPasswordCheckBox");
     ASSERT_NE(checkBox, nullptr);
@@ -238,7 +235,7 @@ struct HintRow {
 class DecryptionPasswordDialogHintTest : public ::testing::TestWithParam<HintRow> {};
 
 TEST_P(DecryptionPasswordDialogHintTest, ShowsHintAsPlainText) {
-    DecryptionPasswordDialog dialog(English());
+    DecryptionPasswordDialog dialog(test::EnglishCatalogue());
     dialog.SetHint(GetParam().hint);
     auto* label = dialog.findChild<QLabel*>("hintLabel");
     ASSERT_NE(label, nullptr);
@@ -253,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, DecryptionPasswordDialogHintTest,
                          [](const ::testing::TestParamInfo<HintRow>& info) { return std::string(info.param.name); });
 
 TEST(PasswordDialogTest, DecryptionDialogShownAgainKeepsTheLastPasswordMasked) {
-    DecryptionPasswordDialog dialog(English());
+    DecryptionPasswordDialog dialog(test::EnglishCatalogue());
     dialog.show();
     TypeText(Edit(&dialog, "passwordEdit"), "wrong!");
     ClickOk(&dialog);

@@ -54,6 +54,11 @@ void WindowAnswerer::OfferVisibleWindows() {
     }
 }
 
+const MessageCatalogue& EnglishCatalogue() {
+    static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
+    return catalogue;
+}
+
 bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths) {
     QMimeData data;
     QList<QUrl> urls;

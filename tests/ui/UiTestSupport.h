@@ -4,9 +4,13 @@
 #include <functional>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include "app/MessageCatalogue.h"
 
 namespace vaultpack::test {
 
@@ -42,6 +46,17 @@ std::function<bool(QWidget*)> AnswerEach(std::function<void(T*)> answer) {
         answer(typed);
         return true;
     };
+}
+
+// The English catalogue, for tests that read what the windows say.
+const MessageCatalogue& EnglishCatalogue();
+
+// The child of parent with that object name, failing the test when there is none.
+template <typename Widget>
+Widget* Child(QWidget* parent, const char* name) {
+    auto* child = parent->findChild<Widget*>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
 }
 
 // Drops local files on target as the file manager does (enter, then drop
