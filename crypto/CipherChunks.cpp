@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+
 #include "crypto/EncryptedFileHeader.h"
 
 namespace vaultpack {
@@ -130,6 +132,12 @@ private:
         const std::uint64_t writeLeft = plan_.writeBytes - std::min(plan_.writeBytes, start);
         const auto writeLength = static_cast<std::size_t>(std::min<std::uint64_t>(cipherLength, writeLeft));
         target_.WriteAt(plan_.targetOffset + start, buffer, writeLength);
+        if (plan_.startWriteback) {
+            // Only a hint to begin the disk writes now; the caller's flush
+            // reports any failure.
+            ::sync_file_range(target_.Descriptor(), static_cast<off_t>(plan_.targetOffset + start),
+                              static_cast<off_t>(writeLength), SYNC_FILE_RANGE_WRITE);
+        }
     }
 
     FileHandle& source_;

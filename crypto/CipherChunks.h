@@ -22,6 +22,9 @@ struct CipherChunkPlan {
     std::uint64_t readBytes = 0;
     std::uint64_t writeBytes = 0;
     std::uint32_t plainLength = 0;
+    // The caller flushes the target to the disk at the end: each chunk's disk
+    // writes start as soon as it is written, so that flush finds little left.
+    bool startWriteback = false;
 };
 
 // Enciphers or deciphers `length` bytes (a multiple of 8) from `in` into `out`;

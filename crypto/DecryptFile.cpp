@@ -43,7 +43,8 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
     const CipherChunkPlan plan{.sourceOffset = EncryptedFileHeader::kSize,
                                .readBytes = cipherLength,
                                .writeBytes = header.plainLength,
-                               .plainLength = header.plainLength};
+                               .plainLength = header.plainLength,
+                               .startWriteback = true};
     FileOperationResult result;
     result.status = RunCipherChunks(
         source, output.File(), plan,
