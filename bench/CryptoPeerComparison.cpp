@@ -111,20 +111,22 @@ void WriteRandomFile(const fs::path& path, int mebibytes) {
     }
 }
 
+// Keeps the shortest time and the largest peak of a tool's runs; a failed run ends the program.
+void Keep(ChildRun& best, const ChildRun& run) {
+    if (!run.succeeded) {
+        std::fprintf(stderr, "a run failed\n");
+        std::exit(1);
+    }
+    if (!best.succeeded || run.seconds < best.seconds) {
+        best.seconds = run.seconds;
+    }
+    best.peakKiB = std::max(best.peakKiB, run.peakKiB);
+    best.succeeded = true;
+}
+
 struct Best {
     ChildRun peer;
     ChildRun ours;
-    void Add(const ChildRun& run, ChildRun& best) {
-        if (!run.succeeded) {
-            std::fprintf(stderr, "a run failed\n");
-            std::exit(1);
-        }
-        if (best.seconds == 0 || run.seconds < best.seconds) {
-            best.seconds = run.seconds;
-        }
-        best.peakKiB = std::max(best.peakKiB, run.peakKiB);
-        best.succeeded = true;
-    }
 };
 
 void Print(const char* operation, const Best& best) {
@@ -163,14 +165,14 @@ int main(int argc, char** argv) {
     Best decrypt;
     for (int run = 0; run < runs; ++run) {
         fs::remove(peerCipher);
-        encrypt.Add(RunCommand(peerEncrypt), encrypt.peer);
+        Keep(encrypt.peer, RunCommand(peerEncrypt));
         fs::remove(container);
-        encrypt.Add(RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }),
-                    encrypt.ours);
+        Keep(encrypt.ours,
+             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }));
         fs::remove(peerPlain);
-        decrypt.Add(RunCommand(peerDecrypt), decrypt.peer);
+        Keep(decrypt.peer, RunCommand(peerDecrypt));
         fs::remove(restored);
-        decrypt.Add(RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }), decrypt.ours);
+        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }));
     }
 
     std::printf("%d MiB, best of %d runs, %u cipher threads\n", mebibytes, runs, vaultpack::DefaultCipherWorkers());

@@ -167,7 +167,10 @@ std::uint64_t PlainLeftAfter(const CipherChunkPlan& plan, std::uint64_t chunks) 
 }  // namespace
 
 unsigned DefaultCipherWorkers() {
-    return std::max(1u, std::thread::hardware_concurrency());
+    // The cap keeps memory small on very large machines, where the disk
+    // limits the pass long before the cipher does.
+    constexpr unsigned kMostWorkers = 64;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
 }
 
 FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan,

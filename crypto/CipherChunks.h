@@ -32,7 +32,8 @@ struct CipherChunkPlan {
 // at once, each with its own buffer.
 using ChunkCipher = std::function<void(const unsigned char* in, unsigned char* out, std::size_t length)>;
 
-// The number of threads a cipher pass uses by default: one per processor.
+// The number of threads a cipher pass uses by default: one per processor, at
+// least 1 and at most 64.
 unsigned DefaultCipherWorkers();
 
 // Passes the source through `cipher` into the target in chunks of
