@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "crypto/BlowfishWideEcb.h"
+
 namespace vaultpack {
 namespace {
 
@@ -65,7 +67,8 @@ constexpr std::size_t kLanes = 8;
 void CipherEcb(const std::uint32_t* order, const SBoxes& s, const unsigned char* in, unsigned char* out,
                std::size_t length) {
     const std::size_t groupBytes = kLanes * BlowfishCipher::kBlockSize;
-    std::size_t offset = 0;
+    const std::uint32_t* const sboxes[4] = {s[0].data(), s[1].data(), s[2].data(), s[3].data()};
+    std::size_t offset = BlowfishWideEcb(order, sboxes, in, out, length);
     for (; offset + groupBytes <= length; offset += groupBytes) {
         CipherLanes<kLanes>(order, s, in + offset, out + offset);
     }

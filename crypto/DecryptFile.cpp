@@ -40,7 +40,11 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
                                 static_cast<unsigned>(password.size()));
     TemporaryOutputFile output(targetPath.parent_path());
-    const CipherChunkPlan plan{cipherLength, header.plainLength, header.plainLength};
+    const CipherChunkPlan plan{.sourceOffset = EncryptedFileHeader::kSize,
+                               .readBytes = cipherLength,
+                               .writeBytes = header.plainLength,
+                               .plainLength = header.plainLength,
+                               .startWriteback = true};
     FileOperationResult result;
     result.status = RunCipherChunks(
         source, output.File(), plan,

@@ -44,7 +44,10 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
 
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
                                 static_cast<unsigned>(password.size()), kFixedChain);
-    const CipherChunkPlan plan{sourceLength, PaddedLength(sourceLength), header.plainLength};
+    const CipherChunkPlan plan{.targetOffset = headerBytes.size(),
+                               .readBytes = sourceLength,
+                               .writeBytes = PaddedLength(sourceLength),
+                               .plainLength = header.plainLength};
     const FileOperationStatus status = RunCipherChunks(
         source, target, plan,
         [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {

@@ -43,6 +43,24 @@ std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesyste
     return total;
 }
 
+// Calls writeSome(source, count, done) until all length bytes went out; done
+// counts the bytes written before.
+template <typename WriteSome>
+void WriteUntilDone(const void* buffer, std::size_t length, const std::filesystem::path& path, WriteSome writeSome) {
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < length) {
+        const ssize_t count = writeSome(bytes + total, length - total, total);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw FileError(FileOperation::Write, path, errno);
+        }
+        total += static_cast<std::size_t>(count);
+    }
+}
+
 }  // namespace
 
 FileError::FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber)
@@ -110,18 +128,15 @@ std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t l
 }
 
 void FileHandle::WriteAll(const void* buffer, std::size_t length) {
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    while (length > 0) {
-        const ssize_t count = ::write(descriptor_, bytes, length);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw FileError(FileOperation::Write, path_, errno);
-        }
-        bytes += count;
-        length -= static_cast<std::size_t>(count);
-    }
+    WriteUntilDone(buffer, length, path_, [this](const unsigned char* source, std::size_t count, std::size_t) {
+        return ::write(descriptor_, source, count);
+    });
+}
+
+void FileHandle::WriteAt(std::uint64_t offset, const void* buffer, std::size_t length) {
+    WriteUntilDone(buffer, length, path_, [&](const unsigned char* source, std::size_t count, std::size_t done) {
+        return ::pwrite(descriptor_, source, count, static_cast<off_t>(offset + done));
+    });
 }
 
 struct stat FileHandle::Status() const {

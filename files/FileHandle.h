@@ -65,6 +65,9 @@ public:
     // The same from `offset` on, leaving the file position where it was.
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const;
     void WriteAll(const void* buffer, std::size_t length);
+    // Writes all `length` bytes at `offset`, leaving the file position where
+    // it was; safe to call from several threads for disjoint ranges.
+    void WriteAt(std::uint64_t offset, const void* buffer, std::size_t length);
     struct stat Status() const;
     // Closes now, reporting a failure that a deferred write may only show here.
     void Close();

@@ -1,0 +1,187 @@
+// Encrypts and decrypts the same 256 MiB file with vaultpack's EncryptFile and
+// DecryptFile and with `openssl enc -bf-ecb` in one run, each in a child
+// process, and prints the best wall time of each, their ratio and each child's
+// peak resident memory. The cipher text of both must be the same bytes.
+//
+//   build/release/bench/crypto_peer_compare [runs (default 5)] [MiB (default 256)]
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "crypto/CipherChunks.h"
+#include "crypto/DecryptFile.h"
+#include "crypto/EncryptFile.h"
+#include "crypto/EncryptedFileHeader.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// 16 bytes, Blowfish's key length in openssl enc, so that -K names the same key.
+const std::string kPassword = "Bench-Pa55word16";
+
+std::string HexOf(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
+}
+
+struct ChildRun {
+    double seconds = 0;
+    long peakKiB = 0;
+    bool succeeded = false;
+};
+
+ChildRun Wait(pid_t child, std::chrono::steady_clock::time_point started) {
+    int status = 0;
+    struct rusage usage {};
+    ChildRun run;
+    if (::wait4(child, &status, 0, &usage) == child) {
+        run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    run.peakKiB = usage.ru_maxrss;
+    return run;
+}
+
+ChildRun RunCommand(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const auto started = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return {};
+    }
+    return Wait(child, started);
+}
+
+// Runs `work` in a forked child, so that its peak memory is its own.
+ChildRun RunInChild(const std::function<bool()>& work) {
+    const auto started = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(work() ? 0 : 1);
+    }
+    if (child < 0) {
+        return {};
+    }
+    return Wait(child, started);
+}
+
+bool SameBytes(const fs::path& first, std::uintmax_t firstOffset, const fs::path& second) {
+    std::ifstream a(first, std::ios::binary);
+    std::ifstream b(second, std::ios::binary);
+    a.seekg(static_cast<std::streamoff>(firstOffset));
+    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
+}
+
+void WriteRandomFile(const fs::path& path, int mebibytes) {
+    std::mt19937 generator(42);
+    std::vector<unsigned char> block(1 << 20);
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < mebibytes; ++i) {
+        for (auto& byte : block) {
+            byte = static_cast<unsigned char>(generator());
+        }
+        out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+    }
+}
+
+// Keeps the shortest time and the largest peak of a tool's runs; a failed run ends the program.
+void Keep(ChildRun& best, const ChildRun& run) {
+    if (!run.succeeded) {
+        std::fprintf(stderr, "a run failed\n");
+        std::exit(1);
+    }
+    if (!best.succeeded || run.seconds < best.seconds) {
+        best.seconds = run.seconds;
+    }
+    best.peakKiB = std::max(best.peakKiB, run.peakKiB);
+    best.succeeded = true;
+}
+
+struct Best {
+    ChildRun peer;
+    ChildRun ours;
+};
+
+void Print(const char* operation, const Best& best) {
+    std::printf("%-8s  openssl %6.3f s  %6.1f MiB   vaultpack %6.3f s  %6.1f MiB   openssl/vaultpack %5.2f\n",
+                operation, best.peer.seconds, best.peer.peakKiB / 1024.0, best.ours.seconds,
+                best.ours.peakKiB / 1024.0, best.peer.seconds / best.ours.seconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int mebibytes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 256;
+
+    const fs::path folder = fs::temp_directory_path() / ("vaultpack-peer-bench-" + std::to_string(::getpid()));
+    const fs::path ours = folder / "ours";  // DecryptFile restores beside the container
+    fs::create_directories(ours);
+    const fs::path plain = folder / "plain.bin";
+    const fs::path container = ours / "plain.ezc";
+    const fs::path restored = ours / "plain.bin";
+    const fs::path peerCipher = folder / "peer.bin";
+    const fs::path peerPlain = folder / "peer.plain";
+    WriteRandomFile(plain, mebibytes);
+
+    const std::vector<std::string> peerEncrypt{"openssl", "enc", "-bf-ecb", "-provider", "legacy", "-provider",
+                                               "default", "-K", HexOf(kPassword), "-nosalt", "-nopad",
+                                               "-in", plain.string(), "-out", peerCipher.string()};
+    std::vector<std::string> peerDecrypt = peerEncrypt;
+    peerDecrypt.insert(peerDecrypt.begin() + 2, "-d");
+    peerDecrypt[peerDecrypt.size() - 3] = peerCipher.string();
+    peerDecrypt.back() = peerPlain.string();
+
+    // Each run writes files that do not exist yet, so that freeing the pages
+    // of a replaced file is not timed; the runs take turns.
+    Best encrypt;
+    Best decrypt;
+    for (int run = 0; run < runs; ++run) {
+        fs::remove(peerCipher);
+        Keep(encrypt.peer, RunCommand(peerEncrypt));
+        fs::remove(container);
+        Keep(encrypt.ours,
+             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }));
+        fs::remove(peerPlain);
+        Keep(decrypt.peer, RunCommand(peerDecrypt));
+        fs::remove(restored);
+        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }));
+    }
+
+    std::printf("%d MiB, best of %d runs, %u cipher threads\n", mebibytes, runs, vaultpack::DefaultCipherWorkers());
+    Print("encrypt", encrypt);
+    Print("decrypt", decrypt);
+    const bool sameCipher = SameBytes(container, vaultpack::EncryptedFileHeader::kSize, peerCipher);
+    const bool sameRestored = SameBytes(restored, 0, plain);
+    std::printf("cipher text identical to openssl's: %s; restored file identical: %s\n", sameCipher ? "yes" : "NO",
+                sameRestored ? "yes" : "NO");
+    fs::remove_all(folder);
+    return sameCipher && sameRestored ? 0 : 1;
+}
