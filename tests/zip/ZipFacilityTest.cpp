@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -317,6 +318,59 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         ZipResult reason = Success;
         EXPECT_FALSE(ZipReader::Open(notAFile, &reason)) << notAFile;
         EXPECT_EQ(reason, CannotOpenFile) << notAFile;
+    }
+}
+
+
+// Sizes come from the archive and are not trusted: an entry claiming 4 GiB
+// in a small file gets no buffer of that size, and data whose CRC does not
+// match leaves no file behind where none stood.
+TEST(ZipFacilityTest, ClaimedSizesAllocateNothingLargeAndBadEntriesCreateNoFile) {
+    const test::TempDir dir;
+    WriteFile(dir / "text", std::string(4000, 'a'));
+    WriteFile(dir / "packed", "stored content");
+    {
+        auto writer = ZipWriter::Create(dir / "archive.zip");
+        ASSERT_TRUE(writer);
+        ASSERT_EQ(writer->AddFile("text.txt", dir / "text"), Success);
+        ASSERT_EQ(writer->AddFile("packed.zip", dir / "packed"), Success);
+        ASSERT_EQ(writer->Close(), Success);
+    }
+    const std::string bytes = ReadText(dir / "archive.zip");
+    const std::size_t firstRecord = bytes.find("PK\x01\x02");
+    const std::size_t secondRecord = bytes.find("PK\x01\x02", firstRecord + 1);
+    struct Damage {
+        const char* label;
+        std::function<void(std::string&)> apply;
+    };
+    const Damage damages[] = {
+        {"4 GiB claimed", [&](auto& b) {
+             b.replace(22, 4, Bytes(0xFFFFFFFE, 4));  // the first local header's size
+             b.replace(firstRecord + 24, 4, Bytes(0xFFFFFFFE, 4));
+             b.replace(secondRecord + 24, 4, Bytes(0xFFFFFFFE, 4));
+         }},
+        {"wrong CRC", [&](auto& b) {
+             b[firstRecord + 16] ^= 1;
+             b[secondRecord + 16] ^= 1;
+         }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.label);
+        std::string damaged = bytes;
+        damage.apply(damaged);
+        WriteFile(dir / "damaged.zip", damaged);
+        const auto reader = ZipReader::Open(dir / "damaged.zip");
+        ASSERT_TRUE(reader);
+        rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        for (std::int64_t index = 0; index < 2; ++index) {
+            EXPECT_EQ(reader->ExtractEntry(index, dir / "new"), CorruptArchive) << index;
+            EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "new"))) << index;
+        }
+        rusage after {};
+        ::getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
+        EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 4u);  // nothing left behind
     }
 }
 
