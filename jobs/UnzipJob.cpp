@@ -18,6 +18,7 @@
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
+#include "zip/DestinationFolders.h"
 #include "zip/EntryPath.h"
 #include "zip/UnzipTarget.h"
 #include "zip/ZipFormat.h"
@@ -111,8 +112,8 @@ std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, 
 
 // Extracts entry `index`; on failure fills `failure` with what to tell the user.
 EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
-                     const std::filesystem::path& archive, const std::filesystem::path& destination, JobHost& host,
-                     std::vector<MessageLine>& failure) {
+                     const std::filesystem::path& archive, const std::filesystem::path& destination,
+                     DestinationFolders& folders, JobHost& host, std::vector<MessageLine>& failure) {
     ZipEntryInfo entry;
     ZipResult result = reader.GetEntry(index, entry);
     if (result != ZipResult::Success) {
@@ -130,7 +131,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         failure = FailureLines(ReasonLine(CheckStoredName(entry.name)), entry.name);
         return EntryStep::Failed;
     }
-    if (const auto problem = CreateFoldersBelow(destination, entry.isFolder ? *target : target->parent_path())) {
+    if (const auto problem = folders.Prepare(entry.isFolder ? *target : target->parent_path())) {
         failure = FailureLines(ReasonLine(*problem), target->string());
         return EntryStep::Failed;
     }
@@ -177,13 +178,14 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
 std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
                           const std::filesystem::path& archive, const std::filesystem::path& destination,
                           JobHost& host, EntryTally& tally) {
+    DestinationFolders folders(destination);
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, params, archive, destination, host, failure)) {
+        switch (UnzipEntry(reader, index, params, archive, destination, folders, host, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;

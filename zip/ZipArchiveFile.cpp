@@ -91,15 +91,20 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
     // record says: tools without Zip64 keep just the low 16 bits of a larger
     // count. Past the counted records, the first one that does not parse
     // ends the directory.
+    // The directory is read in one go and its records parsed from memory;
+    // it lies within the file, so its size is one the file really has.
+    if (result == ZipResult::Success) {
+        directoryStart_ = start;
+        directory_.resize(static_cast<std::size_t>(size));
+        if (!ReadAt(start, directory_.data(), directory_.size())) {
+            result = ZipResult::ReadFailed;
+        }
+    }
     while (result == ZipResult::Success && position < end) {
-        unsigned char header[kCentralSize];
         if (!FitsWithin(position, kCentralSize, end)) {
             break;
         }
-        if (!ReadAt(position, header, kCentralSize)) {
-            result = ZipResult::ReadFailed;
-            break;
-        }
+        const unsigned char* header = directory_.data() + (position - start);
         const std::uint64_t length = kCentralSize + U16(header + 28) + U16(header + 30) + U16(header + 32);
         if (U32(header) != kCentralSignature || !FitsWithin(position, length, end)) {
             break;
@@ -116,6 +121,7 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
     if (result != ZipResult::Success) {
         file_ = FileHandle();
         recordOffsets_.clear();
+        directory_.clear();
     }
     return result;
 }
@@ -250,11 +256,8 @@ ZipResult ZipArchiveFile::CheckEntriesApart(std::uint64_t directoryStart, std::u
 }
 
 ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) const {
-    const std::uint64_t position = recordOffsets_.at(index);
-    unsigned char header[kCentralSize];
-    if (!ReadAt(position, header, kCentralSize)) {
-        return ZipResult::ReadFailed;
-    }
+    // Open made sure that every listed record lies within the directory.
+    const unsigned char* header = directory_.data() + (recordOffsets_.at(index) - directoryStart_);
     record.versionMadeBy = U16(header + 4);
     record.flags = U16(header + 8);
     record.method = U16(header + 10);
@@ -264,12 +267,10 @@ ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) c
     record.uncompressedSize = U32(header + 24);
     record.externalAttributes = U32(header + 38);
     record.localHeaderOffset = U32(header + 42);
-    record.rawName.resize(U16(header + 28));
-    record.extra.resize(U16(header + 30));
-    if (!ReadAt(position + kCentralSize, record.rawName.data(), record.rawName.size()) ||
-        !ReadAt(position + kCentralSize + record.rawName.size(), record.extra.data(), record.extra.size())) {
-        return ZipResult::ReadFailed;
-    }
+    const unsigned char* name = header + kCentralSize;
+    const unsigned char* extra = name + U16(header + 28);
+    record.rawName.assign(reinterpret_cast<const char*>(name), U16(header + 28));
+    record.extra.assign(extra, extra + U16(header + 30));
     return ApplyZip64Extra(record, U16(header + 34) == 0xFFFF) ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 

@@ -66,7 +66,9 @@ private:
     // Bytes in front of the archive proper, as in self-extracting archives;
     // the offsets in the archive count from after them.
     std::uint64_t bytesBefore_ = 0;
-    std::vector<std::uint64_t> recordOffsets_;
+    std::vector<std::uint64_t> recordOffsets_;  // where each record starts in the file
+    std::uint64_t directoryStart_ = 0;
+    std::vector<unsigned char> directory_;  // the whole central directory, read at Open
 };
 
 }  // namespace vaultpack

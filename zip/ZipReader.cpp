@@ -5,9 +5,13 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <libdeflate.h>
+
 #include "files/FileHandle.h"
+#include "files/TemporaryFileRegistry.h"
 #include "files/TemporaryOutputFile.h"
 #include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
@@ -17,6 +21,10 @@ namespace vaultpack {
 namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
+// Entries up to this size, compressed and not, are inflated whole in memory;
+// larger ones are streamed in pieces, so memory stays bounded either way.
+constexpr std::uint64_t kWholeEntryLimit = 16 * 1024 * 1024;
+constexpr std::size_t kMaxDeflateRatio = 1032;
 constexpr std::uint32_t kDosFolder = 0x10;
 // p7zip marks a Unix mode in the upper half this way, whatever host it names.
 constexpr std::uint32_t kUnixExtensionFlag = 0x8000;
@@ -69,6 +77,23 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
 struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
+
+// Gives the file the entry's permission bits and times. Failures (a file
+// system without Unix modes, say) do not make the content wrong, so they are
+// not reported.
+void ApplyAttributes(int fd, const ZipEntryInfo& info, const EntryTimes& times) {
+    if (info.hasUnixMode) {
+        ::fchmod(fd, info.mode & 0777);
+    } else if ((info.externalAttributes & kDosReadOnly) != 0) {
+        struct stat status {};
+        if (::fstat(fd, &status) == 0) {
+            ::fchmod(fd, status.st_mode & 0555);
+        }
+    }
+    const timespec fileTimes[2] = {{times.access.seconds, times.access.nanoseconds},
+                                   {times.modification.seconds, times.modification.nanoseconds}};
+    ::futimens(fd, fileTimes);
+}
 
 }  // namespace
 
@@ -128,12 +153,68 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     // The local header may hold times the central record lacks (its "UT" copy
     // has the access time); the central record's count first.
     const EntryTimes times = ReadEntryTimes(record_.dosDateTime, {record_.extra, localExtra_});
+    if (record_.compressedSize > kWholeEntryLimit || record_.uncompressedSize > kWholeEntryLimit) {
+        return ExtractStreamed(info, times, dataOffset, targetPath, cancelRequested, replaceExisting);
+    }
 
+    // Small entries are inflated and checked in memory before any file is made.
+    if (cancelRequested && cancelRequested()) {
+        return ZipResult::PartiallyUnzipped;
+    }
+    std::span<const unsigned char> data;
+    result = InflateWhole(dataOffset, data);
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    if (cancelRequested && cancelRequested()) {
+        return ZipResult::PartiallyUnzipped;
+    }
+    const auto writeAndClose = [&](FileHandle& file) {
+        try {
+            file.WriteAll(data.data(), data.size());
+            ApplyAttributes(file.Descriptor(), info, times);
+            file.Close();  // a delayed write failure shows here
+            return ZipResult::Success;
+        } catch (const FileError&) {
+            return ZipResult::WriteFailed;
+        }
+    };
+    try {
+        // A new file is written in place; it is removed again if writing fails.
+        FileHandle file;
+        if (FileHandle::CreateNew(targetPath, file)) {
+            const int registration = RegisterTemporaryPath(targetPath.c_str());
+            result = writeAndClose(file);
+            if (result != ZipResult::Success) {
+                file = FileHandle();
+                ::unlink(targetPath.c_str());
+            }
+            UnregisterTemporaryPath(registration);
+            return result;
+        }
+        if (!replaceExisting) {
+            return ZipResult::CannotOpenFile;  // something has appeared at the target meanwhile
+        }
+        // An existing file is replaced in one step by a complete one.
+        TemporaryOutputFile target(targetPath.parent_path());
+        result = writeAndClose(target.File());
+        if (result == ZipResult::Success) {
+            target.CommitAs(targetPath, {.replaceExisting = true});
+        }
+        return result;
+    } catch (const FileError&) {
+        return ZipResult::CannotOpenFile;  // the file could not be created or put in place
+    }
+}
+
+ZipResult ZipReader::ExtractStreamed(const ZipEntryInfo& info, const EntryTimes& times, std::uint64_t dataOffset,
+                                     const std::filesystem::path& targetPath,
+                                     const std::function<bool()>& cancelRequested, bool replaceExisting) {
     // The entry goes to a temporary file beside the target, which replaces
     // the target only once the data has been checked against size and CRC.
     try {
         TemporaryOutputFile target(targetPath.parent_path());
-        result = CopyData(
+        ZipResult result = CopyData(
             dataOffset,
             [&target](const unsigned char* data, std::size_t size) {
                 try {
@@ -147,20 +228,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
         if (result != ZipResult::Success) {
             return result;
         }
-        // Permission and time failures (a file system without Unix modes, say)
-        // do not make the content wrong, so they are not reported.
-        const int fd = target.File().Descriptor();
-        if (info.hasUnixMode) {
-            ::fchmod(fd, info.mode & 0777);
-        } else if ((info.externalAttributes & kDosReadOnly) != 0) {
-            struct stat status {};
-            if (::fstat(fd, &status) == 0) {
-                ::fchmod(fd, status.st_mode & 0555);
-            }
-        }
-        const timespec fileTimes[2] = {{times.access.seconds, times.access.nanoseconds},
-                                       {times.modification.seconds, times.modification.nanoseconds}};
-        ::futimens(fd, fileTimes);
+        ApplyAttributes(target.File().Descriptor(), info, times);
         try {
             target.File().Close();  // a delayed write failure shows here
         } catch (const FileError&) {
@@ -171,6 +239,47 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;  // the file could not be created or put in place
     }
+}
+
+// Reads the current entry's data whole and inflates it into a buffer of the
+// size the directory gives, then checks its CRC. The caller has capped both
+// sizes; the compressed one also lies within the file.
+ZipResult ZipReader::InflateWhole(std::uint64_t dataOffset, std::span<const unsigned char>& data) {
+    const auto compressedSize = static_cast<std::size_t>(record_.compressedSize);
+    const auto size = static_cast<std::size_t>(record_.uncompressedSize);
+    // Deflate cannot expand data more than about 1032 times; a larger claim
+    // is damage and gets no buffer.
+    if (record_.method == kMethodStored ? compressedSize != size : size / kMaxDeflateRatio > compressedSize) {
+        return ZipResult::CorruptArchive;
+    }
+    if (input_.size() < compressedSize) {
+        input_.resize(compressedSize);
+    }
+    if (!archive_.ReadAt(dataOffset, input_.data(), compressedSize)) {
+        return ZipResult::ReadFailed;
+    }
+    if (record_.method == kMethodStored) {
+        data = {input_.data(), size};
+    } else {
+        if (!decompressor_) {
+            decompressor_.reset(libdeflate_alloc_decompressor());
+            if (!decompressor_) {
+                return ZipResult::OutOfMemory;
+            }
+        }
+        if (output_.size() < size) {
+            output_.resize(size);
+        }
+        // Success means exactly `size` bytes came out: fewer, more or bad
+        // data all fail.
+        if (libdeflate_deflate_decompress(decompressor_.get(), input_.data(), compressedSize, output_.data(), size,
+                                          nullptr) != LIBDEFLATE_SUCCESS) {
+            return ZipResult::CorruptArchive;
+        }
+        data = {output_.data(), size};
+    }
+    return libdeflate_crc32(0, data.data(), data.size()) == record_.crc ? ZipResult::Success
+                                                                        : ZipResult::CorruptArchive;
 }
 
 ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
@@ -284,6 +393,10 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
         result = ZipResult::CorruptArchive;
     }
     return result;
+}
+
+void ZipReader::FreeDecompressor::operator()(libdeflate_decompressor* decompressor) const {
+    libdeflate_free_decompressor(decompressor);
 }
 
 ZipResult ZipReader::Close() {

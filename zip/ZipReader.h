@@ -4,13 +4,17 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "files/FileHandle.h"
 #include "zip/ZipArchiveFile.h"
 #include "zip/ZipEntryInfo.h"
+#include "zip/ZipFormat.h"
 #include "zip/ZipResult.h"
+
+struct libdeflate_decompressor;
 
 namespace vaultpack {
 
@@ -40,8 +44,10 @@ public:
     // and CRC; so a failure leaves an existing target as it was, and a
     // symbolic link at the target is replaced, never followed. The file gets
     // the entry's permission bits (never set-user-id, set-group-id or sticky)
-    // and its modification and access times. Memory use does not depend on
-    // the entry's size. A symbolic link entry becomes a link, put in place the
+    // and its modification and access times. Entries up to 16 MiB are
+    // inflated and checked in memory before the file is made, and a new file
+    // is then written in place; larger ones are streamed, so memory use stays
+    // bounded whatever sizes the archive claims. A symbolic link entry becomes a link, put in place the
     // same way, when LinkTargetStaysBelow accepts its target.
     // Results: Success, and nothing written, for a folder entry;
     // FaultyArguments for a bad index and for entries this facility does not
@@ -71,6 +77,10 @@ private:
     ZipReader() = default;
     using DataSink = std::function<ZipResult(const unsigned char* data, std::size_t size)>;
     ZipResult CopyData(std::uint64_t dataOffset, const DataSink& write, const std::function<bool()>& cancelRequested);
+    ZipResult ExtractStreamed(const ZipEntryInfo& info, const EntryTimes& times, std::uint64_t dataOffset,
+                              const std::filesystem::path& targetPath, const std::function<bool()>& cancelRequested,
+                              bool replaceExisting);
+    ZipResult InflateWhole(std::uint64_t dataOffset, std::span<const unsigned char>& data);
     ZipResult ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
                           bool replaceExisting);
 
@@ -79,6 +89,10 @@ private:
     std::vector<unsigned char> localExtra_;
     std::vector<unsigned char> input_;
     std::vector<unsigned char> output_;
+    struct FreeDecompressor {
+        void operator()(libdeflate_decompressor* decompressor) const;
+    };
+    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;
 };
 
 }  // namespace vaultpack

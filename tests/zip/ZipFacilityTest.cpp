@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "tests/zip/ZipTestSupport.h"
@@ -274,6 +275,9 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         {"deflated data", [](auto& b) { b[b.find("text.txt") + 8 + 17 + 2] ^= 0x55; }, Success,
          {Success, CorruptArchive}},
         {"data size beyond the file", [&](auto& b) { b[textRecord + 23] = 0x7F; }, Success, {Success, CorruptArchive}},
+        // A size claimed in a small file decides no allocation.
+        {"4 GiB claimed", [&](auto& b) { b.replace(textRecord + 24, 4, Bytes(0xFFFFFFFE, 4)); }, Success,
+         {Success, CorruptArchive}},
         {"local header offset", [&](auto& b) { b[textRecord + 42] ^= 0x04; }, Success, {Success, CorruptArchive}},
         // Records whose data overlap, as in archives that extract to far more than they hold.
         {"two records for one entry", [&](auto& b) { b.replace(textRecord + 42, 4, Bytes(0, 4)); }, CorruptArchive, {}},
@@ -293,6 +297,8 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         {"end record in a comment that ends the file", [](auto& b) { b[b.size() - 2] = 22, b += EndCopy(b, 0); },
          Success, {Success, Success}},
     };
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.label);
         std::string damaged = bytes;
@@ -307,10 +313,17 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
             results.push_back(reader->ExtractEntry(index, dir / "target"));
             const std::string expected = ReadText(dir / (index == 0 ? "inner" : "text"));
             EXPECT_EQ(ReadText(dir / "target"), results.back() == Success ? expected : "precious");
+            // Where nothing stood, a failed entry leaves nothing.
+            EXPECT_EQ(reader->ExtractEntry(index, dir / "new"), results.back());
+            EXPECT_EQ(fs::exists(fs::symlink_status(dir / "new")), results.back() == Success);
+            fs::remove(dir / "new");
         }
         EXPECT_EQ(results, damage.extract);
         EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 5u);  // no temporary file left behind
     }
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
     // Only a regular file opens; a FIFO is refused without waiting for a writer.
     ::mkfifo((dir / "fifo").c_str(), 0600);
     for (const fs::path& notAFile : {dir / "missing.zip", dir.Path(), dir / "fifo"}) {
@@ -319,6 +332,7 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         EXPECT_EQ(reason, CannotOpenFile) << notAFile;
     }
 }
+
 
 }  // namespace
 }  // namespace vaultpack

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "zip/UnzipTarget.h"
+
+namespace vaultpack {
+
+// The folders below one destination that an extraction has made ready. Each
+// folder is checked (and created) once; later entries in it cost a lookup.
+// Ready folders stay ready: no entry can put a link or a file where one of
+// them stands, since a rename never replaces a folder with anything else.
+class DestinationFolders {
+public:
+    explicit DestinationFolders(std::filesystem::path destination) : destination_(std::move(destination)) {}
+
+    // As CreateFoldersBelow(destination, folder).
+    std::optional<FolderProblem> Prepare(const std::filesystem::path& folder);
+
+private:
+    std::filesystem::path destination_;
+    bool destinationReady_ = false;
+    std::unordered_set<std::string> ready_;
+};
+
+}  // namespace vaultpack
