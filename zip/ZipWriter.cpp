@@ -72,22 +72,28 @@ std::string StoredForm(std::string_view storedName) {
     return name;
 }
 
-// Level 7 keeps whole files no larger than zlib's default level does.
-constexpr int kWholeFileLevel = 7;
+// libdeflate's level 6 deflates small files tighter than zlib's default
+// level, and faster; on larger ones it falls a little behind, level 7 does not.
+constexpr std::size_t kSmallFileLimit = 1024 * 1024;
+constexpr int kSmallFileLevel = 6;
+constexpr int kLargerFileLevel = 7;
 
 struct CompressorDeleter {
     void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
 };
 
 // Deflates entry.data in place when that makes it smaller; otherwise the
-// entry is stored. One compressor per thread, made on first use.
+// entry is stored. Compressors per thread, made on its first file.
 void CompressWhole(PreparedEntry& entry) {
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-        libdeflate_alloc_compressor(kWholeFileLevel));
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> small(
+        libdeflate_alloc_compressor(kSmallFileLevel));
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> larger(
+        libdeflate_alloc_compressor(kLargerFileLevel));
+    libdeflate_compressor* compressor = (entry.data.size() <= kSmallFileLimit ? small : larger).get();
     std::size_t produced = 0;
-    if (compressor && entry.data.size() > 1) {
+    if (compressor != nullptr && entry.data.size() > 1) {
         std::vector<unsigned char> output(entry.data.size() - 1);
-        produced = libdeflate_deflate_compress(compressor.get(), entry.data.data(), entry.data.size(), output.data(),
+        produced = libdeflate_deflate_compress(compressor, entry.data.data(), entry.data.size(), output.data(),
                                                output.size());
         if (produced > 0) {
             output.resize(produced);

@@ -23,8 +23,8 @@ namespace vaultpack {
 // except for Prepare, which other threads may call at the same time.
 //
 // The archive's bytes depend only on the files and their order: a file up to
-// kWholeFileLimit is compressed whole at one fixed level, wherever that
-// happens, and is stored instead when compression does not make it smaller.
+// kWholeFileLimit is compressed whole at a level chosen by its size alone,
+// wherever that happens, and is stored instead when compression does not make it smaller.
 class ZipWriter {
 public:
     // Files up to this size are read and compressed in one piece.
