@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <system_error>
 
 #include "app/PasswordRule.h"
 
@@ -16,7 +18,8 @@ struct CommandName {
 
 const std::array<CommandName, 5>& Commands() {
     static const std::array<CommandName, 5> commands = {{
-        {"create", CommandKind::Create, {"--zip", "--encrypt", "--order", "--hint", "--password-file", "--overwrite"}},
+        {"create", CommandKind::Create, {"--zip", "--encrypt", "--order", "--hint", "--password-file", "--overwrite",
+                                         "--threads"}},
         {"decrypt", CommandKind::Decrypt, {"--password-file", "--overwrite"}},
         {"unzip", CommandKind::Unzip, {"--overwrite", "--keep-going"}},
         {"list", CommandKind::List, {}},
@@ -61,6 +64,13 @@ std::optional<std::string> ApplyOption(CommandLine& command, std::string_view op
             return "--password-file needs a file name";
         }
         command.passwordFile = std::filesystem::path(value);
+    } else if (option == "--threads") {
+        unsigned threads = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
+        if (error != std::errc() || end != value.data() + value.size() || threads == 0 || threads > 32) {
+            return "--threads takes a number from 1 to 32";
+        }
+        command.threads = threads;
     } else if (option == "--overwrite") {
         if (value == "ask") {
             command.overwrite = OverwritePolicy::Ask;
@@ -176,7 +186,8 @@ std::string UsageLine() {
 std::string HelpText() {
     return "Usage:\n"
            "  vaultpack-cli create [--zip] [--encrypt] [--order encrypt-first|zip-first] [--hint TEXT]\n"
-           "                       [--password-file FILE] [--overwrite ask|yes|no] OUTPUT ITEM...\n"
+           "                       [--password-file FILE] [--overwrite ask|yes|no] [--threads N]\n"
+           "                       OUTPUT ITEM...\n"
            "  vaultpack-cli decrypt [--password-file FILE] [--overwrite ask|yes|no] CONTAINER\n"
            "  vaultpack-cli unzip [--overwrite ask|yes|no] [--keep-going] ARCHIVE [FOLDER]\n"
            "  vaultpack-cli list ARCHIVE\n"
@@ -197,6 +208,8 @@ std::string HelpText() {
            "--password-file FILE  reads the password from the first line of FILE (- for\n"
            "                      standard input) instead of asking on the terminal.\n"
            "--overwrite           answers the questions about replacing existing files.\n"
+           "--threads N           compresses N files at a time (1 to 32; default: one per\n"
+           "                      processor); the archive is the same for every N.\n"
            "--keep-going          goes on after an entry that fails, so that everything\n"
            "                      that can be extracted is; the exit status is still 1.\n"
            "\n"

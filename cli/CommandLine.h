@@ -27,6 +27,8 @@ struct CommandLine {
     std::optional<std::int32_t> order;
     std::string hint;
     std::vector<std::filesystem::path> items;
+    // Files compressed at a time; 0 for one per processor.
+    std::uint32_t threads = 0;
 
     // create, decrypt
     std::optional<std::filesystem::path> passwordFile;  // "-" is standard input

@@ -139,6 +139,7 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     params.multipleItems = list.items.size() > 1;
     params.items = std::move(list.items);
     params.encryptEnabled = command.encrypt;
+    params.threads = command.threads;
     // Several files are only ever encrypted as one archive.
     params.zipEnabled = command.zip || (command.encrypt && params.multipleItems);
     if (params.items.size() == 1 && params.zipEnabled && params.encryptEnabled) {

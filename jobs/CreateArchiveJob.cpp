@@ -79,7 +79,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
     // The output is written under a temporary name; an intermediate archive under its own.
     const auto shown = [&](const std::filesystem::path& zipPath) { return zipPath == target ? outputName : zipPath; };
     const Step zipList = [&](const std::filesystem::path& zipPath) {
-        return ZipItemList(params.items, zipPath, shown(zipPath), host);
+        return ZipItemList(params.items, zipPath, shown(zipPath), params.threads, host);
     };
     const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
         return ZipSingleFile(firstSource, firstStoredName, zipPath, shown(zipPath), host);

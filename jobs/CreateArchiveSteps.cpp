@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "crypto/EncryptFile.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/StatusText.h"
+#include "zip/ParallelPreparer.h"
 #include "zip/ZipWriter.h"
 
 namespace vaultpack {
@@ -54,11 +56,20 @@ std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, J
 }  // namespace
 
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
-                        const std::filesystem::path& shownArchive, JobHost& host) {
+                        const std::filesystem::path& shownArchive, unsigned threads, JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
     if (!writer) {
         return {StepStatus::Failed};
     }
+    std::vector<ParallelPreparer::Source> sources;
+    sources.reserve(items.size());
+    for (const ArchiveItem& item : items) {
+        sources.push_back({item.StoredName(), item.sourcePath});
+    }
+    // Files are read and compressed ahead on worker threads; they are added,
+    // reported and asked about here, one by one in list order. The workers
+    // stop before the archive is closed.
+    std::optional<ParallelPreparer> preparer(std::in_place, *writer, std::move(sources), threads);
     const auto count = static_cast<std::uint32_t>(items.size());
     host.SetRange(count);
     host.SetPosition(0);
@@ -72,7 +83,8 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         const ArchiveItem& item = items[index];
         host.SetStatus(ZippingStatus(item.sourcePath));
         host.SetPosition(index);
-        const ZipResult result = writer->AddFile(item.StoredName(), item.sourcePath, CancelCheck(host));
+        PreparedEntry entry = preparer->Take(index);
+        const ZipResult result = writer->AddPrepared(item.StoredName(), entry, CancelCheck(host));
         if (host.CancelRequested()) {
             outcome.status = StepStatus::Cancelled;
             break;
@@ -94,6 +106,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
             }
         }
     }
+    preparer.reset();
     if (!CloseArchive(*writer, host) && outcome.status == StepStatus::Done) {
         outcome.status = StepStatus::Failed;
     }

@@ -31,9 +31,11 @@ struct StepOutcome {
 // Writes every item into the archive under its stored name, showing the
 // progress per item and asking whether to go on after an item fails. Stops
 // when cancel is requested, between items or within a file, and when a file
-// fails part-way (111 is not offered then).
+// fails part-way (111 is not offered then). `threads` files are read and
+// compressed at a time (0: one per processor); the archive is the same for
+// every count.
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
-                        const std::filesystem::path& shownArchive, JobHost& host);
+                        const std::filesystem::path& shownArchive, unsigned threads, JobHost& host);
 
 // Writes one file into the archive under storedName. Stops within the file
 // when cancel is requested.

@@ -30,6 +30,8 @@ struct CreateArchiveParams {
     bool zipEnabled = false;
     bool multipleItems = false;
     bool encryptEnabled = false;
+    // Files compressed at a time when several are zipped; 0 for one per processor.
+    std::uint32_t threads = 0;
 };
 
 // The record of the decrypt and unzip jobs. Empty lists make the job ask.

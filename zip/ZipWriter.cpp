@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <libdeflate.h>
+#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -62,6 +65,47 @@ voidpf OpenArchiveFile(voidpf opaque, const void* filename, int mode) {
     return file;
 }
 
+// The stored form of a name: "/" separators.
+std::string StoredForm(std::string_view storedName) {
+    std::string name(storedName);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+// libdeflate's level 6 deflates small files tighter than zlib's default
+// level, and faster; on larger ones it falls a little behind, level 7 does not.
+constexpr std::size_t kSmallFileLimit = 1024 * 1024;
+constexpr int kSmallFileLevel = 6;
+constexpr int kLargerFileLevel = 7;
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+
+// Deflates entry.data in place when that makes it smaller; otherwise the
+// entry is stored. Compressors per thread, made on its first file.
+void CompressWhole(PreparedEntry& entry) {
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> small(
+        libdeflate_alloc_compressor(kSmallFileLevel));
+    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> larger(
+        libdeflate_alloc_compressor(kLargerFileLevel));
+    libdeflate_compressor* compressor = (entry.data.size() <= kSmallFileLimit ? small : larger).get();
+    std::size_t produced = 0;
+    if (compressor != nullptr && entry.data.size() > 1) {
+        std::vector<unsigned char> output(entry.data.size() - 1);
+        produced = libdeflate_deflate_compress(compressor, entry.data.data(), entry.data.size(), output.data(),
+                                               output.size());
+        if (produced > 0) {
+            output.resize(produced);
+            output.shrink_to_fit();
+            entry.data = std::move(output);
+        }
+    }
+    if (produced == 0) {
+        entry.method = kMethodStored;
+    }
+}
+
 }  // namespace
 
 void ZipWriter::HandleCloser::operator()(void* handle) const {
@@ -109,59 +153,146 @@ ZipWriter::~ZipWriter() = default;
 
 ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
                              const std::function<bool()>& cancelRequested) {
+    if (!handle_ || stickyError_ != ZipResult::Success || !IsAcceptableName(storedName)) {
+        // AddPrepared gives the reason without reading anything.
+        PreparedEntry nothing;
+        return AddPrepared(storedName, nothing, cancelRequested);
+    }
+    PreparedEntry entry = Prepare(storedName, sourcePath);
+    return AddPrepared(storedName, entry, cancelRequested);
+}
+
+PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesystem::path& sourcePath,
+                                 const std::function<bool(std::uint64_t)>& reserve) const {
+    PreparedEntry entry;
+    try {
+        entry.source = FileHandle::OpenForReading(sourcePath);
+        entry.status = entry.source.Status();
+    } catch (const FileError&) {
+        entry.result = ZipResult::CannotOpenFile;
+        return entry;
+    }
+    if (entry.status.st_dev == archive_.st_dev && entry.status.st_ino == archive_.st_ino) {
+        entry.result = ZipResult::FaultyArguments;
+        return entry;
+    }
+    entry.creationTime = CreationTime(entry.source.Descriptor(), entry.status);
+    entry.method = IsStoredExtension(StoredForm(storedName)) ? kMethodStored : kMethodDeflated;
+    const auto expected = static_cast<std::uint64_t>(entry.status.st_size);
+    if (expected > kWholeFileLimit) {
+        return entry;
+    }
+    if (reserve && !reserve(2 * expected)) {
+        entry.source = FileHandle();
+        entry.result = ZipResult::AdditionsEnded;
+        return entry;
+    }
+    try {
+        entry.data.resize(static_cast<std::size_t>(expected));
+        const std::size_t count = entry.source.Read(entry.data.data(), entry.data.size());
+        unsigned char extra = 0;
+        if (count == entry.data.size() && entry.source.Read(&extra, 1) != 0) {
+            // The file grew since it was measured: it is streamed from its start.
+            entry.data = {};
+            if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
+                entry.result = ZipResult::ReadFailed;
+            }
+            return entry;
+        }
+        entry.data.resize(count);
+    } catch (const FileError&) {
+        entry.data = {};
+        entry.result = ZipResult::ReadFailed;
+        return entry;
+    }
+    entry.source = FileHandle();
+    entry.whole = true;
+    entry.size = entry.data.size();
+    entry.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, entry.data.data(), entry.data.size()));
+    if (entry.method == kMethodDeflated) {
+        CompressWhole(entry);
+    }
+    return entry;
+}
+
+bool ZipWriter::IsAcceptableName(std::string_view storedName) {
+    const std::string name = StoredForm(storedName);
+    // The same rule the reader applies to what it extracts: an archive we
+    // write never holds a name that would leave the extraction folder.
+    // It must also end in a file name: readers take "a/" as a folder.
+    return CheckStoredName(name) == StoredNameProblem::None && name.size() <= 0xFFFF &&
+           IsUsableFileName(LastComponent(name));
+}
+
+ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& entry,
+                                 const std::function<bool()>& cancelRequested) {
     if (!handle_) {
         return ZipResult::AdditionsEnded;
     }
     if (stickyError_ != ZipResult::Success) {
         return ZipResult::PreviousError;
     }
-    std::string name(storedName);
-    std::replace(name.begin(), name.end(), '\\', '/');
-    // The same rule the reader applies to what it extracts: an archive we
-    // write never holds a name that would leave the extraction folder.
-    // It must also end in a file name: readers take "a/" as a folder.
-    if (CheckStoredName(name) != StoredNameProblem::None || name.size() > 0xFFFF ||
-        !IsUsableFileName(LastComponent(name))) {
+    if (!IsAcceptableName(storedName)) {
         return ZipResult::FaultyArguments;
     }
-
-    FileHandle source;
-    struct stat status {};
-    try {
-        source = FileHandle::OpenForReading(sourcePath);
-        status = source.Status();
-    } catch (const FileError&) {
-        return ZipResult::CannotOpenFile;
+    if (entry.result == ZipResult::CannotOpenFile || entry.result == ZipResult::FaultyArguments) {
+        return entry.result;
     }
-    if (status.st_dev == archive_.st_dev && status.st_ino == archive_.st_ino) {
-        return ZipResult::FaultyArguments;
+    if (entry.result == ZipResult::ReadFailed) {
+        // Read part-way: the entry could not be completed and cannot be taken back out.
+        stickyError_ = ZipResult::ReadFailed;
+        return stickyError_;
     }
-
+    const std::string name = StoredForm(storedName);
+    const struct stat& status = entry.status;
     zip_fileinfo info{};
     info.dosDate = DosDateTimeFromTime(status.st_mtime);
     info.external_fa = static_cast<uLong>(status.st_mode) << 16 | ((status.st_mode & S_IWUSR) ? 0 : kDosReadOnly);
-    const auto localExtra =
-        LocalTimestampExtra(status.st_mtime, status.st_atime, CreationTime(source.Descriptor(), status));
+    const auto localExtra = LocalTimestampExtra(status.st_mtime, status.st_atime, entry.creationTime);
     const auto centralExtra = CentralTimestampExtra(status.st_mtime);
-    const int method = IsStoredExtension(name) ? kMethodStored : kMethodDeflated;
     const int zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold ? 1 : 0;
 
-    // minizip writes the headers; the data is deflated here, as raw data for
-    // minizip, with the stream that lives as long as the writer.
+    // minizip writes the headers; the data comes deflated, as raw data for minizip.
     int error = zipOpenNewFileInZip4_64(handle_.get(), name.c_str(), &info, localExtra.data(), localExtra.size(),
-                                        centralExtra.data(), centralExtra.size(), nullptr, method,
+                                        centralExtra.data(), centralExtra.size(), nullptr, entry.method,
                                         Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
                                         nullptr, 0, kVersionMadeBy, NeedsUtf8Flag(name) ? kUtf8NameFlag : 0, zip64);
     if (error != ZIP_OK) {
         stickyError_ = ResultOfZipError(error);
         return stickyError_;
     }
+    bool readFailed = false;
+    bool cancelled = false;
+    if (entry.whole) {
+        if (!entry.data.empty()) {
+            error = zipWriteInFileInZip(handle_.get(), entry.data.data(), static_cast<unsigned>(entry.data.size()));
+        }
+    } else {
+        error = StreamEntry(entry, cancelRequested, readFailed, cancelled);
+    }
+    // The entry is closed in every case, so that minizip stays consistent.
+    const int closeError = zipCloseFileInZipRaw64(handle_.get(), entry.size, entry.crc);
+    if (error == ZIP_OK) {
+        error = closeError;
+    }
+    if (error != ZIP_OK) {
+        stickyError_ = ResultOfZipError(error);
+    } else if (readFailed) {
+        // The entry holds only part of the file and cannot be taken back out.
+        stickyError_ = ZipResult::ReadFailed;
+    } else if (cancelled) {
+        stickyError_ = ZipResult::AdditionsEnded;
+    }
+    return stickyError_;
+}
+
+int ZipWriter::StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                           bool& cancelled) {
     z_stream& stream = deflate_->stream;
     deflateReset(&stream);
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
-    bool readFailed = false;
-    bool cancelled = false;
+    int error = ZIP_OK;
     for (bool finished = false; error == ZIP_OK && !finished;) {
         if (cancelRequested && cancelRequested()) {
             cancelled = true;
@@ -169,7 +300,7 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
         }
         std::size_t count = 0;
         try {
-            count = source.Read(input_.data(), input_.size());
+            count = entry.source.Read(input_.data(), input_.size());
         } catch (const FileError&) {
             readFailed = true;
             break;
@@ -177,7 +308,7 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
         finished = count == 0;
         crc = crc32(crc, input_.data(), static_cast<uInt>(count));
         size += static_cast<std::uint64_t>(count);
-        if (method != kMethodDeflated) {
+        if (entry.method != kMethodDeflated) {
             error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
             continue;
         }
@@ -194,20 +325,9 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
             error = produced > 0 ? zipWriteInFileInZip(handle_.get(), output_.data(), produced) : ZIP_OK;
         } while (error == ZIP_OK && stream.avail_out == 0);
     }
-    // The entry is closed in every case, so that minizip stays consistent.
-    const int closeError = zipCloseFileInZipRaw64(handle_.get(), size, crc);
-    if (error == ZIP_OK) {
-        error = closeError;
-    }
-    if (error != ZIP_OK) {
-        stickyError_ = ResultOfZipError(error);
-    } else if (readFailed) {
-        // The entry holds only part of the file and cannot be taken back out.
-        stickyError_ = ZipResult::ReadFailed;
-    } else if (cancelled) {
-        stickyError_ = ZipResult::AdditionsEnded;
-    }
-    return stickyError_;
+    entry.crc = static_cast<std::uint32_t>(crc);
+    entry.size = size;
+    return error;
 }
 
 ZipResult ZipWriter::Close() {

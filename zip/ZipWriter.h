@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include "zip/PreparedEntry.h"
 #include "zip/ZipResult.h"
 
 namespace vaultpack {
@@ -18,9 +19,17 @@ namespace vaultpack {
 // DOS date and time and in an extended-timestamp field, and the source's Unix
 // mode in its external attributes. Entries of 4 GiB and more, and archives
 // beyond 4 GiB, are written with Zip64. Memory use does not depend on the
-// sizes of the files. One writer is used by one thread.
+// sizes of the files beyond kWholeFileLimit. One writer is used by one thread,
+// except for Prepare, which other threads may call at the same time.
+//
+// The archive's bytes depend only on the files and their order: a file up to
+// kWholeFileLimit is compressed whole at a level chosen by its size alone,
+// wherever that happens, and is stored instead when compression does not make it smaller.
 class ZipWriter {
 public:
+    // Files up to this size are read and compressed in one piece.
+    static constexpr std::uint64_t kWholeFileLimit = 8u * 1024 * 1024;
+
     // Creates the archive file, or truncates it when it exists. Nothing when
     // it cannot be created; then *reason, if given, is CannotOpenFile.
     static std::unique_ptr<ZipWriter> Create(const std::filesystem::path& archivePath,
@@ -46,6 +55,26 @@ public:
     ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
                       const std::function<bool()>& cancelRequested = {});
 
+    // The reading and compressing part of AddFile: opens the source and, when
+    // it is small enough, reads and compresses it. Safe to call from several
+    // threads at once, also while AddPrepared runs; it does not change the
+    // writer. The entry's result is Success, CannotOpenFile, ReadFailed (the
+    // file could not be read to its end) or FaultyArguments (the archive
+    // itself).
+    //
+    // reserve, when given, is called once before a whole file is read, with
+    // the most memory the entry will take while it is made (twice the file's
+    // size); it may block until that memory is free. When it answers false,
+    // nothing is read and the entry's result is AdditionsEnded.
+    PreparedEntry Prepare(std::string_view storedName, const std::filesystem::path& sourcePath,
+                          const std::function<bool(std::uint64_t)>& reserve = {}) const;
+
+    // The writing part of AddFile, with the same results: adds `entry`, made
+    // by Prepare of this writer, as storedName. A ReadFailed entry damages the
+    // archive as a read failure part-way through AddFile does.
+    ZipResult AddPrepared(std::string_view storedName, PreparedEntry& entry,
+                          const std::function<bool()>& cancelRequested = {});
+
     // False once a failed AddFile left a damaged entry: the archive cannot be
     // completed any more, so going on with the next file is pointless.
     bool AcceptsMoreFiles() const { return handle_ && stickyError_ == ZipResult::Success; }
@@ -58,6 +87,13 @@ public:
 
 private:
     ZipWriter() = default;
+
+    // CheckStoredName's rule, a length that fits, and a file name at the end.
+    static bool IsAcceptableName(std::string_view storedName);
+
+    // Deflates the open source into the entry minizip has open, piece by piece.
+    int StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                    bool& cancelled);
 
     // Closes a minizip handle, writing the central directory.
     struct HandleCloser {

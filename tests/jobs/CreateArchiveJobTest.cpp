@@ -9,7 +9,9 @@
 #include <future>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptFile.h"
@@ -17,6 +19,7 @@
 #include "jobs/AbandonableJobHost.h"
 #include "jobs/FollowOnUnzip.h"
 #include "jobs/Jobs.h"
+#include "zip/ZipWriter.h"
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/support/ScriptedJobHost.h"
 
@@ -224,6 +227,38 @@ TEST_F(CreateArchiveJobTest, FileFailingPartWayStopsTheArchive) {
         EXPECT_EQ(zipping.messageTexts, Strings{"Error reading file\n/proc/self/mem"});
         EXPECT_EQ(ReadText(sandbox / "all.zip"), "older archive");
         EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{});
+    }
+}
+
+// Files are read and compressed on several threads ahead of the writer; the
+// archive is the same whatever their number, with a file too large to be
+// compressed whole streamed between the others.
+TEST_F(CreateArchiveJobTest, SameArchiveWhateverTheThreadCount) {
+    CreateArchiveParams params = Params(kZipList);
+    const std::string large = test::RandomText(ZipWriter::kWholeFileLimit + 1000, 3);
+    params.items.insert(params.items.begin() + 1, test::ItemFor(sandbox.Write("in/large.txt", large)));
+    // Entries record the access time; one after the modification time is not
+    // moved by reading, so every run sees the same.
+    const timespec times[2] = {{::time(nullptr) + 3600, 0}, {0, UTIME_OMIT}};
+    for (const ArchiveItem& item : params.items) {
+        ASSERT_EQ(::utimensat(AT_FDCWD, item.sourcePath.c_str(), times, 0), 0) << item.sourcePath;
+    }
+    Files expected = list;
+    expected["large.txt"] = large;
+    std::string first;
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE(threads);
+        params.threads = threads;
+        const Path output = sandbox / ("threads" + std::to_string(threads) + ".zip");
+        test::ScriptedJobHost zipping;
+        zipping.Expect("save zip ", output.string());
+        ASSERT_EQ(RunJob(RunCreateArchiveJob, params, zipping), JobOutcome::Succeeded);
+        if (first.empty()) {
+            EXPECT_EQ(ArchiveContents(output), expected);
+            first = ReadText(output);
+        } else {
+            EXPECT_TRUE(ReadText(output) == first) << "the archives differ";
+        }
     }
 }
 
