@@ -11,6 +11,7 @@ QtJobHost::QtJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
 template <typename Ask>
 auto QtJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>())) {
     using Answer = decltype(ask(std::declval<JobHost&>()));
+    FlushPosition();
     // An empty optional: the answer of a dialog that could not be shown.
     Answer answer{};
     QCoreApplication* application = QCoreApplication::instance();
@@ -29,13 +30,19 @@ auto QtJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>()
 }
 
 template <typename Tell>
-void QtJobHost::TellGuiThread(Tell tell) {
+void QtJobHost::Post(Tell tell) {
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) {
         return;
     }
     QMetaObject::invokeMethod(
         application, [gui = gui_, tell = std::move(tell)] { tell(*gui); }, Qt::QueuedConnection);
+}
+
+template <typename Tell>
+void QtJobHost::TellGuiThread(Tell tell) {
+    FlushPosition();
+    Post(std::move(tell));
 }
 
 std::optional<std::filesystem::path> QtJobHost::ChooseFileToOpen(FileFilter filter) {
@@ -84,11 +91,28 @@ void QtJobHost::SetRange(std::uint32_t high) {
 }
 
 void QtJobHost::SetPosition(std::uint32_t position) {
+    constexpr std::chrono::milliseconds kUpdateInterval(40);
     position_->value.store(position, std::memory_order_relaxed);
+    const auto now = std::chrono::steady_clock::now();
+    positionHeldBack_ = now - lastPosted_ < kUpdateInterval;
+    if (!positionHeldBack_) {
+        lastPosted_ = now;
+        PostPosition();
+    }
+}
+
+void QtJobHost::FlushPosition() {
+    if (positionHeldBack_) {
+        positionHeldBack_ = false;
+        PostPosition();
+    }
+}
+
+void QtJobHost::PostPosition() {
     if (position_->queued.exchange(true, std::memory_order_acq_rel)) {
         return;  // the update on its way will carry this position
     }
-    TellGuiThread([pending = position_](JobHost& gui) {
+    Post([pending = position_](JobHost& gui) {
         // An exchange, not a store: it pairs with the job thread's exchange, so
         // the value stored before that is the one read here.
         pending->queued.exchange(false, std::memory_order_acq_rel);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "jobs/JobHost.h"
@@ -13,7 +14,7 @@ namespace vaultpack {
 // blocking queued call); what only tells (progress, status, title) and the
 // completion are queued without waiting, in the order the job made them, and
 // positions are coalesced so that a job moving its bar once per chunk posts at
-// most one update at a time. CancelRequested reads gui's flag directly, so
+// most one update at a time and a few dozen a second. CancelRequested reads gui's flag directly, so
 // gui must answer it from any thread.
 //
 // Everything queued holds gui by shared ownership, so gui outlives the job
@@ -53,10 +54,22 @@ private:
     auto AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>()));
     // Queues tell(gui) to the GUI thread, after whatever was queued before.
     template <typename Tell>
+    void Post(Tell tell);
+    // Post, after any position held back by the rate limit.
+    template <typename Tell>
     void TellGuiThread(Tell tell);
+    // Queues an update carrying the latest position.
+    void PostPosition();
+    // Posts a position held back by the rate limit, so that it arrives before
+    // whatever the job does next.
+    void FlushPosition();
 
     std::shared_ptr<JobHost> gui_;
     std::shared_ptr<PendingPosition> position_ = std::make_shared<PendingPosition>();
+    // Job-thread side of the rate limit: a bar needs no more than a few dozen
+    // updates a second, and each one costs the GUI thread a repaint.
+    std::chrono::steady_clock::time_point lastPosted_{};
+    bool positionHeldBack_ = false;
 };
 
 }  // namespace vaultpack

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 #include <QCoreApplication>
@@ -43,6 +44,30 @@ TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
     // after the title.
     EXPECT_EQ(scripted->calls, (Strings{"show", "range 1000", "position 1000", "title 185", "complete"}));
     EXPECT_EQ(scripted->callingThreads, std::set{std::this_thread::get_id()});
+}
+
+// Positions come at most a few dozen times a second; one held back by that
+// limit still arrives, before whatever the job tells next.
+TEST(QtJobHostTest, APositionHeldBackArrivesBeforeTheNextCall) {
+    auto scripted = std::make_shared<test::ScriptedJobHost>();
+    QtJobHost host(scripted);
+    std::promise<void> firstShown;
+    scripted->onPosition = [&](int count) {
+        if (count == 1) {
+            firstShown.set_value();
+        }
+    };
+    QEventLoop loop;
+    scripted->onComplete = [&] { loop.quit(); };
+    std::thread job([&] {
+        host.SetPosition(1);
+        firstShown.get_future().wait();  // the GUI thread has shown it: nothing is on its way
+        host.SetPosition(5);             // within the limit: held back
+        host.Complete(JobCompletion{});
+    });
+    loop.exec();
+    job.join();
+    EXPECT_EQ(scripted->calls, (Strings{"position 1", "position 5", "complete"}));
 }
 
 // A whole unzip job: its questions are answered on the GUI thread while the
