@@ -172,7 +172,7 @@ void ArchiveBuilderDialog::AddFile(const std::filesystem::path& path, const std:
 }
 
 void ArchiveBuilderDialog::AddTree(const std::filesystem::path& folder) {
-    WalkFolderTree(
+    const std::error_code error = WalkFolderTree(
         folder, FolderName(folder) + "\\",
         [this](ArchiveItem item) {
             AddFile(item.sourcePath, item.archiveFolder);
@@ -181,6 +181,10 @@ void ArchiveBuilderDialog::AddTree(const std::filesystem::path& folder) {
         [this](const std::filesystem::path& path, SkipReason reason) {
             skipped_.push_back(MessageLine::Text(SkippedMessage(reason), {path.string()}));
         });
+    if (error) {
+        // A folder that cannot be read is named with the rest that was left out.
+        skipped_.push_back(MessageLine::Text(MessageId::ReasonCannotRead, {folder.string(), error.message()}));
+    }
 }
 
 void ArchiveBuilderDialog::AddSingleFile(const std::filesystem::path& path) {

@@ -54,10 +54,7 @@ public:
     ProgressDialog progress;
     ArchiveBuilderDialog builder{test::EnglishCatalogue(), pickers, progress};
     Strings messages;
-    test::WindowAnswerer answerer{test::AnswerEach<QMessageBox>([this](QMessageBox* box) {
-        messages.push_back(box->text().toStdString());
-        box->buttons().front()->click();
-    })};
+    test::WindowAnswerer answerer{[this](QWidget* widget) { return test::ConfirmMessageBox(widget, messages); }};
 };
 
 TEST_F(ArchiveBuilderTest, AddsSortsAndRemovesRows) {

@@ -130,12 +130,7 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
                 AnswerPassword(password);
                 return true;
             }
-            if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-                messages.push_back(box->text().toStdString());
-                box->buttons().front()->click();
-                return true;
-            }
-            return false;
+            return test::ConfirmMessageBox(widget, messages);
         });
         builder.show();
         ASSERT_TRUE(test::DropFiles(&builder, items));
@@ -164,12 +159,7 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
             AnswerPassword(password, givePassword);
             return true;
         }
-        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-            messages.push_back(box->text().toStdString());
-            box->buttons().front()->click();
-            return true;
-        }
-        return false;
+        return test::ConfirmMessageBox(widget, messages);
     });
     const auto height = [](QDialog& dialog) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);

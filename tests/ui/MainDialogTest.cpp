@@ -44,12 +44,7 @@ public:
                   }
                   return true;
               }
-              if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-                  messages.push_back(box->text().toStdString());
-                  box->buttons().front()->click();
-                  return true;
-              }
-              return false;
+              return test::ConfirmMessageBox(widget, messages);
           }) {}
 
     std::vector<std::string> messages;

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QAbstractButton>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 
@@ -57,6 +59,16 @@ void WindowAnswerer::OfferVisibleWindows() {
 const MessageCatalogue& EnglishCatalogue() {
     static const MessageCatalogue catalogue(MessageCatalogue::Language::English);
     return catalogue;
+}
+
+bool ConfirmMessageBox(QWidget* widget, std::vector<std::string>& texts) {
+    auto* box = qobject_cast<QMessageBox*>(widget);
+    if (box == nullptr) {
+        return false;
+    }
+    texts.push_back(box->text().toStdString());
+    box->buttons().front()->click();
+    return true;
 }
 
 bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths) {

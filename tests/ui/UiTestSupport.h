@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -58,6 +59,10 @@ Widget* Child(QWidget* parent, const char* name) {
     EXPECT_NE(child, nullptr) << name;
     return child;
 }
+
+// When widget is a message box: notes its text in `texts`, answers it with
+// its first button and returns true.
+bool ConfirmMessageBox(QWidget* widget, std::vector<std::string>& texts);
 
 // Drops local files on target as the file manager does (enter, then drop
 // when the enter was accepted); returns whether target took them.
