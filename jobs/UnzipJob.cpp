@@ -18,8 +18,8 @@
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/StatusText.h"
-#include "zip/DestinationFolders.h"
 #include "zip/EntryPath.h"
+#include "zip/ParallelExtractor.h"
 #include "zip/UnzipTarget.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
@@ -110,10 +110,12 @@ std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, 
     return std::nullopt;
 }
 
-// Extracts entry `index`; on failure fills `failure` with what to tell the user.
+// Extracts entry `index`, or takes the file made for it ahead; on failure
+// fills `failure` with what to tell the user.
 EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
                      const std::filesystem::path& archive, const std::filesystem::path& destination,
-                     DestinationFolders& folders, JobHost& host, std::vector<MessageLine>& failure) {
+                     ParallelExtractor& ahead, JobHost& host, std::vector<MessageLine>& failure) {
+    const bool createdAhead = ahead.TakeCreated(index);
     ZipEntryInfo entry;
     ZipResult result = reader.GetEntry(index, entry);
     if (result != ZipResult::Success) {
@@ -131,11 +133,20 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         failure = FailureLines(ReasonLine(CheckStoredName(entry.name)), entry.name);
         return EntryStep::Failed;
     }
-    if (const auto problem = folders.Prepare(entry.isFolder ? *target : target->parent_path())) {
+    if (const auto problem = ahead.PrepareFolder(entry.isFolder ? *target : target->parent_path())) {
         failure = FailureLines(ReasonLine(*problem), target->string());
         return EntryStep::Failed;
     }
     if (entry.isFolder) {
+        return EntryStep::Extracted;
+    }
+    if (createdAhead) {
+        // Made where nothing stood, as below; a cancel meanwhile cuts the entry short.
+        if (host.CancelRequested()) {
+            std::error_code ignored;
+            std::filesystem::remove(*target, ignored);
+            return EntryStep::Cancel;
+        }
         return EntryStep::Extracted;
     }
     if (auto refusal = ProtectedFileAt(*target, params, archive)) {
@@ -178,14 +189,14 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
 std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
                           const std::filesystem::path& archive, const std::filesystem::path& destination,
                           JobHost& host, EntryTally& tally) {
-    DestinationFolders folders(destination);
+    ParallelExtractor ahead(reader, entryCount, destination);
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, params, archive, destination, folders, host, failure)) {
+        switch (UnzipEntry(reader, index, params, archive, destination, ahead, host, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;

@@ -19,6 +19,8 @@ public:
 
     // As CreateFoldersBelow(destination, folder).
     std::optional<FolderProblem> Prepare(const std::filesystem::path& folder);
+    // Whether Prepare has made folder ready.
+    bool IsReady(const std::filesystem::path& folder) const { return ready_.contains(folder.native()); }
 
 private:
     std::filesystem::path destination_;

@@ -143,6 +143,31 @@ bool ZipArchiveFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) 
     }
 }
 
+bool ZipArchiveFile::ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size,
+                                 const unsigned char*& data) const {
+    if (offset >= window.start && size <= window.size && offset - window.start <= window.size - size) {
+        data = window.bytes.data() + (offset - window.start);
+        return true;
+    }
+    // Reading ahead pays only while entries are read in the order they are
+    // stored; a step back reads just what is asked for.
+    std::size_t length = size;
+    if (offset >= window.start) {
+        length = std::max(size, static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, fileSize_ - offset)));
+    }
+    if (window.bytes.size() < length) {
+        window.bytes.resize(length);
+    }
+    window.size = 0;
+    if (!ReadAt(offset, window.bytes.data(), length)) {
+        return false;
+    }
+    window.start = offset;
+    window.size = length;
+    data = window.bytes.data();
+    return true;
+}
+
 ZipResult ZipArchiveFile::FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries) {
     if (fileSize_ < kEndSize) {
         return ZipResult::CorruptArchive;
@@ -232,12 +257,13 @@ ZipResult ZipArchiveFile::CheckEntriesApart(std::uint64_t directoryStart, std::u
     std::vector<std::pair<std::uint64_t, std::uint64_t>> spans{{directoryStart, directoryEnd}};  // [start, end)
     spans.reserve(recordOffsets_.size() + 1);
     CentralRecord record;
+    ArchiveWindow window;
     std::vector<unsigned char> localExtra;
     for (std::size_t index = 0; index < recordOffsets_.size(); ++index) {
         std::uint64_t dataOffset = 0;
         ZipResult result = ReadRecord(index, record);
         if (result == ZipResult::Success) {
-            result = LocateData(record, dataOffset, localExtra);
+            result = LocateData(record, window, dataOffset, localExtra);
         }
         if (result == ZipResult::ReadFailed) {
             return result;
@@ -274,9 +300,9 @@ ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) c
     return ApplyZip64Extra(record, U16(header + 34) == 0xFFFF) ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 
-ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, std::uint64_t& dataOffset,
+ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveWindow& window, std::uint64_t& dataOffset,
                                      std::vector<unsigned char>& localExtra) const {
-    unsigned char header[kLocalSize];
+    const unsigned char* header = nullptr;
     if (!FitsWithin(bytesBefore_, record.localHeaderOffset, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
@@ -284,18 +310,20 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, std::uint64_t&
     if (!FitsWithin(position, kLocalSize, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
-    if (!ReadAt(position, header, kLocalSize)) {
+    if (!ReadThrough(window, position, kLocalSize, header)) {
         return ZipResult::ReadFailed;
     }
-    const std::uint64_t headerSize = kLocalSize + U16(header + 26) + U16(header + 28);
+    const std::size_t extraSize = U16(header + 28);
+    const std::uint64_t headerSize = kLocalSize + U16(header + 26) + extraSize;
     if (U32(header) != kLocalSignature || !FitsWithin(position, headerSize, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
     dataOffset = position + headerSize;
-    localExtra.resize(U16(header + 28));
-    if (!ReadAt(dataOffset - localExtra.size(), localExtra.data(), localExtra.size())) {
+    const unsigned char* extra = nullptr;
+    if (!ReadThrough(window, dataOffset - extraSize, extraSize, extra)) {
         return ZipResult::ReadFailed;
     }
+    localExtra.assign(extra, extra + extraSize);
     return FitsWithin(dataOffset, record.compressedSize, fileSize_) ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 

@@ -26,6 +26,15 @@ struct CentralRecord {
     std::vector<unsigned char> extra;
 };
 
+// A stretch of an archive file held in memory, so that the local headers and
+// data of small entries stored one after the other cost one read between
+// them. One per thread; see ZipArchiveFile::ReadThrough.
+struct ArchiveWindow {
+    std::vector<unsigned char> bytes;
+    std::uint64_t start = 0;
+    std::size_t size = 0;  // how many bytes from start `bytes` holds
+};
+
 // A ZIP archive file opened for reading: its end records (Zip64 included) and
 // the place of every central directory record, found at Open. Every offset
 // read from the file is checked against the file's size before it is used.
@@ -48,14 +57,23 @@ public:
     ZipResult ReadRecord(std::size_t index, CentralRecord& record) const;
 
     // Where the entry's data starts, after its local header, and the local
-    // header's extra field; CorruptArchive when the header or the data lies
-    // outside the file.
-    ZipResult LocateData(const CentralRecord& record, std::uint64_t& dataOffset,
+    // header's extra field, read through window; CorruptArchive when the
+    // header or the data lies outside the file.
+    ZipResult LocateData(const CentralRecord& record, ArchiveWindow& window, std::uint64_t& dataOffset,
                          std::vector<unsigned char>& localExtra) const;
 
     // Reads exactly size bytes at offset; false when reading fails or the file
     // has become shorter since Open.
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
+
+    // Points data at size bytes of the file from offset, which the caller has
+    // checked to lie within the file. They come from the window when it holds
+    // them; otherwise the window is refilled from offset, reading ahead up to
+    // kWindowSize bytes when reading forward. data stays valid until the
+    // window's next refill. False as ReadAt. Safe from several threads, each
+    // with its own window.
+    bool ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, const unsigned char*& data) const;
+    static constexpr std::size_t kWindowSize = 64 * 1024;
 
 private:
     ZipResult FindCentralDirectory(std::uint64_t& start, std::uint64_t& size, std::uint64_t& entries);

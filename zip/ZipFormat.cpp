@@ -286,7 +286,10 @@ EntryTimes ReadEntryTimes(std::uint32_t dosDateTime,
         return std::nullopt;
     };
     EntryTimes times;
-    times.modification = mostExact(&FoundTimes::modification).value_or(FileTime{TimeFromDosDateTime(dosDateTime)});
+    // The DOS time is read as local time, which costs a look at the time zone
+    // file; only entries without a better field need it.
+    const std::optional<FileTime> modification = mostExact(&FoundTimes::modification);
+    times.modification = modification ? *modification : FileTime{TimeFromDosDateTime(dosDateTime)};
     times.access = mostExact(&FoundTimes::access).value_or(times.modification);
     times.creation = mostExact(&FoundTimes::creation).value_or(times.modification);
     return times;

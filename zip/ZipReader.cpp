@@ -95,6 +95,39 @@ void ApplyAttributes(int fd, const ZipEntryInfo& info, const EntryTimes& times) 
     ::futimens(fd, fileTimes);
 }
 
+bool IsWholeFileEntry(const CentralRecord& record, const ZipEntryInfo& info) {
+    return !info.isFolder && S_ISREG(info.mode) && !info.encrypted &&
+           (info.method == kMethodStored || info.method == kMethodDeflated) &&
+           record.compressedSize <= kWholeEntryLimit && record.uncompressedSize <= kWholeEntryLimit;
+}
+
+// Writes an entry's data to file, gives it the entry's attributes and closes it.
+ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, const ZipEntryInfo& info,
+                        const EntryTimes& times) {
+    try {
+        file.WriteAll(data.data(), data.size());
+        ApplyAttributes(file.Descriptor(), info, times);
+        file.Close();  // a delayed write failure shows here
+        return ZipResult::Success;
+    } catch (const FileError&) {
+        return ZipResult::WriteFailed;
+    }
+}
+
+// The same for a file just created at targetPath, which is removed again
+// when writing fails.
+ZipResult FillNewFile(FileHandle file, const std::filesystem::path& targetPath, std::span<const unsigned char> data,
+                      const ZipEntryInfo& info, const EntryTimes& times) {
+    const int registration = RegisterTemporaryPath(targetPath.c_str());
+    const ZipResult result = WriteAndClose(file, data, info, times);
+    if (result != ZipResult::Success) {
+        file = FileHandle();
+        ::unlink(targetPath.c_str());
+    }
+    UnregisterTemporaryPath(registration);
+    return result;
+}
+
 }  // namespace
 
 std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archivePath, ZipResult* reason) {
@@ -112,24 +145,54 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archiveP
 }
 
 ZipResult ZipReader::GetEntry(std::int64_t index, ZipEntryInfo& info) {
-    const auto count = static_cast<std::int64_t>(archive_.EntryCount());
-    if (!archive_.IsOpen() || index < -1 || index >= count) {
-        return ZipResult::FaultyArguments;
-    }
-    if (index == -1) {
+    if (index == -1 && archive_.IsOpen()) {
         info = ZipEntryInfo{};
-        info.entryCount = count;
+        info.entryCount = static_cast<std::int64_t>(archive_.EntryCount());
         return ZipResult::Success;
     }
-    const ZipResult result = archive_.ReadRecord(static_cast<std::size_t>(index), record_);
+    return ReadEntry(index, record_, info);
+}
+
+ZipResult ZipReader::ReadEntry(std::int64_t index, CentralRecord& record, ZipEntryInfo& info) const {
+    const auto count = static_cast<std::int64_t>(archive_.EntryCount());
+    if (!archive_.IsOpen() || index < 0 || index >= count) {
+        return ZipResult::FaultyArguments;
+    }
+    const ZipResult result = archive_.ReadRecord(static_cast<std::size_t>(index), record);
     if (result != ZipResult::Success) {
         return result;
     }
     info = ZipEntryInfo{};
     info.index = index;
     info.entryCount = count;
-    Describe(record_, info);
+    Describe(record, info);
     return ZipResult::Success;
+}
+
+ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
+                                      const std::filesystem::path& targetPath, WholeEntryBuffers& buffers) const {
+    if (!IsWholeFileEntry(record, info)) {
+        return ZipResult::FaultyArguments;
+    }
+    std::uint64_t dataOffset = 0;
+    ZipResult result = archive_.LocateData(record, buffers.window, dataOffset, buffers.localExtra);
+    std::span<const unsigned char> data;
+    if (result == ZipResult::Success) {
+        result = InflateWhole(record, dataOffset, buffers, data);
+    }
+    if (result != ZipResult::Success) {
+        return result;
+    }
+    try {
+        FileHandle file;
+        if (!FileHandle::CreateNew(targetPath, file)) {
+            return ZipResult::CannotOpenFile;
+        }
+        return FillNewFile(std::move(file), targetPath, data, info,
+                           ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra}));
+    } catch (const FileError&) {
+        return ZipResult::CannotOpenFile;
+    }
 }
 
 ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
@@ -146,14 +209,14 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
         return ZipResult::FaultyArguments;
     }
     std::uint64_t dataOffset = 0;
-    result = archive_.LocateData(record_, dataOffset, localExtra_);
+    result = archive_.LocateData(record_, whole_.window, dataOffset, whole_.localExtra);
     if (result != ZipResult::Success) {
         return result;
     }
     // The local header may hold times the central record lacks (its "UT" copy
     // has the access time); the central record's count first.
-    const EntryTimes times = ReadEntryTimes(record_.dosDateTime, {record_.extra, localExtra_});
-    if (record_.compressedSize > kWholeEntryLimit || record_.uncompressedSize > kWholeEntryLimit) {
+    const EntryTimes times = ReadEntryTimes(record_.dosDateTime, {record_.extra, whole_.localExtra});
+    if (!IsWholeFileEntry(record_, info)) {
         return ExtractStreamed(info, times, dataOffset, targetPath, cancelRequested, replaceExisting);
     }
 
@@ -162,42 +225,25 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
         return ZipResult::PartiallyUnzipped;
     }
     std::span<const unsigned char> data;
-    result = InflateWhole(dataOffset, data);
+    result = InflateWhole(record_, dataOffset, whole_, data);
     if (result != ZipResult::Success) {
         return result;
     }
     if (cancelRequested && cancelRequested()) {
         return ZipResult::PartiallyUnzipped;
     }
-    const auto writeAndClose = [&](FileHandle& file) {
-        try {
-            file.WriteAll(data.data(), data.size());
-            ApplyAttributes(file.Descriptor(), info, times);
-            file.Close();  // a delayed write failure shows here
-            return ZipResult::Success;
-        } catch (const FileError&) {
-            return ZipResult::WriteFailed;
-        }
-    };
     try {
         // A new file is written in place; it is removed again if writing fails.
         FileHandle file;
         if (FileHandle::CreateNew(targetPath, file)) {
-            const int registration = RegisterTemporaryPath(targetPath.c_str());
-            result = writeAndClose(file);
-            if (result != ZipResult::Success) {
-                file = FileHandle();
-                ::unlink(targetPath.c_str());
-            }
-            UnregisterTemporaryPath(registration);
-            return result;
+            return FillNewFile(std::move(file), targetPath, data, info, times);
         }
         if (!replaceExisting) {
             return ZipResult::CannotOpenFile;  // something has appeared at the target meanwhile
         }
         // An existing file is replaced in one step by a complete one.
         TemporaryOutputFile target(targetPath.parent_path());
-        result = writeAndClose(target.File());
+        result = WriteAndClose(target.File(), data, info, times);
         if (result == ZipResult::Success) {
             target.CommitAs(targetPath, {.replaceExisting = true});
         }
@@ -241,45 +287,45 @@ ZipResult ZipReader::ExtractStreamed(const ZipEntryInfo& info, const EntryTimes&
     }
 }
 
-// Reads the current entry's data whole and inflates it into a buffer of the
-// size the directory gives, then checks its CRC. The caller has capped both
-// sizes; the compressed one also lies within the file.
-ZipResult ZipReader::InflateWhole(std::uint64_t dataOffset, std::span<const unsigned char>& data) {
-    const auto compressedSize = static_cast<std::size_t>(record_.compressedSize);
-    const auto size = static_cast<std::size_t>(record_.uncompressedSize);
+// Reads the record's data whole through the buffers' window and inflates it
+// into a buffer of the size the directory gives, then checks its CRC. Both
+// sizes are capped by kWholeEntryLimit; the compressed one also lies within
+// the file.
+ZipResult ZipReader::InflateWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
+                                  std::span<const unsigned char>& data) const {
+    const auto compressedSize = static_cast<std::size_t>(record.compressedSize);
+    const auto size = static_cast<std::size_t>(record.uncompressedSize);
     // Deflate cannot expand data more than about 1032 times; a larger claim
     // is damage and gets no buffer.
-    if (record_.method == kMethodStored ? compressedSize != size : size / kMaxDeflateRatio > compressedSize) {
+    if (record.method == kMethodStored ? compressedSize != size : size / kMaxDeflateRatio > compressedSize) {
         return ZipResult::CorruptArchive;
     }
-    if (input_.size() < compressedSize) {
-        input_.resize(compressedSize);
-    }
-    if (!archive_.ReadAt(dataOffset, input_.data(), compressedSize)) {
+    const unsigned char* input = nullptr;
+    if (!archive_.ReadThrough(buffers.window, dataOffset, compressedSize, input)) {
         return ZipResult::ReadFailed;
     }
-    if (record_.method == kMethodStored) {
-        data = {input_.data(), size};
+    if (record.method == kMethodStored) {
+        data = {input, size};
     } else {
-        if (!decompressor_) {
-            decompressor_.reset(libdeflate_alloc_decompressor());
-            if (!decompressor_) {
+        if (!buffers.decompressor) {
+            buffers.decompressor.reset(libdeflate_alloc_decompressor());
+            if (!buffers.decompressor) {
                 return ZipResult::OutOfMemory;
             }
         }
-        if (output_.size() < size) {
-            output_.resize(size);
+        if (buffers.output.size() < size) {
+            buffers.output.resize(size);
         }
         // Success means exactly `size` bytes came out: fewer, more or bad
         // data all fail.
-        if (libdeflate_deflate_decompress(decompressor_.get(), input_.data(), compressedSize, output_.data(), size,
-                                          nullptr) != LIBDEFLATE_SUCCESS) {
+        if (libdeflate_deflate_decompress(buffers.decompressor.get(), input, compressedSize, buffers.output.data(),
+                                          size, nullptr) != LIBDEFLATE_SUCCESS) {
             return ZipResult::CorruptArchive;
         }
-        data = {output_.data(), size};
+        data = {buffers.output.data(), size};
     }
-    return libdeflate_crc32(0, data.data(), data.size()) == record_.crc ? ZipResult::Success
-                                                                        : ZipResult::CorruptArchive;
+    return libdeflate_crc32(0, data.data(), data.size()) == record.crc ? ZipResult::Success
+                                                                       : ZipResult::CorruptArchive;
 }
 
 ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
@@ -293,7 +339,7 @@ ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget)
         return ZipResult::FaultyArguments;
     }
     std::uint64_t dataOffset = 0;
-    result = archive_.LocateData(record_, dataOffset, localExtra_);
+    result = archive_.LocateData(record_, whole_.window, dataOffset, whole_.localExtra);
     if (result != ZipResult::Success) {
         return result;
     }
@@ -395,7 +441,7 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
     return result;
 }
 
-void ZipReader::FreeDecompressor::operator()(libdeflate_decompressor* decompressor) const {
+void ZipReader::WholeEntryBuffers::FreeDecompressor::operator()(libdeflate_decompressor* decompressor) const {
     libdeflate_free_decompressor(decompressor);
 }
 

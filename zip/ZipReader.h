@@ -34,6 +34,18 @@ public:
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
 
+    // One thread's buffers for reading entries whole: a window on the
+    // archive, the local extra field, the inflated data and a decompressor.
+    struct WholeEntryBuffers {
+        ArchiveWindow window;
+        std::vector<unsigned char> localExtra;
+        std::vector<unsigned char> output;
+        struct FreeDecompressor {
+            void operator()(libdeflate_decompressor* decompressor) const;
+        };
+        std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor;
+    };
+
     // Index -1 fills info.entryCount; an index from 0 to entryCount - 1 fills
     // the entry's fields. FaultyArguments for any other index or after Close.
     ZipResult GetEntry(std::int64_t index, ZipEntryInfo& info);
@@ -65,6 +77,22 @@ public:
     ZipResult ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
                            const std::function<bool()>& cancelRequested = {}, bool replaceExisting = true);
 
+    // For threads that extract ahead of the one using this reader: as
+    // GetEntry for an index from 0 to entryCount - 1, also giving the
+    // entry's record. Several threads may call it at once, and the const
+    // members below, while the reader is open.
+    ZipResult ReadEntry(std::int64_t index, CentralRecord& record, ZipEntryInfo& info) const;
+
+    // Extracts a regular file entry that ReadEntry described, of at most
+    // 16 MiB, to a new file at targetPath, using buffers of the calling
+    // thread: inflated and checked in memory first, then written in place
+    // with its permission bits and times, and removed again when writing
+    // fails. CannotOpenFile, and nothing written, when anything stands at
+    // targetPath (a link is not followed) or the file cannot be created;
+    // FaultyArguments for other entries; otherwise as ExtractEntry.
+    ZipResult ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
+                               const std::filesystem::path& targetPath, WholeEntryBuffers& buffers) const;
+
     // The target of a symbolic link entry, as stored. FaultyArguments for a
     // bad index, for other entries and for a target longer than a path may
     // be; otherwise as ExtractEntry.
@@ -80,19 +108,16 @@ private:
     ZipResult ExtractStreamed(const ZipEntryInfo& info, const EntryTimes& times, std::uint64_t dataOffset,
                               const std::filesystem::path& targetPath, const std::function<bool()>& cancelRequested,
                               bool replaceExisting);
-    ZipResult InflateWhole(std::uint64_t dataOffset, std::span<const unsigned char>& data);
+    ZipResult InflateWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
+                           std::span<const unsigned char>& data) const;
     ZipResult ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
                           bool replaceExisting);
 
     ZipArchiveFile archive_;
     CentralRecord record_;
-    std::vector<unsigned char> localExtra_;
+    WholeEntryBuffers whole_;
     std::vector<unsigned char> input_;
     std::vector<unsigned char> output_;
-    struct FreeDecompressor {
-        void operator()(libdeflate_decompressor* decompressor) const;
-    };
-    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;
 };
 
 }  // namespace vaultpack

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "zip/DestinationFolders.h"
+#include "zip/ZipReader.h"
+
+namespace vaultpack {
+
+// Extracts the small file entries of an archive to new files on worker
+// threads, ahead of the one thread that goes through the entries in order,
+// reports them, asks its questions and stops on a cancel. A worker makes a
+// file only where nothing stands (it never asks or replaces), in a folder
+// that the ordered thread has made ready, and only when no earlier entry
+// still in progress uses the same path, as its own or as a folder; so the
+// file is the one the ordered thread would have made at the entry's turn.
+// Everything else (a file in the way, a failure, links, folders, large or
+// unusual entries) is left to the ordered thread.
+//
+// Workers take entries in order, at most kLookahead ahead of the ordered
+// thread; a file made ahead and never taken is removed when the object goes,
+// so stopping early leaves exactly what extracting in order would have left.
+class ParallelExtractor {
+public:
+    static constexpr std::int64_t kLookahead = 512;
+    // Larger entries, compressed or not, are left to the ordered thread, so
+    // that each worker holds at most about twice this much.
+    static constexpr std::uint64_t kEntrySizeLimit = 1024 * 1024;
+
+    // Starts workers, one per processor, that extract from reader below
+    // destination; none when the archive has fewer than kFewestEntries
+    // entries, which threads would not speed up. reader must stay open while
+    // this object lives.
+    static constexpr std::int64_t kFewestEntries = 64;
+    ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination);
+    // Stops the workers and removes the files they made for entries after
+    // the last one taken.
+    ~ParallelExtractor();
+    ParallelExtractor(const ParallelExtractor&) = delete;
+    ParallelExtractor& operator=(const ParallelExtractor&) = delete;
+
+    // As DestinationFolders::Prepare for destination.
+    std::optional<FolderProblem> PrepareFolder(const std::filesystem::path& folder);
+
+    // Called by the ordered thread for every entry, in order: waits until the
+    // workers are done with entry `index` and says whether they made its
+    // file, complete, at SafeTargetPath(destination, name). The file is then
+    // the caller's. When false, nothing of the entry has been made.
+    bool TakeCreated(std::int64_t index);
+
+private:
+    struct Slot {
+        std::int64_t index = -1;
+        bool eligible = false;
+        bool done = false;
+        bool created = false;
+        CentralRecord record;
+        ZipEntryInfo info;
+        std::filesystem::path target;
+        std::vector<std::string> paths;  // the target and its folders below destination
+    };
+
+    void Work();
+    // Reads the slot's entry and decides whether a worker may make its file.
+    void Plan(Slot& slot) const;
+    // In entry order: records the paths of the entries first to last - 1,
+    // keeping from extraction ahead those whose path an earlier entry still
+    // in progress uses. False when stopping.
+    bool Reserve(std::int64_t first, std::int64_t last);
+    // Makes the slot's file when its folder is ready; false when it is not
+    // and the ordered thread has reached the entry, or when stopping.
+    bool Create(Slot& slot, ZipReader::WholeEntryBuffers& buffers);
+    Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
+
+    const ZipReader& reader_;
+    const std::int64_t entryCount_;
+    const std::filesystem::path destination_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    DestinationFolders folders_;
+    std::vector<Slot> slots_;
+    // For each path: the last entry, as far as reserved, that uses it.
+    std::unordered_map<std::string, std::int64_t> users_;
+    std::int64_t nextClaim_ = 0;
+    std::int64_t nextReserve_ = 0;
+    std::int64_t taken_ = -1;  // the entry the ordered thread is at
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace vaultpack
