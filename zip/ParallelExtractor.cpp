@@ -38,48 +38,87 @@ ParallelExtractor::~ParallelExtractor() {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    workerWake_.notify_all();
     for (std::thread& worker : workers_) {
         worker.join();
     }
     for (const Slot& slot : slots_) {
-        if (slot.created && slot.index > taken_) {
+        if (slot.created && slot.index > lastTaken_) {
             ::unlink(slot.target.c_str());
         }
     }
 }
 
 std::optional<FolderProblem> ParallelExtractor::PrepareFolder(const std::filesystem::path& folder) {
-    std::optional<FolderProblem> problem;
-    {
-        const std::lock_guard lock(mutex_);
-        problem = folders_.Prepare(folder);
+    if (folders_.IsReady(folder)) {
+        return std::nullopt;
     }
-    changed_.notify_all();
+    const std::lock_guard lock(mutex_);
+    std::optional<FolderProblem> problem = folders_.Prepare(folder);
+    if (workersWaiting_ > 0) {
+        workerWake_.notify_all();
+    }
     return problem;
 }
 
+// The threads lock and wake each other only every so many entries, or when
+// one waits for the other: a wake-up costs more than extracting a small file.
 bool ParallelExtractor::TakeCreated(std::int64_t index) {
     if (workers_.empty()) {
         return false;
     }
-    std::unique_lock lock(mutex_);
-    taken_ = index;
-    changed_.notify_all();
-    const Slot& slot = SlotOf(index);
-    changed_.wait(lock, [&] { return slot.index == index && slot.done; });
-    return slot.created;
+    lastTaken_ = index;
+    if (index >= knownDone_ || index % kBatch == 0) {
+        std::unique_lock lock(mutex_);
+        taken_ = index;
+        // Workers may wait for room ahead, or for this entry's turn.
+        if (workersWaiting_ > 0) {
+            workerWake_.notify_all();
+        }
+        if (!IsDone(index)) {
+            orderedWaitsFor_ = index;
+            orderedWake_.wait(lock, [&] { return IsDone(index); });
+            orderedWaitsFor_ = -1;
+        }
+        knownDone_ = std::max(knownDone_, index + 1);
+        while (knownDone_ < std::min(entryCount_, index + kLookahead) && IsDone(knownDone_)) {
+            ++knownDone_;
+        }
+    }
+    // Done entries keep their slots until the ordered thread has passed them.
+    return SlotOf(index).created;
+}
+
+void ParallelExtractor::PostFinished(Worker& worker) {
+    for (std::int64_t index = worker.finishedFrom; index < worker.finishedTo; ++index) {
+        SlotOf(index).done = true;
+    }
+    if (orderedWaitsFor_ >= worker.finishedFrom && orderedWaitsFor_ < worker.finishedTo) {
+        orderedWake_.notify_one();
+    }
+    worker.finishedFrom = worker.finishedTo;
+}
+
+template <typename Ready>
+void ParallelExtractor::WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker& worker, Ready ready) {
+    while (!stopping_ && !ready()) {
+        PostFinished(worker);
+        ++workersWaiting_;
+        workerWake_.wait(lock);
+        --workersWaiting_;
+    }
 }
 
 void ParallelExtractor::Work() {
-    ZipReader::WholeEntryBuffers buffers;
+    Worker worker;
     for (;;) {
         std::int64_t first = 0;
         std::int64_t last = 0;
         {
             std::unique_lock lock(mutex_);
+            PostFinished(worker);
             const auto limit = [&] { return std::min(entryCount_, std::max<std::int64_t>(taken_, 0) + kLookahead); };
-            changed_.wait(lock, [&] { return stopping_ || nextClaim_ >= entryCount_ || nextClaim_ < limit(); });
+            WaitAsWorker(lock, worker, [&] { return nextClaim_ >= entryCount_ || nextClaim_ < limit(); });
             if (stopping_ || nextClaim_ >= entryCount_) {
                 return;
             }
@@ -96,24 +135,20 @@ void ParallelExtractor::Work() {
                 }
                 slot.index = index;
                 slot.done = false;
-                slot.created = false;
             }
         }
+        worker.finishedFrom = first;
+        worker.finishedTo = first;
         for (std::int64_t index = first; index < last; ++index) {
             Plan(SlotOf(index));
         }
-        if (!Reserve(first, last)) {
+        if (!Reserve(first, last, worker)) {
             return;
         }
         for (std::int64_t index = first; index < last; ++index) {
             Slot& slot = SlotOf(index);
-            const bool created = slot.eligible && Create(slot, buffers);
-            {
-                const std::lock_guard lock(mutex_);
-                slot.created = created;
-                slot.done = true;
-            }
-            changed_.notify_all();
+            slot.created = slot.eligible && Create(slot, worker);
+            worker.finishedTo = index + 1;
         }
     }
 }
@@ -121,6 +156,7 @@ void ParallelExtractor::Work() {
 // Only the worker that claimed the slot touches these fields until it is done.
 void ParallelExtractor::Plan(Slot& slot) const {
     slot.eligible = false;
+    slot.created = false;
     slot.paths.clear();
     if (reader_.ReadEntry(slot.index, slot.record, slot.info) != ZipResult::Success) {
         return;
@@ -130,6 +166,7 @@ void ParallelExtractor::Plan(Slot& slot) const {
         return;
     }
     slot.target = *target;
+    slot.folder = slot.target.parent_path();
     // SafeTargetPath appends plain components to destination, so each
     // parent down to destination's length is a folder below it.
     for (std::filesystem::path path = slot.target; path.native().size() > destination_.native().size();
@@ -142,9 +179,9 @@ void ParallelExtractor::Plan(Slot& slot) const {
                     slot.record.uncompressedSize <= kEntrySizeLimit;
 }
 
-bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last) {
+bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& worker) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopping_ || nextReserve_ == first; });
+    WaitAsWorker(lock, worker, [&] { return nextReserve_ == first; });
     if (stopping_) {
         return false;
     }
@@ -159,21 +196,23 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last) {
         }
     }
     nextReserve_ = last;
-    lock.unlock();
-    changed_.notify_all();
+    if (workersWaiting_ > 0) {
+        workerWake_.notify_all();
+    }
     return true;
 }
 
-bool ParallelExtractor::Create(Slot& slot, ZipReader::WholeEntryBuffers& buffers) {
-    const std::filesystem::path folder = slot.target.parent_path();
-    {
+bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
+    // Ready folders stay ready, so one look at each new folder is enough.
+    if (slot.folder != worker.readyFolder) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || taken_ >= slot.index || folders_.IsReady(folder); });
-        if (stopping_ || !folders_.IsReady(folder)) {
+        WaitAsWorker(lock, worker, [&] { return taken_ >= slot.index || folders_.IsReady(slot.folder); });
+        if (stopping_ || !folders_.IsReady(slot.folder)) {
             return false;
         }
+        worker.readyFolder = slot.folder;
     }
-    return reader_.ExtractToNewFile(slot.record, slot.info, slot.target, buffers) == ZipResult::Success;
+    return reader_.ExtractToNewFile(slot.record, slot.info, slot.target, worker.buffers) == ZipResult::Success;
 }
 
 }  // namespace vaultpack

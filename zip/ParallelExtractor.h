@@ -60,40 +60,68 @@ public:
 private:
     struct Slot {
         std::int64_t index = -1;
+        bool done = false;  // under mutex_
+        // Written only by the worker that claimed the slot, until it is done.
         bool eligible = false;
-        bool done = false;
         bool created = false;
         CentralRecord record;
         ZipEntryInfo info;
         std::filesystem::path target;
+        std::filesystem::path folder;    // the target's
         std::vector<std::string> paths;  // the target and its folders below destination
+    };
+    // One worker's own: its buffers, the folder last found ready, and the
+    // entries it has finished but not yet marked done.
+    struct Worker {
+        ZipReader::WholeEntryBuffers buffers;
+        std::filesystem::path readyFolder;
+        std::int64_t finishedFrom = 0;
+        std::int64_t finishedTo = 0;
     };
 
     void Work();
+    // With mutex_ held: marks the worker's finished entries done, and wakes
+    // the ordered thread when it waits for one of them.
+    void PostFinished(Worker& worker);
+    // With mutex_ held: waits until ready() or stopping, first posting what
+    // the worker has finished, so the ordered thread never waits on it.
+    template <typename Ready>
+    void WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker& worker, Ready ready);
     // Reads the slot's entry and decides whether a worker may make its file.
     void Plan(Slot& slot) const;
     // In entry order: records the paths of the entries first to last - 1,
     // keeping from extraction ahead those whose path an earlier entry still
     // in progress uses. False when stopping.
-    bool Reserve(std::int64_t first, std::int64_t last);
+    bool Reserve(std::int64_t first, std::int64_t last, Worker& worker);
     // Makes the slot's file when its folder is ready; false when it is not
     // and the ordered thread has reached the entry, or when stopping.
-    bool Create(Slot& slot, ZipReader::WholeEntryBuffers& buffers);
+    bool Create(Slot& slot, Worker& worker);
     Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
+    bool IsDone(std::int64_t index) { return SlotOf(index).index == index && SlotOf(index).done; }
 
     const ZipReader& reader_;
     const std::int64_t entryCount_;
     const std::filesystem::path destination_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable orderedWake_;
+    std::condition_variable workerWake_;
+    std::int64_t orderedWaitsFor_ = -1;  // the entry the ordered thread waits for, if any
+    int workersWaiting_ = 0;
+    // Written by the ordered thread with mutex_ held, so it reads it without.
     DestinationFolders folders_;
     std::vector<Slot> slots_;
     // For each path: the last entry, as far as reserved, that uses it.
     std::unordered_map<std::string, std::int64_t> users_;
     std::int64_t nextClaim_ = 0;
     std::int64_t nextReserve_ = 0;
-    std::int64_t taken_ = -1;  // the entry the ordered thread is at
+    // The entry the ordered thread is at, as it last told the workers; it
+    // tells them at least every kBatch entries and whenever it waits.
+    std::int64_t taken_ = -1;
     bool stopping_ = false;
+    // The ordered thread's own: the entry it took last, and where the run of
+    // entries it knows to be done ends.
+    std::int64_t lastTaken_ = -1;
+    std::int64_t knownDone_ = 0;
     std::vector<std::thread> workers_;
 };
 
