@@ -1,11 +1,14 @@
 // The unzip job driven by a scripted host: extraction below the destination,
-// the overwrite question, failed and hostile entries, cancellation and the
-// removal of a decrypted archive.
+// the overwrite question, failed and hostile entries, cancellation, files
+// made ahead on worker threads and the removal of a decrypted archive.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 #include <sys/stat.h>
 
@@ -297,6 +300,127 @@ TEST_F(UnzipJobTest, NeverReplacesTheArchiveOrItsContainer) {
     EXPECT_EQ(ReadText(container), "container");
     EXPECT_EQ(ReadText(sandbox / "other.txt"), "o");
 }
+
+// Enough entries for worker threads: folders d0/ to d3/, each followed by 80
+// files. Entry 122 is d1/f40.txt.
+std::vector<RawEntry> ManyEntries() {
+    std::vector<RawEntry> entries;
+    for (int folder = 0; folder < 4; ++folder) {
+        const std::string name = "d" + std::to_string(folder) + "/";
+        entries.push_back({name, "", 0x10});
+        for (int file = 0; file < 80; ++file) {
+            const std::string fileName = name + "f" + std::to_string(file) + ".txt";
+            entries.push_back({fileName, fileName});
+        }
+    }
+    return entries;
+}
+
+// What extracting the first `count` entries in order leaves.
+Files FirstEntries(const std::vector<RawEntry>& entries, std::size_t count) {
+    Files files;
+    for (std::size_t index = 0; index < count; ++index) {
+        const RawEntry& entry = entries[index];
+        files[entry.name.back() == '/' ? entry.name.substr(0, entry.name.size() - 1) : entry.name] =
+            entry.name.back() == '/' ? "<folder>" : entry.data;
+    }
+    return files;
+}
+
+// Lets the workers make files ahead up to `last`; they stay within the folders
+// that the entries in order have reached.
+void AwaitWorkers(const std::filesystem::path& last) {
+    for (int wait = 0; wait < 10000 && !std::filesystem::exists(last); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// The progress position at which the first message box came up.
+std::string PositionOfFirstMessage(const Strings& calls) {
+    std::string position;
+    for (const std::string& call : calls) {
+        if (call.starts_with("message")) {
+            return position;
+        }
+        if (call.starts_with("position")) {
+            position = call;
+        }
+    }
+    return {};
+}
+
+// Files made ahead of a cancel are removed again: what stays is exactly what
+// the entries before the cancel point made.
+TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
+    const std::vector<RawEntry> entries = ManyEntries();
+    host.CancelAtPosition(200);  // as entry 199 begins
+    host.onPosition = [&](int count) {
+        if (count == 200) {
+            AwaitWorkers(destination / "d2/f79.txt");
+        }
+    };
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Cancelled);
+    EXPECT_EQ(FolderContents(destination), FirstEntries(entries, 199));
+    EXPECT_EQ(host.messageTexts, Strings{Count(199, 324)});
+}
+
+struct MiddleEntryRow {
+    const char* name;
+    bool damaged;        // the entry's data is damaged; otherwise its file exists
+    const char* answer;  // to the overwrite question or to "Continue with next file?"
+    std::optional<std::string> left;  // d1/f40.txt afterwards, "new" for the entry's data
+    int extracted;
+    JobOutcome outcome;
+};
+
+class UnzipMiddleEntryTest : public UnzipJobTest, public testing::WithParamInterface<MiddleEntryRow> {};
+
+// Among entries made ahead, one in the middle that has a file in its place or
+// damaged data gets its question at its turn; only Yes replaces the file, and
+// No to continuing leaves nothing of the entries after it.
+TEST_P(UnzipMiddleEntryTest, GetsItsQuestionInOrder) {
+    const MiddleEntryRow& row = GetParam();
+    const std::vector<RawEntry> entries = ManyEntries();
+    const std::filesystem::path middle = destination / "d1/f40.txt";
+    const std::filesystem::path archive = Archive(entries);
+    if (row.damaged) {
+        std::string bytes = ReadText(archive);
+        bytes[bytes.find("d1/f40.txt") + 10] ^= 0x55;  // the first byte of its data
+        test::WriteFile(archive, bytes);
+    } else {
+        std::filesystem::create_directory(destination / "d1");
+        test::WriteFile(middle, std::string("old"));
+    }
+    host.Expect(row.damaged ? "message 111" : "message 127", row.answer);
+    bool firstMessage = true;
+    host.onMessage = [&] {
+        if (std::exchange(firstMessage, false)) {
+            AwaitWorkers(destination / "d1/f79.txt");
+        }
+    };
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), row.outcome);
+
+    Files expected = FirstEntries(entries, row.answer == std::string("No") && row.damaged ? 122 : entries.size());
+    expected.erase("d1/f40.txt");
+    if (row.left) {
+        expected["d1/f40.txt"] = *row.left == "new" ? entries[122].data : *row.left;
+    }
+    EXPECT_EQ(FolderContents(destination), expected);
+    const std::string question = row.damaged ? Failed(std::string(ZipResultText(ZipResult::CorruptArchive)),
+                                                      middle.string())
+                                             : Exists(middle);
+    EXPECT_EQ(host.messageTexts, (Strings{question, Count(row.extracted, 324)}));
+    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 122");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnzipMiddleEntryTest,
+    testing::Values(MiddleEntryRow{"ExistingYes", false, "Yes", "new", 324, JobOutcome::Succeeded},
+                    MiddleEntryRow{"ExistingNo", false, "No", "old", 323, JobOutcome::Succeeded},
+                    MiddleEntryRow{"DamagedContinue", true, "Yes", std::nullopt, 323, JobOutcome::Failed},
+                    MiddleEntryRow{"DamagedStop", true, "No", std::nullopt, 122, JobOutcome::Failed}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vaultpack
