@@ -8,6 +8,7 @@
 #include "files/FileName.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
+#include "zip/WorkerThreads.h"
 
 namespace vaultpack {
 
@@ -26,22 +27,11 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
       destination_(std::move(destination)),
       folders_(destination_),
       slots_(static_cast<std::size_t>(kLookahead)) {
-    const unsigned count = entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0);
-    workers_.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        workers_.emplace_back([this] { Work(); });
-    }
+    workers_ = StartThreads(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this] { Work(); });
 }
 
 ParallelExtractor::~ParallelExtractor() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    workerWake_.notify_all();
-    for (std::thread& worker : workers_) {
-        worker.join();
-    }
+    StopThreads(mutex_, stopping_, workerWake_, workers_);
     for (const Slot& slot : slots_) {
         if (slot.created && slot.index > lastTaken_) {
             ::unlink(slot.target.c_str());

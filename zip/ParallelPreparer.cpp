@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "zip/WorkerThreads.h"
+
 namespace vaultpack {
 
 namespace {
@@ -24,22 +26,10 @@ unsigned ParallelPreparer::WorkerCount(unsigned requested) {
 ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads)
     : writer_(writer), sources_(std::move(sources)), slots_(sources_.size()) {
     const unsigned count = std::min<std::size_t>(WorkerCount(threads), std::max<std::size_t>(1, sources_.size()));
-    workers_.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        workers_.emplace_back([this] { Work(); });
-    }
+    workers_ = StartThreads(count, [this] { Work(); });
 }
 
-ParallelPreparer::~ParallelPreparer() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& worker : workers_) {
-        worker.join();
-    }
-}
+ParallelPreparer::~ParallelPreparer() { StopThreads(mutex_, stopping_, changed_, workers_); }
 
 PreparedEntry ParallelPreparer::Take(std::size_t index) {
     std::unique_lock lock(mutex_);

@@ -143,7 +143,7 @@ bool ZipArchiveFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) 
     }
 }
 
-bool ZipArchiveFile::ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size,
+bool ZipArchiveFile::ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
                                  const unsigned char*& data) const {
     if (offset >= window.start && size <= window.size && offset - window.start <= window.size - size) {
         data = window.bytes.data() + (offset - window.start);
@@ -153,7 +153,7 @@ bool ZipArchiveFile::ReadThrough(ArchiveWindow& window, std::uint64_t offset, st
     // stored; a step back reads just what is asked for.
     std::size_t length = size;
     if (offset >= window.start) {
-        length = std::max(size, static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, fileSize_ - offset)));
+        length = std::max(size, static_cast<std::size_t>(std::min<std::uint64_t>(readAhead, fileSize_ - offset)));
     }
     if (window.bytes.size() < length) {
         window.bytes.resize(length);
@@ -310,7 +310,11 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveWindow&
     if (!FitsWithin(position, kLocalSize, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
-    if (!ReadThrough(window, position, kLocalSize, header)) {
+    // Past a small entry's header come its data and the next entries; before
+    // a large one's data, only the header is worth reading.
+    const std::size_t headerGuess = kLocalSize + record.rawName.size() + record.extra.size();
+    const std::size_t readAhead = record.compressedSize <= kWindowSize / 2 ? kWindowSize : headerGuess;
+    if (!ReadThrough(window, position, kLocalSize, readAhead, header)) {
         return ZipResult::ReadFailed;
     }
     const std::size_t extraSize = U16(header + 28);
@@ -320,7 +324,7 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveWindow&
     }
     dataOffset = position + headerSize;
     const unsigned char* extra = nullptr;
-    if (!ReadThrough(window, dataOffset - extraSize, extraSize, extra)) {
+    if (!ReadThrough(window, dataOffset - extraSize, extraSize, extraSize, extra)) {
         return ZipResult::ReadFailed;
     }
     localExtra.assign(extra, extra + extraSize);

@@ -68,11 +68,14 @@ public:
 
     // Points data at size bytes of the file from offset, which the caller has
     // checked to lie within the file. They come from the window when it holds
-    // them; otherwise the window is refilled from offset, reading ahead up to
-    // kWindowSize bytes when reading forward. data stays valid until the
+    // them; otherwise the window is refilled from offset, with up to
+    // readAhead bytes (at least size) when reading forward, so that what
+    // follows may come from the window too. data stays valid until the
     // window's next refill. False as ReadAt. Safe from several threads, each
     // with its own window.
-    bool ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, const unsigned char*& data) const;
+    bool ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
+                     const unsigned char*& data) const;
+    // What a window reads ahead when the entries that follow are small.
     static constexpr std::size_t kWindowSize = 64 * 1024;
 
 private:

@@ -301,7 +301,7 @@ ZipResult ZipReader::InflateWhole(const CentralRecord& record, std::uint64_t dat
         return ZipResult::CorruptArchive;
     }
     const unsigned char* input = nullptr;
-    if (!archive_.ReadThrough(buffers.window, dataOffset, compressedSize, input)) {
+    if (!archive_.ReadThrough(buffers.window, dataOffset, compressedSize, ZipArchiveFile::kWindowSize, input)) {
         return ZipResult::ReadFailed;
     }
     if (record.method == kMethodStored) {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vaultpack {
+
+// Starts `count` threads that each run `work`.
+std::vector<std::thread> StartThreads(unsigned count, const std::function<void()>& work);
+
+// Sets `stopping` with `mutex` held, wakes every thread waiting on `wake` and
+// joins the threads.
+void StopThreads(std::mutex& mutex, bool& stopping, std::condition_variable& wake, std::vector<std::thread>& threads);
+
+}  // namespace vaultpack
