@@ -1,7 +1,10 @@
 #include "files/FileHandle.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <utility>
 
 #include <fcntl.h>
@@ -10,10 +13,10 @@
 namespace vaultpack {
 namespace {
 
-int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation operation) {
+int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation operation, mode_t mode = 0666) {
     int descriptor;
     do {
-        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, mode);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         throw FileError(operation, path, errno);
@@ -83,9 +86,9 @@ FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
     return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path);
 }
 
-bool FileHandle::CreateNew(const std::filesystem::path& path, FileHandle& handle) {
+bool FileHandle::CreateNew(const std::filesystem::path& path, FileHandle& handle, mode_t mode) {
     try {
-        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, FileOperation::Create), path);
+        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, FileOperation::Create, mode), path);
         return true;
     } catch (const FileError& error) {
         if (error.ErrorNumber() == EEXIST) {
@@ -152,6 +155,21 @@ void FileHandle::Close() {
     if (descriptor >= 0 && ::close(descriptor) != 0 && errno != EINTR) {
         throw FileError(FileOperation::Close, path_, errno);
     }
+}
+
+std::optional<mode_t> CurrentUmask() {
+    // Reading the mask with umask() would change it for a moment, for every
+    // thread; the kernel reports it here instead.
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        char* end = nullptr;
+        const unsigned long mask = line.starts_with("Umask:") ? std::strtoul(line.c_str() + 6, &end, 8) : 0;
+        if (end != nullptr && end != line.c_str() + 6) {
+            return static_cast<mode_t>(mask & 0777);
+        }
+    }
+    return std::nullopt;
 }
 
 bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -50,8 +51,9 @@ public:
     static FileHandle OpenForReading(const std::filesystem::path& path);
     // Creates the file or truncates an existing one; new files get 0666 less the umask.
     static FileHandle CreateOrTruncate(const std::filesystem::path& path);
-    // Creates a file that must not exist yet; false (and no handle) when it does.
-    static bool CreateNew(const std::filesystem::path& path, FileHandle& handle);
+    // Creates a file that must not exist yet, with mode less the umask; false
+    // (and no handle) when anything stands at path, a symbolic link included.
+    static bool CreateNew(const std::filesystem::path& path, FileHandle& handle, mode_t mode = 0666);
 
     FileHandle() = default;
     FileHandle(FileHandle&& other) noexcept;
@@ -82,6 +84,10 @@ private:
     int descriptor_ = -1;
     std::filesystem::path path_;
 };
+
+// The process's file mode creation mask as the system reports it; nothing
+// when it does not say.
+std::optional<mode_t> CurrentUmask();
 
 // True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 
 #include <sys/stat.h>
@@ -78,12 +79,14 @@ struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
 
-// Gives the file the entry's permission bits and times. Failures (a file
-// system without Unix modes, say) do not make the content wrong, so they are
-// not reported.
-void ApplyAttributes(int fd, const ZipEntryInfo& info, const EntryTimes& times) {
+// Gives the file the entry's permission bits (unless it was created with
+// them) and times. Failures (a file system without Unix modes, say) do not
+// make the content wrong, so they are not reported.
+void ApplyAttributes(int fd, const ZipEntryInfo& info, const EntryTimes& times, bool createdWithMode = false) {
     if (info.hasUnixMode) {
-        ::fchmod(fd, info.mode & 0777);
+        if (!createdWithMode) {
+            ::fchmod(fd, info.mode & 0777);
+        }
     } else if ((info.externalAttributes & kDosReadOnly) != 0) {
         struct stat status {};
         if (::fstat(fd, &status) == 0) {
@@ -103,10 +106,10 @@ bool IsWholeFileEntry(const CentralRecord& record, const ZipEntryInfo& info) {
 
 // Writes an entry's data to file, gives it the entry's attributes and closes it.
 ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, const ZipEntryInfo& info,
-                        const EntryTimes& times) {
+                        const EntryTimes& times, bool createdWithMode = false) {
     try {
         file.WriteAll(data.data(), data.size());
-        ApplyAttributes(file.Descriptor(), info, times);
+        ApplyAttributes(file.Descriptor(), info, times, createdWithMode);
         file.Close();  // a delayed write failure shows here
         return ZipResult::Success;
     } catch (const FileError&) {
@@ -114,12 +117,21 @@ ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, c
     }
 }
 
-// The same for a file just created at targetPath, which is removed again
-// when writing fails.
-ZipResult FillNewFile(FileHandle file, const std::filesystem::path& targetPath, std::span<const unsigned char> data,
-                      const ZipEntryInfo& info, const EntryTimes& times) {
+// The same for a new file at targetPath, which is removed again when writing
+// fails; nothing, and nothing written, when anything stands at targetPath.
+// When the umask keeps all of the entry's permission bits, the file is made
+// with them, which saves setting them afterwards.
+std::optional<ZipResult> WriteNewFile(const std::filesystem::path& targetPath, std::span<const unsigned char> data,
+                                      const ZipEntryInfo& info, const EntryTimes& times,
+                                      std::optional<mode_t> umask) {
+    const mode_t permissions = info.mode & 0777;
+    const bool createdWithMode = info.hasUnixMode && umask && (permissions & *umask) == 0;
+    FileHandle file;
+    if (!FileHandle::CreateNew(targetPath, file, createdWithMode ? permissions : 0666)) {
+        return std::nullopt;
+    }
     const int registration = RegisterTemporaryPath(targetPath.c_str());
-    const ZipResult result = WriteAndClose(file, data, info, times);
+    const ZipResult result = WriteAndClose(file, data, info, times, createdWithMode);
     if (result != ZipResult::Success) {
         file = FileHandle();
         ::unlink(targetPath.c_str());
@@ -139,6 +151,7 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archiveP
         }
         return nullptr;
     }
+    reader->umask_ = CurrentUmask();
     reader->input_.resize(kPieceSize);
     reader->output_.resize(kPieceSize);
     return reader;
@@ -184,12 +197,8 @@ ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntr
         return result;
     }
     try {
-        FileHandle file;
-        if (!FileHandle::CreateNew(targetPath, file)) {
-            return ZipResult::CannotOpenFile;
-        }
-        return FillNewFile(std::move(file), targetPath, data, info,
-                           ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra}));
+        const EntryTimes times = ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra});
+        return WriteNewFile(targetPath, data, info, times, umask_).value_or(ZipResult::CannotOpenFile);
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;
     }
@@ -234,9 +243,8 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
     try {
         // A new file is written in place; it is removed again if writing fails.
-        FileHandle file;
-        if (FileHandle::CreateNew(targetPath, file)) {
-            return FillNewFile(std::move(file), targetPath, data, info, times);
+        if (const std::optional<ZipResult> written = WriteNewFile(targetPath, data, info, times, umask_)) {
+            return *written;
         }
         if (!replaceExisting) {
             return ZipResult::CannotOpenFile;  // something has appeared at the target meanwhile

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -114,6 +115,7 @@ private:
                           bool replaceExisting);
 
     ZipArchiveFile archive_;
+    std::optional<mode_t> umask_;  // as Open found it
     CentralRecord record_;
     WholeEntryBuffers whole_;
     std::vector<unsigned char> input_;
