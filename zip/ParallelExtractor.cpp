@@ -16,7 +16,11 @@ namespace {
 
 // Entries a worker takes at a time: their paths are reserved in one go, and
 // their headers and data, stored one after the other, mostly come in one read.
-constexpr std::int64_t kBatch = 32;
+constexpr std::int64_t kBatch = 64;
+// Names and paths kept for every entry ahead stay within these, so the
+// entries ahead hold at most some megabytes whatever the archive holds.
+constexpr std::size_t kLongestName = 1024;
+constexpr std::size_t kDeepestPath = 64;
 
 }  // namespace
 
@@ -118,7 +122,7 @@ void ParallelExtractor::Work() {
             // The slots' previous entries are done: their paths no longer count.
             for (std::int64_t index = first; index < last; ++index) {
                 Slot& slot = SlotOf(index);
-                for (const std::string& path : slot.paths) {
+                for (const std::size_t path : slot.paths) {
                     if (const auto user = users_.find(path); user != users_.end() && user->second == slot.index) {
                         users_.erase(user);
                     }
@@ -147,8 +151,15 @@ void ParallelExtractor::Work() {
 void ParallelExtractor::Plan(Slot& slot) const {
     slot.eligible = false;
     slot.created = false;
+    slot.barrier = false;
     slot.paths.clear();
     if (reader_.ReadEntry(slot.index, slot.record, slot.info) != ZipResult::Success) {
+        return;
+    }
+    if (slot.info.name.size() > kLongestName) {
+        slot.barrier = true;
+        slot.record = CentralRecord();  // frees what the long name took
+        slot.info = ZipEntryInfo();
         return;
     }
     const std::optional<std::filesystem::path> target = SafeTargetPath(destination_, slot.info.name);
@@ -157,11 +168,17 @@ void ParallelExtractor::Plan(Slot& slot) const {
     }
     slot.target = *target;
     slot.folder = slot.target.parent_path();
-    // SafeTargetPath appends plain components to destination, so each
-    // parent down to destination's length is a folder below it.
-    for (std::filesystem::path path = slot.target; path.native().size() > destination_.native().size();
-         path = path.parent_path()) {
-        slot.paths.push_back(path.native());
+    // SafeTargetPath appends plain components to destination, so the target
+    // and each folder down to destination end at a separator or the end.
+    const std::string_view path = slot.target.native();
+    for (std::size_t end = path.size(); end != path.npos && end > destination_.native().size();
+         end = path.rfind('/', end - 1)) {
+        if (slot.paths.size() == kDeepestPath) {
+            slot.barrier = true;
+            slot.paths.clear();
+            return;
+        }
+        slot.paths.push_back(std::hash<std::string_view>()(path.substr(0, end)));
     }
     const ZipEntryInfo& info = slot.info;
     slot.eligible = !info.isFolder && S_ISREG(info.mode) && !info.encrypted && !slot.paths.empty() &&
@@ -177,11 +194,14 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
     }
     for (std::int64_t index = first; index < last; ++index) {
         Slot& slot = SlotOf(index);
+        if (slot.barrier) {
+            lastBarrier_ = index;
+        }
         if (slot.eligible) {
             const auto user = users_.find(slot.paths.front());
-            slot.eligible = user == users_.end() || user->second < taken_;
+            slot.eligible = (user == users_.end() || user->second < taken_) && lastBarrier_ < taken_;
         }
-        for (const std::string& path : slot.paths) {
+        for (const std::size_t path : slot.paths) {
             users_[path] = index;
         }
     }

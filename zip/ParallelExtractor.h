@@ -31,7 +31,7 @@ namespace vaultpack {
 // so stopping early leaves exactly what extracting in order would have left.
 class ParallelExtractor {
 public:
-    static constexpr std::int64_t kLookahead = 512;
+    static constexpr std::int64_t kLookahead = 1024;
     // Larger entries, compressed or not, are left to the ordered thread, so
     // that each worker holds at most about twice this much.
     static constexpr std::uint64_t kEntrySizeLimit = 1024 * 1024;
@@ -67,8 +67,14 @@ private:
         CentralRecord record;
         ZipEntryInfo info;
         std::filesystem::path target;
-        std::filesystem::path folder;    // the target's
-        std::vector<std::string> paths;  // the target and its folders below destination
+        std::filesystem::path folder;  // the target's
+        // Hashes of the target and its folders below destination. Entries
+        // whose paths clash, or only their hashes, are not made ahead.
+        std::vector<std::size_t> paths;
+        // Too long a name or too deep a path to keep in memory for every
+        // entry ahead: later entries are not made ahead while it is in
+        // progress.
+        bool barrier = false;
     };
     // One worker's own: its buffers, the folder last found ready, and the
     // entries it has finished but not yet marked done.
@@ -110,8 +116,9 @@ private:
     // Written by the ordered thread with mutex_ held, so it reads it without.
     DestinationFolders folders_;
     std::vector<Slot> slots_;
-    // For each path: the last entry, as far as reserved, that uses it.
-    std::unordered_map<std::string, std::int64_t> users_;
+    // For each path hash: the last entry, as far as reserved, that uses it.
+    std::unordered_map<std::size_t, std::int64_t> users_;
+    std::int64_t lastBarrier_ = -1;
     std::int64_t nextClaim_ = 0;
     std::int64_t nextReserve_ = 0;
     // The entry the ordered thread is at, as it last told the workers; it
