@@ -25,6 +25,10 @@ ChildRun Wait(pid_t child, std::chrono::steady_clock::time_point started) {
         run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     run.peakKiB = usage.ru_maxrss;
     return run;
 }
@@ -70,6 +74,7 @@ void Keep(ChildRun& best, const ChildRun& run, const std::string& what) {
     }
     if (!best.succeeded || run.seconds < best.seconds) {
         best.seconds = run.seconds;
+        best.cpuSeconds = run.cpuSeconds;
     }
     best.peakKiB = std::max(best.peakKiB, run.peakKiB);
     best.succeeded = true;

@@ -12,7 +12,8 @@ namespace vaultpack::bench {
 
 struct ChildRun {
     double seconds = 0;
-    long peakKiB = 0;  // the child's ru_maxrss
+    double cpuSeconds = 0;  // user and system time, all threads
+    long peakKiB = 0;       // the child's ru_maxrss
     bool succeeded = false;
 };
 
@@ -23,8 +24,8 @@ ChildRun RunCommand(const std::vector<std::string>& arguments);
 // Runs `work` in a forked child; it succeeds when `work` returns true.
 ChildRun RunInChild(const std::function<bool()>& work);
 
-// Keeps the shortest time and the largest peak of a tool's runs; a failed run
-// ends the program, naming `what`.
+// Keeps the shortest time (with its processor time) and the largest peak of a
+// tool's runs; a failed run ends the program, naming `what`.
 void Keep(ChildRun& best, const ChildRun& run, const std::string& what);
 
 }  // namespace vaultpack::bench

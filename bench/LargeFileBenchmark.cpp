@@ -14,23 +14,18 @@
 //
 // VAULTPACK_LARGE_BENCH_MIB also sets the size, for a quick run.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "bench/ChildRuns.h"
 #include "zip/ParallelPreparer.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
@@ -39,44 +34,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using vaultpack::ZipResult;
+using vaultpack::bench::ChildRun;
+using vaultpack::bench::Keep;
+using vaultpack::bench::RunCommand;
+using vaultpack::bench::RunInChild;
 
 const std::string kEntryName = "large.bin";
-
-struct Timed {
-    double seconds = 0;
-    double cpuSeconds = 0;  // user and system, all threads
-    long peakKiB = 0;
-};
-
-// Runs `child` in a forked process that exits with its answer (0 for true);
-// a child that fails ends the benchmark.
-Timed RunChild(const char* what, const std::function<bool()>& child) {
-    const auto started = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::_exit(child() ? 0 : 1);
-    }
-    int status = 0;
-    struct rusage usage {};
-    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "%s failed\n", what);
-        std::exit(1);
-    }
-    const auto cpu = [](const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; };
-    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(),
-            cpu(usage.ru_utime) + cpu(usage.ru_stime), usage.ru_maxrss};
-}
-
-// A peer tool in the child, quiet, with no shell between.
-bool Exec(std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    return false;
-}
 
 // Creating as the create job does: the preparer's workers make the blocks,
 // this thread adds them.
@@ -156,15 +119,7 @@ bool SameBytes(const fs::path& first, const fs::path& second) {
                       std::istreambuf_iterator<char>(b));
 }
 
-void Keep(Timed& best, const Timed& run) {
-    if (best.seconds == 0 || run.seconds < best.seconds) {
-        best.seconds = run.seconds;
-        best.cpuSeconds = run.cpuSeconds;
-    }
-    best.peakKiB = std::max(best.peakKiB, run.peakKiB);
-}
-
-void Print(const char* operation, const char* peer, const Timed& peerBest, const Timed& oursBest) {
+void Print(const char* operation, const char* peer, const ChildRun& peerBest, const ChildRun& oursBest) {
     std::printf("%-8s %-7s %7.2f s (cpu %6.2f s) %6.1f MiB   vaultpack %7.2f s (cpu %6.2f s) %6.1f MiB   ratio %5.2f\n",
                 operation, peer, peerBest.seconds, peerBest.cpuSeconds, peerBest.peakKiB / 1024.0, oursBest.seconds,
                 oursBest.cpuSeconds, oursBest.peakKiB / 1024.0, peerBest.seconds / oursBest.seconds);
@@ -181,37 +136,34 @@ int main(int argc, char** argv) {
     const fs::path source = folder / ("source-" + std::to_string(mebibytes) + "MiB.bin");
     const std::uintmax_t size = static_cast<std::uintmax_t>(std::max(1L, mebibytes)) << 20;
     std::error_code error;
-    if (fs::file_size(source, error) != size) {
+    if (ChildRun made; fs::file_size(source, error) != size) {
         // In a child, so that this process stays small: the children below start as copies of it.
-        RunChild("making the test file", [&] {
-            MakeTestFile(source, size);
-            return true;
-        });
+        Keep(made, RunInChild([&] {
+                 MakeTestFile(source, size);
+                 return true;
+             }),
+             "making the test file");
     }
 
     const fs::path oursArchive = folder / "ours.zip";
     const fs::path zipArchive = folder / "zip.zip";
     const fs::path oursOut = folder / "ours-out";
     const fs::path unzipOut = folder / "unzip-out";
-    Timed create[2];  // zip, ours
-    Timed extract[2];  // unzip, ours
+    ChildRun create[2];   // zip, ours
+    ChildRun extract[2];  // unzip, ours
     for (int round = 0; round < rounds; ++round) {
         fs::remove(zipArchive);
-        Keep(create[0], RunChild("zip -6", [&] {
-                 return Exec({"zip", "-6", "-q", "-j", zipArchive.string(), source.string()});
-             }));
+        Keep(create[0], RunCommand({"zip", "-6", "-q", "-j", zipArchive.string(), source.string()}), "zip -6");
         fs::remove(oursArchive);
-        Keep(create[1], RunChild("our create", [&] { return CreateOurs(source, oursArchive); }));
+        Keep(create[1], RunInChild([&] { return CreateOurs(source, oursArchive); }), "our create");
         // Both extract our archive: it must be one ordinary deflate stream for unzip too.
         fs::remove_all(unzipOut);
-        Keep(extract[0], RunChild("unzip", [&] {
-                 return Exec({"unzip", "-q", "-o", oursArchive.string(), "-d", unzipOut.string()});
-             }));
+        Keep(extract[0], RunCommand({"unzip", "-q", "-o", oursArchive.string(), "-d", unzipOut.string()}), "unzip");
         const bool unzipRight = round + 1 < rounds || SameBytes(source, unzipOut / kEntryName);
         fs::remove_all(unzipOut);
         fs::remove_all(oursOut);
         fs::create_directories(oursOut);
-        Keep(extract[1], RunChild("our extract", [&] { return ExtractOurs(oursArchive, oursOut); }));
+        Keep(extract[1], RunInChild([&] { return ExtractOurs(oursArchive, oursOut); }), "our extract");
         const bool oursRight = round + 1 < rounds || SameBytes(source, oursOut / kEntryName);
         fs::remove_all(oursOut);
         if (!unzipRight || !oursRight) {
