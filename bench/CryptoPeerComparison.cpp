@@ -5,9 +5,6 @@
 //
 //   build/release/bench/crypto_peer_compare [runs (default 5)] [MiB (default 256)]
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,16 +19,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/ChildRuns.h"
 #include "crypto/CipherChunks.h"
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptFile.h"
 #include "crypto/EncryptedFileHeader.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
+using vaultpack::bench::ChildRun;
+using vaultpack::bench::Keep;
+using vaultpack::bench::RunCommand;
+using vaultpack::bench::RunInChild;
 
 // 16 bytes, Blowfish's key length in openssl enc, so that -K names the same key.
 const std::string kPassword = "Bench-Pa55word16";
@@ -44,51 +44,6 @@ std::string HexOf(const std::string& bytes) {
         hex += digits[byte & 15];
     }
     return hex;
-}
-
-struct ChildRun {
-    double seconds = 0;
-    long peakKiB = 0;
-    bool succeeded = false;
-};
-
-ChildRun Wait(pid_t child, std::chrono::steady_clock::time_point started) {
-    int status = 0;
-    struct rusage usage {};
-    ChildRun run;
-    if (::wait4(child, &status, 0, &usage) == child) {
-        run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    run.peakKiB = usage.ru_maxrss;
-    return run;
-}
-
-ChildRun RunCommand(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) {
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    }
-    argv.push_back(nullptr);
-    const auto started = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return {};
-    }
-    return Wait(child, started);
-}
-
-// Runs `work` in a forked child, so that its peak memory is its own.
-ChildRun RunInChild(const std::function<bool()>& work) {
-    const auto started = std::chrono::steady_clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(work() ? 0 : 1);
-    }
-    if (child < 0) {
-        return {};
-    }
-    return Wait(child, started);
 }
 
 bool SameBytes(const fs::path& first, std::uintmax_t firstOffset, const fs::path& second) {
@@ -109,19 +64,6 @@ void WriteRandomFile(const fs::path& path, int mebibytes) {
         }
         out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
     }
-}
-
-// Keeps the shortest time and the largest peak of a tool's runs; a failed run ends the program.
-void Keep(ChildRun& best, const ChildRun& run) {
-    if (!run.succeeded) {
-        std::fprintf(stderr, "a run failed\n");
-        std::exit(1);
-    }
-    if (!best.succeeded || run.seconds < best.seconds) {
-        best.seconds = run.seconds;
-    }
-    best.peakKiB = std::max(best.peakKiB, run.peakKiB);
-    best.succeeded = true;
 }
 
 struct Best {
@@ -165,14 +107,16 @@ int main(int argc, char** argv) {
     Best decrypt;
     for (int run = 0; run < runs; ++run) {
         fs::remove(peerCipher);
-        Keep(encrypt.peer, RunCommand(peerEncrypt));
+        Keep(encrypt.peer, RunCommand(peerEncrypt), "openssl encrypt");
         fs::remove(container);
         Keep(encrypt.ours,
-             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }));
+             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }),
+             "vaultpack encrypt");
         fs::remove(peerPlain);
-        Keep(decrypt.peer, RunCommand(peerDecrypt));
+        Keep(decrypt.peer, RunCommand(peerDecrypt), "openssl decrypt");
         fs::remove(restored);
-        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }));
+        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }),
+             "vaultpack decrypt");
     }
 
     std::printf("%d MiB, best of %d runs, %u cipher threads\n", mebibytes, runs, vaultpack::DefaultCipherWorkers());

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(
   cmake ninja-build g++ pkg-config
-  zlib1g-dev libminizip-dev libdeflate-dev
+  zlib1g-dev libminizip-dev libdeflate-dev libisal-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins
 )
 test_packages=(

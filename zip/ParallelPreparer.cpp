@@ -25,11 +25,16 @@ unsigned ParallelPreparer::WorkerCount(unsigned requested) {
 
 ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads)
     : writer_(writer), sources_(std::move(sources)), slots_(sources_.size()) {
-    const unsigned count = std::min<std::size_t>(WorkerCount(threads), std::max<std::size_t>(1, sources_.size()));
-    workers_ = StartThreads(count, [this] { Work(); });
+    // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
+    workers_ = StartThreads(WorkerCount(threads), [this] { Work(); });
 }
 
-ParallelPreparer::~ParallelPreparer() { StopThreads(mutex_, stopping_, changed_, workers_); }
+ParallelPreparer::~ParallelPreparer() {
+    StopThreads(mutex_, stopping_, changed_, workers_);
+    for (const auto& deflater : deflaters_) {
+        deflater->SetWakeUp({});
+    }
+}
 
 PreparedEntry ParallelPreparer::Take(std::size_t index) {
     std::unique_lock lock(mutex_);
@@ -62,18 +67,36 @@ bool ParallelPreparer::Reserve(std::size_t index, std::uint64_t bytes) {
     return true;
 }
 
+std::shared_ptr<BlockDeflater> ParallelPreparer::BlocksWithWork() {
+    // Those no entry holds any more can never have work again.
+    std::erase_if(deflaters_, [](const auto& deflater) { return deflater.use_count() == 1; });
+    const auto found =
+        std::find_if(deflaters_.begin(), deflaters_.end(), [](const auto& deflater) { return deflater->HasWork(); });
+    return found == deflaters_.end() ? nullptr : *found;
+}
+
 void ParallelPreparer::Work() {
     for (;;) {
         std::size_t index = 0;
+        std::shared_ptr<BlockDeflater> blocks;
         {
             std::unique_lock lock(mutex_);
+            // Workers stay until the preparer goes: a large file claimed by one
+            // may need them for its blocks after every file has been claimed.
             changed_.wait(lock, [&] {
-                return stopping_ || nextClaim_ >= sources_.size() || nextClaim_ < taken_ + kLookahead;
+                blocks = stopping_ ? nullptr : BlocksWithWork();
+                return stopping_ || blocks || (nextClaim_ < sources_.size() && nextClaim_ < taken_ + kLookahead);
             });
-            if (stopping_ || nextClaim_ >= sources_.size()) {
+            if (stopping_) {
                 return;
             }
-            index = nextClaim_++;
+            if (!blocks) {
+                index = nextClaim_++;
+            }
+        }
+        if (blocks) {
+            blocks->CompressNextBlock();
+            continue;
         }
         bool reserved = false;
         const Source& source = sources_[index];
@@ -91,6 +114,13 @@ void ParallelPreparer::Work() {
             const std::uint64_t kept = entry.data.capacity();
             charged_ = charged_ - slot.charge + kept;
             slot.charge = kept;
+            if (entry.blocks) {
+                entry.blocks->SetWakeUp([this] {
+                    { const std::lock_guard wakeLock(mutex_); }
+                    changed_.notify_all();
+                });
+                deflaters_.push_back(entry.blocks);
+            }
             slot.entry = std::move(entry);
             slot.ready = true;
         }

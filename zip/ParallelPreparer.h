@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,7 +20,8 @@ namespace vaultpack {
 // in list order and the entries waiting to be added, with those being made,
 // hold at most kMemoryBudget bytes (one larger file at a time when nothing
 // else is held), so memory does not depend on the number or the sizes of the
-// files.
+// files. Workers help with the blocks of larger files before they take up
+// the next file: the earliest such file first, as the writer waits for it.
 class ParallelPreparer {
 public:
     static constexpr std::uint64_t kMemoryBudget = 40u * 1024 * 1024;
@@ -52,6 +54,8 @@ private:
     };
 
     void Work();
+    // A large file's blocks that a worker may make now, or nothing.
+    std::shared_ptr<BlockDeflater> BlocksWithWork();
     // Waits for the turn of item `index` to take `bytes` of the budget.
     bool Reserve(std::size_t index, std::uint64_t bytes);
 
@@ -65,6 +69,8 @@ private:
     std::size_t taken_ = 0;
     std::uint64_t charged_ = 0;
     bool stopping_ = false;
+    // Large files whose blocks are being made, in the order they were opened.
+    std::vector<std::shared_ptr<BlockDeflater>> deflaters_;
     std::vector<std::thread> workers_;
 };
 

@@ -15,6 +15,7 @@
 #include "files/TemporaryFileRegistry.h"
 #include "files/TemporaryOutputFile.h"
 #include "zip/EntryPath.h"
+#include "zip/StreamInflater.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -268,17 +269,7 @@ ZipResult ZipReader::ExtractStreamed(const ZipEntryInfo& info, const EntryTimes&
     // the target only once the data has been checked against size and CRC.
     try {
         TemporaryOutputFile target(targetPath.parent_path());
-        ZipResult result = CopyData(
-            dataOffset,
-            [&target](const unsigned char* data, std::size_t size) {
-                try {
-                    target.File().WriteAll(data, size);
-                    return ZipResult::Success;
-                } catch (const FileError&) {
-                    return ZipResult::WriteFailed;
-                }
-            },
-            cancelRequested);
+        ZipResult result = InflateStreamToFile(archive_, record_, dataOffset, target.File(), cancelRequested);
         if (result != ZipResult::Success) {
             return result;
         }

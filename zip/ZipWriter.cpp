@@ -112,27 +112,8 @@ void ZipWriter::HandleCloser::operator()(void* handle) const {
     zipClose(handle, nullptr);
 }
 
-struct ZipWriter::DeflateStream {
-    z_stream stream{};
-};
-
-void ZipWriter::DeflateStreamDeleter::operator()(DeflateStream* stream) const {
-    deflateEnd(&stream->stream);
-    delete stream;
-}
-
 std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipResult* reason) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
-    auto* stream = new DeflateStream();
-    if (deflateInit2(&stream->stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-        delete stream;
-        if (reason != nullptr) {
-            *reason = ZipResult::OutOfMemory;
-        }
-        return nullptr;
-    }
-    writer->deflate_.reset(stream);
     zlib_filefunc64_def functions{};
     fill_fopen64_filefunc(&functions);
     functions.zopen64_file = OpenArchiveFile;
@@ -145,7 +126,6 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
         return nullptr;
     }
     writer->input_.resize(kPieceSize);
-    writer->output_.resize(kPieceSize);
     return writer;
 }
 
@@ -178,9 +158,16 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     }
     entry.creationTime = CreationTime(entry.source.Descriptor(), entry.status);
     entry.method = IsStoredExtension(StoredForm(storedName)) ? kMethodStored : kMethodDeflated;
+    // A larger file is deflated in blocks as it is written; a stored one copied.
+    const auto streamLater = [&entry] {
+        if (entry.method == kMethodDeflated) {
+            entry.blocks = std::make_shared<BlockDeflater>(std::move(entry.source));
+        }
+        return std::move(entry);
+    };
     const auto expected = static_cast<std::uint64_t>(entry.status.st_size);
     if (expected > kWholeFileLimit) {
-        return entry;
+        return streamLater();
     }
     if (reserve && !reserve(2 * expected)) {
         entry.source = FileHandle();
@@ -196,8 +183,9 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
             entry.data = {};
             if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
                 entry.result = ZipResult::ReadFailed;
+                return entry;
             }
-            return entry;
+            return streamLater();
         }
         entry.data.resize(count);
     } catch (const FileError&) {
@@ -267,6 +255,8 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
         if (!entry.data.empty()) {
             error = zipWriteInFileInZip(handle_.get(), entry.data.data(), static_cast<unsigned>(entry.data.size()));
         }
+    } else if (entry.blocks) {
+        error = WriteBlocks(entry, cancelRequested, readFailed, cancelled);
     } else {
         error = StreamEntry(entry, cancelRequested, readFailed, cancelled);
     }
@@ -288,43 +278,55 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
 
 int ZipWriter::StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
                            bool& cancelled) {
-    z_stream& stream = deflate_->stream;
-    deflateReset(&stream);
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
     int error = ZIP_OK;
-    for (bool finished = false; error == ZIP_OK && !finished;) {
+    for (std::size_t count = 1; error == ZIP_OK && count > 0;) {
         if (cancelRequested && cancelRequested()) {
             cancelled = true;
             break;
         }
-        std::size_t count = 0;
         try {
             count = entry.source.Read(input_.data(), input_.size());
         } catch (const FileError&) {
             readFailed = true;
             break;
         }
-        finished = count == 0;
         crc = crc32(crc, input_.data(), static_cast<uInt>(count));
         size += static_cast<std::uint64_t>(count);
-        if (entry.method != kMethodDeflated) {
-            error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
-            continue;
-        }
-        stream.next_in = input_.data();
-        stream.avail_in = static_cast<uInt>(count);
-        do {
-            stream.next_out = output_.data();
-            stream.avail_out = static_cast<uInt>(output_.size());
-            if (deflate(&stream, finished ? Z_FINISH : Z_NO_FLUSH) == Z_STREAM_ERROR) {
-                error = ZIP_INTERNALERROR;
-                break;
-            }
-            const auto produced = static_cast<unsigned>(output_.size() - stream.avail_out);
-            error = produced > 0 ? zipWriteInFileInZip(handle_.get(), output_.data(), produced) : ZIP_OK;
-        } while (error == ZIP_OK && stream.avail_out == 0);
+        error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
     }
+    entry.crc = static_cast<std::uint32_t>(crc);
+    entry.size = size;
+    return error;
+}
+
+int ZipWriter::WriteBlocks(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                           bool& cancelled) {
+    BlockDeflater& blocks = *entry.blocks;
+    uLong crc = crc32(0, nullptr, 0);
+    std::uint64_t size = 0;
+    int error = ZIP_OK;
+    for (bool last = false; error == ZIP_OK && !last;) {
+        if (cancelRequested && cancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        BlockDeflater::Block block = blocks.Next();
+        if (block.result == ZipResult::ReadFailed) {
+            readFailed = true;
+            break;
+        }
+        if (block.result != ZipResult::Success) {
+            error = block.result == ZipResult::OutOfMemory ? Z_MEM_ERROR : ZIP_INTERNALERROR;
+            break;
+        }
+        crc = crc32_combine(crc, block.crc, static_cast<z_off_t>(block.size));
+        size += block.size;
+        last = block.last;
+        error = zipWriteInFileInZip(handle_.get(), block.data.data(), static_cast<unsigned>(block.data.size()));
+    }
+    blocks.Stop();
     entry.crc = static_cast<std::uint32_t>(crc);
     entry.size = size;
     return error;
@@ -335,9 +337,7 @@ ZipResult ZipWriter::Close() {
         return ZipResult::AdditionsEnded;
     }
     const int error = zipClose(handle_.release(), nullptr);
-    deflate_.reset();
     input_ = {};
-    output_ = {};
     if (stickyError_ != ZipResult::Success) {
         return ZipResult::PreviousError;
     }

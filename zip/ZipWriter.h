@@ -24,7 +24,8 @@ namespace vaultpack {
 //
 // The archive's bytes depend only on the files and their order: a file up to
 // kWholeFileLimit is compressed whole at a level chosen by its size alone,
-// wherever that happens, and is stored instead when compression does not make it smaller.
+// wherever that happens, and is stored instead when compression does not make it smaller;
+// a larger one is deflated in blocks (BlockDeflater), whichever threads make them.
 class ZipWriter {
 public:
     // Files up to this size are read and compressed in one piece.
@@ -91,8 +92,11 @@ private:
     // CheckStoredName's rule, a length that fits, and a file name at the end.
     static bool IsAcceptableName(std::string_view storedName);
 
-    // Deflates the open source into the entry minizip has open, piece by piece.
+    // Copies the open source into the stored entry minizip has open, piece by piece.
     int StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                    bool& cancelled);
+    // Writes the blocks of a large deflated entry as they are made, in order.
+    int WriteBlocks(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
                     bool& cancelled);
 
     // Closes a minizip handle, writing the central directory.
@@ -100,20 +104,11 @@ private:
         void operator()(void* handle) const;
     };
 
-    // One deflate stream for the whole archive, reset for each entry, so
-    // that entries cost no allocation.
-    struct DeflateStream;
-    struct DeflateStreamDeleter {
-        void operator()(DeflateStream* stream) const;
-    };
-
     // The archive file as minizip opened it, so that it is never added to itself.
     struct stat archive_ {};
     std::unique_ptr<void, HandleCloser> handle_;
-    std::unique_ptr<DeflateStream, DeflateStreamDeleter> deflate_;
     ZipResult stickyError_ = ZipResult::Success;
     std::vector<unsigned char> input_;
-    std::vector<unsigned char> output_;
 };
 
 }  // namespace vaultpack

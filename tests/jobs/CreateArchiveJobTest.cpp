@@ -262,6 +262,34 @@ TEST_F(CreateArchiveJobTest, SameArchiveWhateverTheThreadCount) {
     }
 }
 
+// A cancel while a large file's blocks are made stops within the file, and
+// the job leaves the archive the user agreed to replace as it was.
+TEST_F(CreateArchiveJobTest, CancelWithinALargeFileLeavesTheOldArchive) {
+    sandbox.Write("in/docs/sub/gamma.bin", test::RandomText(4 * ZipWriter::kWholeFileLimit, 5));
+    CreateArchiveParams params = Params(kZipList);
+    params.threads = 2;
+    const Path output = sandbox.Write("out/result.zip", "old");
+    host.Expect("save zip ", output.string());
+    // gamma.bin, the third item, begins with the third position; cancelling
+    // is pressing at its third poll. Polls are counted from there to the end.
+    bool inGamma = false;
+    int gammaPolls = 0;
+    host.CancelAtPosition(4);
+    host.onPosition = [&](int count) { inGamma = count >= 3; };
+    host.onCancelCheck = [&] {
+        if (inGamma && ++gammaPolls == 3) {
+            host.SetPosition(2);
+        }
+    };
+
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Cancelled);
+
+    EXPECT_LT(gammaPolls, 8) << "a 32 MiB file polls once a block, 32 times when a cancel is not heeded";
+    EXPECT_EQ(ReadText(output), "old");
+    EXPECT_EQ(FolderContents(sandbox / "out").size(), 1u);
+    EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{});
+}
+
 TEST_F(CreateArchiveJobTest, NothingToDo) {
     host.Expect("save ezc gamma.ezc", std::nullopt);
     EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(kEncryptOne), host), JobOutcome::NothingDone);

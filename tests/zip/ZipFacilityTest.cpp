@@ -333,6 +333,54 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
     }
 }
 
+// An entry beyond the whole-entry limit is streamed to a temporary file: a
+// cancel within it, a wrong CRC or damaged data leave the target as it was,
+// and nothing where nothing stood.
+TEST(ZipFacilityTest, LargeEntriesThatStopOrFailLeaveTargetsAlone) {
+    const test::TempDir dir;
+    const std::string content = test::MixedText((std::size_t{17} << 20) + 100);
+    WriteFile(dir / "large", content);
+    {
+        auto writer = ZipWriter::Create(dir / "archive.zip");
+        ASSERT_TRUE(writer);
+        ASSERT_EQ(writer->AddFile("large.txt", dir / "large"), Success);
+        ASSERT_EQ(writer->Close(), Success);
+    }
+    const std::string bytes = ReadText(dir / "archive.zip");
+    struct Row {
+        const char* label;
+        std::function<void(std::string&)> damage;
+        int cancelAtPoll;  // 0: never
+        ZipResult result;
+    };
+    const Row rows[] = {
+        {"whole", [](auto&) {}, 0, Success},
+        {"cancelled within", [](auto&) {}, 3, PartiallyUnzipped},
+        {"wrong CRC", [](auto& b) { b[b.rfind("PK\x01\x02") + 16] ^= 1; }, 0, CorruptArchive},
+        {"damaged data", [](auto& b) { b[b.size() / 2] ^= 0x55; }, 0, CorruptArchive},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::string damaged = bytes;
+        row.damage(damaged);
+        WriteFile(dir / "damaged.zip", damaged);
+        const auto reader = ZipReader::Open(dir / "damaged.zip");
+        ASSERT_TRUE(reader);
+        int polls = 0;
+        const auto cancel = [&] { return ++polls == row.cancelAtPoll; };
+        WriteFile(dir / "target", "precious");
+        EXPECT_EQ(reader->ExtractEntry(0, dir / "target", cancel), row.result);
+        EXPECT_TRUE(ReadText(dir / "target") == (row.result == Success ? content : "precious"));
+        if (row.cancelAtPoll > 0) {
+            EXPECT_EQ(polls, row.cancelAtPoll);  // it stopped where it was asked to
+        }
+        polls = 0;
+        EXPECT_EQ(reader->ExtractEntry(0, dir / "new", cancel), row.result);
+        EXPECT_EQ(fs::exists(dir / "new"), row.result == Success);
+        fs::remove(dir / "new");
+        EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 4u);  // no temporary file left behind
+    }
+}
 
 }  // namespace
 }  // namespace vaultpack

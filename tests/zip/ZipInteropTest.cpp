@@ -2,6 +2,7 @@
 // our own reader, archives those tools (and Info-ZIP zip) write against our
 // reader, and Zip64 archives beyond 4 GiB.
 
+#include "zip/ParallelPreparer.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
 
@@ -129,6 +130,52 @@ TEST_F(ZipInteropTest, NamesWithoutTheUtf8FlagDecodeAsPythonDecodesThem) {
     ASSERT_EQ(reader->GetEntry(0, info), ZipResult::Success);
     EXPECT_EQ(info.name, peer.substr(0, peer.find('\t')));
     EXPECT_EQ(info.name.substr(0, 8), "cp437-Ç");
+}
+
+// A file beyond the whole-file limit is deflated in 1 MiB blocks as one
+// stream: the same bytes whether the writer makes the blocks alone or with
+// helpers, and every peer reads it back, also when the file ends on a block's
+// end. Extracting it takes the streamed path.
+TEST(ZipLargeTest, BlockDeflatedFilesAreOneStreamForEveryPeer) {
+    const test::TempDir dir;
+    for (const std::size_t size : {std::size_t{9} << 20, (std::size_t{9} << 20) + 12345}) {
+        SCOPED_TRACE(size);
+        const std::string content = test::MixedText(size);
+        test::WriteFile(dir / "large.txt", content);
+        // Entries record the access time; one after the modification time is not moved by reading.
+        const timespec times[2] = {{::time(nullptr) + 3600, 0}, {0, UTIME_OMIT}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "large.txt").c_str(), times, 0), 0);
+        std::string first;
+        for (const unsigned helpers : {0u, 1u, 3u}) {
+            SCOPED_TRACE(helpers);
+            const fs::path archive = dir / ("helpers" + std::to_string(helpers) + ".zip");
+            auto writer = ZipWriter::Create(archive);
+            ASSERT_TRUE(writer);
+            if (helpers == 0) {
+                ASSERT_EQ(writer->AddFile("large.txt", dir / "large.txt"), ZipResult::Success);
+            } else {
+                ParallelPreparer preparer(*writer, {{"large.txt", dir / "large.txt"}}, helpers);
+                PreparedEntry entry = preparer.Take(0);
+                ASSERT_EQ(writer->AddPrepared("large.txt", entry), ZipResult::Success);
+            }
+            ASSERT_EQ(writer->Close(), ZipResult::Success);
+            if (first.empty()) {
+                first = test::ReadText(archive);
+                EXPECT_LT(first.size(), size / 2);
+            } else {
+                EXPECT_TRUE(test::ReadText(archive) == first) << "the archives differ";
+            }
+        }
+        const fs::path archive = dir / "helpers0.zip";
+        EXPECT_EQ(test::Capture("unzip -p " + Quote(archive) + " | cmp - " + Quote(dir / "large.txt") + " && echo same"),
+                  "same\n");
+        const std::string peer = test::Capture(kPeerScript + " describe " + Quote(archive));
+        EXPECT_TRUE(peer.ends_with("\t" + std::to_string(size) + "\n")) << peer;  // read back, CRC checked
+        EXPECT_EQ(RunCommand("7z t " + Quote(archive) + " >/dev/null"), 0);
+        EXPECT_EQ(RunCommand("bsdtar -xOf " + Quote(archive) + " | cmp -s - " + Quote(dir / "large.txt")), 0);
+        EXPECT_EQ(test::ExtractAll(archive, dir / "ours"), Strings{});
+        EXPECT_TRUE(test::ReadText(dir / "ours" / "large.txt") == content);
+    }
 }
 
 // Zip64: an entry of more than 4 GiB, and an entry beyond the 4 GiB mark of

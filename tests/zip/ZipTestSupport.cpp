@@ -41,6 +41,22 @@ std::string ReadText(const std::filesystem::path& path) {
     return {bytes.begin(), bytes.end()};
 }
 
+std::string MixedText(std::size_t size) {
+    std::string fixed;
+    for (const unsigned char byte : PseudoRandomBytes(20000, 1)) {
+        fixed += static_cast<char>('a' + byte % 26);
+    }
+    std::string text;
+    for (unsigned seed = 2; text.size() < size; ++seed) {
+        text += fixed;
+        for (const unsigned char byte : PseudoRandomBytes(10000, seed)) {
+            text += static_cast<char>('a' + byte % 26);
+        }
+    }
+    text.resize(size);
+    return text;
+}
+
 std::vector<std::string> ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination) {
     const auto reader = ZipReader::Open(archive);
     if (!reader) {

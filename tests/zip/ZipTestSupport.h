@@ -32,6 +32,11 @@ void WriteRawZip(const std::filesystem::path& archive, const std::vector<RawEntr
 
 std::string ReadText(const std::filesystem::path& path);
 
+// Text of `size` bytes that is neither random nor one repeated piece: a fixed
+// 20,000-byte piece alternates with 10,000 new pseudo-random letters, so that
+// deflate finds matches up to 30,000 bytes back, also across its blocks.
+std::string MixedText(std::size_t size);
+
 // Extracts every entry below destination (folder entries as folders, parent
 // folders created, unsafe names refused); returns the names it did not extract.
 std::vector<std::string> ExtractAll(const std::filesystem::path& archive, const std::filesystem::path& destination);

@@ -1,0 +1,188 @@
+// One large file through ZipWriter and ZipReader beside `zip -6` and `unzip`,
+// in rounds that take turns, each into names that do not exist yet. Prints
+// the best wall time of each, the ratios, the archive sizes and the peak
+// resident memory (ru_maxrss) of each child process, and its processor time
+// (all threads; the machine may be shared). Ours runs in a forked child of
+// this small program, so its peak covers our create or extract code and
+// little else; the peers' is their own.
+//
+// The test file is made once and kept (mixed content: the files of
+// /usr/include, /usr/share and /usr/lib in turns, neither random nor
+// trivially repetitive); the archives and extracted copies are removed.
+//
+//   build/release/bench/zip_large_bench [rounds (3)] [MiB (2048)] [folder (/tmp/vaultpack-large-bench)]
+//
+// VAULTPACK_LARGE_BENCH_MIB also sets the size, for a quick run.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "bench/ChildRuns.h"
+#include "zip/ParallelPreparer.h"
+#include "zip/ZipReader.h"
+#include "zip/ZipWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vaultpack::ZipResult;
+using vaultpack::bench::ChildRun;
+using vaultpack::bench::Keep;
+using vaultpack::bench::RunCommand;
+using vaultpack::bench::RunInChild;
+
+const std::string kEntryName = "large.bin";
+
+// Creating as the create job does: the preparer's workers make the blocks,
+// this thread adds them.
+bool CreateOurs(const fs::path& source, const fs::path& archive) {
+    const auto writer = vaultpack::ZipWriter::Create(archive);
+    if (!writer) {
+        return false;
+    }
+    std::optional<vaultpack::ParallelPreparer> preparer(std::in_place, *writer,
+                                                        std::vector<vaultpack::ParallelPreparer::Source>{
+                                                            {kEntryName, source}},
+                                                        0u);
+    vaultpack::PreparedEntry entry = preparer->Take(0);
+    const ZipResult added = writer->AddPrepared(kEntryName, entry);
+    preparer.reset();
+    return added == ZipResult::Success && writer->Close() == ZipResult::Success;
+}
+
+// Extracting as the unzip job does, into a folder that exists.
+bool ExtractOurs(const fs::path& archive, const fs::path& folder) {
+    const auto reader = vaultpack::ZipReader::Open(archive);
+    return reader && reader->ExtractEntry(0, folder / kEntryName) == ZipResult::Success &&
+           reader->Close() == ZipResult::Success;
+}
+
+// Regular files below the roots, sorted, taken from each root in turn.
+std::vector<fs::path> SourceFiles(const std::vector<fs::path>& roots) {
+    std::vector<std::vector<fs::path>> lists;
+    for (const fs::path& root : roots) {
+        std::vector<fs::path>& list = lists.emplace_back();
+        std::error_code error;
+        for (auto it = fs::recursive_directory_iterator(root, fs::directory_options::skip_permission_denied, error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            if (it->is_regular_file(error) && !it->is_symlink(error)) {
+                list.push_back(it->path());
+            }
+        }
+        std::sort(list.begin(), list.end());
+    }
+    std::vector<fs::path> files;
+    for (std::size_t i = 0; std::any_of(lists.begin(), lists.end(), [&](const auto& list) { return i < list.size(); });
+         ++i) {
+        for (const auto& list : lists) {
+            if (i < list.size()) {
+                files.push_back(list[i]);
+            }
+        }
+    }
+    return files;
+}
+
+// Concatenates the system's files, over again when they run out, up to `size` bytes.
+void MakeTestFile(const fs::path& path, std::uintmax_t size) {
+    const std::vector<fs::path> files = SourceFiles({"/usr/include", "/usr/share", "/usr/lib"});
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<char> buffer(1 << 20);
+    for (std::uintmax_t written = 0; written < size;) {
+        for (const fs::path& file : files) {
+            std::ifstream in(file, std::ios::binary);
+            while (written < size && in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())).gcount() > 0) {
+                const auto count = std::min<std::uintmax_t>(static_cast<std::uintmax_t>(in.gcount()), size - written);
+                out.write(buffer.data(), static_cast<std::streamsize>(count));
+                written += count;
+            }
+            if (written == size) {
+                break;
+            }
+        }
+    }
+}
+
+bool SameBytes(const fs::path& first, const fs::path& second) {
+    std::ifstream a(first, std::ios::binary);
+    std::ifstream b(second, std::ios::binary);
+    return fs::file_size(first) == fs::file_size(second) &&
+           std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(b));
+}
+
+void Print(const char* operation, const char* peer, const ChildRun& peerBest, const ChildRun& oursBest) {
+    std::printf("%-8s %-7s %7.2f s (cpu %6.2f s) %6.1f MiB   vaultpack %7.2f s (cpu %6.2f s) %6.1f MiB   ratio %5.2f\n",
+                operation, peer, peerBest.seconds, peerBest.cpuSeconds, peerBest.peakKiB / 1024.0, oursBest.seconds,
+                oursBest.cpuSeconds, oursBest.peakKiB / 1024.0, peerBest.seconds / oursBest.seconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* sizeVariable = std::getenv("VAULTPACK_LARGE_BENCH_MIB");
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const long mebibytes = argc > 2 ? std::atol(argv[2]) : sizeVariable != nullptr ? std::atol(sizeVariable) : 2048;
+    const fs::path folder = argc > 3 ? fs::path(argv[3]) : fs::temp_directory_path() / "vaultpack-large-bench";
+    fs::create_directories(folder);
+    const fs::path source = folder / ("source-" + std::to_string(mebibytes) + "MiB.bin");
+    const std::uintmax_t size = static_cast<std::uintmax_t>(std::max(1L, mebibytes)) << 20;
+    std::error_code error;
+    if (ChildRun made; fs::file_size(source, error) != size) {
+        // In a child, so that this process stays small: the children below start as copies of it.
+        Keep(made, RunInChild([&] {
+                 MakeTestFile(source, size);
+                 return true;
+             }),
+             "making the test file");
+    }
+
+    const fs::path oursArchive = folder / "ours.zip";
+    const fs::path zipArchive = folder / "zip.zip";
+    const fs::path oursOut = folder / "ours-out";
+    const fs::path unzipOut = folder / "unzip-out";
+    ChildRun create[2];   // zip, ours
+    ChildRun extract[2];  // unzip, ours
+    for (int round = 0; round < rounds; ++round) {
+        fs::remove(zipArchive);
+        Keep(create[0], RunCommand({"zip", "-6", "-q", "-j", zipArchive.string(), source.string()}), "zip -6");
+        fs::remove(oursArchive);
+        Keep(create[1], RunInChild([&] { return CreateOurs(source, oursArchive); }), "our create");
+        // Both extract our archive: it must be one ordinary deflate stream for unzip too.
+        fs::remove_all(unzipOut);
+        Keep(extract[0], RunCommand({"unzip", "-q", "-o", oursArchive.string(), "-d", unzipOut.string()}), "unzip");
+        const bool unzipRight = round + 1 < rounds || SameBytes(source, unzipOut / kEntryName);
+        fs::remove_all(unzipOut);
+        fs::remove_all(oursOut);
+        fs::create_directories(oursOut);
+        Keep(extract[1], RunInChild([&] { return ExtractOurs(oursArchive, oursOut); }), "our extract");
+        const bool oursRight = round + 1 < rounds || SameBytes(source, oursOut / kEntryName);
+        fs::remove_all(oursOut);
+        if (!unzipRight || !oursRight) {
+            std::fprintf(stderr, "an extracted file differs from the source (unzip %d, ours %d)\n", unzipRight,
+                         oursRight);
+            return 1;
+        }
+    }
+    std::printf("%ld MiB file, best of %d rounds, %u worker threads; peak memory is each child's ru_maxrss\n",
+                mebibytes, rounds, vaultpack::ParallelPreparer::WorkerCount(0));
+    Print("create", "zip -6", create[0], create[1]);
+    Print("extract", "unzip", extract[0], extract[1]);
+    const auto zipSize = fs::file_size(zipArchive);
+    const auto oursSize = fs::file_size(oursArchive);
+    std::printf("archive  zip -6 %llu bytes   vaultpack %llu bytes   (%+.3f%%)\n",
+                static_cast<unsigned long long>(zipSize), static_cast<unsigned long long>(oursSize),
+                100.0 * (static_cast<double>(oursSize) - static_cast<double>(zipSize)) / static_cast<double>(zipSize));
+    std::printf("extracted files identical to the source (last round): yes\n");
+    fs::remove(zipArchive);
+    fs::remove(oursArchive);
+    return 0;
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "files/FileHandle.h"
+#include "zip/ZipResult.h"
+
+namespace vaultpack {
+
+// Deflates one large file into a single raw deflate stream, cut into blocks
+// of kBlockSize that several threads compress at once. Each block is primed
+// with the 32 KiB of the file before it and ends with a sync flush, the last
+// with the end of the stream, so the blocks, written in order, make one
+// ordinary deflate stream whose bytes do not depend on which thread made
+// which block. The file is read at offsets, never through its position.
+//
+// One thread (the writer) takes the blocks in order with Next; any number of
+// helpers may call CompressNextBlock meanwhile. At most a few blocks are made
+// ahead of the writer, so memory does not depend on the file's size.
+class BlockDeflater {
+public:
+    static constexpr std::size_t kBlockSize = 1024 * 1024;
+
+    explicit BlockDeflater(FileHandle source);
+    BlockDeflater(const BlockDeflater&) = delete;
+    BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+    struct Block {
+        // Success, ReadFailed (the file could not be read, or changed while
+        // it was read), or OutOfMemory.
+        ZipResult result = ZipResult::Success;
+        std::vector<unsigned char> data;  // deflated
+        std::uint32_t crc = 0;            // of the block's file bytes
+        std::uint64_t size = 0;           // its count of file bytes
+        bool last = false;
+    };
+
+    // For the writer: the next block in order. Compresses it on the calling
+    // thread when no helper has taken it up, so no helper is needed. After the
+    // block marked last, or a failed one, nothing more is made.
+    Block Next();
+
+    // For helpers: compresses the next block nobody has taken up, when one may
+    // be made ahead now. False when there was none to make.
+    bool CompressNextBlock();
+    // Whether CompressNextBlock would find a block to make now.
+    bool HasWork() const;
+
+    // Makes no more blocks; those being made are dropped. For an entry that
+    // is cancelled or failed.
+    void Stop();
+
+    // Called on the writer's thread whenever the writer took a block, so that
+    // one more may be made ahead.
+    void SetWakeUp(std::function<void()> wakeUp);
+
+private:
+    struct Pending {
+        bool done = false;
+        Block block;
+        std::uint32_t dictionaryCrc = 0;  // of the 32 KiB it was primed with, as read
+        std::uint32_t tailCrc = 0;        // of its own last 32 KiB, as read
+    };
+
+    // Claims block nextClaim_, compresses it with the lock released, and marks it done.
+    void MakeBlock(std::unique_lock<std::mutex>& lock);
+    void Compress(std::uint64_t index, Pending& pending) const;
+    bool HasWorkLocked() const;
+
+    const FileHandle source_;
+    const std::size_t blocksAhead_;
+    mutable std::mutex mutex_;
+    std::condition_variable finished_;
+    std::map<std::uint64_t, Pending> pending_;  // claimed and not yet taken, by index
+    std::uint64_t next_ = 0;                    // the block Next gives
+    std::uint64_t nextClaim_ = 0;
+    std::uint32_t previousTailCrc_ = 0;
+    bool ended_ = false;  // the last block, or a failed one, was claimed; or Stop
+    std::function<void()> wakeUp_;
+};
+
+}  // namespace vaultpack
