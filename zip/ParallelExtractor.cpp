@@ -199,7 +199,8 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
         }
         if (slot.eligible) {
             const auto user = users_.find(slot.paths.front());
-            slot.eligible = (user == users_.end() || user->second < taken_) && lastBarrier_ < taken_;
+            const bool barrierInProgress = lastBarrier_ >= 0 && lastBarrier_ >= taken_;
+            slot.eligible = (user == users_.end() || user->second < taken_) && !barrierInProgress;
         }
         for (const std::size_t path : slot.paths) {
             users_[path] = index;

@@ -327,12 +327,13 @@ Files FirstEntries(const std::vector<RawEntry>& entries, std::size_t count) {
     return files;
 }
 
-// Lets the workers make files ahead up to `last`; they stay within the folders
-// that the entries in order have reached.
-void AwaitWorkers(const std::filesystem::path& last) {
+// Lets the workers make files ahead up to `last`, which they stay within the
+// folders that the entries in order have reached; false when they do not.
+bool AwaitWorkers(const std::filesystem::path& last) {
     for (int wait = 0; wait < 10000 && !std::filesystem::exists(last); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return std::filesystem::exists(last);
 }
 
 // The progress position at which the first message box came up.
@@ -354,12 +355,14 @@ std::string PositionOfFirstMessage(const Strings& calls) {
 TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
     const std::vector<RawEntry> entries = ManyEntries();
     host.CancelAtPosition(200);  // as entry 199 begins
+    bool madeAhead = false;
     host.onPosition = [&](int count) {
         if (count == 200) {
-            AwaitWorkers(destination / "d2/f79.txt");
+            madeAhead = AwaitWorkers(destination / "d2/f79.txt");
         }
     };
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Cancelled);
+    EXPECT_TRUE(madeAhead);
     EXPECT_EQ(FolderContents(destination), FirstEntries(entries, 199));
     EXPECT_EQ(host.messageTexts, Strings{Count(199, 324)});
 }
@@ -393,14 +396,16 @@ TEST_P(UnzipMiddleEntryTest, GetsItsQuestionInOrder) {
     }
     host.Expect(row.damaged ? "message 111" : "message 127", row.answer);
     bool firstMessage = true;
+    bool madeAhead = false;
     host.onMessage = [&] {
         if (std::exchange(firstMessage, false)) {
-            AwaitWorkers(destination / "d1/f79.txt");
+            madeAhead = AwaitWorkers(destination / "d1/f79.txt");
         }
     };
 
     EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), row.outcome);
 
+    EXPECT_TRUE(madeAhead);
     Files expected = FirstEntries(entries, row.answer == std::string("No") && row.damaged ? 122 : entries.size());
     expected.erase("d1/f40.txt");
     if (row.left) {
