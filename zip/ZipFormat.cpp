@@ -1,6 +1,7 @@
 #include "zip/ZipFormat.h"
 
 #include <algorithm>
+#include <mutex>
 #include <optional>
 
 namespace vaultpack {
@@ -226,9 +227,21 @@ std::string DecodeEntryName(std::string_view rawName, bool fromDosHost) {
     return decoded;
 }
 
+namespace {
+
+// The C library keeps the time zone it reads in state that all threads share;
+// workers that convert local times at once take turns, which also lets the
+// thread checker see them apart.
+std::mutex timeZoneMutex;
+
+}  // namespace
+
 std::uint32_t DosDateTimeFromTime(std::time_t time) {
     std::tm local{};
-    if (::localtime_r(&time, &local) == nullptr || local.tm_year < 80) {
+    std::unique_lock lock(timeZoneMutex);
+    const bool converted = ::localtime_r(&time, &local) != nullptr;
+    lock.unlock();
+    if (!converted || local.tm_year < 80) {
         return (1 << 5 | 1) << 16;  // 1 January 1980, 00:00:00
     }
     if (local.tm_year > 207) {
@@ -250,6 +263,7 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
     local.tm_min = static_cast<int>((clock >> 5) & 0x3F);
     local.tm_sec = static_cast<int>(clock & 0x1F) * 2;
     local.tm_isdst = -1;
+    const std::lock_guard lock(timeZoneMutex);
     const std::time_t time = std::mktime(&local);
     return time == static_cast<std::time_t>(-1) ? 0 : time;
 }
