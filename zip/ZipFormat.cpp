@@ -1,8 +1,10 @@
 #include "zip/ZipFormat.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace vaultpack {
 
@@ -253,6 +255,21 @@ std::uint32_t DosDateTimeFromTime(std::time_t time) {
 }
 
 std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
+    // The entries of an archive mostly share a few times, and each conversion
+    // costs the C library a look at the time zone file: each thread keeps its
+    // last one, with the TZ setting it was made under.
+    struct Conversion {
+        std::uint32_t dosDateTime = 0;
+        std::optional<std::string> zone;
+        std::time_t time = 0;
+    };
+    thread_local std::optional<Conversion> last;
+    const char* const zoneSetting = std::getenv("TZ");
+    const std::optional<std::string> zone =
+        zoneSetting != nullptr ? std::optional<std::string>(zoneSetting) : std::nullopt;
+    if (last && last->dosDateTime == dosDateTime && last->zone == zone) {
+        return last->time;
+    }
     const std::uint32_t date = dosDateTime >> 16;
     const std::uint32_t clock = dosDateTime & 0xFFFF;
     std::tm local{};
@@ -263,9 +280,11 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
     local.tm_min = static_cast<int>((clock >> 5) & 0x3F);
     local.tm_sec = static_cast<int>(clock & 0x1F) * 2;
     local.tm_isdst = -1;
-    const std::lock_guard lock(timeZoneMutex);
+    std::unique_lock lock(timeZoneMutex);
     const std::time_t time = std::mktime(&local);
-    return time == static_cast<std::time_t>(-1) ? 0 : time;
+    lock.unlock();
+    last = Conversion{dosDateTime, zone, time == static_cast<std::time_t>(-1) ? 0 : time};
+    return last->time;
 }
 
 std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::time_t modification,
