@@ -129,6 +129,7 @@ void ParallelExtractor::Work() {
                 }
                 slot.index = index;
                 slot.done = false;
+                slot.created = false;
             }
         }
         worker.finishedFrom = first;
@@ -150,7 +151,6 @@ void ParallelExtractor::Work() {
 // Only the worker that claimed the slot touches these fields until it is done.
 void ParallelExtractor::Plan(Slot& slot) const {
     slot.eligible = false;
-    slot.created = false;
     slot.barrier = false;
     slot.paths.clear();
     if (reader_.ReadEntry(slot.index, slot.record, slot.info) != ZipResult::Success) {
