@@ -1,7 +1,7 @@
 #include "jobs/CreateArchivePlan.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <utility>
 
 #include <sys/stat.h>
@@ -46,16 +46,25 @@ std::string ArchiveName(const ArchiveItem& item) {
 }  // namespace
 
 std::optional<StoredNameClash> DropRepeatedSources(std::vector<ArchiveItem>& items) {
-    std::map<std::string, std::pair<SourceKey, std::filesystem::path>> byName;
+    // Only a name that repeats needs its files examined, so a long list of
+    // distinct names costs no look at the files.
+    struct FirstHolder {
+        std::filesystem::path source;
+        std::optional<SourceKey> key;
+    };
+    std::unordered_map<std::string, FirstHolder> byName;
     std::optional<StoredNameClash> clash;
     std::erase_if(items, [&](const ArchiveItem& item) {
-        const SourceKey key = KeyOf(item.sourcePath);
-        const auto [taken, inserted] = byName.try_emplace(ArchiveName(item), key, item.sourcePath);
+        const auto [taken, inserted] = byName.try_emplace(ArchiveName(item), FirstHolder{item.sourcePath, {}});
         if (inserted) {
             return false;
         }
-        if (taken->second.first != key && !clash) {
-            clash = StoredNameClash{taken->second.second, item.sourcePath};
+        FirstHolder& first = taken->second;
+        if (!first.key) {
+            first.key = KeyOf(first.source);
+        }
+        if (*first.key != KeyOf(item.sourcePath) && !clash) {
+            clash = StoredNameClash{first.source, item.sourcePath};
         }
         return true;
     });
