@@ -15,13 +15,16 @@ static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>:
 std::atomic<const char*> slots[kTemporaryPathSlots];
 // How many removals are walking the slots right now.
 std::atomic<int> removalsRunning{0};
+std::atomic<bool> removalBegun{false};
+std::atomic<int> guardedCreations{0};
 
 }  // namespace
 
 int RegisterTemporaryPath(const char* path) {
     for (int index = 0; index < kTemporaryPathSlots; ++index) {
         const char* expected = nullptr;
-        if (slots[index].compare_exchange_strong(expected, path)) {
+        if (slots[index].load(std::memory_order_relaxed) == nullptr &&
+            slots[index].compare_exchange_strong(expected, path)) {
             return index;
         }
     }
@@ -42,6 +45,10 @@ void UnregisterTemporaryPath(int token) {
 
 void RemoveRegisteredFiles() {
     const int savedErrno = errno;
+    removalBegun.store(true);
+    while (guardedCreations.load() > 0) {
+        // A creation on another thread is about to register its file.
+    }
     removalsRunning.fetch_add(1);
     for (auto& slot : slots) {
         if (const char* path = slot.load()) {
@@ -55,6 +62,15 @@ void RemoveRegisteredFiles() {
     }
     removalsRunning.fetch_sub(1);
     errno = savedErrno;
+}
+
+GuardedCreation::GuardedCreation() {
+    guardedCreations.fetch_add(1);
+    allowed_ = !removalBegun.load();
+}
+
+GuardedCreation::~GuardedCreation() {
+    guardedCreations.fetch_sub(1);
 }
 
 }  // namespace vaultpack

@@ -7,7 +7,7 @@ namespace vaultpack {
 // keeps only the pointer: the string must stay alive and unchanged until the
 // path is unregistered.
 
-inline constexpr int kTemporaryPathSlots = 64;
+inline constexpr int kTemporaryPathSlots = 256;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).
@@ -18,7 +18,25 @@ int RegisterTemporaryPath(const char* path);
 void UnregisterTemporaryPath(int token);
 
 // Removes every registered path, files first and then (empty) folders, so the
-// order of registration does not matter. Async-signal-safe.
+// order of registration does not matter. Async-signal-safe. It first waits
+// for every GuardedCreation alive, so it must not run on a thread that holds
+// one (threads that do should block the signals whose handlers call it).
 void RemoveRegisteredFiles();
+
+// Held while a file is made and registered on a thread other than the one
+// that may end the process: a removal that begins meanwhile waits for it, so
+// the new file is not missed. Once a removal has begun, allowed() is false
+// and nothing may be made.
+class GuardedCreation {
+public:
+    GuardedCreation();
+    ~GuardedCreation();
+    GuardedCreation(const GuardedCreation&) = delete;
+    GuardedCreation& operator=(const GuardedCreation&) = delete;
+    bool allowed() const { return allowed_; }
+
+private:
+    bool allowed_;
+};
 
 }  // namespace vaultpack

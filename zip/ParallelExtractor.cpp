@@ -1,11 +1,13 @@
 #include "zip/ParallelExtractor.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/FileName.h"
+#include "files/TemporaryFileRegistry.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
 #include "zip/WorkerThreads.h"
@@ -36,10 +38,11 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
 
 ParallelExtractor::~ParallelExtractor() {
     StopThreads(mutex_, stopping_, workerWake_, workers_);
-    for (const Slot& slot : slots_) {
+    for (Slot& slot : slots_) {
         if (slot.created && slot.index > lastTaken_) {
             ::unlink(slot.target.c_str());
         }
+        UnregisterTemporaryPath(std::exchange(slot.registration, -1));
     }
 }
 
@@ -80,7 +83,9 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         }
     }
     // Done entries keep their slots until the ordered thread has passed them.
-    return SlotOf(index).created;
+    Slot& slot = SlotOf(index);
+    UnregisterTemporaryPath(std::exchange(slot.registration, -1));
+    return slot.created;
 }
 
 void ParallelExtractor::PostFinished(Worker& worker) {
@@ -223,7 +228,8 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
         }
         worker.readyFolder = slot.folder;
     }
-    return reader_.ExtractToNewFile(slot.record, slot.info, slot.target, worker.buffers) == ZipResult::Success;
+    return reader_.ExtractToNewFile(slot.record, slot.info, slot.target, worker.buffers, &slot.registration) ==
+           ZipResult::Success;
 }
 
 }  // namespace vaultpack

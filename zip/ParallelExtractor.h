@@ -29,6 +29,9 @@ namespace vaultpack {
 // Workers take entries in order, at most kLookahead ahead of the ordered
 // thread; a file made ahead and never taken is removed when the object goes,
 // so stopping early leaves exactly what extracting in order would have left.
+// Until taken, such a file is also registered for removal should the
+// process end abruptly; when the registry is full, workers leave entries to
+// the ordered thread rather than make files nobody would remove.
 class ParallelExtractor {
 public:
     static constexpr std::int64_t kLookahead = 1024;
@@ -64,6 +67,9 @@ private:
         // Written only by the worker that claimed the slot, until it is done.
         bool eligible = false;
         bool created = false;
+        // A created file stays registered for removal at an abrupt end
+        // until the ordered thread takes it (the target must not change).
+        int registration = -1;
         CentralRecord record;
         ZipEntryInfo info;
         std::filesystem::path target;

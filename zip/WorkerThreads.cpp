@@ -1,13 +1,26 @@
 #include "zip/WorkerThreads.h"
 
+#include <csignal>
+
+#include <pthread.h>
+
 namespace vaultpack {
 
 std::vector<std::thread> StartThreads(unsigned count, const std::function<void()>& work) {
+    // New threads start with the mask of the thread that makes them.
+    sigset_t termination;
+    sigset_t previous;
+    ::sigemptyset(&termination);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaddset(&termination, signal);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &termination, &previous);
     std::vector<std::thread> threads;
     threads.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
         threads.emplace_back(work);
     }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return threads;
 }
 

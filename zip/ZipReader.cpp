@@ -121,23 +121,36 @@ ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, c
 // The same for a new file at targetPath, which is removed again when writing
 // fails; nothing, and nothing written, when anything stands at targetPath.
 // When the umask keeps all of the entry's permission bits, the file is made
-// with them, which saves setting them afterwards.
+// with them, which saves setting them afterwards. With keptRegistration the
+// file stays registered for removal at an abrupt end, and is not made when
+// no registry slot is free.
 std::optional<ZipResult> WriteNewFile(const std::filesystem::path& targetPath, std::span<const unsigned char> data,
-                                      const ZipEntryInfo& info, const EntryTimes& times,
-                                      std::optional<mode_t> umask) {
+                                      const ZipEntryInfo& info, const EntryTimes& times, std::optional<mode_t> umask,
+                                      int* keptRegistration) {
     const mode_t permissions = info.mode & 0777;
     const bool createdWithMode = info.hasUnixMode && umask && (permissions & *umask) == 0;
+    std::optional<GuardedCreation> guard;
+    if (keptRegistration != nullptr && !guard.emplace().allowed()) {
+        return std::nullopt;
+    }
     FileHandle file;
     if (!FileHandle::CreateNew(targetPath, file, createdWithMode ? permissions : 0666)) {
         return std::nullopt;
     }
     const int registration = RegisterTemporaryPath(targetPath.c_str());
-    const ZipResult result = WriteAndClose(file, data, info, times, createdWithMode);
+    guard.reset();
+    const ZipResult result = keptRegistration != nullptr && registration < 0
+                                 ? ZipResult::CannotOpenFile
+                                 : WriteAndClose(file, data, info, times, createdWithMode);
     if (result != ZipResult::Success) {
         file = FileHandle();
         ::unlink(targetPath.c_str());
     }
-    UnregisterTemporaryPath(registration);
+    if (keptRegistration != nullptr && result == ZipResult::Success) {
+        *keptRegistration = registration;
+    } else {
+        UnregisterTemporaryPath(registration);
+    }
     return result;
 }
 
@@ -184,7 +197,8 @@ ZipResult ZipReader::ReadEntry(std::int64_t index, CentralRecord& record, ZipEnt
 }
 
 ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
-                                      const std::filesystem::path& targetPath, WholeEntryBuffers& buffers) const {
+                                      const std::filesystem::path& targetPath, WholeEntryBuffers& buffers,
+                                      int* keptRegistration) const {
     if (!IsWholeFileEntry(record, info)) {
         return ZipResult::FaultyArguments;
     }
@@ -199,7 +213,8 @@ ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntr
     }
     try {
         const EntryTimes times = ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra});
-        return WriteNewFile(targetPath, data, info, times, umask_).value_or(ZipResult::CannotOpenFile);
+        return WriteNewFile(targetPath, data, info, times, umask_, keptRegistration)
+            .value_or(ZipResult::CannotOpenFile);
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;
     }
@@ -244,7 +259,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
     try {
         // A new file is written in place; it is removed again if writing fails.
-        if (const std::optional<ZipResult> written = WriteNewFile(targetPath, data, info, times, umask_)) {
+        if (const std::optional<ZipResult> written = WriteNewFile(targetPath, data, info, times, umask_, nullptr)) {
             return *written;
         }
         if (!replaceExisting) {

@@ -90,9 +90,14 @@ public:
     // with its permission bits and times, and removed again when writing
     // fails. CannotOpenFile, and nothing written, when anything stands at
     // targetPath (a link is not followed) or the file cannot be created;
-    // FaultyArguments for other entries; otherwise as ExtractEntry.
+    // FaultyArguments for other entries; otherwise as ExtractEntry. With
+    // keptRegistration, a file made stays registered for removal at an
+    // abrupt end (files/TemporaryFileRegistry) and its token is stored there
+    // for the caller to unregister; CannotOpenFile, and nothing made, when no
+    // slot is free. targetPath must then stay unchanged until unregistered.
     ZipResult ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
-                               const std::filesystem::path& targetPath, WholeEntryBuffers& buffers) const;
+                               const std::filesystem::path& targetPath, WholeEntryBuffers& buffers,
+                               int* keptRegistration = nullptr) const;
 
     // The target of a symbolic link entry, as stored. FaultyArguments for a
     // bad index, for other entries and for a target longer than a path may

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <regex>
 #include <thread>
 
@@ -632,6 +633,35 @@ TEST_F(CliEndToEnd, SignalsStopTheJobAndLeaveNoTemporaryFile) {
         EXPECT_EQ(test::FolderEntries(target), std::vector<std::string>{"big.bin"});
         EXPECT_EQ(ReadText(target / "big.bin"), "older");
     }
+}
+
+// Ending at once in the middle of many small entries, which worker threads
+// make ahead of the entry being reported: what stays is exactly the entries
+// before some point, as extracting one by one would leave, and no more.
+TEST_F(CliEndToEnd, EndingAtOnceLeavesOnlyAPrefixOfTheEntries) {
+    std::vector<std::string> names;
+    std::vector<test::RawEntry> entries;
+    for (int index = 0; index < 20000; ++index) {
+        char name[16];
+        std::snprintf(name, sizeof name, "file%05d", index);
+        names.push_back(name);
+        entries.push_back({std::string("f/") + name, "entry " + std::string(name) + "\n"});
+    }
+    test::WriteRawZip(source / "many.zip", entries);
+    const auto target = Folder("many");
+    test::TempDir capture;
+    const pid_t process = StartCli({"unzip", (source / "many.zip").string()}, target, capture);
+    for (int wait = 0; wait < 2000 && (!std::filesystem::exists(target / "f") ||
+                                       test::FolderEntries(target / "f").size() < 200);
+         ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(process, SIGTERM);
+    const CliRun run = WaitForCli(process, capture);
+    const std::vector<std::string> present = test::FolderEntries(target / "f");
+    EXPECT_EQ(run.status, 128 + SIGTERM);
+    ASSERT_LT(present.size(), names.size());
+    EXPECT_EQ(present, std::vector<std::string>(names.begin(), names.begin() + static_cast<long>(present.size())));
 }
 
 }  // namespace
