@@ -23,6 +23,9 @@ constexpr std::int64_t kBatch = 64;
 // entries ahead hold at most some megabytes whatever the archive holds.
 constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
+// Every file made ahead stays registered until taken, beside the few the
+// ordered thread and the program register themselves.
+static_assert(ParallelExtractor::kLookahead + 64 <= kTemporaryPathSlots);
 
 }  // namespace
 

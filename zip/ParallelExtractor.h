@@ -34,7 +34,7 @@ namespace vaultpack {
 // the ordered thread rather than make files nobody would remove.
 class ParallelExtractor {
 public:
-    static constexpr std::int64_t kLookahead = 1024;
+    static constexpr std::int64_t kLookahead = 192;
     // Larger entries, compressed or not, are left to the ordered thread, so
     // that each worker holds at most about twice this much.
     static constexpr std::uint64_t kEntrySizeLimit = 1024 * 1024;
