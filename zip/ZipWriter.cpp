@@ -256,9 +256,28 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
             error = zipWriteInFileInZip(handle_.get(), entry.data.data(), static_cast<unsigned>(entry.data.size()));
         }
     } else if (entry.blocks) {
-        error = WriteBlocks(entry, cancelRequested, readFailed, cancelled);
+        // A large deflated file, in blocks as they are made.
+        BlockDeflater::Block block;
+        error = WritePieces(entry, cancelRequested, readFailed, cancelled, [&] {
+            block = entry.blocks->Next();
+            return Piece{block.result, block.data, block.crc, block.size, block.last};
+        });
+        entry.blocks->Stop();
     } else {
-        error = StreamEntry(entry, cancelRequested, readFailed, cancelled);
+        // A large stored file, copied from its source.
+        error = WritePieces(entry, cancelRequested, readFailed, cancelled, [&] {
+            Piece piece;
+            try {
+                const std::size_t count = entry.source.Read(input_.data(), input_.size());
+                piece.data = {input_.data(), count};
+                piece.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, input_.data(), count));
+                piece.size = count;
+                piece.last = count == 0;
+            } catch (const FileError&) {
+                piece.result = ZipResult::ReadFailed;
+            }
+            return piece;
+        });
     }
     // The entry is closed in every case, so that minizip stays consistent.
     const int closeError = zipCloseFileInZipRaw64(handle_.get(), entry.size, entry.crc);
@@ -276,34 +295,8 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
     return stickyError_;
 }
 
-int ZipWriter::StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
-                           bool& cancelled) {
-    uLong crc = crc32(0, nullptr, 0);
-    std::uint64_t size = 0;
-    int error = ZIP_OK;
-    for (std::size_t count = 1; error == ZIP_OK && count > 0;) {
-        if (cancelRequested && cancelRequested()) {
-            cancelled = true;
-            break;
-        }
-        try {
-            count = entry.source.Read(input_.data(), input_.size());
-        } catch (const FileError&) {
-            readFailed = true;
-            break;
-        }
-        crc = crc32(crc, input_.data(), static_cast<uInt>(count));
-        size += static_cast<std::uint64_t>(count);
-        error = zipWriteInFileInZip(handle_.get(), input_.data(), static_cast<unsigned>(count));
-    }
-    entry.crc = static_cast<std::uint32_t>(crc);
-    entry.size = size;
-    return error;
-}
-
-int ZipWriter::WriteBlocks(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
-                           bool& cancelled) {
-    BlockDeflater& blocks = *entry.blocks;
+int ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                           bool& cancelled, const std::function<Piece()>& next) {
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
     int error = ZIP_OK;
@@ -312,21 +305,22 @@ int ZipWriter::WriteBlocks(PreparedEntry& entry, const std::function<bool()>& ca
             cancelled = true;
             break;
         }
-        BlockDeflater::Block block = blocks.Next();
-        if (block.result == ZipResult::ReadFailed) {
+        const Piece piece = next();
+        if (piece.result == ZipResult::ReadFailed) {
             readFailed = true;
             break;
         }
-        if (block.result != ZipResult::Success) {
-            error = block.result == ZipResult::OutOfMemory ? Z_MEM_ERROR : ZIP_INTERNALERROR;
+        if (piece.result != ZipResult::Success) {
+            error = piece.result == ZipResult::OutOfMemory ? Z_MEM_ERROR : ZIP_INTERNALERROR;
             break;
         }
-        crc = crc32_combine(crc, block.crc, static_cast<z_off_t>(block.size));
-        size += block.size;
-        last = block.last;
-        error = zipWriteInFileInZip(handle_.get(), block.data.data(), static_cast<unsigned>(block.data.size()));
+        crc = crc32_combine(crc, piece.crc, static_cast<z_off_t>(piece.size));
+        size += piece.size;
+        last = piece.last;
+        if (!piece.data.empty()) {
+            error = zipWriteInFileInZip(handle_.get(), piece.data.data(), static_cast<unsigned>(piece.data.size()));
+        }
     }
-    blocks.Stop();
     entry.crc = static_cast<std::uint32_t>(crc);
     entry.size = size;
     return error;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -92,12 +93,20 @@ private:
     // CheckStoredName's rule, a length that fits, and a file name at the end.
     static bool IsAcceptableName(std::string_view storedName);
 
-    // Copies the open source into the stored entry minizip has open, piece by piece.
-    int StreamEntry(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
-                    bool& cancelled);
-    // Writes the blocks of a large deflated entry as they are made, in order.
-    int WriteBlocks(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
-                    bool& cancelled);
+    // One piece of an entry's data as it goes into the archive, with the CRC
+    // and count of the file bytes it stands for.
+    struct Piece {
+        ZipResult result = ZipResult::Success;
+        std::span<const unsigned char> data;
+        std::uint32_t crc = 0;
+        std::uint64_t size = 0;
+        bool last = false;
+    };
+    // Writes the pieces `next` gives into the entry minizip has open, in
+    // order, until the last one, a failure or a cancel; sets entry.crc and
+    // entry.size from what was written.
+    int WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+                    bool& cancelled, const std::function<Piece()>& next);
 
     // Closes a minizip handle, writing the central directory.
     struct HandleCloser {
