@@ -31,10 +31,13 @@ std::string ArgumentName(const std::filesystem::path& argument) {
 // The rows of one folder's tree; false (with list.failure or list.refusal
 // set) when a part of the tree cannot be read or the OUTPUT is one of its files.
 bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::path& exclude, ArchiveItemList& list) {
+    // An output that does not exist yet cannot stand in the tree: no file is looked at twice then.
+    std::error_code existsError;
+    const bool excludeExists = !exclude.empty() && std::filesystem::exists(exclude, existsError);
     const std::error_code error = WalkFolderTree(
         folder, ArgumentName(folder) + "\\",
         [&](ArchiveItem item) {
-            if (exclude.empty()) {
+            if (!excludeExists) {
                 list.items.push_back(std::move(item));
                 return true;
             }

@@ -9,10 +9,19 @@ namespace vaultpack {
 
 namespace {
 
-// How far the workers may run ahead of the writer. Files beyond the whole-file
-// limit stay open until their turn, so this also bounds the open descriptors.
-constexpr std::size_t kLookahead = 64;
+// How far the workers may run ahead of the writer, in entries. Far enough that
+// one slow file at the head does not stall the other workers; the memory
+// budget bounds the bytes held.
+constexpr std::size_t kLookahead = 1024;
+// Entries that stay open until their turn (files beyond the whole-file limit)
+// held ahead of the writer, which bounds the open descriptors (workers that
+// claimed before the count was reached may add one each).
+constexpr std::size_t kMostOpenAhead = 16;
 constexpr unsigned kMostWorkers = 32;
+
+bool StaysOpen(const PreparedEntry& entry) {
+    return entry.blocks || entry.source.Descriptor() >= 0;
+}
 
 }  // namespace
 
@@ -38,30 +47,45 @@ ParallelPreparer::~ParallelPreparer() {
 
 PreparedEntry ParallelPreparer::Take(std::size_t index) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return slots_[index].ready; });
+    // Workers wake the writer only for the entry it waits for.
+    awaited_ = index;
+    entryReady_.wait(lock, [&] { return slots_[index].ready; });
+    awaited_ = kNothingAwaited;
     Slot& slot = slots_[index];
     PreparedEntry entry = std::move(slot.entry);
     charged_ -= slot.charge;
     slot.charge = 0;
     taken_ = index + 1;
+    openAhead_ -= StaysOpen(entry) ? 1 : 0;
     lock.unlock();
     changed_.notify_all();
     return entry;
 }
 
 bool ParallelPreparer::Reserve(std::size_t index, std::uint64_t bytes) {
+    // Out of list order only while memory is plentiful, so that the entry the
+    // writer waits for never waits long behind later ones for memory: what
+    // those hold out of turn leaves room for any whole file.
+    static_assert(kMemoryBudget / 4 + 2 * ZipWriter::kWholeFileLimit <= kMemoryBudget);
     std::unique_lock lock(mutex_);
-    // In list order, so that the entry the writer waits for never waits
-    // behind later ones for memory.
     changed_.wait(lock, [&] {
-        return stopping_ || (nextCharge_ == index && (charged_ + bytes <= kMemoryBudget || charged_ == 0));
+        if (stopping_) {
+            return true;
+        }
+        if (nextCharge_ != index) {
+            return charged_ + bytes <= kMemoryBudget / 4;
+        }
+        return charged_ + bytes <= kMemoryBudget || charged_ == 0;
     });
     if (stopping_) {
         return false;
     }
     charged_ += bytes;
     slots_[index].charge = bytes;
-    ++nextCharge_;
+    slots_[index].charged = true;
+    while (nextCharge_ < slots_.size() && slots_[nextCharge_].charged) {
+        ++nextCharge_;
+    }
     lock.unlock();
     changed_.notify_all();
     return true;
@@ -85,7 +109,9 @@ void ParallelPreparer::Work() {
             // may need them for its blocks after every file has been claimed.
             changed_.wait(lock, [&] {
                 blocks = stopping_ ? nullptr : BlocksWithWork();
-                return stopping_ || blocks || (nextClaim_ < sources_.size() && nextClaim_ < taken_ + kLookahead);
+                return stopping_ || blocks ||
+                       (nextClaim_ < sources_.size() && nextClaim_ < taken_ + kLookahead &&
+                        openAhead_ < kMostOpenAhead);
             });
             if (stopping_) {
                 return;
@@ -107,6 +133,7 @@ void ParallelPreparer::Work() {
         if (!reserved && !Reserve(index, 0)) {
             return;
         }
+        bool awaited = false;
         {
             const std::lock_guard lock(mutex_);
             Slot& slot = slots_[index];
@@ -121,8 +148,13 @@ void ParallelPreparer::Work() {
                 });
                 deflaters_.push_back(entry.blocks);
             }
+            openAhead_ += StaysOpen(entry) ? 1 : 0;
             slot.entry = std::move(entry);
             slot.ready = true;
+            awaited = awaited_ == index;
+        }
+        if (awaited) {
+            entryReady_.notify_one();
         }
         changed_.notify_all();
     }

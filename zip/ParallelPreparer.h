@@ -24,7 +24,7 @@ namespace vaultpack {
 // the next file: the earliest such file first, as the writer waits for it.
 class ParallelPreparer {
 public:
-    static constexpr std::uint64_t kMemoryBudget = 40u * 1024 * 1024;
+    static constexpr std::uint64_t kMemoryBudget = 32u * 1024 * 1024;
 
     struct Source {
         std::string storedName;
@@ -49,6 +49,7 @@ public:
 private:
     struct Slot {
         bool ready = false;
+        bool charged = false;  // its memory was reserved (Reserve)
         std::uint64_t charge = 0;
         PreparedEntry entry;
     };
@@ -56,18 +57,25 @@ private:
     void Work();
     // A large file's blocks that a worker may make now, or nothing.
     std::shared_ptr<BlockDeflater> BlocksWithWork();
-    // Waits for the turn of item `index` to take `bytes` of the budget.
+    // Waits until item `index` may take `bytes` of the budget: in list order,
+    // or earlier while little of the budget is used.
     bool Reserve(std::size_t index, std::uint64_t bytes);
 
     const ZipWriter& writer_;
     const std::vector<Source> sources_;
+    static constexpr std::size_t kNothingAwaited = static_cast<std::size_t>(-1);
+
     std::mutex mutex_;
+    // Workers wait on changed_; the writer waits on entryReady_ for awaited_.
     std::condition_variable changed_;
+    std::condition_variable entryReady_;
+    std::size_t awaited_ = kNothingAwaited;
     std::vector<Slot> slots_;
     std::size_t nextClaim_ = 0;
     std::size_t nextCharge_ = 0;
     std::size_t taken_ = 0;
     std::uint64_t charged_ = 0;
+    std::size_t openAhead_ = 0;
     bool stopping_ = false;
     // Large files whose blocks are being made, in the order they were opened.
     std::vector<std::shared_ptr<BlockDeflater>> deflaters_;
