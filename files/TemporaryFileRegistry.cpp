@@ -55,9 +55,14 @@ void RemoveRegisteredFiles() {
             ::unlink(path);  // fails harmlessly on a folder
         }
     }
-    for (auto& slot : slots) {
-        if (const char* path = slot.load()) {
-            ::rmdir(path);  // fails harmlessly on a file already gone
+    // Folders inside registered folders may sit in any slot: go round until
+    // no more of them goes.
+    for (bool removedOne = true; removedOne;) {
+        removedOne = false;
+        for (auto& slot : slots) {
+            if (const char* path = slot.load()) {
+                removedOne = ::rmdir(path) == 0 || removedOne;  // fails harmlessly on a file already gone
+            }
         }
     }
     removalsRunning.fetch_sub(1);

@@ -7,7 +7,7 @@ namespace vaultpack {
 // keeps only the pointer: the string must stay alive and unchanged until the
 // path is unregistered.
 
-inline constexpr int kTemporaryPathSlots = 256;
+inline constexpr int kTemporaryPathSlots = 320;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).

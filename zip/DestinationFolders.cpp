@@ -1,5 +1,8 @@
 #include "zip/DestinationFolders.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace vaultpack {
 
 namespace {
@@ -23,7 +26,36 @@ std::optional<FolderProblem> CreateOneFolder(const std::filesystem::path& folder
     return std::nullopt;
 }
 
+// The folders from below destination down to `folder`, outermost first;
+// nothing when `folder` would leave destination.
+std::optional<std::vector<std::filesystem::path>> FoldersDownTo(const std::filesystem::path& destination,
+                                                                const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> chain;
+    std::filesystem::path current = destination;
+    for (const std::filesystem::path& component : folder.lexically_relative(destination)) {
+        if (component.empty() || component == ".") {
+            continue;
+        }
+        if (component == "..") {
+            return std::nullopt;
+        }
+        current /= component;
+        chain.push_back(current);
+    }
+    return chain;
+}
+
 }  // namespace
+
+std::optional<std::filesystem::path> DestinationFolders::FirstMissing(const std::filesystem::path& folder) const {
+    const std::optional<std::vector<std::filesystem::path>> chain = FoldersDownTo(destination_, folder);
+    if (!destinationReady_ || !chain) {
+        return std::nullopt;
+    }
+    const auto missing =
+        std::find_if(chain->begin(), chain->end(), [&](const auto& current) { return !IsReady(current); });
+    return missing == chain->end() ? std::nullopt : std::optional(*missing);
+}
 
 std::optional<FolderProblem> DestinationFolders::Prepare(const std::filesystem::path& folder) {
     if (ready_.contains(folder.native())) {
@@ -37,15 +69,11 @@ std::optional<FolderProblem> DestinationFolders::Prepare(const std::filesystem::
         }
         destinationReady_ = true;
     }
-    std::filesystem::path current = destination_;
-    for (const std::filesystem::path& component : folder.lexically_relative(destination_)) {
-        if (component.empty() || component == ".") {
-            continue;
-        }
-        if (component == "..") {
-            return FolderProblem{FolderProblem::Kind::OutsideDestination, folder};
-        }
-        current /= component;
+    const std::optional<std::vector<std::filesystem::path>> chain = FoldersDownTo(destination_, folder);
+    if (!chain) {
+        return FolderProblem{FolderProblem::Kind::OutsideDestination, folder};
+    }
+    for (const std::filesystem::path& current : *chain) {
         if (ready_.contains(current.native())) {
             continue;
         }

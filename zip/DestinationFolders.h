@@ -21,6 +21,11 @@ public:
     std::optional<FolderProblem> Prepare(const std::filesystem::path& folder);
     // Whether Prepare has made folder ready.
     bool IsReady(const std::filesystem::path& folder) const { return ready_.contains(folder.native()); }
+    // The outermost folder from the destination down to `folder` that is not
+    // ready; nothing when all are, or when the destination itself is not.
+    std::optional<std::filesystem::path> FirstMissing(const std::filesystem::path& folder) const;
+    // Takes a folder the caller has just created, where nothing stood, as ready.
+    void MarkReady(const std::filesystem::path& folder) { ready_.insert(folder.native()); }
 
 private:
     std::filesystem::path destination_;

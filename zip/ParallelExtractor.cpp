@@ -25,7 +25,17 @@ constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
 // Every file made ahead stays registered until taken, beside the few the
 // ordered thread and the program register themselves.
-static_assert(ParallelExtractor::kLookahead + 64 <= kTemporaryPathSlots);
+static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead + 64 <= kTemporaryPathSlots);
+
+// Drops the record of `index` for each of `paths` unless a later entry has replaced it.
+void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vector<std::size_t>& paths,
+            std::int64_t index) {
+    for (const std::size_t path : paths) {
+        if (const auto user = users.find(path); user != users.end() && user->second == index) {
+            users.erase(user);
+        }
+    }
+}
 
 }  // namespace
 
@@ -47,18 +57,60 @@ ParallelExtractor::~ParallelExtractor() {
         }
         UnregisterTemporaryPath(std::exchange(slot.registration, -1));
     }
+    // Inner folders sort after those holding them.
+    for (auto folder = foldersAhead_.rbegin(); folder != foldersAhead_.rend(); ++folder) {
+        ::rmdir(folder->first.c_str());
+        UnregisterTemporaryPath(folder->second);
+    }
 }
 
 std::optional<FolderProblem> ParallelExtractor::PrepareFolder(const std::filesystem::path& folder) {
-    if (folders_.IsReady(folder)) {
+    if (preparedInOrder_.contains(folder.native())) {
         return std::nullopt;
     }
     const std::lock_guard lock(mutex_);
+    KeepFoldersAhead(folder);
     std::optional<FolderProblem> problem = folders_.Prepare(folder);
+    if (!problem) {
+        preparedInOrder_.insert(folder.native());
+    }
     if (workersWaiting_ > 0) {
         workerWake_.notify_all();
     }
     return problem;
+}
+
+void ParallelExtractor::KeepFoldersAhead(const std::filesystem::path& folder) {
+    for (std::filesystem::path current = folder;
+         !foldersAhead_.empty() && current.native().size() > destination_.native().size();
+         current = current.parent_path()) {
+        if (const auto made = foldersAhead_.find(current.native()); made != foldersAhead_.end()) {
+            UnregisterTemporaryPath(made->second);
+            foldersAhead_.erase(made);
+        }
+    }
+}
+
+void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
+    while (foldersAhead_.size() < kMostFoldersAhead) {
+        const std::optional<std::filesystem::path> missing = folders_.FirstMissing(folder);
+        const GuardedCreation guard;
+        if (!missing || !guard.allowed()) {
+            return;
+        }
+        const auto [made, inserted] = foldersAhead_.emplace(missing->native(), -1);
+        if (!inserted || ::mkdir(made->first.c_str(), 0777) != 0) {
+            foldersAhead_.erase(made);
+            return;
+        }
+        made->second = RegisterTemporaryPath(made->first.c_str());
+        if (made->second < 0) {
+            ::rmdir(made->first.c_str());
+            foldersAhead_.erase(made);
+            return;
+        }
+        folders_.MarkReady(*missing);
+    }
 }
 
 // The threads lock and wake each other only every so many entries, or when
@@ -130,10 +182,9 @@ void ParallelExtractor::Work() {
             // The slots' previous entries are done: their paths no longer count.
             for (std::int64_t index = first; index < last; ++index) {
                 Slot& slot = SlotOf(index);
-                for (const std::size_t path : slot.paths) {
-                    if (const auto user = users_.find(path); user != users_.end() && user->second == slot.index) {
-                        users_.erase(user);
-                    }
+                Forget(users_, slot.paths, slot.index);
+                if (!slot.paths.empty()) {
+                    Forget(targets_, {slot.paths.front()}, slot.index);
                 }
                 slot.index = index;
                 slot.done = false;
@@ -205,13 +256,21 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
         if (slot.barrier) {
             lastBarrier_ = index;
         }
+        const auto inProgress = [&](const auto& users, std::size_t path) {
+            const auto user = users.find(path);
+            return user != users.end() && user->second >= taken_;
+        };
         if (slot.eligible) {
-            const auto user = users_.find(slot.paths.front());
             const bool barrierInProgress = lastBarrier_ >= 0 && lastBarrier_ >= taken_;
-            slot.eligible = (user == users_.end() || user->second < taken_) && !barrierInProgress;
+            slot.eligible = !inProgress(users_, slot.paths.front()) && !barrierInProgress;
+            slot.foldersFree = std::none_of(slot.paths.begin() + 1, slot.paths.end(),
+                                            [&](std::size_t path) { return inProgress(targets_, path); });
         }
         for (const std::size_t path : slot.paths) {
             users_[path] = index;
+        }
+        if (!slot.paths.empty() && !slot.info.isFolder) {
+            targets_[slot.paths.front()] = index;
         }
     }
     nextReserve_ = last;
@@ -225,6 +284,9 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
     // Ready folders stay ready, so one look at each new folder is enough.
     if (slot.folder != worker.readyFolder) {
         std::unique_lock lock(mutex_);
+        if (slot.foldersFree && taken_ < slot.index && !folders_.IsReady(slot.folder)) {
+            MakeFoldersAhead(slot.folder);
+        }
         WaitAsWorker(lock, worker, [&] { return taken_ >= slot.index || folders_.IsReady(slot.folder); });
         if (stopping_ || !folders_.IsReady(slot.folder)) {
             return false;

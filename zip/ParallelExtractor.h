@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <map>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "zip/DestinationFolders.h"
@@ -28,9 +30,12 @@ namespace vaultpack {
 //
 // Workers take entries in order, at most kLookahead ahead of the ordered
 // thread; a file made ahead and never taken is removed when the object goes,
-// so stopping early leaves exactly what extracting in order would have left.
-// Until taken, such a file is also registered for removal should the
-// process end abruptly; when the registry is full, workers leave entries to
+// and so is a folder that workers made for entries ahead (where nothing stood,
+// and where no earlier entry still in progress puts anything but a folder)
+// and no entry taken has needed; so stopping early leaves exactly what
+// extracting in order would have left.
+// Until taken or needed, such a file or folder is also registered for
+// removal should the process end abruptly; when the registry is full, workers leave entries to
 // the ordered thread rather than make files nobody would remove.
 class ParallelExtractor {
 public:
@@ -38,6 +43,8 @@ public:
     // Larger entries, compressed or not, are left to the ordered thread, so
     // that each worker holds at most about twice this much.
     static constexpr std::uint64_t kEntrySizeLimit = 1024 * 1024;
+    // Folders made ahead that no entry taken has needed yet, at most.
+    static constexpr std::size_t kMostFoldersAhead = 32;
 
     // Starts workers, one per processor, that extract from reader below
     // destination; none when the archive has fewer than kFewestEntries
@@ -66,6 +73,9 @@ private:
         bool done = false;  // under mutex_
         // Written only by the worker that claimed the slot, until it is done.
         bool eligible = false;
+        // No earlier entry still in progress puts a file or link where one of
+        // the target's folders would go: workers may make those folders.
+        bool foldersFree = false;
         bool created = false;
         // A created file stays registered for removal at an abrupt end
         // until the ordered thread takes it (the target must not change).
@@ -105,9 +115,17 @@ private:
     // keeping from extraction ahead those whose path an earlier entry still
     // in progress uses. False when stopping.
     bool Reserve(std::int64_t first, std::int64_t last, Worker& worker);
-    // Makes the slot's file when its folder is ready; false when it is not
-    // and the ordered thread has reached the entry, or when stopping.
+    // Makes the slot's file when its folder is ready, making the folder
+    // first when it may; false when it is not ready and the ordered thread
+    // has reached the entry, or when stopping.
     bool Create(Slot& slot, Worker& worker);
+    // With mutex_ held: makes the folders missing down to `folder`, each
+    // where nothing stands, registered for removal until an entry taken needs
+    // it; stops at the first that cannot be made so.
+    void MakeFoldersAhead(const std::filesystem::path& folder);
+    // With mutex_ held: `folder` and those above it made ahead are needed in
+    // order now, so they stay.
+    void KeepFoldersAhead(const std::filesystem::path& folder);
     Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
     bool IsDone(std::int64_t index) { return SlotOf(index).index == index && SlotOf(index).done; }
 
@@ -119,11 +137,16 @@ private:
     std::condition_variable workerWake_;
     std::int64_t orderedWaitsFor_ = -1;  // the entry the ordered thread waits for, if any
     int workersWaiting_ = 0;
-    // Written by the ordered thread with mutex_ held, so it reads it without.
     DestinationFolders folders_;
+    // The ordered thread's own: the folders it has prepared.
+    std::unordered_set<std::string> preparedInOrder_;
+    // Folders made ahead and not yet needed in order, with their registration.
+    std::map<std::string, int> foldersAhead_;
     std::vector<Slot> slots_;
     // For each path hash: the last entry, as far as reserved, that uses it.
     std::unordered_map<std::size_t, std::int64_t> users_;
+    // The same for targets of entries other than folders.
+    std::unordered_map<std::size_t, std::int64_t> targets_;
     std::int64_t lastBarrier_ = -1;
     std::int64_t nextClaim_ = 0;
     std::int64_t nextReserve_ = 0;

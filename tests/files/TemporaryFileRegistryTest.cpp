@@ -14,16 +14,18 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A folder registered before its file, a second file, and a third unregistered again.
+// A folder registered before its file and before a folder inside it, a second
+// file, and a third unregistered again.
 TEST(TemporaryFileRegistry, RemovesWhatIsRegisteredInAnyOrder) {
     const test::TempDir dir;
-    std::filesystem::create_directory(dir / "folder");
-    const std::string folder = dir / "folder", inner = dir / "folder/a", second = dir / "b", kept = dir / "c";
+    std::filesystem::create_directories(dir / "folder/sub");
+    const std::string folder = dir / "folder", inner = dir / "folder/a", sub = dir / "folder/sub",
+                      second = dir / "b", kept = dir / "c";
     for (const std::string* file : {&inner, &second, &kept}) {
         test::WriteFile(*file, "x");
     }
     const int tokens[] = {RegisterTemporaryPath(folder.c_str()), RegisterTemporaryPath(inner.c_str()),
-                          RegisterTemporaryPath(second.c_str())};
+                          RegisterTemporaryPath(sub.c_str()), RegisterTemporaryPath(second.c_str())};
     UnregisterTemporaryPath(RegisterTemporaryPath(kept.c_str()));
     RemoveRegisteredFiles();
     EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"c"});

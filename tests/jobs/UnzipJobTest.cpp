@@ -301,12 +301,12 @@ TEST_F(UnzipJobTest, NeverReplacesTheArchiveOrItsContainer) {
     EXPECT_EQ(ReadText(sandbox / "other.txt"), "o");
 }
 
-// Enough entries for worker threads: folders d0/ to d3/, each followed by 80
-// files. Entry 122 is d1/f40.txt.
+// Enough entries for worker threads: folders d0/ to d2/ and e/d3/ (with no
+// entry for e/), each followed by 80 files. Entry 122 is d1/f40.txt.
 std::vector<RawEntry> ManyEntries() {
     std::vector<RawEntry> entries;
     for (int folder = 0; folder < 4; ++folder) {
-        const std::string name = "d" + std::to_string(folder) + "/";
+        const std::string name = (folder == 3 ? "e/d" : "d") + std::to_string(folder) + "/";
         entries.push_back({name, "", 0x10});
         for (int file = 0; file < 80; ++file) {
             const std::string fileName = name + "f" + std::to_string(file) + ".txt";
@@ -321,14 +321,18 @@ Files FirstEntries(const std::vector<RawEntry>& entries, std::size_t count) {
     Files files;
     for (std::size_t index = 0; index < count; ++index) {
         const RawEntry& entry = entries[index];
+        for (std::size_t slash = entry.name.find('/'); slash != std::string::npos && slash + 1 < entry.name.size();
+             slash = entry.name.find('/', slash + 1)) {
+            files[entry.name.substr(0, slash)] = "<folder>";
+        }
         files[entry.name.back() == '/' ? entry.name.substr(0, entry.name.size() - 1) : entry.name] =
             entry.name.back() == '/' ? "<folder>" : entry.data;
     }
     return files;
 }
 
-// Lets the workers make files ahead up to `last`, which they stay within the
-// folders that the entries in order have reached; false when they do not.
+// Lets the workers make files ahead up to `last`, also in folders that the
+// entries in order have not reached yet; false when they do not.
 bool AwaitWorkers(const std::filesystem::path& last) {
     for (int wait = 0; wait < 10000 && !std::filesystem::exists(last); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -350,15 +354,15 @@ std::string PositionOfFirstMessage(const Strings& calls) {
     return {};
 }
 
-// Files made ahead of a cancel are removed again: what stays is exactly what
-// the entries before the cancel point made.
+// Files and folders made ahead of a cancel are removed again: what stays is
+// exactly what the entries before the cancel point made.
 TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
     const std::vector<RawEntry> entries = ManyEntries();
     host.CancelAtPosition(200);  // as entry 199 begins
     bool madeAhead = false;
     host.onPosition = [&](int count) {
         if (count == 200) {
-            madeAhead = AwaitWorkers(destination / "d2/f79.txt");
+            madeAhead = AwaitWorkers(destination / "e/d3/f79.txt");
         }
     };
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Cancelled);
@@ -399,7 +403,7 @@ TEST_P(UnzipMiddleEntryTest, GetsItsQuestionInOrder) {
     bool madeAhead = false;
     host.onMessage = [&] {
         if (std::exchange(firstMessage, false)) {
-            madeAhead = AwaitWorkers(destination / "d1/f79.txt");
+            madeAhead = AwaitWorkers(destination / "d2/f79.txt");
         }
     };
 
@@ -426,6 +430,35 @@ INSTANTIATE_TEST_SUITE_P(
                     MiddleEntryRow{"DamagedContinue", true, "Yes", std::nullopt, 323, JobOutcome::Failed},
                     MiddleEntryRow{"DamagedStop", true, "No", std::nullopt, 122, JobOutcome::Failed}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file or link that an earlier entry still in progress puts where a later
+// entry's folder would go keeps the workers from making that folder ahead:
+// the earlier entry is made, and the later one fails at its turn.
+class UnzipFolderClashTest : public UnzipJobTest, public testing::WithParamInterface<mode_t> {};
+
+TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
+    std::vector<RawEntry> entries = ManyEntries();
+    entries.insert(entries.begin() + 10, RawEntry{"x", "d0", static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3});
+    entries.insert(entries.begin() + 60, RawEntry{"x/y.txt", "y"});
+    host.Expect("message 111", "Yes");
+    bool madeAhead = false;
+    host.onPosition = [&](int count) {
+        if (count == 5) {
+            madeAhead = AwaitWorkers(destination / "d1/f79.txt");
+        }
+    };
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Failed);
+
+    EXPECT_TRUE(madeAhead);
+    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 60");
+    const std::filesystem::file_status x = std::filesystem::symlink_status(destination / "x");
+    EXPECT_EQ(x.type(), GetParam() == S_IFLNK ? std::filesystem::file_type::symlink
+                                             : std::filesystem::file_type::regular);
+    EXPECT_FALSE(std::filesystem::exists(destination / "d0/y.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FileOrLink, UnzipFolderClashTest, testing::Values(S_IFREG, S_IFLNK));
 
 }  // namespace
 }  // namespace vaultpack
