@@ -52,13 +52,17 @@ std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path&
     if (CheckStoredName(storedName) != StoredNameProblem::None) {
         return std::nullopt;
     }
-    std::filesystem::path target = destination;
+    // Built as a string: appending to a path splits it into components again each time.
+    std::string target = destination.native();
     ForEachComponent(storedName, [&](std::string_view component) {
         if (!component.empty() && component != ".") {
-            target /= std::string(component);
+            if (!target.empty() && target.back() != '/') {
+                target += '/';
+            }
+            target += component;
         }
     });
-    return target;
+    return std::filesystem::path(std::move(target));
 }
 
 bool LinkTargetStaysBelow(std::string_view storedName, std::string_view linkTarget) {
