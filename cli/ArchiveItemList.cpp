@@ -33,7 +33,7 @@ std::string ArgumentName(const std::filesystem::path& argument) {
 bool CollectFolder(const std::filesystem::path& folder, const std::filesystem::path& exclude, ArchiveItemList& list) {
     // An output that does not exist yet cannot stand in the tree: no file is looked at twice then.
     std::error_code existsError;
-    const bool excludeExists = !exclude.empty() && std::filesystem::exists(exclude, existsError);
+    const bool excludeExists = !exclude.empty() && (std::filesystem::exists(exclude, existsError) || existsError);
     const std::error_code error = WalkFolderTree(
         folder, ArgumentName(folder) + "\\",
         [&](ArchiveItem item) {

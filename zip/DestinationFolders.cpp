@@ -68,6 +68,7 @@ std::optional<FolderProblem> DestinationFolders::Prepare(const std::filesystem::
             return FolderProblem{FolderProblem::Kind::DestinationUnusable, destination_, error};
         }
         destinationReady_ = true;
+        ready_.insert(destination_.native());
     }
     const std::optional<std::vector<std::filesystem::path>> chain = FoldersDownTo(destination_, folder);
     if (!chain) {

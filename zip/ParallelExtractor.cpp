@@ -46,6 +46,13 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
       destination_(std::move(destination)),
       folders_(destination_),
       slots_(static_cast<std::size_t>(kLookahead)) {
+    // A link already in the destination may lead to a folder that a later
+    // entry makes: made ahead, it would change how an earlier entry sees that
+    // link. So folders are made ahead only in an empty or new destination.
+    std::error_code error;
+    foldersAheadAllowed_ = std::filesystem::directory_iterator(destination_, error) ==
+                               std::filesystem::directory_iterator() &&
+                           (!error || error == std::errc::no_such_file_or_directory);
     workers_ = StartThreads(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this] { Work(); });
 }
 
@@ -99,7 +106,10 @@ void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
             return;
         }
         const auto [made, inserted] = foldersAhead_.emplace(missing->native(), -1);
-        if (!inserted || ::mkdir(made->first.c_str(), 0777) != 0) {
+        if (!inserted) {
+            return;
+        }
+        if (::mkdir(made->first.c_str(), 0777) != 0) {
             foldersAhead_.erase(made);
             return;
         }
@@ -110,6 +120,9 @@ void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
             return;
         }
         folders_.MarkReady(*missing);
+        if (workersWaiting_ > 0) {
+            workerWake_.notify_all();
+        }
     }
 }
 
@@ -256,6 +269,10 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
         if (slot.barrier) {
             lastBarrier_ = index;
         }
+        // The same for a link the archive makes, and for an entry whose kind is not known.
+        if (slot.barrier || S_ISLNK(slot.info.mode)) {
+            foldersAheadAllowed_ = false;
+        }
         const auto inProgress = [&](const auto& users, std::size_t path) {
             const auto user = users.find(path);
             return user != users.end() && user->second >= taken_;
@@ -263,7 +280,8 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
         if (slot.eligible) {
             const bool barrierInProgress = lastBarrier_ >= 0 && lastBarrier_ >= taken_;
             slot.eligible = !inProgress(users_, slot.paths.front()) && !barrierInProgress;
-            slot.foldersFree = std::none_of(slot.paths.begin() + 1, slot.paths.end(),
+            slot.foldersFree = foldersAheadAllowed_ &&
+                               std::none_of(slot.paths.begin() + 1, slot.paths.end(),
                                             [&](std::size_t path) { return inProgress(targets_, path); });
         }
         for (const std::size_t path : slot.paths) {

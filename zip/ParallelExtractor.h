@@ -31,7 +31,8 @@ namespace vaultpack {
 // Workers take entries in order, at most kLookahead ahead of the ordered
 // thread; a file made ahead and never taken is removed when the object goes,
 // and so is a folder that workers made for entries ahead (where nothing stood,
-// and where no earlier entry still in progress puts anything but a folder)
+// and where no earlier entry still in progress puts anything but a folder;
+// only in an empty destination, and only until the archive makes a link)
 // and no entry taken has needed; so stopping early leaves exactly what
 // extracting in order would have left.
 // Until taken or needed, such a file or folder is also registered for
@@ -148,6 +149,8 @@ private:
     // The same for targets of entries other than folders.
     std::unordered_map<std::size_t, std::int64_t> targets_;
     std::int64_t lastBarrier_ = -1;
+    // Until the entries reserved so far hold a link: see the constructor.
+    bool foldersAheadAllowed_ = false;
     std::int64_t nextClaim_ = 0;
     std::int64_t nextReserve_ = 0;
     // The entry the ordered thread is at, as it last told the workers; it

@@ -355,20 +355,32 @@ std::string PositionOfFirstMessage(const Strings& calls) {
 }
 
 // Files and folders made ahead of a cancel are removed again: what stays is
-// exactly what the entries before the cancel point made.
+// exactly what the entries before the cancel point made, also a folder made
+// ahead that an entry before it needed (the cancel comes right after d2/).
 TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
     const std::vector<RawEntry> entries = ManyEntries();
-    host.CancelAtPosition(200);  // as entry 199 begins
-    bool madeAhead = false;
-    host.onPosition = [&](int count) {
-        if (count == 200) {
-            madeAhead = AwaitWorkers(destination / "e/d3/f79.txt");
-        }
-    };
-    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Cancelled);
-    EXPECT_TRUE(madeAhead);
-    EXPECT_EQ(FolderContents(destination), FirstEntries(entries, 199));
-    EXPECT_EQ(host.messageTexts, Strings{Count(199, 324)});
+    const struct {
+        int awaitAt;
+        int cancelAt;  // the position as entry cancelAt - 1 begins
+        const char* awaited;
+    } cases[] = {{200, 200, "e/d3/f79.txt"}, {150, 164, "d2/f79.txt"}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.cancelAt);
+        std::filesystem::remove_all(destination);
+        std::filesystem::create_directory(destination);
+        test::ScriptedJobHost cancelling;
+        cancelling.CancelAtPosition(row.cancelAt);
+        bool madeAhead = false;
+        cancelling.onPosition = [&](int count) {
+            if (count == row.awaitAt) {
+                madeAhead = AwaitWorkers(destination / row.awaited);
+            }
+        };
+        EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), cancelling), JobOutcome::Cancelled);
+        EXPECT_TRUE(madeAhead);
+        EXPECT_EQ(FolderContents(destination), FirstEntries(entries, static_cast<std::size_t>(row.cancelAt - 1)));
+        EXPECT_EQ(cancelling.messageTexts, Strings{Count(row.cancelAt - 1, 324)});
+    }
 }
 
 struct MiddleEntryRow {
@@ -403,7 +415,7 @@ TEST_P(UnzipMiddleEntryTest, GetsItsQuestionInOrder) {
     bool madeAhead = false;
     host.onMessage = [&] {
         if (std::exchange(firstMessage, false)) {
-            madeAhead = AwaitWorkers(destination / "d2/f79.txt");
+            madeAhead = AwaitWorkers(destination / "d1/f79.txt");
         }
     };
 
@@ -441,16 +453,9 @@ TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
     entries.insert(entries.begin() + 10, RawEntry{"x", "d0", static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3});
     entries.insert(entries.begin() + 60, RawEntry{"x/y.txt", "y"});
     host.Expect("message 111", "Yes");
-    bool madeAhead = false;
-    host.onPosition = [&](int count) {
-        if (count == 5) {
-            madeAhead = AwaitWorkers(destination / "d1/f79.txt");
-        }
-    };
 
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Failed);
 
-    EXPECT_TRUE(madeAhead);
     EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 60");
     const std::filesystem::file_status x = std::filesystem::symlink_status(destination / "x");
     EXPECT_EQ(x.type(), GetParam() == S_IFLNK ? std::filesystem::file_type::symlink
@@ -459,6 +464,30 @@ TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FileOrLink, UnzipFolderClashTest, testing::Values(S_IFREG, S_IFLNK));
+
+// A link already in the destination is judged as extracting in order finds
+// it: "s" leads to where a later entry makes a folder, so when "s" is
+// replaced, that folder is not there yet and the link is a broken one.
+TEST_F(UnzipJobTest, LinkInTheDestinationIsReplacedAsInOrder) {
+    std::filesystem::create_directory_symlink("a", destination / "s");
+    std::vector<RawEntry> entries = ManyEntries();
+    entries.insert(entries.begin() + 10, RawEntry{"s", "file"});
+    entries.insert(entries.begin() + 20, RawEntry{"a/x.txt", "x"});
+    host.Expect("message 127", "Yes");
+    // The first worker passes entry 20 while the second makes d0/f79.txt.
+    bool madeAhead = false;
+    host.onPosition = [&](int count) {
+        if (count == 5) {
+            madeAhead = AwaitWorkers(destination / "d0/f79.txt");
+        }
+    };
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Succeeded);
+
+    EXPECT_TRUE(madeAhead);
+    EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "s"), Count(326, 326)}));
+    EXPECT_EQ(ReadText(destination / "s"), "file");
+}
 
 }  // namespace
 }  // namespace vaultpack
