@@ -3,6 +3,7 @@
 // the reader do with bad arguments, a failed write and damaged archives.
 
 #include "zip/EntryPath.h"
+#include "zip/ParallelPreparer.h"
 #include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -234,6 +236,37 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     EXPECT_EQ(writer->AddFile("random.bin", dir / "random.bin"), WriteFailed);
     EXPECT_EQ(writer->AddFile("again.bin", dir / "random.bin"), PreviousError);
     EXPECT_EQ(writer->Close(), PreviousError);
+}
+
+// Files beyond the whole-file limit stay open until they are written: however
+// many come in a row, only a few are open at a time, so a tight descriptor
+// limit still lets every one of them be added.
+TEST(ZipFacilityTest, ManyLargeFilesInARowKeepFewOpen) {
+    const test::TempDir dir;
+    std::vector<ParallelPreparer::Source> sources;
+    for (int file = 0; file < 40; ++file) {
+        // Stored, as already compressed: each is copied as it is written.
+        const fs::path path = dir / ("large" + std::to_string(file) + ".gz");
+        WriteFile(path, "");
+        fs::resize_file(path, ZipWriter::kWholeFileLimit + 1);  // a hole: nothing to write
+        sources.push_back({path.filename().string(), path});
+    }
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {})) + 32;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    auto writer = ZipWriter::Create(dir / "out.zip");
+    ASSERT_TRUE(writer);
+    {
+        ParallelPreparer preparer(*writer, sources, 2);
+        for (std::size_t index = 0; index < sources.size(); ++index) {
+            PreparedEntry entry = preparer.Take(index);
+            EXPECT_EQ(writer->AddPrepared(sources[index].storedName, entry), Success) << index;
+        }
+    }
+    EXPECT_EQ(writer->Close(), Success);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 // A copy of the archive's end record (its last 22 bytes) to append to it, with
