@@ -50,6 +50,11 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
             name += kLetters[pick(generator)];
         }
         path_ = folder / (name + std::string(kSuffix));
+        // Made and registered before an abrupt end removes what is registered, or not at all.
+        const GuardedCreation guard;
+        if (!guard.allowed()) {
+            throw FileError(FileOperation::CreateTemporaryFileIn, folder, ECANCELED);
+        }
         bool created = false;
         try {
             created = FileHandle::CreateNew(path_, file_);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "zip/WorkerThreads.h"
+
 namespace vaultpack {
 
 RunningJob::~RunningJob() {
@@ -16,8 +18,11 @@ void RunningJob::Wait() {
     }
 }
 
+// The job's thread, like the engine's workers, leaves the termination signals
+// to the program's own threads: their handlers wait for creations in progress,
+// which must never be the handler's own thread.
 RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body) {
-    return RunningJob(std::thread([kind, host = std::move(host), body = std::move(body)] {
+    return RunningJob(std::move(StartThreads(1, [kind, host = std::move(host), body = std::move(body)] {
         JobCompletion completion;
         completion.kind = kind;
         try {
@@ -30,7 +35,7 @@ RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body) {
             completion.outcome = JobOutcome::Failed;
         }
         host->Complete(completion);
-    }));
+    }).front()));
 }
 
 }  // namespace vaultpack

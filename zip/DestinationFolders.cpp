@@ -1,7 +1,10 @@
 #include "zip/DestinationFolders.h"
 
 #include <algorithm>
+#include <system_error>
 #include <vector>
+
+#include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
 
@@ -19,6 +22,12 @@ std::optional<FolderProblem> CreateOneFolder(const std::filesystem::path& folder
     }
     if (std::filesystem::exists(status)) {
         return FolderProblem{FolderProblem::Kind::NotAFolder, folder};
+    }
+    // Once an abrupt end has begun, nothing new is made.
+    const GuardedCreation guard;
+    if (!guard.allowed()) {
+        return FolderProblem{FolderProblem::Kind::CannotCreate, folder,
+                             std::make_error_code(std::errc::operation_canceled)};
     }
     if (!std::filesystem::create_directory(folder, error) && error) {
         return FolderProblem{FolderProblem::Kind::CannotCreate, folder, error};

@@ -123,14 +123,14 @@ ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, c
 // When the umask keeps all of the entry's permission bits, the file is made
 // with them, which saves setting them afterwards. With keptRegistration the
 // file stays registered for removal at an abrupt end, and is not made when
-// no registry slot is free.
+// no registry slot is free. Nothing is made once an abrupt end has begun.
 std::optional<ZipResult> WriteNewFile(const std::filesystem::path& targetPath, std::span<const unsigned char> data,
                                       const ZipEntryInfo& info, const EntryTimes& times, std::optional<mode_t> umask,
                                       int* keptRegistration) {
     const mode_t permissions = info.mode & 0777;
     const bool createdWithMode = info.hasUnixMode && umask && (permissions & *umask) == 0;
-    std::optional<GuardedCreation> guard;
-    if (keptRegistration != nullptr && !guard.emplace().allowed()) {
+    std::optional<GuardedCreation> guard(std::in_place);
+    if (!guard->allowed()) {
         return std::nullopt;
     }
     FileHandle file;
