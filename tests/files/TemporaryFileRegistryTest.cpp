@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +14,17 @@ namespace vaultpack {
 namespace {
 
 using Names = std::vector<std::string>;
+
+// Removes what is registered in a child process, as a program that ends
+// abruptly does: in this process, nothing could be created afterwards.
+void RemoveInChild() {
+    EXPECT_EXIT(
+        {
+            RemoveRegisteredFiles();
+            std::_Exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}
 
 // A folder registered before its file and before a folder inside it, a second
 // file, and a third unregistered again.
@@ -27,7 +39,7 @@ TEST(TemporaryFileRegistry, RemovesWhatIsRegisteredInAnyOrder) {
     const int tokens[] = {RegisterTemporaryPath(folder.c_str()), RegisterTemporaryPath(inner.c_str()),
                           RegisterTemporaryPath(sub.c_str()), RegisterTemporaryPath(second.c_str())};
     UnregisterTemporaryPath(RegisterTemporaryPath(kept.c_str()));
-    RemoveRegisteredFiles();
+    RemoveInChild();
     EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"c"});
     for (const int token : tokens) {
         EXPECT_GE(token, 0);
@@ -44,7 +56,7 @@ TEST(TemporaryFileRegistry, AFullRegistryLeavesTheNextPathAlone) {
         token = RegisterTemporaryPath("/nonexistent/vaultpack-slot");
     }
     EXPECT_EQ(RegisterTemporaryPath(extra.c_str()), -1);
-    RemoveRegisteredFiles();
+    RemoveInChild();
     EXPECT_TRUE(std::filesystem::exists(extra));
     for (const int token : tokens) {
         UnregisterTemporaryPath(token);
@@ -59,7 +71,7 @@ TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
         TemporaryOutputFile committed(dir.Path());
         committed.CommitAs(dir / "done");
         EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 2u);
-        RemoveRegisteredFiles();
+        RemoveInChild();
         EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
     }
     EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
