@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "files/TemporaryFileRegistry.h"
+
 namespace vaultpack {
 namespace {
 
@@ -83,6 +85,12 @@ FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
 }
 
 FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
+    // The path may be registered for removal at an abrupt end: once that has
+    // begun, nothing is made there again.
+    const GuardedCreation guard;
+    if (!guard.allowed()) {
+        throw FileError(FileOperation::Create, path, ECANCELED);
+    }
     return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path);
 }
 

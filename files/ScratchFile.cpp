@@ -12,6 +12,11 @@ namespace vaultpack {
 ScratchFile::ScratchFile(const std::string& fileName) {
     const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path();
     std::string pattern = (temporaryFolder / "vaultpack-XXXXXX").string();
+    // Made and registered before an abrupt end removes what is registered, or not at all.
+    const GuardedCreation guard;
+    if (!guard.allowed()) {
+        throw FileError(FileOperation::CreateFolderIn, temporaryFolder, ECANCELED);
+    }
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw FileError(FileOperation::CreateFolderIn, temporaryFolder, errno);
     }

@@ -100,6 +100,10 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 
 void TemporaryOutputFile::ReplaceWithLink(const std::string& linkTarget) {
     file_.Close();
+    const GuardedCreation guard;
+    if (!guard.allowed()) {
+        throw FileError(FileOperation::Create, path_, ECANCELED);
+    }
     if (::unlink(path_.c_str()) != 0 || ::symlink(linkTarget.c_str(), path_.c_str()) != 0) {
         throw FileError(FileOperation::Create, path_, errno);
     }

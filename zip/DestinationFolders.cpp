@@ -72,6 +72,11 @@ std::optional<FolderProblem> DestinationFolders::Prepare(const std::filesystem::
     }
     if (!destinationReady_) {
         std::error_code error;
+        const GuardedCreation guard;
+        if (!guard.allowed()) {
+            return FolderProblem{FolderProblem::Kind::DestinationUnusable, destination_,
+                                 std::make_error_code(std::errc::operation_canceled)};
+        }
         std::filesystem::create_directories(destination_, error);
         if (error || !std::filesystem::is_directory(destination_, error)) {
             return FolderProblem{FolderProblem::Kind::DestinationUnusable, destination_, error};

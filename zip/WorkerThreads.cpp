@@ -16,9 +16,14 @@ std::vector<std::thread> StartThreads(unsigned count, const std::function<void()
     }
     ::pthread_sigmask(SIG_BLOCK, &termination, &previous);
     std::vector<std::thread> threads;
-    threads.reserve(count);
-    for (unsigned i = 0; i < count; ++i) {
-        threads.emplace_back(work);
+    try {
+        threads.reserve(count);
+        for (unsigned i = 0; i < count; ++i) {
+            threads.emplace_back(work);
+        }
+    } catch (...) {
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        throw;
     }
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return threads;

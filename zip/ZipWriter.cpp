@@ -15,6 +15,7 @@
 
 #include "files/FileHandle.h"
 #include "files/FileName.h"
+#include "files/TemporaryFileRegistry.h"
 #include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
@@ -57,6 +58,12 @@ std::time_t CreationTime(int fd, const struct stat& status) {
 voidpf OpenArchiveFile(voidpf opaque, const void* filename, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0 || filename == nullptr) {
         return nullptr;  // the writer only ever creates
+    }
+    // The path may be registered for removal at an abrupt end: once that has
+    // begun, nothing is made there again.
+    const GuardedCreation guard;
+    if (!guard.allowed()) {
+        return nullptr;
     }
     FILE* file = std::fopen(static_cast<const char*>(filename), "wbe");
     if (file != nullptr) {

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
 #include "tests/support/TempDir.h"
 
@@ -15,15 +21,24 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Removes what is registered in a child process, as a program that ends
-// abruptly does: in this process, nothing could be created afterwards.
+// Runs `inChild` in a child process, which ends with its answer as status,
+// as a program ending abruptly does: in this process, nothing could be
+// created after a removal.
+int InChild(const std::function<int()>& inChild) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::_Exit(inChild());
+    }
+    int status = -1;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 void RemoveInChild() {
-    EXPECT_EXIT(
-        {
-            RemoveRegisteredFiles();
-            std::_Exit(0);
-        },
-        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(InChild([] {
+                  RemoveRegisteredFiles();
+                  return 0;
+              }),
+              0);
 }
 
 // A folder registered before its file and before a folder inside it, a second
@@ -75,6 +90,27 @@ TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
         EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
     }
     EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
+}
+
+// Once a removal has begun, the process makes nothing new: no temporary
+// output file, no file at a path created or truncated.
+TEST(TemporaryFileRegistry, NothingIsCreatedOnceARemovalHasBegun) {
+    const test::TempDir dir;
+    EXPECT_EQ(InChild([&] {
+                  RemoveRegisteredFiles();
+                  const auto refused = [](const std::function<void()>& create) {
+                      try {
+                          create();
+                      } catch (const FileError& error) {
+                          return error.ErrorNumber() == ECANCELED;
+                      }
+                      return false;
+                  };
+                  const bool outputRefused = refused([&] { TemporaryOutputFile output(dir.Path()); });
+                  const bool fileRefused = refused([&] { FileHandle::CreateOrTruncate(dir / "new"); });
+                  return outputRefused && fileRefused && test::FolderEntries(dir.Path()).empty() ? 0 : 1;
+              }),
+              0);
 }
 
 }  // namespace
