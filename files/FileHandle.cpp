@@ -10,8 +10,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "files/TemporaryFileRegistry.h"
-
 namespace vaultpack {
 namespace {
 
@@ -88,9 +86,7 @@ FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
     // The path may be registered for removal at an abrupt end: once that has
     // begun, nothing is made there again.
     const GuardedCreation guard;
-    if (!guard.allowed()) {
-        throw FileError(FileOperation::Create, path, ECANCELED);
-    }
+    RequireCreationAllowed(guard, FileOperation::Create, path);
     return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path);
 }
 
@@ -162,6 +158,12 @@ void FileHandle::Close() {
     const int descriptor = std::exchange(descriptor_, -1);
     if (descriptor >= 0 && ::close(descriptor) != 0 && errno != EINTR) {
         throw FileError(FileOperation::Close, path_, errno);
+    }
+}
+
+void RequireCreationAllowed(const GuardedCreation& guard, FileOperation operation, const std::filesystem::path& path) {
+    if (!guard.allowed()) {
+        throw FileError(operation, path, ECANCELED);
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include "files/TemporaryFileRegistry.h"
+
 namespace vaultpack {
 
 // The file operations that can fail, so that the layer talking to the user
@@ -84,6 +86,10 @@ private:
     int descriptor_ = -1;
     std::filesystem::path path_;
 };
+
+// Throws FileError(operation, path, ECANCELED) unless `guard` allows making
+// something: once an abrupt end has begun, nothing new is made.
+void RequireCreationAllowed(const GuardedCreation& guard, FileOperation operation, const std::filesystem::path& path);
 
 // The process's file mode creation mask as the system reports it; nothing
 // when it does not say.

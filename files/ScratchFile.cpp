@@ -14,9 +14,7 @@ ScratchFile::ScratchFile(const std::string& fileName) {
     std::string pattern = (temporaryFolder / "vaultpack-XXXXXX").string();
     // Made and registered before an abrupt end removes what is registered, or not at all.
     const GuardedCreation guard;
-    if (!guard.allowed()) {
-        throw FileError(FileOperation::CreateFolderIn, temporaryFolder, ECANCELED);
-    }
+    RequireCreationAllowed(guard, FileOperation::CreateFolderIn, temporaryFolder);
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw FileError(FileOperation::CreateFolderIn, temporaryFolder, errno);
     }

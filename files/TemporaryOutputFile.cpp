@@ -52,9 +52,7 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
         path_ = folder / (name + std::string(kSuffix));
         // Made and registered before an abrupt end removes what is registered, or not at all.
         const GuardedCreation guard;
-        if (!guard.allowed()) {
-            throw FileError(FileOperation::CreateTemporaryFileIn, folder, ECANCELED);
-        }
+        RequireCreationAllowed(guard, FileOperation::CreateTemporaryFileIn, folder);
         bool created = false;
         try {
             created = FileHandle::CreateNew(path_, file_);
@@ -101,9 +99,7 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 void TemporaryOutputFile::ReplaceWithLink(const std::string& linkTarget) {
     file_.Close();
     const GuardedCreation guard;
-    if (!guard.allowed()) {
-        throw FileError(FileOperation::Create, path_, ECANCELED);
-    }
+    RequireCreationAllowed(guard, FileOperation::Create, path_);
     if (::unlink(path_.c_str()) != 0 || ::symlink(linkTarget.c_str(), path_.c_str()) != 0) {
         throw FileError(FileOperation::Create, path_, errno);
     }
