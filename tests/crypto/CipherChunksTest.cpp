@@ -97,22 +97,42 @@ TEST_F(CipherChunksTest, PositionsGoOutInFileOrderWhateverTheWorkers) {
 
 TEST_F(CipherChunksTest, CancelStopsEveryWorkerWithinAFewChunks) {
     const std::size_t chunks = 40;
-    test::WriteFile(dir / "plain", Bytes(chunks * kChunk, 5));
+    const int workers = 4;
+    Bytes plain(chunks * kChunk, 5);
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+        plain[chunk * kChunk] = static_cast<unsigned char>(chunk);  // so the cipher knows which it has
+    }
+    test::WriteFile(dir / "plain", plain);
+    // Notes when the pass has been told to cancel.
+    struct WatchedProgress : test::RecordingProgress {
+        bool CancelRequested() const override {
+            const bool cancel = RecordingProgress::CancelRequested();
+            if (cancel && !told.exchange(true)) {
+                told.notify_all();
+            }
+            return cancel;
+        }
+        mutable std::atomic<bool> told = false;
+    } progress;
+    progress.cancelAfterPositions = 2;
     std::atomic<int> calls = 0;
-    // Slow enough that the workers cannot finish the file while the caller
-    // takes notice of the request.
+    // The two chunks the cancel comes after, and one more for each worker, go
+    // through. Later ones wait until the pass is told to cancel and then take
+    // long, so that however the threads are scheduled, no worker finishes one
+    // before the pass has had ample time to stop them all.
     const ChunkCipher slow = [&](const unsigned char* in, unsigned char* out, std::size_t length) {
         ++calls;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (in[0] >= 2 + workers) {
+            progress.told.wait(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
         cipher.Encrypt(in, out, length, kCipherModeEcb);
     };
-    test::RecordingProgress progress;
-    progress.cancelAfterPositions = 2;
-    const unsigned workers = 4;
     EXPECT_EQ(Run(dir / "plain", dir / "out", EncryptPlan(chunks * kChunk), slow, workers, &progress),
               FileOperationStatus::Cancelled);
     EXPECT_EQ(progress.calls, (std::vector<std::string>{"range 62", "position 2", "position 3"}));
-    EXPECT_LE(calls.load(), 2 + 2 * static_cast<int>(workers));
+    // At most one chunk per worker is begun while the cancel is awaited.
+    EXPECT_LE(calls.load(), 2 + 2 * workers);
 }
 
 TEST_F(CipherChunksTest, SourceShorterThanPlannedFailsAsShrunk) {
