@@ -13,10 +13,12 @@
 namespace vaultpack {
 namespace {
 
-int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation operation, mode_t mode = 0666) {
+// Opens name relative to folder; path names the file in the error.
+int OpenOrThrow(int folder, const char* name, const std::string& path, int flags, FileOperation operation,
+                mode_t mode = 0666) {
     int descriptor;
     do {
-        descriptor = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+        descriptor = ::openat(folder, name, flags | O_CLOEXEC, mode);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         throw FileError(operation, path, errno);
@@ -24,10 +26,14 @@ int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation oper
     return descriptor;
 }
 
+int OpenOrThrow(const std::filesystem::path& path, int flags, FileOperation operation, mode_t mode = 0666) {
+    return OpenOrThrow(AT_FDCWD, path.c_str(), path.native(), flags, operation, mode);
+}
+
 // Calls readSome(destination, count, done) until length bytes arrived or it
 // reports the end of the file; done counts the bytes that arrived before.
 template <typename ReadSome>
-std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesystem::path& path, ReadSome readSome) {
+std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::string& path, ReadSome readSome) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t total = 0;
     while (total < length) {
@@ -49,7 +55,7 @@ std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::filesyste
 // Calls writeSome(source, count, done) until all length bytes went out; done
 // counts the bytes written before.
 template <typename WriteSome>
-void WriteUntilDone(const void* buffer, std::size_t length, const std::filesystem::path& path, WriteSome writeSome) {
+void WriteUntilDone(const void* buffer, std::size_t length, const std::string& path, WriteSome writeSome) {
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     std::size_t total = 0;
     while (total < length) {
@@ -74,7 +80,7 @@ FileError::FileError(FileOperation operation, const std::filesystem::path& path,
 
 FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
     // Non-blocking, so that a FIFO is refused instead of waited on.
-    FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, FileOperation::Open), path);
+    FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, FileOperation::Open), path.native());
     const struct stat status = file.Status();
     if (!S_ISREG(status.st_mode)) {
         throw FileError(FileOperation::Open, path, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
@@ -82,17 +88,28 @@ FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
     return file;
 }
 
+FileHandle FileHandle::OpenFolder(const std::filesystem::path& path) {
+    return FileHandle(OpenOrThrow(path, O_PATH | O_DIRECTORY, FileOperation::Open), path.native());
+}
+
 FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
     // The path may be registered for removal at an abrupt end: once that has
     // begun, nothing is made there again.
     const GuardedCreation guard;
     RequireCreationAllowed(guard, FileOperation::Create, path);
-    return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path);
+    return FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, FileOperation::Create), path.native());
 }
 
 bool FileHandle::CreateNew(const std::filesystem::path& path, FileHandle& handle, mode_t mode) {
+    return CreateNewIn(AT_FDCWD, path.c_str(), path.native(), handle, mode);
+}
+
+bool FileHandle::CreateNewIn(int folder, const char* name, const std::string& path, FileHandle& handle,
+                             mode_t mode) {
     try {
-        handle = FileHandle(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL, FileOperation::Create, mode), path);
+        handle = FileHandle(OpenOrThrow(folder, name, path, O_WRONLY | O_CREAT | O_EXCL,
+                                        FileOperation::Create, mode),
+                            path);
         return true;
     } catch (const FileError& error) {
         if (error.ErrorNumber() == EEXIST) {

@@ -34,7 +34,7 @@ class FileError : public std::runtime_error {
 public:
     FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber);
     FileOperation Operation() const { return operation_; }
-    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path Path() const { return path_; }
     int ErrorNumber() const { return errorNumber_; }
 
 private:
@@ -56,6 +56,13 @@ public:
     // Creates a file that must not exist yet, with mode less the umask; false
     // (and no handle) when anything stands at path, a symbolic link included.
     static bool CreateNew(const std::filesystem::path& path, FileHandle& handle, mode_t mode = 0666);
+    // The same for name relative to the open folder `folder` (AT_FDCWD: the
+    // working folder), which saves looking up the folder again for every
+    // file in it; path is the file's full path, for errors.
+    static bool CreateNewIn(int folder, const char* name, const std::string& path, FileHandle& handle,
+                            mode_t mode = 0666);
+    // Opens a folder only to name files in it with CreateNewIn.
+    static FileHandle OpenFolder(const std::filesystem::path& path);
 
     FileHandle() = default;
     FileHandle(FileHandle&& other) noexcept;
@@ -76,15 +83,17 @@ public:
     // Closes now, reporting a failure that a deferred write may only show here.
     void Close();
 
-    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path Path() const { return path_; }
     // The descriptor, for calls this class does not wrap (permissions, times).
     int Descriptor() const { return descriptor_; }
 
 private:
-    FileHandle(int descriptor, std::filesystem::path path) : descriptor_(descriptor), path_(std::move(path)) {}
+    FileHandle(int descriptor, std::string path) : descriptor_(descriptor), path_(std::move(path)) {}
 
     int descriptor_ = -1;
-    std::filesystem::path path_;
+    // A string, not a path: a path splits itself into components, which costs
+    // more than making a small file.
+    std::string path_;
 };
 
 // Throws FileError(operation, path, ECANCELED) unless `guard` allows making

@@ -13,6 +13,8 @@ namespace {
 static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 std::atomic<const char*> slots[kTemporaryPathSlots];
+// Where the next search for a free slot starts: a hint only.
+std::atomic<int> nextFree{0};
 // How many removals are walking the slots right now.
 std::atomic<int> removalsRunning{0};
 std::atomic<bool> removalBegun{false};
@@ -21,10 +23,15 @@ std::atomic<int> guardedCreations{0};
 }  // namespace
 
 int RegisterTemporaryPath(const char* path) {
-    for (int index = 0; index < kTemporaryPathSlots; ++index) {
+    // Paths mostly go in the order they came, so the search starts after the
+    // slot taken last instead of walking past every slot still taken.
+    const int start = nextFree.load(std::memory_order_relaxed);
+    for (int step = 0; step < kTemporaryPathSlots; ++step) {
+        const int index = (start + step) % kTemporaryPathSlots;
         const char* expected = nullptr;
         if (slots[index].load(std::memory_order_relaxed) == nullptr &&
             slots[index].compare_exchange_strong(expected, path)) {
+            nextFree.store((index + 1) % kTemporaryPathSlots, std::memory_order_relaxed);
             return index;
         }
     }

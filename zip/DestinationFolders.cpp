@@ -62,7 +62,7 @@ std::optional<std::filesystem::path> DestinationFolders::FirstMissing(const std:
         return std::nullopt;
     }
     const auto missing =
-        std::find_if(chain->begin(), chain->end(), [&](const auto& current) { return !IsReady(current); });
+        std::find_if(chain->begin(), chain->end(), [&](const auto& current) { return !IsReady(current.native()); });
     return missing == chain->end() ? std::nullopt : std::optional(*missing);
 }
 

@@ -20,7 +20,7 @@ public:
     // As CreateFoldersBelow(destination, folder).
     std::optional<FolderProblem> Prepare(const std::filesystem::path& folder);
     // Whether Prepare has made folder ready.
-    bool IsReady(const std::filesystem::path& folder) const { return ready_.contains(folder.native()); }
+    bool IsReady(const std::string& folder) const { return ready_.contains(folder); }
     // The outermost folder from the destination down to `folder` that is not
     // ready; nothing when all are, or when the destination itself is not.
     std::optional<std::filesystem::path> FirstMissing(const std::filesystem::path& folder) const;

@@ -49,11 +49,16 @@ StoredNameProblem CheckStoredName(std::string_view storedName) {
 
 std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
                                                     std::string_view storedName) {
+    std::optional<std::string> target = SafeTargetString(destination.native(), storedName);
+    return target ? std::optional<std::filesystem::path>(std::move(*target)) : std::nullopt;
+}
+
+std::optional<std::string> SafeTargetString(const std::string& destination, std::string_view storedName) {
     if (CheckStoredName(storedName) != StoredNameProblem::None) {
         return std::nullopt;
     }
     // Built as a string: appending to a path splits it into components again each time.
-    std::string target = destination.native();
+    std::string target = destination;
     ForEachComponent(storedName, [&](std::string_view component) {
         if (!component.empty() && component != ".") {
             if (!target.empty() && target.back() != '/') {
@@ -62,7 +67,7 @@ std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path&
             target += component;
         }
     });
-    return std::filesystem::path(std::move(target));
+    return target;
 }
 
 bool LinkTargetStaysBelow(std::string_view storedName, std::string_view linkTarget) {

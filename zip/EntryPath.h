@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vaultpack {
@@ -28,6 +29,8 @@ StoredNameProblem CheckStoredName(std::string_view storedName);
 // components alone (some tools store "./") gives destination itself.
 std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path& destination,
                                                     std::string_view storedName);
+// The same as a string, which is cheaper to keep and compare than a path.
+std::optional<std::string> SafeTargetString(const std::string& destination, std::string_view storedName);
 
 // True when a symbolic link stored under storedName, pointing at linkTarget,
 // leads to a place at or below the folder it is extracted into, judged by

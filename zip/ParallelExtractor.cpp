@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -234,15 +235,21 @@ void ParallelExtractor::Plan(Slot& slot) const {
         slot.info = ZipEntryInfo();
         return;
     }
-    const std::optional<std::filesystem::path> target = SafeTargetPath(destination_, slot.info.name);
+    std::optional<std::string> target = SafeTargetString(destination_.native(), slot.info.name);
     if (!target) {
         return;
     }
-    slot.target = *target;
-    slot.folder = slot.target.parent_path();
-    // SafeTargetPath appends plain components to destination, so the target
+    slot.target = std::move(*target);
+    const std::size_t lastSeparator = slot.target.rfind('/');
+    slot.nameStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
+    if (lastSeparator == std::string::npos) {
+        slot.folder.clear();
+    } else {
+        slot.folder.assign(slot.target, 0, std::max<std::size_t>(lastSeparator, 1));  // "/" keeps its separator
+    }
+    // SafeTargetString appends plain components to destination, so the target
     // and each folder down to destination end at a separator or the end.
-    const std::string_view path = slot.target.native();
+    const std::string_view path = slot.target;
     for (std::size_t end = path.size(); end != path.npos && end > destination_.native().size();
          end = path.rfind('/', end - 1)) {
         if (slot.paths.size() == kDeepestPath) {
@@ -310,8 +317,17 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
             return false;
         }
         worker.readyFolder = slot.folder;
+        worker.openFolder = FileHandle();
+        try {
+            worker.openFolder = FileHandle::OpenFolder(slot.folder);
+        } catch (const FileError&) {
+            // Out of descriptors, say: the file is then made by its full path.
+        }
     }
-    return reader_.ExtractToNewFile(slot.record, slot.info, slot.target, worker.buffers, &slot.registration) ==
+    const int folder = worker.openFolder.Descriptor();
+    const ZipReader::NewFilePlace place{folder >= 0 ? folder : AT_FDCWD,
+                                        slot.target.c_str() + (folder >= 0 ? slot.nameStart : 0), slot.target};
+    return reader_.ExtractToNewFile(slot.record, slot.info, place, worker.buffers, &slot.registration) ==
            ZipResult::Success;
 }
 

@@ -83,8 +83,11 @@ private:
         int registration = -1;
         CentralRecord record;
         ZipEntryInfo info;
-        std::filesystem::path target;
-        std::filesystem::path folder;  // the target's
+        // Strings, not paths: a path splits itself into components, which
+        // costs more than making a small file.
+        std::string target;
+        std::string folder;  // the target's
+        std::size_t nameStart = 0;  // where the target's last component starts
         // Hashes of the target and its folders below destination. Entries
         // whose paths clash, or only their hashes, are not made ahead.
         std::vector<std::size_t> paths;
@@ -93,11 +96,13 @@ private:
         // progress.
         bool barrier = false;
     };
-    // One worker's own: its buffers, the folder last found ready, and the
-    // entries it has finished but not yet marked done.
+    // One worker's own: its buffers, the folder last found ready (open, when
+    // that worked, so that files are made in it without looking it up again),
+    // and the entries it has finished but not yet marked done.
     struct Worker {
         ZipReader::WholeEntryBuffers buffers;
-        std::filesystem::path readyFolder;
+        std::string readyFolder;
+        FileHandle openFolder;
         std::int64_t finishedFrom = 0;
         std::int64_t finishedTo = 0;
     };

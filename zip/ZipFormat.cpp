@@ -147,14 +147,6 @@ void ReadUnixOldTimes(std::span<const unsigned char> data, FoundTimes& found) {
 
 }  // namespace
 
-std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
-    std::uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-        value = (value << 8) | bytes[i];
-    }
-    return value;
-}
-
 bool IsStoredExtension(std::string_view storedName) {
     const std::size_t dot = storedName.rfind('.');
     if (dot == std::string_view::npos) {

@@ -26,8 +26,15 @@ inline constexpr std::uint16_t kUtf8NameFlag = 1u << 11;
 inline constexpr std::uint16_t kMethodStored = 0;
 inline constexpr std::uint16_t kMethodDeflated = 8;
 
-// The unsigned little-endian number in count bytes (at most 8).
-std::uint64_t LittleEndian(const unsigned char* bytes, int count);
+// The unsigned little-endian number in count bytes (at most 8). Inline: the
+// reader calls it for every field of every entry.
+inline std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
 
 // True when the stored name's text from its last full stop on is, ignoring
 // case, the extension of an already compressed format (.zip, .gz, ...).

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -118,13 +119,13 @@ ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, c
     }
 }
 
-// The same for a new file at targetPath, which is removed again when writing
-// fails; nothing, and nothing written, when anything stands at targetPath.
+// The same for a new file at `place`, which is removed again when writing
+// fails; nothing, and nothing written, when anything stands there.
 // When the umask keeps all of the entry's permission bits, the file is made
 // with them, which saves setting them afterwards. With keptRegistration the
 // file stays registered for removal at an abrupt end, and is not made when
 // no registry slot is free. Nothing is made once an abrupt end has begun.
-std::optional<ZipResult> WriteNewFile(const std::filesystem::path& targetPath, std::span<const unsigned char> data,
+std::optional<ZipResult> WriteNewFile(const ZipReader::NewFilePlace& place, std::span<const unsigned char> data,
                                       const ZipEntryInfo& info, const EntryTimes& times, std::optional<mode_t> umask,
                                       int* keptRegistration) {
     const mode_t permissions = info.mode & 0777;
@@ -134,17 +135,17 @@ std::optional<ZipResult> WriteNewFile(const std::filesystem::path& targetPath, s
         return std::nullopt;
     }
     FileHandle file;
-    if (!FileHandle::CreateNew(targetPath, file, createdWithMode ? permissions : 0666)) {
+    if (!FileHandle::CreateNewIn(place.folder, place.name, place.path, file, createdWithMode ? permissions : 0666)) {
         return std::nullopt;
     }
-    const int registration = RegisterTemporaryPath(targetPath.c_str());
+    const int registration = RegisterTemporaryPath(place.path.c_str());
     guard.reset();
     const ZipResult result = keptRegistration != nullptr && registration < 0
                                  ? ZipResult::CannotOpenFile
                                  : WriteAndClose(file, data, info, times, createdWithMode);
     if (result != ZipResult::Success) {
         file = FileHandle();
-        ::unlink(targetPath.c_str());
+        ::unlinkat(place.folder, place.name, 0);
     }
     if (keptRegistration != nullptr && result == ZipResult::Success) {
         *keptRegistration = registration;
@@ -197,7 +198,7 @@ ZipResult ZipReader::ReadEntry(std::int64_t index, CentralRecord& record, ZipEnt
 }
 
 ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
-                                      const std::filesystem::path& targetPath, WholeEntryBuffers& buffers,
+                                      const NewFilePlace& place, WholeEntryBuffers& buffers,
                                       int* keptRegistration) const {
     if (!IsWholeFileEntry(record, info)) {
         return ZipResult::FaultyArguments;
@@ -213,7 +214,7 @@ ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntr
     }
     try {
         const EntryTimes times = ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra});
-        return WriteNewFile(targetPath, data, info, times, umask_, keptRegistration)
+        return WriteNewFile(place, data, info, times, umask_, keptRegistration)
             .value_or(ZipResult::CannotOpenFile);
     } catch (const FileError&) {
         return ZipResult::CannotOpenFile;
@@ -259,7 +260,7 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
     try {
         // A new file is written in place; it is removed again if writing fails.
-        if (const std::optional<ZipResult> written = WriteNewFile(targetPath, data, info, times, umask_, nullptr)) {
+        if (const std::optional<ZipResult> written = WriteNewFile({AT_FDCWD, targetPath.c_str(), targetPath.native()}, data, info, times, umask_, nullptr)) {
             return *written;
         }
         if (!replaceExisting) {

@@ -84,20 +84,28 @@ public:
     // members below, while the reader is open.
     ZipResult ReadEntry(std::int64_t index, CentralRecord& record, ZipEntryInfo& info) const;
 
+    // Where a new file is made: `name` relative to the open folder `folder`
+    // (AT_FDCWD: the working folder), and the same file's full path, which is
+    // what gets registered for removal.
+    struct NewFilePlace {
+        int folder;
+        const char* name;
+        const std::string& path;
+    };
+
     // Extracts a regular file entry that ReadEntry described, of at most
-    // 16 MiB, to a new file at targetPath, using buffers of the calling
+    // 16 MiB, to a new file at `place`, using buffers of the calling
     // thread: inflated and checked in memory first, then written in place
     // with its permission bits and times, and removed again when writing
     // fails. CannotOpenFile, and nothing written, when anything stands at
-    // targetPath (a link is not followed) or the file cannot be created;
+    // the place (a link is not followed) or the file cannot be created;
     // FaultyArguments for other entries; otherwise as ExtractEntry. With
     // keptRegistration, a file made stays registered for removal at an
     // abrupt end (files/TemporaryFileRegistry) and its token is stored there
     // for the caller to unregister; CannotOpenFile, and nothing made, when no
-    // slot is free. targetPath must then stay unchanged until unregistered.
-    ZipResult ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
-                               const std::filesystem::path& targetPath, WholeEntryBuffers& buffers,
-                               int* keptRegistration = nullptr) const;
+    // slot is free. place.path must then stay unchanged until unregistered.
+    ZipResult ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info, const NewFilePlace& place,
+                               WholeEntryBuffers& buffers, int* keptRegistration = nullptr) const;
 
     // The target of a symbolic link entry, as stored. FaultyArguments for a
     // bad index, for other entries and for a target longer than a path may
