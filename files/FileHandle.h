@@ -34,7 +34,7 @@ class FileError : public std::runtime_error {
 public:
     FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber);
     FileOperation Operation() const { return operation_; }
-    std::filesystem::path Path() const { return path_; }
+    const std::filesystem::path& Path() const { return path_; }
     int ErrorNumber() const { return errorNumber_; }
 
 private:

@@ -70,6 +70,15 @@ std::optional<std::string> SafeTargetString(const std::string& destination, std:
     return target;
 }
 
+std::string_view FolderOfTarget(std::string_view target) {
+    const std::size_t lastSeparator = target.rfind('/');
+    if (lastSeparator == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t folderEnd = target.find_last_not_of('/', lastSeparator);
+    return target.substr(0, folderEnd == std::string_view::npos ? 1 : folderEnd + 1);  // "/" alone stays
+}
+
 bool LinkTargetStaysBelow(std::string_view storedName, std::string_view linkTarget) {
     if (CheckStoredName(storedName) != StoredNameProblem::None || linkTarget.empty() || linkTarget.front() == '/' ||
         linkTarget.find('\0') != std::string_view::npos) {

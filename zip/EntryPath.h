@@ -31,6 +31,10 @@ std::optional<std::filesystem::path> SafeTargetPath(const std::filesystem::path&
                                                     std::string_view storedName);
 // The same as a string, which is cheaper to keep and compare than a path.
 std::optional<std::string> SafeTargetString(const std::string& destination, std::string_view storedName);
+// The folder that holds a target made so, as std::filesystem::path's
+// parent_path names it (the separators before the last component dropped),
+// without splitting the path into components.
+std::string_view FolderOfTarget(std::string_view target);
 
 // True when a symbolic link stored under storedName, pointing at linkTarget,
 // leads to a place at or below the folder it is extracted into, judged by

@@ -240,13 +240,8 @@ void ParallelExtractor::Plan(Slot& slot) const {
         return;
     }
     slot.target = std::move(*target);
-    const std::size_t lastSeparator = slot.target.rfind('/');
-    slot.nameStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
-    if (lastSeparator == std::string::npos) {
-        slot.folder.clear();
-    } else {
-        slot.folder.assign(slot.target, 0, std::max<std::size_t>(lastSeparator, 1));  // "/" keeps its separator
-    }
+    slot.nameStart = slot.target.rfind('/') + 1;  // 0 without a separator
+    slot.folder = FolderOfTarget(slot.target);
     // SafeTargetString appends plain components to destination, so the target
     // and each folder down to destination end at a separator or the end.
     const std::string_view path = slot.target;

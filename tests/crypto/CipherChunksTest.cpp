@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -107,24 +109,33 @@ TEST_F(CipherChunksTest, CancelStopsEveryWorkerWithinAFewChunks) {
     struct WatchedProgress : test::RecordingProgress {
         bool CancelRequested() const override {
             const bool cancel = RecordingProgress::CancelRequested();
-            if (cancel && !told.exchange(true)) {
-                told.notify_all();
+            if (cancel) {
+                const std::lock_guard lock(mutex);
+                told = true;
+                toldChanged.notify_all();
             }
             return cancel;
         }
-        mutable std::atomic<bool> told = false;
+        // Waits until told, or a while when the pass never asks: the test then fails instead of hanging.
+        void AwaitTold() const {
+            std::unique_lock lock(mutex);
+            toldChanged.wait_for(lock, std::chrono::seconds(10), [this] { return told; });
+        }
+        mutable std::mutex mutex;
+        mutable std::condition_variable toldChanged;
+        mutable bool told = false;
     } progress;
     progress.cancelAfterPositions = 2;
     std::atomic<int> calls = 0;
     // The two chunks the cancel comes after, and one more for each worker, go
     // through. Later ones wait until the pass is told to cancel and then take
-    // long, so that however the threads are scheduled, no worker finishes one
-    // before the pass has had ample time to stop them all.
+    // long, so that a worker could begin another chunk only if the pass took
+    // that long to stop them after the cancel.
     const ChunkCipher slow = [&](const unsigned char* in, unsigned char* out, std::size_t length) {
         ++calls;
         if (in[0] >= 2 + workers) {
-            progress.told.wait(false);
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            progress.AwaitTold();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         cipher.Encrypt(in, out, length, kCipherModeEcb);
     };

@@ -70,6 +70,13 @@ TEST(ZipFacilityTest, StoredNamesGiveATargetBelowTheDestinationOrAreRefused) {
     }
 }
 
+// Workers name a target's folder as the job does, or they would never find it ready.
+TEST(ZipFacilityTest, FolderOfTargetIsItsParentPath) {
+    for (const char* target : {"/dest/a/b.txt", "/x", "x", "out//x", "//x", "dest///a//x", "./x", "out/./x"}) {
+        EXPECT_EQ(FolderOfTarget(target), std::filesystem::path(target).parent_path().native()) << target;
+    }
+}
+
 TEST(ZipFacilityTest, LinksAreRestoredOnlyWhenTheyPointBelowTheDestination) {
     struct Row {
         const char* name;
