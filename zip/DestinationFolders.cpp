@@ -10,6 +10,11 @@ namespace vaultpack {
 
 namespace {
 
+// What a folder creation gives once an abrupt end has begun: nothing new is made then.
+FolderProblem Refused(FolderProblem::Kind kind, const std::filesystem::path& folder) {
+    return FolderProblem{kind, folder, std::make_error_code(std::errc::operation_canceled)};
+}
+
 // Creates one folder; an existing folder is fine, anything else standing there is not.
 std::optional<FolderProblem> CreateOneFolder(const std::filesystem::path& folder) {
     std::error_code error;
@@ -23,11 +28,9 @@ std::optional<FolderProblem> CreateOneFolder(const std::filesystem::path& folder
     if (std::filesystem::exists(status)) {
         return FolderProblem{FolderProblem::Kind::NotAFolder, folder};
     }
-    // Once an abrupt end has begun, nothing new is made.
     const GuardedCreation guard;
     if (!guard.allowed()) {
-        return FolderProblem{FolderProblem::Kind::CannotCreate, folder,
-                             std::make_error_code(std::errc::operation_canceled)};
+        return Refused(FolderProblem::Kind::CannotCreate, folder);
     }
     if (!std::filesystem::create_directory(folder, error) && error) {
         return FolderProblem{FolderProblem::Kind::CannotCreate, folder, error};
@@ -74,8 +77,7 @@ std::optional<FolderProblem> DestinationFolders::Prepare(const std::filesystem::
         std::error_code error;
         const GuardedCreation guard;
         if (!guard.allowed()) {
-            return FolderProblem{FolderProblem::Kind::DestinationUnusable, destination_,
-                                 std::make_error_code(std::errc::operation_canceled)};
+            return Refused(FolderProblem::Kind::DestinationUnusable, destination_);
         }
         std::filesystem::create_directories(destination_, error);
         if (error || !std::filesystem::is_directory(destination_, error)) {

@@ -240,7 +240,6 @@ void ParallelExtractor::Plan(Slot& slot) const {
         return;
     }
     slot.target = std::move(*target);
-    slot.nameStart = slot.target.rfind('/') + 1;  // 0 without a separator
     slot.folder = FolderOfTarget(slot.target);
     // SafeTargetString appends plain components to destination, so the target
     // and each folder down to destination end at a separator or the end.
@@ -320,8 +319,8 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
         }
     }
     const int folder = worker.openFolder.Descriptor();
-    const ZipReader::NewFilePlace place{folder >= 0 ? folder : AT_FDCWD,
-                                        slot.target.c_str() + (folder >= 0 ? slot.nameStart : 0), slot.target};
+    const std::size_t nameStart = folder >= 0 ? slot.target.rfind('/') + 1 : 0;  // the last component in the folder
+    const ZipReader::NewFilePlace place{folder >= 0 ? folder : AT_FDCWD, slot.target.c_str() + nameStart, slot.target};
     return reader_.ExtractToNewFile(slot.record, slot.info, place, worker.buffers, &slot.registration) ==
            ZipResult::Success;
 }

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <map>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -36,8 +36,9 @@ namespace vaultpack {
 // and no entry taken has needed; so stopping early leaves exactly what
 // extracting in order would have left.
 // Until taken or needed, such a file or folder is also registered for
-// removal should the process end abruptly; when the registry is full, workers leave entries to
-// the ordered thread rather than make files nobody would remove.
+// removal should the process end abruptly; when the registry is full,
+// workers leave entries to the ordered thread rather than make files nobody
+// would remove.
 class ParallelExtractor {
 public:
     static constexpr std::int64_t kLookahead = 192;
@@ -87,7 +88,6 @@ private:
         // costs more than making a small file.
         std::string target;
         std::string folder;  // the target's
-        std::size_t nameStart = 0;  // where the target's last component starts
         // Hashes of the target and its folders below destination. Entries
         // whose paths clash, or only their hashes, are not made ahead.
         std::vector<std::size_t> paths;

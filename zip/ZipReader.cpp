@@ -260,7 +260,8 @@ ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::pat
     }
     try {
         // A new file is written in place; it is removed again if writing fails.
-        if (const std::optional<ZipResult> written = WriteNewFile({AT_FDCWD, targetPath.c_str(), targetPath.native()}, data, info, times, umask_, nullptr)) {
+        const ZipReader::NewFilePlace place{AT_FDCWD, targetPath.c_str(), targetPath.native()};
+        if (const std::optional<ZipResult> written = WriteNewFile(place, data, info, times, umask_, nullptr)) {
             return *written;
         }
         if (!replaceExisting) {
