@@ -43,7 +43,8 @@ ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAns
 
 std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToOpen(FileFilter) { return std::nullopt; }
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter, const std::string&) {
+std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter, const std::string&,
+                                                                     const std::filesystem::path&) {
     if (!answers_.fileToSave) {
         return std::nullopt;
     }
@@ -109,9 +110,11 @@ MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
 }
 
 MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::string& text) {
-    const bool withCancel = request.buttons == MessageButtons::YesNoCancel;
+    const MessageAnswer wayOut = CancelledAnswer(request.buttons);
+    const bool withAll = request.buttons == MessageButtons::YesNoAllCancel;
+    const bool withCancel = withAll || request.buttons == MessageButtons::YesNoCancel;
     if (cancelFlag_.load()) {
-        return withCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+        return wayOut;
     }
     if (terminal_ == nullptr) {
         Print(errors_, text + "\n(no terminal to answer on: no)");
@@ -122,11 +125,13 @@ MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::s
     }
     terminal_->Write(text + "\n");
     for (;;) {
-        const std::optional<std::string> line =
-            terminal_->ReadLine(withCancel ? "[y]es, [n]o or [c]ancel? " : "[y]es or [n]o? ", true);
+        const std::optional<std::string> line = terminal_->ReadLine(
+            withAll ? "[y]es, [n]o, [a]ll, n[o]ne or [c]ancel? "
+                    : (withCancel ? "[y]es, [n]o or [c]ancel? " : "[y]es or [n]o? "),
+            true);
         if (!line) {
             // The end of input or Ctrl-C: the answer that stops, without asking again.
-            return withCancel ? MessageAnswer::Cancel : MessageAnswer::No;
+            return wayOut;
         }
         const std::string answer = Lowercase(*line);
         if (answer == "y" || answer == "yes") {
@@ -137,6 +142,12 @@ MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::s
         }
         if (withCancel && (answer == "c" || answer == "cancel")) {
             return MessageAnswer::Cancel;
+        }
+        if (withAll && (answer == "a" || answer == "all")) {
+            return MessageAnswer::YesToAll;
+        }
+        if (withAll && (answer == "o" || answer == "none")) {
+            return MessageAnswer::NoToAll;
         }
     }
 }

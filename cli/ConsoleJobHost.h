@@ -43,7 +43,8 @@ public:
                    ProgressBar* progressBar);
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                          const std::filesystem::path& startFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
     // From the password file, or asked on the terminal at most
     // kPasswordQuestions times in one job. Why no password could be had (no

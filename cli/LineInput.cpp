@@ -5,7 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "cli/InterruptSignal.h"
+#include "app/TerminationSignals.h"
 
 namespace vaultpack {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "app/PasswordRule.h"
-#include "cli/InterruptSignal.h"
+#include "app/TerminationSignals.h"
 #include "cli/LineInput.h"
 #include "cli/PrintableText.h"
 

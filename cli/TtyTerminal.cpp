@@ -7,7 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "cli/InterruptSignal.h"
+#include "app/TerminationSignals.h"
 #include "cli/LineInput.h"
 
 namespace vaultpack {

@@ -8,16 +8,17 @@
 
 #include <unistd.h>
 
+#include "app/TerminationSignals.h"
 #include "app/VersionText.h"
 #include "cli/CommandRunner.h"
-#include "cli/InterruptSignal.h"
 #include "cli/PrintableText.h"
 #include "cli/TtyTerminal.h"
 
 int main(int argc, char** argv) {
     using namespace vaultpack;
     ProgramVersionText().AppendBuildStamp();
-    InstallInterruptHandler();
+    InstallTerminationHandlersWithCancellingInterrupt("\nvaultpack-cli: stopping; Ctrl-C again ends at once\n",
+                                                      static_cast<int>(ExitStatus::Cancelled));
 
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const ParsedCommandLine parsed = ParseCommandLine(arguments);

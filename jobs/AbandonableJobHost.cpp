@@ -4,19 +4,6 @@ namespace vaultpack {
 
 namespace {
 
-// The answer of an abandoned job to a message box: the way out it offers.
-MessageAnswer AbandonedAnswer(MessageButtons buttons) {
-    switch (buttons) {
-        case MessageButtons::Ok:
-            return MessageAnswer::Ok;
-        case MessageButtons::YesNo:
-            return MessageAnswer::No;
-        case MessageButtons::YesNoCancel:
-            break;
-    }
-    return MessageAnswer::Cancel;
-}
-
 // A question is asked only while the job is not abandoned, and its answer
 // counts only if the job still is not abandoned when it comes back.
 template <typename Ask>
@@ -43,8 +30,10 @@ std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToOpen(FileFi
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFileToSave(FileFilter filter,
-                                                                          const std::string& defaultName) {
-    return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->ChooseFileToSave(filter, defaultName); });
+                                                                          const std::string& defaultName,
+                                                                          const std::filesystem::path& startFolder) {
+    return AskUnlessAbandoned(abandoned_,
+                              [&] { return wrapped_->ChooseFileToSave(filter, defaultName, startFolder); });
 }
 
 std::optional<std::filesystem::path> AbandonableJobHost::ChooseFolder(MessageId title) {
@@ -57,10 +46,10 @@ std::optional<std::string> AbandonableJobHost::AskPassword(const std::string& hi
 
 MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
     if (abandoned_) {
-        return AbandonedAnswer(request.buttons);
+        return CancelledAnswer(request.buttons);
     }
     const MessageAnswer answer = wrapped_->ShowMessage(request);
-    return abandoned_ ? AbandonedAnswer(request.buttons) : answer;
+    return abandoned_ ? CancelledAnswer(request.buttons) : answer;
 }
 
 void AbandonableJobHost::ShowProgress() {

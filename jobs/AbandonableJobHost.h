@@ -29,7 +29,8 @@ public:
     void Abandon();
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                          const std::filesystem::path& startFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
     std::optional<std::string> AskPassword(const std::string& hint) override;
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;

@@ -160,8 +160,7 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
     return JobOutcome::Failed;
 }
 
-// `started` tells whether the job got as far as asking for the output.
-JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& started) {
+JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host) {
     if (params.items.empty()) {
         // Nothing to ask a file name for.
         ShowError(host, MessageOwner::None, {MessageLine::Text(MessageId::NoFilesSelected)});
@@ -175,13 +174,14 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& starte
                                      {clash->first.string(), clash->second.string()})});
         return JobOutcome::Failed;
     }
-    started = true;
 
     const CreateCombination combination = ChooseCombination(params);
     const FileFilter kind = OutputKind(combination);
     const std::string defaultName =
         params.multipleItems ? std::string() : DefaultOutputName(params.items.front().name, kind);
-    const std::optional<std::filesystem::path> output = host.ChooseFileToSave(kind, defaultName);
+    // No setting remembers a last folder: the first item's folder is the best guess.
+    const std::optional<std::filesystem::path> output =
+        host.ChooseFileToSave(kind, defaultName, params.items.front().sourcePath.parent_path());
     if (!output) {
         return JobOutcome::NothingDone;
     }
@@ -207,11 +207,7 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host, bool& starte
 JobCompletion RunCreateArchiveJob(const CreateArchiveParams& params, JobHost& host) {
     JobCompletion completion;
     completion.kind = JobKind::CreateArchive;
-    bool started = false;
-    completion.outcome = CreateArchive(params, host, started);
-    // Nothing was started (no usable list, or the save dialog was cancelled):
-    // the caller stays open as after a cancelled save dialog.
-    completion.saveDialogCancelled = !started || completion.outcome == JobOutcome::NothingDone;
+    completion.outcome = CreateArchive(params, host);
     return completion;
 }
 

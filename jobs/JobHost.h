@@ -15,8 +15,22 @@ enum class JobKind { CreateArchive, Decrypt, Unzip };
 // Which files an open or save dialog offers: "ZIP File (*.zip)" or "EZC File (*.ezc)".
 enum class FileFilter { Zip, Ezc };
 
-enum class MessageButtons { Ok, YesNo, YesNoCancel };
-enum class MessageAnswer { Ok, Yes, No, Cancel };
+// YesNoAllCancel adds "Yes to All" and "No to All", for a question that may
+// come once per file of a long run.
+enum class MessageButtons { Ok, YesNo, YesNoCancel, YesNoAllCancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel, YesToAll, NoToAll };
+
+// The answer that stands for a message box nobody answered (cancelled,
+// abandoned, no one to ask): the way out it offers.
+inline MessageAnswer CancelledAnswer(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::Ok: return MessageAnswer::Ok;
+        case MessageButtons::YesNo: return MessageAnswer::No;
+        case MessageButtons::YesNoCancel:
+        case MessageButtons::YesNoAllCancel: break;
+    }
+    return MessageAnswer::Cancel;
+}
 
 // The window a message box belongs to: none, the job's progress window, or
 // the program's main window.
@@ -47,9 +61,6 @@ enum class JobOutcome {
 struct JobCompletion {
     JobKind kind = JobKind::CreateArchive;
     JobOutcome outcome = JobOutcome::Failed;
-    // Create: nothing was started, because the list was empty or the save
-    // dialog was cancelled.
-    bool saveDialogCancelled = false;
     // Decrypt: the container whose decryption ran to its end (successfully or
     // not, but not cancelled); empty when nothing follows.
     std::filesystem::path decryptedContainer;
@@ -93,9 +104,11 @@ class JobHost : public ProgressSink {
 public:
     // An existing file to open; nothing when the user cancels.
     virtual std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) = 0;
-    // A file to write, offering defaultName (may be empty); the host confirms
-    // replacing an existing file. Nothing when the user cancels.
-    virtual std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) = 0;
+    // A file to write, offering defaultName (may be empty) in startFolder (may
+    // be empty); a name typed without an extension gets the filter's. The host
+    // confirms replacing an existing file. Nothing when the user cancels.
+    virtual std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                                  const std::filesystem::path& startFolder) = 0;
     // A folder, with the instruction text `title`; nothing when the user cancels.
     virtual std::optional<std::filesystem::path> ChooseFolder(MessageId title) = 0;
     // The decryption password, showing the container's hint; nothing when the

@@ -17,6 +17,7 @@
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
+#include "jobs/OverwriteQuestion.h"
 #include "jobs/StatusText.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelExtractor.h"
@@ -114,7 +115,8 @@ std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, 
 // fills `failure` with what to tell the user.
 EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
                      const std::filesystem::path& archive, const std::filesystem::path& destination,
-                     ParallelExtractor& ahead, JobHost& host, std::vector<MessageLine>& failure) {
+                     ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
+                     std::vector<MessageLine>& failure) {
     const bool createdAhead = ahead.TakeCreated(index);
     ZipEntryInfo entry;
     ZipResult result = reader.GetEntry(index, entry);
@@ -162,8 +164,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
     const bool targetExisted = PathExists(*target);
     if (targetExisted) {
         const MessageAnswer answer =
-            AskQuestion(host, MessageButtons::YesNoCancel,
-                        MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
+            overwrite.Ask(host, MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
         if (answer == MessageAnswer::Cancel) {
             return EntryStep::Cancel;
         }
@@ -190,13 +191,14 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const File
                           const std::filesystem::path& archive, const std::filesystem::path& destination,
                           JobHost& host, EntryTally& tally) {
     ParallelExtractor ahead(reader, entryCount, destination);
+    OverwriteQuestion overwrite;
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, params, archive, destination, ahead, host, failure)) {
+        switch (UnzipEntry(reader, index, params, archive, destination, ahead, host, overwrite, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;

@@ -124,6 +124,10 @@ enum class MessageId : std::uint16_t {
     ReasonEntryIsSpecialFile = 308,
     ReasonNotZipArchive = 309,
     ReasonLinkLeavesFolder = 350,
+    // The desktop program's own questions and buttons.
+    StopJobsAndQuit = 400,
+    YesToAll = 401,
+    NoToAll = 402,
 };
 
 }  // namespace vaultpack

@@ -120,6 +120,9 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" はデバイスまたはその他の特殊ファイルのため、展開しません"},
     {ReasonNotZipArchive, "\"%1\" は ZIP アーカイブではないか、ディレクトリが破損しています"},
     {ReasonLinkLeavesFolder, "\"%1\" は \"%2\" へのシンボリックリンクで、展開先フォルダーの外を指すため、復元しません"},
+    {StopJobsAndQuit, "ジョブがまだ実行中です。停止して終了しますか？"},
+    {YesToAll, "すべてはい"},
+    {NoToAll, "すべていいえ"},
 };
 
 }  // namespace

@@ -6,7 +6,7 @@ set -euo pipefail
 build_packages=(
   cmake ninja-build g++ pkg-config
   zlib1g-dev libminizip-dev libdeflate-dev libisal-dev
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev

@@ -34,6 +34,7 @@ QList<QKeySequence> AboutShortcuts() {
 }  // namespace
 
 AboutDialog::AboutDialog(const MessageCatalogue& catalogue, QWidget* parent) : QDialog(parent) {
+    setWindowModality(Qt::WindowModal);  // blocks the window it belongs to, no other
     setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(CatalogueText(catalogue, MessageId::AboutTitle) + QLatin1Char(' ') + ProductName());
     const QIcon applicationIcon = ProgramIcon(icon_names::kApplication);

@@ -65,6 +65,7 @@ ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, Pl
       progress_(progress),
       fileTypes_(std::make_unique<FileTypeLookup>()) {
     setObjectName(QStringLiteral("archiveBuilderDialog"));
+    setWindowModality(Qt::WindowModal);  // blocks the window it belongs to, no other
     setWindowTitle(QStringLiteral("Vaultpack - v%1").arg(QString::fromStdString(ProgramVersionText().ShortVersion())));
     setWindowIcon(ProgramIcon(icon_names::kApplication));
     setAcceptDrops(true);
@@ -222,7 +223,7 @@ void ArchiveBuilderDialog::ShowInformation(MessageId message) {
 }
 
 void ArchiveBuilderDialog::OnAddFiles() {
-    const std::vector<std::filesystem::path> chosen = pickers_.OpenFiles(QString());
+    const std::vector<std::filesystem::path> chosen = pickers_.OpenFiles(this, QString());
     if (chosen.empty()) {
         return;
     }
@@ -242,7 +243,7 @@ void ArchiveBuilderDialog::OnAddFiles() {
 
 void ArchiveBuilderDialog::OnAddFolders() {
     const std::optional<std::filesystem::path> folder =
-        ChooseFolder(pickers_, CatalogueText(catalogue_, MessageId::ChooseFolderToAdd), true);
+        ChooseFolder(pickers_, this, CatalogueText(catalogue_, MessageId::ChooseFolderToAdd), true);
     if (!folder) {
         return;
     }

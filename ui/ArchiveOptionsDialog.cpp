@@ -42,6 +42,7 @@ ArchiveOptionsDialog::ArchiveOptionsDialog(const MessageCatalogue& catalogue, Pl
       items_(std::move(items)),
       options_(items_.size() > 1) {
     setObjectName(QStringLiteral("archiveOptionsDialog"));
+    setWindowModality(Qt::WindowModal);  // blocks the window it belongs to, no other
     setWindowTitle(CatalogueText(catalogue, MessageId::CreateArchiveTitle));
     setWindowIcon(ProgramIcon(icon_names::kApplication));
     const bool multiple = options_.Multiple();
@@ -128,8 +129,9 @@ void ArchiveOptionsDialog::accept() {
     if (runningJob_ || !options_.OkEnabled()) {
         return;
     }
-    runningJob_ = std::make_shared<AbandonableJobHost>(MakeDesktopJobHost(
-        catalogue_, pickers_, progress_, this, [this](const JobCompletion& completion) { OnJobCompleted(completion); }));
+    runningJob_ = std::make_shared<AbandonableJobHost>(
+        MakeDesktopJobHost(catalogue_, pickers_, progress_, this, this,
+                           [this](const JobCompletion& completion) { OnJobCompleted(completion); }));
     StartJob(JobKind::CreateArchive, runningJob_,
              [params = options_.JobRecord(items_)](JobHost& host) { return RunCreateArchiveJob(params, host); });
 }
@@ -139,7 +141,9 @@ void ArchiveOptionsDialog::OnJobCompleted(const JobCompletion& completion) {
     progress_.hide();
     progress_.ClearCancel();
     emit jobFinished();
-    if (completion.saveDialogCancelled) {
+    // Only an archive that was made closes the dialog (and the builder with
+    // it); after a cancel or a failure the user's list stays for another try.
+    if (completion.outcome != JobOutcome::Succeeded) {
         ShowOptions();
         activateWindow();
         return;

@@ -24,9 +24,10 @@ class ProgressDialog;
 // Asks what to do with the builder's rows: "Encrypt file" (which asks for the
 // password at once) and/or "Zip file", and for one file with both, the order.
 // OK starts the create job on its own thread while the dialog stays open; it
-// closes with OK when the job has run, and comes back when the job's save
-// dialog was cancelled. Cancel during a job abandons it: the window closes at
-// once, the job winds down without showing anything more.
+// closes with OK when the archive was made, and comes back with OK enabled
+// when the job was cancelled, failed or its save dialog was cancelled. Cancel
+// during a job abandons it: the window closes at once, the job winds down
+// without showing anything more.
 class ArchiveOptionsDialog : public QDialog {
     Q_OBJECT
 

@@ -5,10 +5,10 @@
 
 namespace vaultpack {
 
-std::optional<std::filesystem::path> ChooseFolder(PlatformPickers& pickers, const QString& title,
+std::optional<std::filesystem::path> ChooseFolder(PlatformPickers& pickers, QWidget* owner, const QString& title,
                                                   bool createDefault) {
     const std::filesystem::path preselect = createDefault ? EnsureDefaultInstallFolder() : std::filesystem::path();
-    return pickers.ExistingFolder(title, preselect);
+    return pickers.ExistingFolder(owner, title, preselect);
 }
 
 }  // namespace vaultpack

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace vaultpack {
 
 class PlatformPickers;
@@ -13,8 +15,9 @@ class PlatformPickers;
 // createDefault the folder DefaultInstallFolder is created when missing and
 // the picker starts there (the folder stays even when the user cancels);
 // when it cannot be made, the picker starts without a preselection. Without
-// createDefault nothing is created or preselected. Nothing on a cancel.
-std::optional<std::filesystem::path> ChooseFolder(PlatformPickers& pickers, const QString& title,
+// createDefault nothing is created or preselected. Nothing on a cancel. The
+// picker belongs to owner (may be null).
+std::optional<std::filesystem::path> ChooseFolder(PlatformPickers& pickers, QWidget* owner, const QString& title,
                                                   bool createDefault);
 
 }  // namespace vaultpack

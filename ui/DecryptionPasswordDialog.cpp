@@ -22,6 +22,7 @@ DecryptionPasswordDialog::DecryptionPasswordDialog(const MessageCatalogue& catal
     setWindowIcon(ProgramIcon(icon_names::kApplication));
 
     hintLabel_->setObjectName(QStringLiteral("hintLabel"));
+    setWindowModality(Qt::WindowModal);  // blocks the window it belongs to, no other
     // The hint comes from the file: whatever it holds is shown as typed,
     // never interpreted as markup or a link.
     hintLabel_->setTextFormat(Qt::PlainText);

@@ -16,10 +16,10 @@ QString FilterText(FileFilter filter) {
 }
 
 std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers,
-                                            ProgressDialog& progress, QWidget* owner,
+                                            ProgressDialog& progress, QWidget* starter, QWidget* questionOwner,
                                             DialogJobHost::CompletionHandler onComplete) {
-    QPointer<QWidget> guard(owner);
-    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, owner,
+    QPointer<QWidget> guard(starter);
+    auto dialogs = std::make_shared<DialogJobHost>(catalogue, pickers, progress, questionOwner,
                                                    [guard, onComplete](const JobCompletion& completion) {
                                                        if (guard) {
                                                            onComplete(completion);
@@ -29,12 +29,12 @@ std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, P
 }
 
 DialogJobHost::DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,
-                             QWidget* owner, CompletionHandler onComplete)
+                             QWidget* questionOwner, CompletionHandler onComplete)
     : catalogue_(catalogue),
       pickers_(pickers),
       progress_(&progress),
       cancelFlag_(progress.CancelFlag()),
-      owner_(owner),
+      questionOwner_(questionOwner),
       onComplete_(std::move(onComplete)) {}
 
 DialogJobHost::~DialogJobHost() {
@@ -44,35 +44,40 @@ DialogJobHost::~DialogJobHost() {
     }
 }
 
+QWidget* DialogJobHost::QuestionParent() const {
+    if (progress_ && progress_->isVisible()) {
+        return progress_;
+    }
+    return questionOwner_;
+}
+
 QWidget* DialogJobHost::OwnerFor(MessageOwner owner) const {
     switch (owner) {
         case MessageOwner::None: return nullptr;
-        case MessageOwner::Progress:
-            if (progress_ && progress_->isVisible()) {
-                return progress_;
-            }
-            return owner_;
-        case MessageOwner::MainWindow: return owner_;
+        case MessageOwner::Progress: return QuestionParent();
+        case MessageOwner::MainWindow: return questionOwner_;
     }
-    return owner_;
+    return questionOwner_;
 }
 
 std::optional<std::filesystem::path> DialogJobHost::ChooseFileToOpen(FileFilter filter) {
-    return pickers_.OpenFile(FilterText(filter));
+    return pickers_.OpenFile(QuestionParent(), FilterText(filter));
 }
 
-std::optional<std::filesystem::path> DialogJobHost::ChooseFileToSave(FileFilter filter,
-                                                                     const std::string& defaultName) {
-    return pickers_.SaveFile(FilterText(filter), QString::fromStdString(defaultName));
+std::optional<std::filesystem::path> DialogJobHost::ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                                     const std::filesystem::path& startFolder) {
+    const QString suffix = filter == FileFilter::Zip ? QStringLiteral("zip") : QStringLiteral("ezc");
+    return pickers_.SaveFile(QuestionParent(),
+                             {FilterText(filter), suffix, startFolder, QString::fromStdString(defaultName)});
 }
 
 std::optional<std::filesystem::path> DialogJobHost::ChooseFolder(MessageId title) {
-    return vaultpack::ChooseFolder(pickers_, CatalogueText(catalogue_, title), false);
+    return vaultpack::ChooseFolder(pickers_, QuestionParent(), CatalogueText(catalogue_, title), false);
 }
 
 std::optional<std::string> DialogJobHost::AskPassword(const std::string& hint) {
     if (!passwordDialog_) {
-        passwordDialog_ = new DecryptionPasswordDialog(catalogue_, owner_);
+        passwordDialog_ = new DecryptionPasswordDialog(catalogue_, QuestionParent());
     }
     passwordDialog_->SetHint(hint);
     if (passwordDialog_->exec() != QDialog::Accepted || !passwordDialog_) {

@@ -22,20 +22,24 @@ class ProgressDialog;
 // (QtJobHost brings them there); CancelRequested reads the progress
 // window's flag from any thread.
 //
-// Windows that are gone when a call comes (the program is closing) are
-// treated as cancelled answers and ignored progress.
+// Every question blocks only the job's own windows: the progress window
+// while it is up, else the window that owns the job's questions (none for
+// the main window's jobs, so that the main window stays usable for the other
+// kind of job). Windows that are gone when a call comes (the program is
+// closing) are treated as cancelled answers and ignored progress.
 class DialogJobHost final : public JobHost {
 public:
     using CompletionHandler = std::function<void(const JobCompletion&)>;
 
-    // owner: the window that started the job, over which questions without a
-    // window of their own are shown. catalogue and pickers must outlive the host.
+    // questionOwner: the window that questions belong to while the progress
+    // window is hidden (may be null). catalogue and pickers must outlive the host.
     DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,
-                  QWidget* owner, CompletionHandler onComplete);
+                  QWidget* questionOwner, CompletionHandler onComplete);
     ~DialogJobHost() override;
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override;
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                          const std::filesystem::path& startFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
     std::optional<std::string> AskPassword(const std::string& hint) override;
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
@@ -52,12 +56,14 @@ public:
 
 private:
     QWidget* OwnerFor(MessageOwner owner) const;
+    // The progress window while it is up, else the question owner.
+    QWidget* QuestionParent() const;
 
     const MessageCatalogue& catalogue_;
     PlatformPickers& pickers_;
     QPointer<ProgressDialog> progress_;
     std::shared_ptr<const std::atomic<bool>> cancelFlag_;
-    QPointer<QWidget> owner_;
+    QPointer<QWidget> questionOwner_;
     CompletionHandler onComplete_;
     // One dialog for the whole job, so that after a wrong password it opens
     // again with what was typed.
@@ -68,10 +74,11 @@ private:
 QString FilterText(FileFilter filter);
 
 // The host a job of the desktop program runs with: its calls handed to the
-// GUI thread (QtJobHost) and answered there by a DialogJobHost over owner.
-// onComplete runs on the GUI thread, and only while owner still exists.
+// GUI thread (QtJobHost) and answered there by a DialogJobHost. onComplete
+// runs on the GUI thread, and only while `starter`, the window that started
+// the job, still exists.
 std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers,
-                                            ProgressDialog& progress, QWidget* owner,
+                                            ProgressDialog& progress, QWidget* starter, QWidget* questionOwner,
                                             DialogJobHost::CompletionHandler onComplete);
 
 }  // namespace vaultpack

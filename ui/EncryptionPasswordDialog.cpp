@@ -25,6 +25,7 @@ EncryptionPasswordDialog::EncryptionPasswordDialog(const MessageCatalogue& catal
     setWindowIcon(ProgramIcon(icon_names::kApplication));
 
     hintEdit_->setObjectName(QStringLiteral("hintEdit"));
+    setWindowModality(Qt::WindowModal);  // blocks the window it belongs to, no other
     LimitToUtf8Bytes(hintEdit_, static_cast<qsizetype>(kMaxHintLength));
     showPasswordCheckBox_->setObjectName(QStringLiteral("showPasswordCheckBox"));
     connect(showPasswordCheckBox_, &QCheckBox::toggled, this, &EncryptionPasswordDialog::ShowPasswordsInClear);

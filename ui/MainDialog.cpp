@@ -17,6 +17,7 @@
 #include "ui/ArchiveBuilderDialog.h"
 #include "ui/CatalogueText.h"
 #include "ui/DialogJobHost.h"
+#include "ui/JobMessageBox.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
 #include "ui/controls/IconButton.h"
@@ -106,9 +107,24 @@ void MainDialog::DecryptAtStartup(const std::filesystem::path& container) {
 }
 
 void MainDialog::OnCreateArchivePressed() {
-    // Modal: the main window's buttons wait until the builder has closed.
-    ArchiveBuilderDialog builder(catalogue_, pickers_, *createProgress_);
+    // Window-modal: the main window's buttons wait until the builder has
+    // closed, while the progress windows of running jobs stay usable.
+    ArchiveBuilderDialog builder(catalogue_, pickers_, *createProgress_, this);
     builder.exec();
+}
+
+void MainDialog::reject() {
+    if ((decryptRunning_ || unzipRunning_) &&
+        ShowJobMessage(this, catalogue_,
+                       {MessageId::CaptionQuestion, MessageButtons::YesNo, MessageOwner::MainWindow,
+                        {MessageLine::Text(MessageId::StopJobsAndQuit)}}) != MessageAnswer::Yes) {
+        return;
+    }
+    Close();
+}
+
+void MainDialog::Close() {
+    QDialog::reject();
 }
 
 void MainDialog::OnDecryptPressed() {
@@ -128,7 +144,7 @@ void MainDialog::OnUnzipPressed() {
 void MainDialog::StartDecrypt(FileJobParams params) {
     decryptRunning_ = true;
     StartJob(JobKind::Decrypt,
-             MakeDesktopJobHost(catalogue_, pickers_, *decryptProgress_, this,
+             MakeDesktopJobHost(catalogue_, pickers_, *decryptProgress_, this, nullptr,
                                 [this](const JobCompletion& completion) { OnDecryptCompleted(completion); }),
              [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); });
 }
@@ -136,7 +152,7 @@ void MainDialog::StartDecrypt(FileJobParams params) {
 void MainDialog::StartUnzip(FileJobParams params) {
     unzipRunning_ = true;
     StartJob(JobKind::Unzip,
-             MakeDesktopJobHost(catalogue_, pickers_, *unzipProgress_, this,
+             MakeDesktopJobHost(catalogue_, pickers_, *unzipProgress_, this, nullptr,
                                 [this](const JobCompletion& completion) { OnUnzipCompleted(completion); }),
              [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); });
 }
@@ -157,7 +173,7 @@ void MainDialog::OnDecryptCompleted(const JobCompletion& completion) {
     }
     emit decryptFinished();
     if (startMode_ == DecryptAtStart && followOn.QuitWhenDecryptingAtStart()) {
-        reject();
+        Close();
     }
 }
 
@@ -168,7 +184,7 @@ void MainDialog::OnUnzipCompleted(const JobCompletion&) {
     unzipProgress_->ClearCancel();
     emit unzipFinished();
     if (startMode_ == DecryptAtStart) {
-        reject();
+        Close();
     }
 }
 

@@ -23,8 +23,10 @@ class ProgressDialog;
 // disabled and closes when the work, including any unzip, is done.
 //
 // The three progress windows (create, decrypt, unzip) are made here, hidden,
-// and live as long as the window. A job's button stays disabled while that job
-// runs; the window never waits for a job.
+// without an owner, and live as long as the window; no dialog of this window
+// blocks them. A job's button stays disabled while that job runs; the window
+// never waits for a job. The window is modeless: the program ends when it
+// has closed.
 class MainDialog : public QDialog {
     Q_OBJECT
 
@@ -45,6 +47,11 @@ public:
     ProgressDialog& DecryptProgress() const { return *decryptProgress_; }
     ProgressDialog& UnzipProgress() const { return *unzipProgress_; }
 
+public slots:
+    // Escape and the close box: end the program, after asking when a job
+    // still runs (its files are removed as the program ends).
+    void reject() override;
+
 signals:
     // A job's completion has been handled (buttons, progress window, follow-on).
     void decryptFinished();
@@ -63,6 +70,8 @@ private:
     void StartUnzip(FileJobParams params);
     void OnDecryptCompleted(const JobCompletion& completion);
     void OnUnzipCompleted(const JobCompletion& completion);
+    // Closes the window without asking.
+    void Close();
 
     const MessageCatalogue& catalogue_;
     PlatformPickers& pickers_;

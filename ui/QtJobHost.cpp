@@ -49,9 +49,9 @@ std::optional<std::filesystem::path> QtJobHost::ChooseFileToOpen(FileFilter filt
     return AskOnGuiThread([filter](JobHost& gui) { return gui.ChooseFileToOpen(filter); });
 }
 
-std::optional<std::filesystem::path> QtJobHost::ChooseFileToSave(FileFilter filter,
-                                                                        const std::string& defaultName) {
-    return AskOnGuiThread([&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName); });
+std::optional<std::filesystem::path> QtJobHost::ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                                const std::filesystem::path& startFolder) {
+    return AskOnGuiThread([&](JobHost& gui) { return gui.ChooseFileToSave(filter, defaultName, startFolder); });
 }
 
 std::optional<std::filesystem::path> QtJobHost::ChooseFolder(MessageId title) {
@@ -63,11 +63,8 @@ std::optional<std::string> QtJobHost::AskPassword(const std::string& hint) {
 }
 
 MessageAnswer QtJobHost::ShowMessage(const MessageBoxRequest& request) {
-    const MessageAnswer cancelled =
-        request.buttons == MessageButtons::Ok
-            ? MessageAnswer::Ok
-            : (request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel);
-    return AskOnGuiThread([&](JobHost& gui) { return std::optional(gui.ShowMessage(request)); }).value_or(cancelled);
+    return AskOnGuiThread([&](JobHost& gui) { return std::optional(gui.ShowMessage(request)); })
+        .value_or(CancelledAnswer(request.buttons));
 }
 
 void QtJobHost::ShowProgress() {

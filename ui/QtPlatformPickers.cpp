@@ -6,37 +6,61 @@ namespace vaultpack {
 
 namespace {
 
-// QFileDialog answers an empty string for a cancel.
-std::optional<std::filesystem::path> PathOrNothing(const QString& chosen) {
-    if (chosen.isEmpty()) {
+// Runs the dialog blocking only its owner: QFileDialog's static functions
+// would block every window of the program, the progress windows included.
+std::vector<std::filesystem::path> Run(QFileDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    std::vector<std::filesystem::path> chosen;
+    if (dialog.exec() == QDialog::Accepted) {
+        for (const QString& file : dialog.selectedFiles()) {
+            chosen.emplace_back(file.toStdString());
+        }
+    }
+    return chosen;
+}
+
+std::optional<std::filesystem::path> FirstOrNothing(const std::vector<std::filesystem::path>& chosen) {
+    if (chosen.empty()) {
         return std::nullopt;
     }
-    return std::filesystem::path(chosen.toStdString());
+    return chosen.front();
 }
+
+QString Text(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
 }  // namespace
 
-std::optional<std::filesystem::path> QtPlatformPickers::OpenFile(const QString& filterText) {
-    return PathOrNothing(QFileDialog::getOpenFileName(parent_, QString(), QString(), filterText));
+std::optional<std::filesystem::path> QtPlatformPickers::OpenFile(QWidget* owner, const QString& filterText) {
+    QFileDialog dialog(owner, QString(), QString(), filterText);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return FirstOrNothing(Run(dialog));
 }
 
-std::vector<std::filesystem::path> QtPlatformPickers::OpenFiles(const QString& filterText) {
-    std::vector<std::filesystem::path> paths;
-    for (const QString& chosen : QFileDialog::getOpenFileNames(parent_, QString(), QString(), filterText)) {
-        paths.emplace_back(chosen.toStdString());
+std::vector<std::filesystem::path> QtPlatformPickers::OpenFiles(QWidget* owner, const QString& filterText) {
+    QFileDialog dialog(owner, QString(), QString(), filterText);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    return Run(dialog);
+}
+
+std::optional<std::filesystem::path> QtPlatformPickers::SaveFile(QWidget* owner, const SaveFileRequest& request) {
+    QFileDialog dialog(owner, QString(), Text(request.startFolder), request.filterText);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension gets the filter's, before the dialog
+    // checks whether that file exists.
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.defaultName.isEmpty()) {
+        dialog.selectFile(request.defaultName);
     }
-    return paths;
+    return FirstOrNothing(Run(dialog));
 }
 
-std::optional<std::filesystem::path> QtPlatformPickers::SaveFile(const QString& filterText,
-                                                                 const QString& defaultName) {
-    return PathOrNothing(QFileDialog::getSaveFileName(parent_, QString(), defaultName, filterText));
-}
-
-std::optional<std::filesystem::path> QtPlatformPickers::ExistingFolder(const QString& title,
+std::optional<std::filesystem::path> QtPlatformPickers::ExistingFolder(QWidget* owner, const QString& title,
                                                                        const std::filesystem::path& preselect) {
-    return PathOrNothing(QFileDialog::getExistingDirectory(parent_, title, QString::fromStdString(preselect.string()),
-                                                           QFileDialog::ShowDirsOnly));
+    QFileDialog dialog(owner, title, Text(preselect));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    return FirstOrNothing(Run(dialog));
 }
 
 }  // namespace vaultpack

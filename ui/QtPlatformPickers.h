@@ -2,24 +2,17 @@
 
 #include "ui/PlatformPickers.h"
 
-class QWidget;
-
 namespace vaultpack {
 
-// PlatformPickers through QFileDialog's native pickers, each modal over
-// parent (or application-modal when parent is null). GUI thread only.
+// PlatformPickers through Qt's file dialogs, each window-modal over its owner.
+// GUI thread only.
 class QtPlatformPickers : public PlatformPickers {
 public:
-    explicit QtPlatformPickers(QWidget* parent = nullptr) : parent_(parent) {}
-
-    std::optional<std::filesystem::path> OpenFile(const QString& filterText) override;
-    std::vector<std::filesystem::path> OpenFiles(const QString& filterText) override;
-    std::optional<std::filesystem::path> SaveFile(const QString& filterText, const QString& defaultName) override;
-    std::optional<std::filesystem::path> ExistingFolder(const QString& title,
+    std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filterText) override;
+    std::vector<std::filesystem::path> OpenFiles(QWidget* owner, const QString& filterText) override;
+    std::optional<std::filesystem::path> SaveFile(QWidget* owner, const SaveFileRequest& request) override;
+    std::optional<std::filesystem::path> ExistingFolder(QWidget* owner, const QString& title,
                                                         const std::filesystem::path& preselect) override;
-
-private:
-    QWidget* parent_;
 };
 
 }  // namespace vaultpack

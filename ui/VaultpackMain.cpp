@@ -17,10 +17,11 @@
 
 #include "app/MessageCatalogue.h"
 #include "app/StartupArguments.h"
+#include "app/TerminationSignals.h"
 #include "app/VersionText.h"
-#include "files/TemporaryFileRegistry.h"
 #include "ui/MainDialog.h"
 #include "ui/QtPlatformPickers.h"
+#include "ui/QtTranslations.h"
 
 namespace {
 
@@ -55,19 +56,28 @@ int ShowVersion(int argc, char** argv) {
 }
 
 int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
+    // A signal (a logout, kill, Ctrl-C in the terminal) ends the program as
+    // closing its window does: running jobs end and their files go.
+    InstallTerminationHandlers();
     QApplication application(argc, argv);
+    // The main window alone decides when the program ends; its dialogs and
+    // the progress windows come and go.
+    QApplication::setQuitOnLastWindowClosed(false);
     const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+    LoadQtTranslations(application, catalogue.CurrentLanguage());
     QtPlatformPickers pickers;
     MainDialog window(catalogue, pickers);
+    QObject::connect(&window, &QDialog::finished, &application, &QCoreApplication::quit);
+    // Modeless, so that no window of the program blocks the progress windows.
+    window.show();
     if (decision.outcome == StartupDecision::Outcome::DecryptAtStart) {
         window.DecryptAtStartup(decision.file);
     }
-    window.exec();
+    QApplication::exec();
     // The program ends with its window, also while a job still runs: that
     // job's temporary files go, and no destructor races the job's thread.
-    RemoveRegisteredFiles();
     std::fflush(nullptr);
-    std::_Exit(EXIT_SUCCESS);
+    EndProgramNow(EXIT_SUCCESS);
 }
 
 }  // namespace

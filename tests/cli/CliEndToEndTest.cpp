@@ -585,7 +585,7 @@ TEST_F(CliEndToEnd, TerminalSessionsAskUntilTheInputFits) {
          {{"Enter Password: ", "Hidden1\n"}, {"already exists, overwrite it?\r\n[y]es or [n]o? ", "\x03"}},
          4},
         {"cancel among three answers, the progress line erased for the question", {"unzip", "one.zip"},
-         {{"\r\x1b[K\"./one.txt\" already exists, overwrite it?\r\n[y]es, [n]o or [c]ancel? ", "C\n"}},
+         {{"\r\x1b[K\"./one.txt\" already exists, overwrite it?\r\n[y]es, [n]o, [a]ll, n[o]ne or [c]ancel? ", "C\n"}},
          4},
     };
     const std::string original = ReadText(source / "one.txt");

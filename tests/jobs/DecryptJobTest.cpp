@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
 // decryption of an archive, and is started only when none runs already.
 TEST_F(DecryptJobTest, FollowOnUnzip) {
     const auto decrypted = [](const Path& container, bool completed = true) {
-        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, false, container, completed};
+        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, container, completed};
     };
     const Path bundle = sandbox / "box/bundle.ezc";
     const Path gone = sandbox / "box/gone.ezc";

@@ -38,8 +38,8 @@ public:
     std::optional<Path> ChooseFileToOpen(FileFilter filter) override {
         return OnOtherThread([&] { return answers_.ChooseFileToOpen(filter); });
     }
-    std::optional<Path> ChooseFileToSave(FileFilter filter, const std::string& name) override {
-        return OnOtherThread([&] { return answers_.ChooseFileToSave(filter, name); });
+    std::optional<Path> ChooseFileToSave(FileFilter filter, const std::string& name, const Path& folder) override {
+        return OnOtherThread([&] { return answers_.ChooseFileToSave(filter, name, folder); });
     }
     std::optional<Path> ChooseFolder(MessageId title) override {
         return OnOtherThread([&] { return answers_.ChooseFolder(title); });

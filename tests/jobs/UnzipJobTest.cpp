@@ -97,34 +97,48 @@ TEST_F(UnzipJobTest, ArchivesThatCannotBeReadOrHoldNothing) {
 
 struct OverwriteRow {
     const char* name;
-    const char* answer;
+    std::vector<const char*> answers;  // to the questions for two.txt, then three.txt
     int extracted;
-    std::string second;  // two.txt afterwards
-    bool thirdExtracted;
+    std::string second, third;  // two.txt and three.txt afterwards
     JobOutcome outcome;
 };
 
 class UnzipOverwriteTest : public UnzipJobTest, public testing::WithParamInterface<OverwriteRow> {};
 
+// Two entries meet existing files: each answer counts for its file, except
+// Yes to All and No to All, which answer the rest of the run too.
 TEST_P(UnzipOverwriteTest, AsksBeforeReplacing) {
     const OverwriteRow& row = GetParam();
     test::WriteFile(destination / "two.txt", "old");
-    host.Expect("message 127", row.answer);
+    test::WriteFile(destination / "three.txt", "old");
+    Strings expectedTexts;
+    for (const char* answer : row.answers) {
+        host.Expect("message 127", answer);
+    }
+    for (const char* target : {"two.txt", "three.txt"}) {
+        if (expectedTexts.size() < row.answers.size()) {
+            expectedTexts.push_back(Exists(destination / target));
+        }
+    }
+    expectedTexts.push_back(Count(row.extracted, 3));
 
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(kThreeFiles)), host), row.outcome);
 
-    EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "two.txt"), Count(row.extracted, 3)}));
-    EXPECT_EQ(host.messages[0].buttons, MessageButtons::YesNoCancel);
+    EXPECT_EQ(host.messageTexts, expectedTexts);
+    EXPECT_EQ(host.messages[0].buttons, MessageButtons::YesNoAllCancel);
     EXPECT_EQ(host.messages[0].caption, MessageId::CaptionQuestion);
     EXPECT_EQ(ReadText(destination / "two.txt"), row.second);
-    EXPECT_EQ(std::filesystem::exists(destination / "three.txt"), row.thirdExtracted);
+    EXPECT_EQ(ReadText(destination / "three.txt"), row.third);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, UnzipOverwriteTest,
-                         testing::Values(OverwriteRow{"Yes", "Yes", 3, "2", true, JobOutcome::Succeeded},
-                                         OverwriteRow{"No", "No", 2, "old", true, JobOutcome::Succeeded},
-                                         OverwriteRow{"Cancel", "Cancel", 1, "old", false, JobOutcome::Cancelled}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnzipOverwriteTest,
+    testing::Values(OverwriteRow{"Yes", {"Yes", "No"}, 2, "2", "old", JobOutcome::Succeeded},
+                    OverwriteRow{"No", {"No", "Yes"}, 2, "old", "3", JobOutcome::Succeeded},
+                    OverwriteRow{"Cancel", {"Cancel"}, 1, "old", "old", JobOutcome::Cancelled},
+                    OverwriteRow{"YesToAll", {"YesToAll"}, 3, "2", "3", JobOutcome::Succeeded},
+                    OverwriteRow{"NoToAll", {"NoToAll"}, 1, "old", "old", JobOutcome::Succeeded}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Entries that fail, lead out of the destination or are of kinds that are not
 // extracted are reported and not counted, and never write outside the

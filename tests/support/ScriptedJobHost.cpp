@@ -63,7 +63,14 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
         return MessageAnswer::Ok;
     }
     const std::string answer = Ask(question).value_or("Cancel");
-    return answer == "Yes" ? MessageAnswer::Yes : answer == "No" ? MessageAnswer::No : MessageAnswer::Cancel;
+    for (const auto& [name, value] : {std::pair{"Yes", MessageAnswer::Yes}, std::pair{"No", MessageAnswer::No},
+                                      std::pair{"YesToAll", MessageAnswer::YesToAll},
+                                      std::pair{"NoToAll", MessageAnswer::NoToAll}}) {
+        if (answer == name) {
+            return value;
+        }
+    }
+    return MessageAnswer::Cancel;
 }
 
 void ScriptedJobHost::SetStatus(const MessageLine& status) {

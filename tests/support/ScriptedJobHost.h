@@ -28,7 +28,8 @@ public:
     ~ScriptedJobHost();
 
     // The answer to the next question: a path, a password, or "Yes", "No",
-    // "Cancel" for a message box; nothing for a cancelled dialog.
+    // "YesToAll", "NoToAll", "Cancel" for a message box; nothing for a
+    // cancelled dialog.
     ScriptedJobHost& Expect(std::string question, std::optional<std::string> answer);
     void CancelAtPosition(int count) { cancelAtPosition_ = count; }  // at the count-th SetPosition, from 1
     std::function<void(int positions)> onPosition;                   // after every SetPosition
@@ -40,13 +41,16 @@ public:
     std::vector<MessageBoxRequest> messages;
     std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
+    std::vector<std::filesystem::path> saveFolders;  // the folder each save dialog opened in
     std::set<std::thread::id> callingThreads;  // every thread that called the host
     std::vector<int> MessageIds() const;  // each message box by the id it is known by
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override {
         return Ask(std::string("open ") + Name(filter));
     }
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName) override {
+    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
+                                                          const std::filesystem::path& startFolder) override {
+        saveFolders.push_back(startFolder);
         return Ask(std::string("save ") + Name(filter) + " " + defaultName);
     }
     std::optional<std::filesystem::path> ChooseFolder(MessageId title) override { return Ask("folder " + Id(title)); }

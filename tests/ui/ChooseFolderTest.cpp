@@ -41,7 +41,7 @@ protected:
 
 TEST_F(ChooseFolderTest, CreateDefaultMakesAndPreselectsTheFolderEvenWhenCancelled) {
     pickers_.AnswerFolder(std::nullopt);
-    EXPECT_EQ(ChooseFolder(pickers_, QStringLiteral("Add"), true), std::nullopt);
+    EXPECT_EQ(ChooseFolder(pickers_, nullptr, QStringLiteral("Add"), true), std::nullopt);
     EXPECT_TRUE(std::filesystem::is_directory(defaultFolder_));
     ASSERT_EQ(pickers_.FolderRequests().size(), 1u);
     EXPECT_EQ(pickers_.FolderRequests()[0].title, "Add");
@@ -51,8 +51,8 @@ TEST_F(ChooseFolderTest, CreateDefaultMakesAndPreselectsTheFolderEvenWhenCancell
 TEST_F(ChooseFolderTest, WithoutCreateDefaultNothingIsCreatedOrPreselected) {
     pickers_.AnswerFolder(std::nullopt);
     pickers_.AnswerFolder(home_.Path());
-    EXPECT_EQ(ChooseFolder(pickers_, QStringLiteral("Unzip to"), false), std::nullopt);
-    EXPECT_EQ(ChooseFolder(pickers_, QStringLiteral("Unzip to"), false), home_.Path());
+    EXPECT_EQ(ChooseFolder(pickers_, nullptr, QStringLiteral("Unzip to"), false), std::nullopt);
+    EXPECT_EQ(ChooseFolder(pickers_, nullptr, QStringLiteral("Unzip to"), false), home_.Path());
     EXPECT_FALSE(std::filesystem::exists(defaultFolder_));
     ASSERT_EQ(pickers_.FolderRequests().size(), 2u);
     for (const auto& request : pickers_.FolderRequests()) {
@@ -65,7 +65,7 @@ TEST_F(ChooseFolderTest, MissingHomeFolderGivesNoPreselectionAndCreatesNothing) 
     const std::filesystem::path missingHome = home_.Path() / "gone";
     HomeOverride missing(missingHome);
     pickers_.AnswerFolder(std::nullopt);
-    EXPECT_EQ(ChooseFolder(pickers_, QStringLiteral("Add"), true), std::nullopt);
+    EXPECT_EQ(ChooseFolder(pickers_, nullptr, QStringLiteral("Add"), true), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(missingHome));
     EXPECT_TRUE(pickers_.FolderRequests()[0].preselect.empty());
 }

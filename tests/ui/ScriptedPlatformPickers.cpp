@@ -20,20 +20,20 @@ Answer NextAnswer(std::deque<Answer>& answers, const QString& request) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> ScriptedPlatformPickers::OpenFile(const QString& filterText) {
+std::optional<std::filesystem::path> ScriptedPlatformPickers::OpenFile(QWidget*, const QString& filterText) {
     return NextAnswer(openAnswers_, "open " + filterText);
 }
 
-std::vector<std::filesystem::path> ScriptedPlatformPickers::OpenFiles(const QString& filterText) {
+std::vector<std::filesystem::path> ScriptedPlatformPickers::OpenFiles(QWidget*, const QString& filterText) {
     return NextAnswer(openFilesAnswers_, "open files " + filterText);
 }
 
-std::optional<std::filesystem::path> ScriptedPlatformPickers::SaveFile(const QString& filterText,
-                                                                       const QString& defaultName) {
-    return NextAnswer(saveAnswers_, "save " + filterText + " " + defaultName);
+std::optional<std::filesystem::path> ScriptedPlatformPickers::SaveFile(QWidget*, const SaveFileRequest& request) {
+    saveRequests_.push_back(request);
+    return NextAnswer(saveAnswers_, "save " + request.filterText + " " + request.defaultName);
 }
 
-std::optional<std::filesystem::path> ScriptedPlatformPickers::ExistingFolder(const QString& title,
+std::optional<std::filesystem::path> ScriptedPlatformPickers::ExistingFolder(QWidget*, const QString& title,
                                                                              const std::filesystem::path& preselect) {
     folderRequests_.push_back({title, preselect});
     return NextAnswer(folderAnswers_, "folder " + title);

@@ -26,10 +26,12 @@ public:
     void AnswerSaveFile(std::optional<std::filesystem::path> answer) { saveAnswers_.push_back(std::move(answer)); }
     const std::vector<FolderRequest>& FolderRequests() const { return folderRequests_; }
 
-    std::optional<std::filesystem::path> OpenFile(const QString& filterText) override;
-    std::vector<std::filesystem::path> OpenFiles(const QString& filterText) override;
-    std::optional<std::filesystem::path> SaveFile(const QString& filterText, const QString& defaultName) override;
-    std::optional<std::filesystem::path> ExistingFolder(const QString& title,
+    const std::vector<SaveFileRequest>& SaveRequests() const { return saveRequests_; }
+
+    std::optional<std::filesystem::path> OpenFile(QWidget* owner, const QString& filterText) override;
+    std::vector<std::filesystem::path> OpenFiles(QWidget* owner, const QString& filterText) override;
+    std::optional<std::filesystem::path> SaveFile(QWidget* owner, const SaveFileRequest& request) override;
+    std::optional<std::filesystem::path> ExistingFolder(QWidget* owner, const QString& title,
                                                         const std::filesystem::path& preselect) override;
 
 private:
@@ -38,6 +40,7 @@ private:
     std::deque<std::optional<std::filesystem::path>> saveAnswers_;
     std::deque<std::vector<std::filesystem::path>> openFilesAnswers_;
     std::vector<FolderRequest> folderRequests_;
+    std::vector<SaveFileRequest> saveRequests_;
 };
 
 }  // namespace vaultpack::test
