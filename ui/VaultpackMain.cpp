@@ -67,7 +67,9 @@ int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
     LoadQtTranslations(application, catalogue.CurrentLanguage());
     QtPlatformPickers pickers;
     MainDialog window(catalogue, pickers);
-    QObject::connect(&window, &QDialog::finished, &application, &QCoreApplication::quit);
+    // exit, not quit: quit would first ask every window to close, and a
+    // progress window answers that by cancelling its job and staying open.
+    QObject::connect(&window, &QDialog::finished, &application, [] { QCoreApplication::exit(EXIT_SUCCESS); });
     // Modeless, so that no window of the program blocks the progress windows.
     window.show();
     if (decision.outcome == StartupDecision::Outcome::DecryptAtStart) {

@@ -1,0 +1,257 @@
+#!/usr/bin/env bash
+# The desktop program as a person uses it: the built vaultpack on a real X
+# server (Xvfb, the xcb platform, no window manager), driven only through the
+# X server with xdotool (keys, mouse clicks, window focus and raise), results
+# checked on disk. Modality, focus and the window system take part here,
+# which a widget call in a unit test bypasses.
+# Usage: real_input_test.sh VAULTPACK VAULTPACK_CLI
+set -euo pipefail
+
+wait_limit=20  # seconds for any one window to appear or go, or the program to end
+here=$(dirname "$(realpath "$0")")
+
+if [[ ${1-} != --on-display ]]; then
+  for tool in xvfb-run xauth xdotool timeout python3; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
+      exit 1
+    fi
+  done
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-display "$@"
+fi
+shift
+vaultpack=$(realpath "$1")
+cli=$(realpath "$2")
+
+# Large outputs of stopped jobs go to the disk, not to memory.
+work=$(mktemp -d "${TMPDIR:-/tmp}/vaultpack-real-input.XXXXXX")
+program=
+cleanup() {
+  if [[ -n $program ]] && kill -0 "$program" 2>/dev/null; then
+    kill -9 "$program" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -m 700 "$work/home" "$work/runtime" "$work/tmp"
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime TMPDIR=$work/tmp LANG=C.UTF-8 QT_QPA_PLATFORM=xcb
+unset LC_ALL LC_MESSAGES LANGUAGE
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "Windows on the display:" >&2
+  xdotool search --onlyvisible --name . getwindowname %@ >&2 2>/dev/null || true
+  echo "The program's error output:" >&2
+  cat "$work/errors" >&2 2>/dev/null || true
+  exit 1
+}
+
+# The id of the visible window titled exactly $1 (a title whose only pattern
+# characters are dots), as soon as it is there; a window whose id is $2 does
+# not count (the builder has the main window's title).
+window_titled() {
+  local pattern="^${1//./\\.}\$" id deadline=$((SECONDS + wait_limit))
+  while ((SECONDS < deadline)); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | grep -v -x -e "${2:-none}" | head -n 1) || true
+    if [[ -n $id ]]; then
+      echo "$id"
+      return
+    fi
+    sleep 0.05
+  done
+  fail "no window titled \"$1\" within ${wait_limit}s"
+}
+
+# Waits until no visible window is titled exactly $1.
+window_gone() {
+  local pattern="^${1//./\\.}\$" deadline=$((SECONDS + wait_limit))
+  while ((SECONDS < deadline)); do
+    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+    sleep 0.05
+  done
+  fail "the window \"$1\" is still there after ${wait_limit}s"
+}
+
+# Gives the window the keyboard (there is no window manager) and presses keys.
+press() {
+  local window=$1
+  shift
+  xdotool windowraise "$window" windowfocus --sync "$window" || fail "could not focus window $window"
+  xdotool "$@"
+}
+
+# Clicks the Cancel button of a progress window: centred at its bottom.
+click_cancel() {
+  local WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  xdotool windowraise "$1" mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT - 25)) click 1
+}
+
+# Types a path into the focused file dialog's name field and accepts it.
+choose_in_file_dialog() {
+  local dialog
+  dialog=$(window_titled "$1")
+  press "$dialog" key ctrl+a type --delay 5 "$2"
+  xdotool key Return
+  window_gone "$1"
+}
+
+start() {
+  "$vaultpack" "$@" 2>"$work/errors" &
+  program=$!
+}
+
+# Waits for the program to end with the status $2.
+expect_exit() {
+  local status=0
+  timeout "$wait_limit" tail --pid="$program" -f /dev/null || fail "$1: the program is still running"
+  wait "$program" || status=$?
+  program=
+  [[ $status -eq $2 ]] || fail "$1: exit status $status, expected $2"
+}
+
+# Fails when the folder holds anything but the names given after it.
+expect_only() {
+  local folder=$1 what=$2
+  shift 2
+  local found
+  found=$(cd "$folder" && find . -mindepth 1 -maxdepth 1 -printf '%P\n' | sort | tr '\n' ' ')
+  local wanted=
+  if (($#)); then
+    wanted=$(printf '%s\n' "$@" | sort | tr '\n' ' ')
+  fi
+  [[ $found == "$wanted" ]] || fail "$what: $folder holds [$found], expected [$wanted]"
+}
+
+main_title="Vaultpack - v1.05"
+password=Smoke2Test
+printf '%s\n' "$password" >"$work/password"
+mkdir "$work/source" "$work/decrypt" "$work/long" "$work/out"
+printf 'first line\nsecond line: 0123456789\n' >"$work/source/note.txt"
+(cd "$work/source" && "$cli" create --encrypt --password-file "$work/password" "$work/decrypt/sample.ezc" note.txt) \
+  >/dev/null || fail "vaultpack-cli could not make the container"
+python3 "$here/make_long_inputs.py" "$work/decrypt/sample.ezc" "$work/long" || fail "could not make the long inputs"
+
+# 1. The main window opens with its title and closes with Escape.
+start
+main=$(window_titled "$main_title")
+press "$main" key Escape
+expect_exit "closing the main window" 0
+
+# 2. Decrypt at start: the password asked, the file restored, the program ends.
+cd "$work/decrypt"
+start -d sample.ezc
+asking=$(window_titled "Decryption Password")
+press "$asking" type --delay 20 "$password"
+xdotool key Return
+press "$(window_titled "Information")" key Return
+expect_exit "after the Information box" 0
+cmp -s "$work/source/note.txt" "$work/decrypt/note.txt" || fail "note.txt was not restored with its content"
+
+# 3. Stopping a decryption of almost 4 GiB, by a click on Cancel and by
+# Escape: the program ends at once and leaves no plaintext, not even in part.
+cd "$work/long"
+for way in click Escape; do
+  start -d huge.ezc
+  press "$(window_titled "Decryption Password")" type --delay 20 "$password"
+  xdotool key Return
+  progress=$(window_titled "Decrypting Progress")
+  if [[ $way == click ]]; then click_cancel "$progress"; else press "$progress" key Escape; fi
+  expect_exit "decryption stopped by $way" 0
+  expect_only "$work/long" "decryption stopped by $way" big.bin huge.ezc long.zip
+done
+
+# 4. A signal during the decryption: the partial plaintext goes, status 128 + 15.
+start -d huge.ezc
+press "$(window_titled "Decryption Password")" type --delay 20 "$password"
+xdotool key Return
+window_titled "Decrypting Progress" >/dev/null
+kill -TERM "$program"
+expect_exit "SIGTERM during the decryption" 143
+expect_only "$work/long" "SIGTERM during the decryption" big.bin huge.ezc long.zip
+
+# 5. Unzip from the main window, stopped by a click and by Escape on its
+# progress window while the builder, a window-modal dialog of the main window,
+# is open; the entry cut short leaves nothing behind. Then the main window
+# closes, after its builder.
+for way in click Escape; do
+  start
+  main=$(window_titled "$main_title")
+  press "$main" key Tab key Tab key space  # Create Archive has the focus first; Unzip File is third
+  choose_in_file_dialog "Open" "$work/long/long.zip"
+  choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/out"
+  progress=$(window_titled "Unzipping Progress")
+  press "$main" key shift+Tab key shift+Tab key space  # Create Archive, from Unzip File
+  builder=$(window_titled "$main_title" "$main")
+  if [[ $way == click ]]; then click_cancel "$progress"; else press "$progress" key Escape; fi
+  press "$(window_titled "Information")" key Return
+  window_gone "Unzipping Progress"
+  expect_only "$work/out" "unzip stopped by $way"
+  press "$builder" key Escape
+  press "$main" key Escape
+  expect_exit "closing the main window after the unzip" 0
+done
+
+# 6. Closing the main window while a job runs asks first: No keeps the job,
+# Yes ends the program and removes the job's partial file.
+start
+main=$(window_titled "$main_title")
+press "$main" key Tab key Tab key space
+choose_in_file_dialog "Open" "$work/long/long.zip"
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/out"
+window_titled "Unzipping Progress" >/dev/null
+press "$main" key Escape
+press "$(window_titled "Question")" key Escape  # No
+window_gone "Question"
+window_titled "Unzipping Progress" >/dev/null
+kill -0 "$program" || fail "No to the question ended the program"
+press "$main" key Escape
+press "$(window_titled "Question")" key Return  # Yes, the default
+expect_exit "Yes to stopping the job" 0
+expect_only "$work/out" "the program ended during an unzip"
+
+# 7. A whole Create Archive through the real dialogs: a file added with the
+# file dialog, Zip chosen, the output named without an extension.
+start
+main=$(window_titled "$main_title")
+press "$main" key space
+builder=$(window_titled "$main_title" "$main")
+press "$builder" key space  # Add Files has the focus first
+choose_in_file_dialog "Open" "$work/source/note.txt"
+press "$builder" key Tab key Tab key space  # Create Archive
+options=$(window_titled "Create Archive")
+press "$options" key Tab key space key Return  # Zip file, then OK
+choose_in_file_dialog "Save As" "$work/out/made"
+press "$(window_titled "Information")" key Return
+window_gone "Create Archive"
+press "$main" key Escape
+expect_exit "after creating an archive" 0
+[[ -f $work/out/made.zip ]] || fail "the save dialog did not add .zip: $(ls "$work/out")"
+mkdir "$work/check" && (cd "$work/check" && "$cli" unzip "$work/out/made.zip" . >/dev/null) &&
+  cmp -s "$work/source/note.txt" "$work/check/note.txt" || fail "made.zip does not hold note.txt"
+rm -rf "$work/out/made.zip" "$work/check"
+
+# 8. Creating a 3.5 GiB archive, stopped by a click on Cancel: no output and
+# no temporary file; the options dialog stays with the list for another try.
+start
+main=$(window_titled "$main_title")
+press "$main" key space
+builder=$(window_titled "$main_title" "$main")
+press "$builder" key space
+choose_in_file_dialog "Open" "$work/long/big.bin"
+press "$builder" key Tab key Tab key space
+options=$(window_titled "Create Archive")
+press "$options" key Tab key space key Return
+choose_in_file_dialog "Save As" "$work/out/big"
+click_cancel "$(window_titled "Creating Archive....")"
+window_gone "Creating Archive...."
+options=$(window_titled "Create Archive")
+expect_only "$work/out" "create stopped by a click"
+expect_only "$work/tmp" "create stopped by a click"
+press "$options" key Escape
+press "$builder" key Escape
+press "$main" key Escape
+expect_exit "closing after the stopped create" 0
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension"
