@@ -293,6 +293,7 @@ TEST_F(CreateArchiveJobTest, NothingToDo) {
     host.Expect("save ezc gamma.ezc", std::nullopt);
     EXPECT_EQ(RunJob(RunCreateArchiveJob, Params(kEncryptOne), host), JobOutcome::NothingDone);
     EXPECT_EQ(host.calls, (Strings{"save ezc gamma.ezc", "complete"}));
+    EXPECT_EQ(host.saveFolders, std::vector<Path>{sandbox / "in/docs/sub"}) << "the first item's folder";
 
     test::ScriptedJobHost emptyList;
     EXPECT_EQ(RunJob(RunCreateArchiveJob, CreateArchiveParams(), emptyList), JobOutcome::NothingDone);

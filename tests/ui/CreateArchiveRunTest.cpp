@@ -137,6 +137,8 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
         Child<IconButton>(&builder, "createArchiveButton")->click();  // returns when the options dialog has ended
 
         EXPECT_FALSE(builder.isVisible()) << "the job ran, so the builder closed";
+        ASSERT_FALSE(pickers.SaveRequests().empty());
+        EXPECT_EQ("." + pickers.SaveRequests().back().defaultSuffix.toStdString(), output.extension().string());
         EXPECT_FALSE(progress.isVisible());
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_NE(messages[0].find("successfully created"), std::string::npos) << messages[0];
@@ -146,6 +148,45 @@ TEST_F(CreateArchiveRunTest, EveryCombinationRoundTrips) {
         }
         EXPECT_EQ(Unpacked(output, sandbox / row.name / "check"), expected);
     }
+}
+
+// A create that fails leaves the options dialog open with OK enabled again,
+// and the builder with its list, for another try.
+TEST_F(CreateArchiveRunTest, AFailedCreateKeepsTheList) {
+    const Path report = sandbox.Write("in/report.txt", "report");
+    const Path notAFolder = sandbox.Write("not-a-folder", "a file where the output's folder would be");
+    pickers.AnswerSaveFile(notAFolder / "out.zip");
+    ArchiveBuilderDialog builder(test::EnglishCatalogue(), pickers, progress);
+    std::vector<std::string> messages;
+    bool keptWithOkEnabled = false;
+    bool optionsAnswered = false;
+    test::WindowAnswerer user([&](QWidget* widget) {
+        if (auto* options = qobject_cast<ArchiveOptionsDialog*>(widget); options && !optionsAnswered) {
+            optionsAnswered = true;
+            QTimer::singleShot(0, options, [options] {
+                Child<QCheckBox>(options, "zipCheckBox")->click();
+                Child<QPushButton>(options, "okButton")->click();
+            });
+            QObject::connect(options, &ArchiveOptionsDialog::jobFinished, options, [&keptWithOkEnabled, options] {
+                QTimer::singleShot(0, options, [&keptWithOkEnabled, options] {
+                    keptWithOkEnabled =
+                        options->isVisible() && Child<QPushButton>(options, "okButton")->isEnabled();
+                    options->reject();
+                });
+            });
+            return true;
+        }
+        return test::ConfirmMessageBox(widget, messages);
+    });
+    builder.show();
+    ASSERT_TRUE(test::DropFiles(&builder, {report}));
+    Child<IconButton>(&builder, "createArchiveButton")->click();  // returns when the options dialog has ended
+
+    EXPECT_TRUE(keptWithOkEnabled);
+    EXPECT_TRUE(builder.isVisible());
+    EXPECT_EQ(builder.ItemCount(), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Failed to create zip file"), std::string::npos) << messages[0];
 }
 
 // The options dialog's states: the order group for one file with both
