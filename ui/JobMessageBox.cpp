@@ -45,21 +45,31 @@ std::vector<ButtonChoice> ButtonsFor(MessageButtons buttons) {
 
 }  // namespace
 
-MessageAnswer ShowJobMessage(QWidget* parent, const MessageCatalogue& catalogue, const MessageBoxRequest& request) {
-    QMessageBox box(IconFor(request.caption), CatalogueText(catalogue, request.caption),
-                    QString::fromStdString(RenderMessageLines(catalogue, request.lines)), QMessageBox::NoButton,
-                    parent);
-    box.setObjectName(QStringLiteral("jobMessageBox"));
+std::unique_ptr<QMessageBox> MakeJobMessageBox(QWidget* parent, const MessageCatalogue& catalogue,
+                                               const MessageBoxRequest& request) {
+    auto box = std::make_unique<QMessageBox>(IconFor(request.caption), CatalogueText(catalogue, request.caption),
+                                             QString::fromStdString(RenderMessageLines(catalogue, request.lines)),
+                                             QMessageBox::NoButton, parent);
+    box->setObjectName(QStringLiteral("jobMessageBox"));
+    // Blocks its owner only (nothing without one): another job's progress
+    // window keeps its Cancel.
+    box->setWindowModality(Qt::WindowModal);
     // Paths and names come from disks and archives; never read them as markup.
-    box.setTextFormat(Qt::PlainText);
+    box->setTextFormat(Qt::PlainText);
     const std::vector<ButtonChoice> choices = ButtonsFor(request.buttons);
     for (const ButtonChoice& choice : choices) {
-        box.addButton(choice.button)->setText(CatalogueText(catalogue, choice.caption));
+        box->addButton(choice.button)->setText(CatalogueText(catalogue, choice.caption));
     }
     // Escape and the close box take the last button: the way out.
-    box.setEscapeButton(box.button(choices.back().button));
-    box.exec();
-    const QMessageBox::StandardButton clicked = box.standardButton(box.clickedButton());
+    box->setEscapeButton(box->button(choices.back().button));
+    return box;
+}
+
+MessageAnswer ShowJobMessage(QWidget* parent, const MessageCatalogue& catalogue, const MessageBoxRequest& request) {
+    const std::unique_ptr<QMessageBox> box = MakeJobMessageBox(parent, catalogue, request);
+    box->exec();
+    const QMessageBox::StandardButton clicked = box->standardButton(box->clickedButton());
+    const std::vector<ButtonChoice> choices = ButtonsFor(request.buttons);
     for (const ButtonChoice& choice : choices) {
         if (choice.button == clicked) {
             return choice.answer;

@@ -20,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include "app/MessageCatalogue.h"
 #include "app/VersionText.h"
@@ -29,6 +30,7 @@
 #include "ui/CatalogueText.h"
 #include "ui/DecryptionPasswordDialog.h"
 #include "ui/EncryptionPasswordDialog.h"
+#include "ui/JobMessageBox.h"
 #include "ui/MainDialog.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
@@ -164,6 +166,12 @@ std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
     return sheet;
 }
 
+// A job's question as its message box shows it.
+std::unique_ptr<QWidget> MakeQuestion(const MessageCatalogue& catalogue, MessageButtons buttons, MessageLine line) {
+    return MakeJobMessageBox(nullptr, catalogue,
+                             {MessageId::CaptionQuestion, buttons, MessageOwner::Progress, {std::move(line)}});
+}
+
 const ScreenshotWindow kWindows[] = {
     {"main", MakeMain},
     {"builder", MakeBuilder},
@@ -173,6 +181,15 @@ const ScreenshotWindow kWindows[] = {
     {"decryption-password", MakeDecryptionPassword},
     {"progress", MakeProgress},
     {"about", MakeAbout},
+    {"overwrite-question",
+     [](const MessageCatalogue& catalogue) {
+         return MakeQuestion(catalogue, MessageButtons::YesNoAllCancel,
+                             MessageLine::Text(MessageId::UnzipOverwriteQuestion, {"/home/user/photos/beach.jpg"}));
+     }},
+    {"quit-question",
+     [](const MessageCatalogue& catalogue) {
+         return MakeQuestion(catalogue, MessageButtons::YesNo, MessageLine::Text(MessageId::StopJobsAndQuit));
+     }},
     {"icon-buttons", MakeIconButtons},
     {"program-icons", MakeProgramIcons},
 };

@@ -149,15 +149,16 @@ press "$(window_titled "Information")" key Return
 expect_exit "after the Information box" 0
 cmp -s "$work/source/note.txt" "$work/decrypt/note.txt" || fail "note.txt was not restored with its content"
 
-# 3. Stopping a decryption of almost 4 GiB, by a click on Cancel and by
-# Escape: the program ends at once and leaves no plaintext, not even in part.
+# 3. Stopping a decryption of almost 4 GiB, by a click on Cancel, by Escape
+# and by Space on the Cancel button, which has the focus: the program ends at
+# once and leaves no plaintext, not even in part.
 cd "$work/long"
-for way in click Escape; do
+for way in click Escape space; do
   start -d huge.ezc
   press "$(window_titled "Decryption Password")" type --delay 20 "$password"
   xdotool key Return
   progress=$(window_titled "Decrypting Progress")
-  if [[ $way == click ]]; then click_cancel "$progress"; else press "$progress" key Escape; fi
+  if [[ $way == click ]]; then click_cancel "$progress"; else press "$progress" key "$way"; fi
   expect_exit "decryption stopped by $way" 0
   expect_only "$work/long" "decryption stopped by $way" big.bin huge.ezc long.zip
 done
