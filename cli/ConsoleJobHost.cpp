@@ -111,8 +111,10 @@ MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
 
 MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::string& text) {
     const MessageAnswer wayOut = CancelledAnswer(request.buttons);
-    const bool withAll = request.buttons == MessageButtons::YesNoAllCancel;
-    const bool withCancel = withAll || request.buttons == MessageButtons::YesNoCancel;
+    const bool withAll =
+        request.buttons == MessageButtons::YesNoAll || request.buttons == MessageButtons::YesNoAllCancel;
+    const bool withCancel =
+        request.buttons == MessageButtons::YesNoCancel || request.buttons == MessageButtons::YesNoAllCancel;
     if (cancelFlag_.load()) {
         return wayOut;
     }
@@ -126,7 +128,7 @@ MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::s
     terminal_->Write(text + "\n");
     for (;;) {
         const std::optional<std::string> line = terminal_->ReadLine(
-            withAll ? "[y]es, [n]o, [a]ll, n[o]ne or [c]ancel? "
+            withAll ? (withCancel ? "[y]es, [n]o, [a]ll, n[o]ne or [c]ancel? " : "[y]es, [n]o, [a]ll or n[o]ne? ")
                     : (withCancel ? "[y]es, [n]o or [c]ancel? " : "[y]es or [n]o? "),
             true);
         if (!line) {

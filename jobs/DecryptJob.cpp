@@ -11,6 +11,7 @@
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
+#include "jobs/OverwriteQuestion.h"
 #include "jobs/StatusText.h"
 
 namespace vaultpack {
@@ -90,12 +91,13 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     // Only a file the user agreed to replace is replaced; one that appears
     // while the plaintext is written is kept.
     const bool targetExisted = PathExists(facts->target);
+    OverwriteQuestion overwrite(MessageButtons::YesNoAll, std::nullopt);
     if (targetExisted &&
-        AskQuestion(host, MessageButtons::YesNo,
-                    MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
+        overwrite.Ask(host, MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
             MessageAnswer::Yes) {
         return JobOutcome::NothingDone;
     }
+    completion.replaceAll = overwrite.ReplaceAll();
 
     host.ShowProgress();
     host.SetCancelCaption(MessageId::Cancel);

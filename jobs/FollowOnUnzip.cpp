@@ -23,6 +23,7 @@ DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzi
     unzip.destinationFolders = {unzip.sourceFiles.front().parent_path()};
     unzip.deleteSourceAfter = true;
     unzip.container = container;
+    unzip.replaceAll = completion.replaceAll;
 
     followOn.unzipFollows = true;
     if (!unzipJobRunning) {

@@ -15,9 +15,9 @@ enum class JobKind { CreateArchive, Decrypt, Unzip };
 // Which files an open or save dialog offers: "ZIP File (*.zip)" or "EZC File (*.ezc)".
 enum class FileFilter { Zip, Ezc };
 
-// YesNoAllCancel adds "Yes to All" and "No to All", for a question that may
-// come once per file of a long run.
-enum class MessageButtons { Ok, YesNo, YesNoCancel, YesNoAllCancel };
+// YesNoAll and YesNoAllCancel add "Yes to All" and "No to All", for a
+// question that may come once per file of a long run.
+enum class MessageButtons { Ok, YesNo, YesNoCancel, YesNoAll, YesNoAllCancel };
 enum class MessageAnswer { Ok, Yes, No, Cancel, YesToAll, NoToAll };
 
 // The answer that stands for a message box nobody answered (cancelled,
@@ -25,7 +25,8 @@ enum class MessageAnswer { Ok, Yes, No, Cancel, YesToAll, NoToAll };
 inline MessageAnswer CancelledAnswer(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::Ok: return MessageAnswer::Ok;
-        case MessageButtons::YesNo: return MessageAnswer::No;
+        case MessageButtons::YesNo:
+        case MessageButtons::YesNoAll: return MessageAnswer::No;
         case MessageButtons::YesNoCancel:
         case MessageButtons::YesNoAllCancel: break;
     }
@@ -68,6 +69,9 @@ struct JobCompletion {
     // Only then may anything follow on (a failed decryption leaves no new
     // file there, at most an older one that must not be unpacked or removed).
     bool decryptionCompleted = false;
+    // Decrypt: the user answered Yes to All (true) or No to All (false) when
+    // asked to replace a file; the unpacking that follows keeps that answer.
+    std::optional<bool> replaceAll;
 };
 
 // Everything a job asks of and tells the user, so that a job never touches a

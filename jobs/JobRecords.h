@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ struct FileJobParams {
     std::vector<std::filesystem::path> destinationFolders;  // unzip only
     bool deleteSourceAfter = false;                          // unzip only: remove the archive afterwards
     std::filesystem::path container{};                       // unzip only: the container the archive was decrypted from
+    // Unzip only: replace existing files (true) or keep them (false) without
+    // asking, as the user answered already; ask when empty.
+    std::optional<bool> replaceAll{};
 };
 
 }  // namespace vaultpack

@@ -5,14 +5,14 @@
 namespace vaultpack {
 
 MessageAnswer OverwriteQuestion::Ask(JobHost& host, MessageLine question) {
-    if (standingAnswer_) {
-        return *standingAnswer_;
+    if (!replaceAll_) {
+        switch (const MessageAnswer answer = AskQuestion(host, buttons_, std::move(question))) {
+            case MessageAnswer::YesToAll: replaceAll_ = true; break;
+            case MessageAnswer::NoToAll: replaceAll_ = false; break;
+            default: return answer;
+        }
     }
-    switch (const MessageAnswer answer = AskQuestion(host, MessageButtons::YesNoAllCancel, std::move(question))) {
-        case MessageAnswer::YesToAll: standingAnswer_ = MessageAnswer::Yes; return MessageAnswer::Yes;
-        case MessageAnswer::NoToAll: standingAnswer_ = MessageAnswer::No; return MessageAnswer::No;
-        default: return answer;
-    }
+    return *replaceAll_ ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
 }  // namespace vaultpack

@@ -6,16 +6,23 @@
 
 namespace vaultpack {
 
-// "Replace this file?" over a run of files, with Yes, No, Yes to All, No to
-// All and Cancel: after Yes to All or No to All, every later question of the
-// run takes that answer without asking.
+// "Replace this file?" over a run of files, with Yes to All and No to All
+// beside Yes and No (and Cancel where `buttons` has it): after Yes to All or
+// No to All, every later question of the run takes that answer without
+// asking.
 class OverwriteQuestion {
 public:
+    // replaceAll: an answer for the whole run given before it started.
+    OverwriteQuestion(MessageButtons buttons, std::optional<bool> replaceAll) : buttons_(buttons), replaceAll_(replaceAll) {}
+
     // Yes, No or Cancel for this file.
     MessageAnswer Ask(JobHost& host, MessageLine question);
+    // The answer that stands for the rest of the run, if any.
+    std::optional<bool> ReplaceAll() const { return replaceAll_; }
 
 private:
-    std::optional<MessageAnswer> standingAnswer_;
+    MessageButtons buttons_;
+    std::optional<bool> replaceAll_;
 };
 
 }  // namespace vaultpack

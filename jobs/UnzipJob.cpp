@@ -191,7 +191,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const File
                           const std::filesystem::path& archive, const std::filesystem::path& destination,
                           JobHost& host, EntryTally& tally) {
     ParallelExtractor ahead(reader, entryCount, destination);
-    OverwriteQuestion overwrite;
+    OverwriteQuestion overwrite(MessageButtons::YesNoAllCancel, params.replaceAll);
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;

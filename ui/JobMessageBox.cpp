@@ -33,6 +33,11 @@ std::vector<ButtonChoice> ButtonsFor(MessageButtons buttons) {
             return {{QMessageBox::Yes, MessageId::Yes, MessageAnswer::Yes},
                     {QMessageBox::No, MessageId::No, MessageAnswer::No},
                     {QMessageBox::Cancel, MessageId::Cancel, MessageAnswer::Cancel}};
+        case MessageButtons::YesNoAll:
+            return {{QMessageBox::Yes, MessageId::Yes, MessageAnswer::Yes},
+                    {QMessageBox::YesToAll, MessageId::YesToAll, MessageAnswer::YesToAll},
+                    {QMessageBox::No, MessageId::No, MessageAnswer::No},
+                    {QMessageBox::NoToAll, MessageId::NoToAll, MessageAnswer::NoToAll}};
         case MessageButtons::YesNoAllCancel:
             return {{QMessageBox::Yes, MessageId::Yes, MessageAnswer::Yes},
                     {QMessageBox::YesToAll, MessageId::YesToAll, MessageAnswer::YesToAll},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string_view>
 
 #include "crypto/EncryptFile.h"
 #include "jobs/FollowOnUnzip.h"
@@ -97,6 +98,10 @@ TEST_P(DecryptEndTest, ReportsAndChangesOnlyWhatACompleteDecryptionMay) {
     }
     EXPECT_EQ(host.completions.at(0).decryptedContainer, row.reportsContainer ? file : Path());
     EXPECT_EQ(host.completions.at(0).decryptionCompleted, row.outcome == JobOutcome::Succeeded);
+    // Yes to All stands for the unpacking that may follow.
+    EXPECT_EQ(host.completions.at(0).replaceAll,
+              row.overwriteAnswer != nullptr && std::string_view(row.overwriteAnswer) == "YesToAll" ? std::optional(true)
+                                                                                                 : std::nullopt);
     if (row.outcome == JobOutcome::Succeeded) {
         expected["secret.txt"] = plaintext;
     }
@@ -125,6 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"Truncated", kTruncated, {kPassword}, nullptr, -1, {121}, Failed, true},
         EndRow{"OverwriteDeclined", kContainer, {kPassword}, "No", -1, {122}, NothingDone, false},
         EndRow{"OverwriteAccepted", kContainer, {kPassword}, "Yes", -1, {122, 120}, Succeeded, true},
+        EndRow{"OverwriteAcceptedForAll", kContainer, {kPassword}, "YesToAll", -1, {122, 120}, Succeeded, true},
         EndRow{"OverwriteAcceptedThenCancelled", kContainer, {kPassword}, "Yes", 1, {122}, Cancelled, false},
         EndRow{"OverwriteAcceptedThenFailed", kTruncated, {kPassword}, "Yes", -1, {122, 121}, Failed, true}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -133,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
 // decryption of an archive, and is started only when none runs already.
 TEST_F(DecryptJobTest, FollowOnUnzip) {
     const auto decrypted = [](const Path& container, bool completed = true) {
-        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, container, completed};
+        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, container, completed, true};
     };
     const Path bundle = sandbox / "box/bundle.ezc";
     const Path gone = sandbox / "box/gone.ezc";
@@ -157,6 +163,9 @@ TEST_F(DecryptJobTest, FollowOnUnzip) {
         const DecryptFollowOn followOn = DecideDecryptFollowOn(row.completion, row.unzipRunning);
         EXPECT_EQ(followOn.unzipFollows, row.unzipFollows) << row.name;
         EXPECT_EQ(followOn.startUnzip.has_value(), row.startsUnzip) << row.name;
+        if (followOn.startUnzip) {
+            EXPECT_EQ(followOn.startUnzip->replaceAll, std::optional(true)) << "Yes to All carries on";
+        }
         EXPECT_EQ(followOn.QuitWhenDecryptingAtStart(), !row.unzipFollows) << row.name;
     }
 }

@@ -101,6 +101,7 @@ struct OverwriteRow {
     int extracted;
     std::string second, third;  // two.txt and three.txt afterwards
     JobOutcome outcome;
+    std::optional<bool> replaceAll{};  // answered before the run (Yes to All when decrypting)
 };
 
 class UnzipOverwriteTest : public UnzipJobTest, public testing::WithParamInterface<OverwriteRow> {};
@@ -122,11 +123,15 @@ TEST_P(UnzipOverwriteTest, AsksBeforeReplacing) {
     }
     expectedTexts.push_back(Count(row.extracted, 3));
 
-    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(kThreeFiles)), host), row.outcome);
+    FileJobParams params = Params(Archive(kThreeFiles));
+    params.replaceAll = row.replaceAll;
+    EXPECT_EQ(RunJob(RunUnzipJob, params, host), row.outcome);
 
     EXPECT_EQ(host.messageTexts, expectedTexts);
-    EXPECT_EQ(host.messages[0].buttons, MessageButtons::YesNoAllCancel);
-    EXPECT_EQ(host.messages[0].caption, MessageId::CaptionQuestion);
+    if (!row.answers.empty()) {
+        EXPECT_EQ(host.messages[0].buttons, MessageButtons::YesNoAllCancel);
+        EXPECT_EQ(host.messages[0].caption, MessageId::CaptionQuestion);
+    }
     EXPECT_EQ(ReadText(destination / "two.txt"), row.second);
     EXPECT_EQ(ReadText(destination / "three.txt"), row.third);
 }
@@ -137,7 +142,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OverwriteRow{"No", {"No", "Yes"}, 2, "old", "3", JobOutcome::Succeeded},
                     OverwriteRow{"Cancel", {"Cancel"}, 1, "old", "old", JobOutcome::Cancelled},
                     OverwriteRow{"YesToAll", {"YesToAll"}, 3, "2", "3", JobOutcome::Succeeded},
-                    OverwriteRow{"NoToAll", {"NoToAll"}, 1, "old", "old", JobOutcome::Succeeded}),
+                    OverwriteRow{"NoToAll", {"NoToAll"}, 1, "old", "old", JobOutcome::Succeeded},
+                    OverwriteRow{"GivenYesToAll", {}, 3, "2", "3", JobOutcome::Succeeded, true},
+                    OverwriteRow{"GivenNoToAll", {}, 1, "old", "old", JobOutcome::Succeeded, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Entries that fail, lead out of the destination or are of kinds that are not
