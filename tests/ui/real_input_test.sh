@@ -88,6 +88,13 @@ click_cancel() {
   xdotool windowraise "$1" mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT - 25)) click 1
 }
 
+# Clicks the middle of a window (the main window's Decrypt File button).
+click_middle() {
+  local WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  xdotool windowraise "$1" mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+}
+
 # Types a path into the focused file dialog's name field and accepts it.
 choose_in_file_dialog() {
   local dialog
@@ -194,7 +201,26 @@ for way in click Escape; do
   expect_exit "closing the main window after the unzip" 0
 done
 
-# 6. Closing the main window while a job runs asks first: No keeps the job,
+# 6. A job's question blocks only that job's windows: while the unzip asks
+# whether to replace a file, the main window's Decrypt File still opens its
+# file dialog.
+(cd "$work/source" && "$cli" create --zip "$work/small.zip" note.txt) >/dev/null ||
+  fail "vaultpack-cli could not make the archive"
+start
+main=$(window_titled "$main_title")
+press "$main" key Tab key Tab key space
+choose_in_file_dialog "Open" "$work/small.zip"
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/source"
+question=$(window_titled "Question")
+click_middle "$main"
+press "$(window_titled "Open")" key Escape
+window_gone "Open"
+press "$question" key Escape  # Cancel
+press "$(window_titled "Information")" key Return
+press "$main" key Escape
+expect_exit "closing the main window after two jobs" 0
+
+# 7. Closing the main window while a job runs asks first: No keeps the job,
 # Yes ends the program and removes the job's partial file.
 start
 main=$(window_titled "$main_title")
@@ -212,7 +238,7 @@ press "$(window_titled "Question")" key Return  # Yes, the default
 expect_exit "Yes to stopping the job" 0
 expect_only "$work/out" "the program ended during an unzip"
 
-# 7. A whole Create Archive through the real dialogs: a file added with the
+# 8. A whole Create Archive through the real dialogs: a file added with the
 # file dialog, Zip chosen, the output named without an extension.
 start
 main=$(window_titled "$main_title")
@@ -233,7 +259,7 @@ mkdir "$work/check" && (cd "$work/check" && "$cli" unzip "$work/out/made.zip" . 
   cmp -s "$work/source/note.txt" "$work/check/note.txt" || fail "made.zip does not hold note.txt"
 rm -rf "$work/out/made.zip" "$work/check"
 
-# 8. Creating a 3.5 GiB archive, stopped by a click on Cancel: no output and
+# 9. Creating a 3.5 GiB archive, stopped by a click on Cancel: no output and
 # no temporary file; the options dialog stays with the list for another try.
 start
 main=$(window_titled "$main_title")
