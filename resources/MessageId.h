@@ -124,6 +124,12 @@ enum class MessageId : std::uint16_t {
     ReasonEntryIsSpecialFile = 308,
     ReasonNotZipArchive = 309,
     ReasonLinkLeavesFolder = 350,
+    // The installed program: uninstall of a system copy, and the texts of the
+    // desktop entry and of the encrypted file type.
+    ProgramBelongsToSystem = 400,
+    DesktopGenericName = 401,
+    DesktopComment = 402,
+    EncryptedFileTypeName = 403,
 };
 
 }  // namespace vaultpack

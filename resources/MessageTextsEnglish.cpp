@@ -123,6 +123,10 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" is a device or another special file, which is not extracted"},
     {ReasonNotZipArchive, "\"%1\" is not a ZIP archive, or its directory is damaged"},
     {ReasonLinkLeavesFolder, "\"%1\" is a symbolic link to \"%2\", which leads out of the destination folder; it is not restored"},
+    {ProgramBelongsToSystem, "Vaultpack itself belongs to the system and stays installed: remove it with the package manager."},
+    {DesktopGenericName, "Archiver"},
+    {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
+    {EncryptedFileTypeName, "Vaultpack encrypted file"},
 };
 
 }  // namespace

@@ -120,6 +120,10 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" はデバイスまたはその他の特殊ファイルのため、展開しません"},
     {ReasonNotZipArchive, "\"%1\" は ZIP アーカイブではないか、ディレクトリが破損しています"},
     {ReasonLinkLeavesFolder, "\"%1\" は \"%2\" へのシンボリックリンクで、展開先フォルダーの外を指すため、復元しません"},
+    {ProgramBelongsToSystem, "Vaultpack 本体はシステムに属しているため、インストールされたままです。パッケージ マネージャーで削除してください。"},
+    {DesktopGenericName, "アーカイバー"},
+    {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
+    {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
 };
 
 }  // namespace

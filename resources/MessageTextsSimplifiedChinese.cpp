@@ -121,6 +121,10 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" 是设备或其他特殊文件，不会解压缩"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 压缩文件，或其目录已损坏"},
     {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符号链接，会指到目标文件夹之外，因此不还原"},
+    {ProgramBelongsToSystem, "Vaultpack 本身属于系统，仍保留安装：请使用软件包管理器删除。"},
+    {DesktopGenericName, "压缩工具"},
+    {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
+    {EncryptedFileTypeName, "Vaultpack 加密文件"},
 };
 
 }  // namespace

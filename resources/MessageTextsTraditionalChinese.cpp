@@ -120,6 +120,10 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" 是裝置或其他特殊檔案，不會解壓縮"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 壓縮檔，或其目錄已損壞"},
     {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符號連結，會指到目的資料夾之外，因此不還原"},
+    {ProgramBelongsToSystem, "Vaultpack 本身屬於系統，仍保留安裝：請使用套件管理程式移除。"},
+    {DesktopGenericName, "壓縮工具"},
+    {DesktopComment, "將檔案打包成 ZIP 壓縮檔及受密碼保護的容器"},
+    {EncryptedFileTypeName, "Vaultpack 加密檔案"},
 };
 
 }  // namespace

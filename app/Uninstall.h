@@ -1,0 +1,41 @@
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "resources/MessageId.h"
+
+namespace vaultpack {
+
+// Where the uninstall looks: the user's folders, the program file and the
+// package manager's file lists. CurrentUninstallTarget() describes this
+// process and this user; tests point the folders elsewhere.
+struct UninstallTarget {
+    std::filesystem::path dataHome;    // empty when the user's folders are unknown: they are left alone
+    std::filesystem::path configHome;
+    std::filesystem::path programFile;
+    pid_t programProcess = 0;
+    std::filesystem::path defaultInstallFolder;
+    std::filesystem::path scriptFile;
+    std::filesystem::path packageFileLists = "/var/lib/dpkg/info";
+};
+
+UninstallTarget CurrentUninstallTarget();
+
+// Whether the program file is the system's rather than the user's: listed by
+// the package manager (a "*.list" file in packageFileLists names it), or in
+// a folder that the user may not change. Such a file is left to the package
+// manager, which would otherwise keep listing a file that is gone.
+bool ProgramBelongsToSystem(const std::filesystem::path& programFile,
+                            const std::filesystem::path& packageFileLists);
+
+// Removes what an installation for this user put in place, in this order:
+// the desktop entries and the program's other data files; the encrypted-file
+// association; the command-line program beside the program and, through the
+// self-delete script, the program file (only when they are the user's); the
+// ZIP association when it is the program's own. Then refreshes the user's
+// MIME and desktop databases. No failure stops the run or is reported.
+// Returns the paragraphs of the final message, "Program Uninstalled" first.
+std::vector<MessageId> Uninstall(const UninstallTarget& target);
+
+}  // namespace vaultpack
