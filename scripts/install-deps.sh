@@ -13,6 +13,8 @@ test_packages=(
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
   xvfb xauth xdotool fonts-noto-cjk
+  desktop-file-utils shared-mime-info appstream xdg-utils libfile-mimeinfo-perl libxml2-utils man-db
+  dpkg-dev file lintian
 )
 
 case "${1:-build}" in
