@@ -1,6 +1,5 @@
 #include "app/Uninstall.h"
 
-#include <fstream>
 #include <string>
 
 #include <unistd.h>
@@ -17,20 +16,10 @@ namespace vaultpack {
 
 namespace {
 
-bool ListedByPackageManager(const std::filesystem::path& programFile, const std::filesystem::path& fileLists) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(fileLists, error)) {
-        if (entry.path().extension() != ".list") {
-            continue;
-        }
-        std::ifstream list(entry.path());
-        for (std::string line; std::getline(list, line);) {
-            if (line == programFile.native()) {
-                return true;
-            }
-        }
-    }
-    return false;
+// Asks the package manager, which knows its own database; without it (no
+// dpkg on this system) nothing is a package's.
+bool ListedByPackageManager(const std::filesystem::path& programFile, const std::filesystem::path& database) {
+    return !RunToEnd({"dpkg-query", "--admindir=" + database.string(), "--search", "--", programFile.string()});
 }
 
 void RemoveDataFiles(const std::filesystem::path& dataHome, const std::vector<std::filesystem::path>& files) {
@@ -80,15 +69,15 @@ UninstallTarget CurrentUninstallTarget() {
 }
 
 bool ProgramBelongsToSystem(const std::filesystem::path& programFile,
-                            const std::filesystem::path& packageFileLists) {
+                            const std::filesystem::path& packageDatabase) {
     return ::access(programFile.parent_path().c_str(), W_OK) != 0 ||
-           ListedByPackageManager(programFile, packageFileLists);
+           ListedByPackageManager(programFile, packageDatabase);
 }
 
 std::vector<MessageId> Uninstall(const UninstallTarget& target) {
     const FileTypeRegistry registry(target.dataHome, target.configHome);
     const bool systemProgram =
-        target.programFile.empty() || ProgramBelongsToSystem(target.programFile, target.packageFileLists);
+        target.programFile.empty() || ProgramBelongsToSystem(target.programFile, target.packageDatabase);
     if (!target.dataHome.empty()) {
         RemoveDataFiles(target.dataHome, DesktopEntryFiles());
         RemoveDataFiles(target.dataHome, ProgramDataFiles());

@@ -17,17 +17,17 @@ struct UninstallTarget {
     pid_t programProcess = 0;
     std::filesystem::path defaultInstallFolder;
     std::filesystem::path scriptFile;
-    std::filesystem::path packageFileLists = "/var/lib/dpkg/info";
+    std::filesystem::path packageDatabase = "/var/lib/dpkg";
 };
 
 UninstallTarget CurrentUninstallTarget();
 
-// Whether the program file is the system's rather than the user's: listed by
-// the package manager (a "*.list" file in packageFileLists names it), or in
-// a folder that the user may not change. Such a file is left to the package
+// Whether the program file is the system's rather than the user's: a file of
+// an installed package (dpkg-query with packageDatabase as its database
+// finds it), or in a folder that the user may not change. Such a file is left to the package
 // manager, which would otherwise keep listing a file that is gone.
 bool ProgramBelongsToSystem(const std::filesystem::path& programFile,
-                            const std::filesystem::path& packageFileLists);
+                            const std::filesystem::path& packageDatabase);
 
 // Removes what an installation for this user put in place, in this order:
 // the desktop entries and the program's other data files; the encrypted-file

@@ -57,11 +57,14 @@ TEST(Uninstall, RemovesWhatAUserInstallPutInPlaceAndLeavesTheRest) {
                                                            std::string(EncryptedFileMimeType()) +
                                                            "=org.vaultpack.Vaultpack.desktop\n");
         std::filesystem::create_directories(dir / "bin");
-        std::filesystem::create_directories(dir / "dpkg");
+        std::filesystem::create_directories(dir / "dpkg/info");
+        std::filesystem::create_directories(dir / "dpkg/updates");
+        test::WriteFile(dir / "dpkg/status", "Package: vaultpack\nStatus: install ok installed\nArchitecture: amd64\n"
+                                             "Version: 1.05-1\nMaintainer: V <v@example.org>\nDescription: v\n\n");
         test::WriteFile(target.programFile, "program");
         test::WriteFile(dir / "bin/vaultpack-cli", "cli");
         test::WriteFile(dir / "bin/other-program", "other");
-        test::WriteFile(dir / "dpkg/vaultpack.list",
+        test::WriteFile(dir / "dpkg/info/vaultpack.list",
                         "/.\n/usr\n" + (row.listedByPackageManager ? target.programFile.string() + "\n" : ""));
 
         const std::vector<MessageId> message = Uninstall(target);
