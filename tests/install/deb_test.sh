@@ -7,20 +7,8 @@
 set -euo pipefail
 
 build=$(realpath "$1")
-for tool in cpack dpkg-deb dpkg-shlibdeps lintian; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
-    exit 1
-  fi
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/test_support.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps lintian
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/dist" >"$work/cpack.log" 2>&1 || {
   cat "$work/cpack.log" >&2
@@ -48,8 +36,4 @@ version=$("$work/root/usr/bin/vaultpack" -v </dev/null) || fail "vaultpack -v fa
 "$work/root/usr/bin/vaultpack-cli" --version >/dev/null || fail "vaultpack-cli --version failed"
 dpkg-deb -f "$package" Depends | grep -q "libqt6widgets6" || fail "the dependencies were not computed"
 
-if ((failures > 0)); then
-  echo "$failures failed" >&2
-  exit 1
-fi
-echo "deb test passed"
+finish "deb test"

@@ -9,20 +9,8 @@
 set -euo pipefail
 
 build=$(realpath "$1")
-for tool in desktop-file-validate update-mime-database appstreamcli xmllint xdg-mime mimetype man; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
-    exit 1
-  fi
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/test_support.sh"
+require_tools desktop-file-validate update-mime-database appstreamcli xmllint xdg-mime mimetype man
 expect_equal() {  # what, expected, actual
   [[ $2 == "$3" ]] || fail "$1: expected '$2', got '$3'"
 }
@@ -108,8 +96,4 @@ grep -qx "Exec=/usr/bin/vaultpack -d %f" "$work/stage/usr/share/applications/$id
 [[ ! -e $work/stage/usr/share/mime/mime.cache && ! -e $work/stage/usr/share/applications/mimeinfo.cache ]] ||
   fail "a staged install wrote caches"
 
-if ((failures > 0)); then
-  echo "$failures failed" >&2
-  exit 1
-fi
-echo "install test passed"
+finish "install test"
