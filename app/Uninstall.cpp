@@ -41,6 +41,20 @@ void RefreshDesktopCaches(const std::filesystem::path& dataHome) {
     }
 }
 
+// An install into another prefix (cmake --install --prefix P) put its data
+// files into P/share beside P/bin; they go with the program. Empty when the
+// program is not in a "bin" folder, or that share folder is the user's own.
+std::filesystem::path PrefixDataFolder(const UninstallTarget& target) {
+    const std::filesystem::path bin = target.programFile.parent_path();
+    const std::filesystem::path share = bin.parent_path() / "share";
+    std::error_code error;
+    if (bin.filename() != "bin" || !std::filesystem::is_directory(share, error) ||
+        std::filesystem::equivalent(share, target.dataHome, error)) {
+        return {};
+    }
+    return share;
+}
+
 void RemoveProgramFiles(const UninstallTarget& target) {
     std::error_code ignored;
     std::filesystem::remove(target.programFile.parent_path() / CommandLineProgramName(), ignored);
@@ -83,6 +97,12 @@ std::vector<MessageId> Uninstall(const UninstallTarget& target) {
         RemoveDataFiles(target.dataHome, ProgramDataFiles());
         DeleteKeyChain(registry, EncryptedFileTypeKeys());
         if (!systemProgram) {
+            if (const std::filesystem::path share = PrefixDataFolder(target); !share.empty()) {
+                for (const auto& files : {DesktopEntryFiles(), ProgramDataFiles(), EncryptedFileTypeFiles()}) {
+                    RemoveDataFiles(share, files);
+                }
+                RefreshDesktopCaches(share);
+            }
             RemoveProgramFiles(target);
         }
     }

@@ -31,10 +31,12 @@ bool ProgramBelongsToSystem(const std::filesystem::path& programFile,
 
 // Removes what an installation for this user put in place, in this order:
 // the desktop entries and the program's other data files; the encrypted-file
-// association; the command-line program beside the program and, through the
-// self-delete script, the program file (only when they are the user's); the
-// ZIP association when it is the program's own. Then refreshes the user's
-// MIME and desktop databases. No failure stops the run or is reported.
+// association; when the program file is the user's, the data files of its
+// own prefix (P/share beside P/bin, when that is not the user's data
+// folder), the command-line program beside it and, through the self-delete
+// script, the program file itself; the ZIP association when it is the
+// program's own. Then refreshes the MIME and desktop databases of the
+// folders it changed. No failure stops the run or is reported.
 // Returns the paragraphs of the final message, "Program Uninstalled" first.
 std::vector<MessageId> Uninstall(const UninstallTarget& target);
 

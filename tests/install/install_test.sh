@@ -2,7 +2,8 @@
 # Installs the build for one user into a temporary home and checks what a
 # desktop sees: the desktop entry, MIME package and metainfo pass their
 # validators, an .ezc file (by name, and a misnamed one by its header) has our
-# type and opens with our entry, the manual page says what --help says; then
+# type and opens with our entry (xdg-open shows the password dialog on an X
+# server), the manual page says what --help says; then
 # "vaultpack -u" leaves no installed file behind and no other program's
 # association changed. A staged install (DESTDIR) writes no caches.
 # Usage: install_test.sh BUILD_DIR
@@ -10,7 +11,7 @@ set -euo pipefail
 
 build=$(realpath "$1")
 source "$(dirname "$0")/test_support.sh"
-require_tools desktop-file-validate update-mime-database appstreamcli xmllint xdg-mime mimetype man
+require_tools desktop-file-validate update-mime-database appstreamcli xmllint xdg-mime mimetype man xvfb-run xdotool
 expect_equal() {  # what, expected, actual
   [[ $2 == "$3" ]] || fail "$1: expected '$2', got '$3'"
 }
@@ -69,6 +70,20 @@ complete_words() {  # words of the command line, the last one being completed
 expect_equal "completion of 'de'" "decrypt" "$(complete_words de)"
 expect_equal "completion of 'unzip --'" "--overwrite --keep-going --help" "$(complete_words unzip --)"
 expect_equal "completion after --overwrite" "ask yes no" "$(complete_words create --overwrite '')"
+
+# What a file manager does on a double-click, xdg-open does: open the file
+# with its type's default application. On an X server that shows the
+# password dialog of the installed program.
+printf 'secret\n' >"$work/password"
+"$HOME/.local/bin/vaultpack-cli" create --encrypt --password-file "$work/password" "$work/secret.ezc" \
+  "$work/password" >/dev/null
+mkdir -m 700 "$work/runtime"
+opened=$(XDG_RUNTIME_DIR=$work/runtime LANG=C.UTF-8 QT_QPA_PLATFORM=xcb xvfb-run -a bash -c '
+  xdg-open "$1" 2>/dev/null &
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Decryption Password\$" | head -n 1)
+  [[ -n $window ]] && echo opened && kill "$(xdotool getwindowpid "$window")"
+' _ "$work/secret.ezc") || true
+expect_equal "double-click on an .ezc file" "opened" "$opened"
 
 # Uninstall: the final message on the output, the program files gone once it has ended.
 before_other=$(cat "$share/applications/other.desktop")
