@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vaultpack needs, only those that are missing.
-# Usage: scripts/install-deps.sh build|test
+# Usage: scripts/install-deps.sh build|test|package
 set -euo pipefail
 
 build_packages=(
@@ -16,11 +16,15 @@ test_packages=(
   desktop-file-utils shared-mime-info appstream xdg-utils libfile-mimeinfo-perl libxml2-utils man-db
   dpkg-dev file lintian
 )
+# What scripts/package.sh needs beyond a build: dpkg-shlibdeps (which reads
+# the programs with file) and lintian.
+package_packages=(dpkg-dev file lintian)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

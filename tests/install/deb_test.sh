@@ -34,6 +34,8 @@ dpkg-deb -x "$package" "$work/root"
 version=$("$work/root/usr/bin/vaultpack" -v </dev/null) || fail "vaultpack -v failed"
 [[ $version == 1.05.* ]] || fail "vaultpack -v printed '$version'"
 "$work/root/usr/bin/vaultpack-cli" --version >/dev/null || fail "vaultpack-cli --version failed"
-dpkg-deb -f "$package" Depends | grep -q "libqt6widgets6" || fail "the dependencies were not computed"
+depends=$(dpkg-deb -f "$package" Depends)
+[[ $depends == *libqt6widgets6* ]] || fail "the library dependencies were not computed: $depends"
+[[ $depends == *qt6-qpa-plugins* && $depends == *libqt6svg6* ]] || fail "the plugins Qt loads are missing: $depends"
 
 finish "deb test"
