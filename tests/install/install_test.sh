@@ -35,7 +35,7 @@ cp "$build/install_manifest.txt" "$work/manifest"
 # Validators.
 for entry in "$share"/applications/"$id"*.desktop; do
   desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
-  grep -qx "Exec=$HOME/.local/bin/vaultpack -d %f" "$entry" || fail "$entry does not start the installed program"
+  grep -qxF "Exec=$HOME/.local/bin/vaultpack -d %f" "$entry" || fail "$entry does not start the installed program"
 done
 mime_errors=$(update-mime-database "$share/mime" 2>&1) || fail "update-mime-database failed"
 [[ -z $mime_errors ]] || fail "update-mime-database: $mime_errors"
@@ -104,11 +104,16 @@ expect_equal "default for $type after -u" "" "$(xdg-mime query default "$type")"
 [[ ! -e $share/mime/application/x-vaultpack-encrypted.xml ]] || fail "the MIME database still knows the type"
 grep -q "$id" "$share/applications/mimeinfo.cache" && fail "the desktop database still names our entry"
 
-# A staged system install: the entry names the final place, and no cache is written.
-DESTDIR=$work/stage cmake --install "$build" --prefix /usr >"$work/stage.log"
-grep -qx "Exec=/usr/bin/vaultpack -d %f" "$work/stage/usr/share/applications/$id.desktop" ||
-  fail "the staged entry does not start /usr/bin/vaultpack"
-[[ ! -e $work/stage/usr/share/mime/mime.cache && ! -e $work/stage/usr/share/applications/mimeinfo.cache ]] ||
+# A staged install: the entry names the final place (quoted in Exec, where a
+# blank would split it), and no cache is written.
+staged=$work/stage/opt/vault\ pack
+DESTDIR=$work/stage cmake --install "$build" --prefix "/opt/vault pack" >"$work/stage.log"
+desktop-file-validate "$staged/share/applications/$id.desktop" || fail "desktop-file-validate on the staged entry"
+grep -qxF 'Exec="/opt/vault pack/bin/vaultpack" -d %f' "$staged/share/applications/$id.desktop" ||
+  fail "the staged entry's Exec does not start /opt/vault pack/bin/vaultpack"
+grep -qxF 'TryExec=/opt/vault pack/bin/vaultpack' "$staged/share/applications/$id.desktop" ||
+  fail "the staged entry's TryExec does not name /opt/vault pack/bin/vaultpack"
+[[ ! -e $staged/share/mime/mime.cache && ! -e $staged/share/applications/mimeinfo.cache ]] ||
   fail "a staged install wrote caches"
 
 finish "install test"
