@@ -1,27 +1,10 @@
 #include "app/DefaultInstallFolder.h"
 
-#include <cstdlib>
 #include <system_error>
 
-#include <pwd.h>
-#include <unistd.h>
+#include "app/XdgFolders.h"
 
 namespace vaultpack {
-
-namespace {
-
-std::filesystem::path HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && std::filesystem::path(home).is_absolute()) {
-        return home;
-    }
-    if (const passwd* account = ::getpwuid(::getuid());
-        account != nullptr && account->pw_dir != nullptr && std::filesystem::path(account->pw_dir).is_absolute()) {
-        return account->pw_dir;
-    }
-    return {};
-}
-
-}  // namespace
 
 std::filesystem::path DefaultInstallFolder() {
     const std::filesystem::path home = HomeFolder();

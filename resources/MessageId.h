@@ -128,6 +128,12 @@ enum class MessageId : std::uint16_t {
     StopJobsAndQuit = 400,
     YesToAll = 401,
     NoToAll = 402,
+    // The installed program: uninstall of a system copy, and the texts of the
+    // desktop entry and of the encrypted file type.
+    ProgramBelongsToSystem = 410,
+    DesktopGenericName = 411,
+    DesktopComment = 412,
+    EncryptedFileTypeName = 413,
 };
 
 }  // namespace vaultpack

@@ -126,6 +126,10 @@ constexpr MessageText kTexts[] = {
     {StopJobsAndQuit, "A job is still running. Stop it and quit?"},
     {YesToAll, "Yes to All"},
     {NoToAll, "No to All"},
+    {ProgramBelongsToSystem, "Vaultpack itself belongs to the system and stays installed: remove it with the package manager."},
+    {DesktopGenericName, "Archiver"},
+    {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
+    {EncryptedFileTypeName, "Vaultpack encrypted file"},
 };
 
 }  // namespace

@@ -123,6 +123,10 @@ constexpr MessageText kTexts[] = {
     {StopJobsAndQuit, "ジョブがまだ実行中です。停止して終了しますか？"},
     {YesToAll, "すべてはい"},
     {NoToAll, "すべていいえ"},
+    {ProgramBelongsToSystem, "Vaultpack 本体はシステムに属しているため、インストールされたままです。パッケージ マネージャーで削除してください。"},
+    {DesktopGenericName, "アーカイバー"},
+    {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
+    {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
 };
 
 }  // namespace

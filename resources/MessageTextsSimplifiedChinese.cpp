@@ -124,6 +124,10 @@ constexpr MessageText kTexts[] = {
     {StopJobsAndQuit, "仍有任务正在运行。要停止并退出吗？"},
     {YesToAll, "全部是"},
     {NoToAll, "全部否"},
+    {ProgramBelongsToSystem, "Vaultpack 本身属于系统，仍保留安装：请使用软件包管理器删除。"},
+    {DesktopGenericName, "压缩工具"},
+    {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
+    {EncryptedFileTypeName, "Vaultpack 加密文件"},
 };
 
 }  // namespace

@@ -123,6 +123,10 @@ constexpr MessageText kTexts[] = {
     {StopJobsAndQuit, "仍有工作正在執行。要停止並結束嗎？"},
     {YesToAll, "全部皆是"},
     {NoToAll, "全部皆否"},
+    {ProgramBelongsToSystem, "Vaultpack 本身屬於系統，仍保留安裝：請使用套件管理程式移除。"},
+    {DesktopGenericName, "壓縮工具"},
+    {DesktopComment, "將檔案打包成 ZIP 壓縮檔及受密碼保護的容器"},
+    {EncryptedFileTypeName, "Vaultpack 加密檔案"},
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vaultpack needs, only those that are missing.
-# Usage: scripts/install-deps.sh build|test
+# Usage: scripts/install-deps.sh build|test|package
 set -euo pipefail
 
 build_packages=(
@@ -12,13 +12,19 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
-  xvfb xauth xdotool fonts-noto-cjk
+  xvfb xdotool fonts-noto-cjk
+  desktop-file-utils shared-mime-info appstream xdg-utils libfile-mimeinfo-perl libxml2-utils man-db
+  dpkg-dev file lintian
 )
+# What scripts/package.sh needs beyond a build: dpkg-shlibdeps (which reads
+# the programs with file) and lintian.
+package_packages=(dpkg-dev file lintian)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,6 +1,6 @@
 // vaultpack: the desktop program. The arguments decide what this run is:
 // print the version, open the main window (normally or to decrypt one file
-// and close), or nothing.
+// and close), uninstall, or nothing.
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +18,7 @@
 #include "app/MessageCatalogue.h"
 #include "app/StartupArguments.h"
 #include "app/TerminationSignals.h"
+#include "app/Uninstall.h"
 #include "app/VersionText.h"
 #include "ui/MainDialog.h"
 #include "ui/QtPlatformPickers.h"
@@ -52,6 +53,25 @@ int ShowVersion(int argc, char** argv) {
     QApplication application(argc, argv);
     QMessageBox::warning(nullptr, QString::fromStdString(std::filesystem::path(argv[0]).stem().string()),
                          QString::fromStdString(version));
+    return EXIT_SUCCESS;
+}
+
+// The final message goes where the version goes: to the terminal or the
+// reader of the output when there is one, otherwise into a message box.
+int RunUninstall(int argc, char** argv) {
+    const std::vector<MessageId> paragraphs = Uninstall(CurrentUninstallTarget());
+    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+    std::string text;
+    for (const MessageId paragraph : paragraphs) {
+        text += (text.empty() ? "" : "\n\n") + catalogue.Load(paragraph);
+    }
+    if (HasConsole()) {
+        std::cout << text << std::endl;
+        return EXIT_SUCCESS;
+    }
+    QApplication application(argc, argv);
+    QMessageBox::information(nullptr, QString::fromStdString(catalogue.Load(MessageId::CaptionInformation)),
+                             QString::fromStdString(text));
     return EXIT_SUCCESS;
 }
 
@@ -91,7 +111,7 @@ int main(int argc, char** argv) {
         case StartupDecision::Outcome::PrintVersion: return ShowVersion(argc, argv);
         case StartupDecision::Outcome::MainWindow:
         case StartupDecision::Outcome::DecryptAtStart: return RunMainWindow(argc, argv, decision);
-        case StartupDecision::Outcome::Uninstall:
+        case StartupDecision::Outcome::Uninstall: return RunUninstall(argc, argv);
         case StartupDecision::Outcome::Nothing: break;
     }
     return EXIT_SUCCESS;

@@ -7,17 +7,17 @@
 # Usage: real_input_test.sh VAULTPACK VAULTPACK_CLI
 set -euo pipefail
 
-wait_limit=20  # seconds for any one window to appear or go, or the program to end
+wait_limit=60  # seconds for any one window to appear or go, or the program to end
 here=$(dirname "$(realpath "$0")")
 
 if [[ ${1-} != --on-display ]]; then
-  for tool in xvfb-run xauth xdotool timeout python3; do
+  for tool in Xvfb xdotool timeout python3; do
     if ! command -v "$tool" >/dev/null; then
       echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
       exit 1
     fi
   done
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-display "$@"
+  exec "$here/../support/with_x_server.sh" "$0" --on-display "$@"
 fi
 shift
 vaultpack=$(realpath "$1")
@@ -93,6 +93,23 @@ click_middle() {
   local WIDTH HEIGHT
   eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
   xdotool windowraise "$1" mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT / 2)) click 1
+}
+
+# Presses the builder's Create Archive button from its list, which a click in
+# the middle of the window focuses, whichever control had the focus before,
+# and returns the options dialog. Right after a file dialog has closed, Qt
+# sometimes drops the keys of the first try under load (seen only with other
+# tests filling the disk), so a person's second try follows when no dialog
+# came; once it is up, it blocks the builder and a second try does nothing.
+create_in_builder() {
+  local try options
+  for try in 1 2; do
+    click_middle "$1"
+    press "$1" key shift+Tab key space
+    options=$(wait_limit=5 window_titled "Create Archive" 2>/dev/null) && break
+  done
+  [[ -n $options ]] || options=$(window_titled "Create Archive")
+  echo "$options"
 }
 
 # Types a path into the focused file dialog's name field and accepts it.
@@ -217,6 +234,7 @@ press "$(window_titled "Open")" key Escape
 window_gone "Open"
 press "$question" key Escape  # Cancel
 press "$(window_titled "Information")" key Return
+window_gone "Unzipping Progress"  # the job has ended: closing asks nothing
 press "$main" key Escape
 expect_exit "closing the main window after two jobs" 0
 
@@ -246,8 +264,7 @@ press "$main" key space
 builder=$(window_titled "$main_title" "$main")
 press "$builder" key space  # Add Files has the focus first
 choose_in_file_dialog "Open" "$work/source/note.txt"
-press "$builder" key Tab key Tab key space  # Create Archive
-options=$(window_titled "Create Archive")
+options=$(create_in_builder "$builder")
 press "$options" key Tab key space key Return  # Zip file, then OK
 choose_in_file_dialog "Save As" "$work/out/made"
 press "$(window_titled "Information")" key Return
@@ -267,8 +284,7 @@ press "$main" key space
 builder=$(window_titled "$main_title" "$main")
 press "$builder" key space
 choose_in_file_dialog "Open" "$work/long/big.bin"
-press "$builder" key Tab key Tab key space
-options=$(window_titled "Create Archive")
+options=$(create_in_builder "$builder")
 press "$options" key Tab key space key Return
 choose_in_file_dialog "Save As" "$work/out/big"
 click_cancel "$(window_titled "Creating Archive....")"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vaultpack {
+
+// The names under which Vaultpack is installed into a desktop: the install
+// rules put these files in place, and "-u" removes them again from the
+// user's data folder. One set of names for both, given by the build.
+
+// The application id: the desktop entry's name without ".desktop", the icon
+// name and the name of the MIME package and of the metainfo file.
+std::string_view ApplicationId();
+// "org.vaultpack.Vaultpack.desktop", the name mimeapps.list uses.
+std::string DesktopEntryName();
+// The MIME type of the encrypted files (".ezc").
+std::string_view EncryptedFileMimeType();
+
+// Relative to a data folder (a prefix's share/ or $XDG_DATA_HOME): the
+// desktop entries, which make the program's menu entry.
+std::vector<std::filesystem::path> DesktopEntryFiles();
+// The encrypted file type's icons, deepest sizes first, then the MIME package
+// that defines the type.
+std::vector<std::filesystem::path> EncryptedFileTypeFiles();
+// Everything else of the program in a data folder: its icons, metainfo,
+// manual pages and shell completion.
+std::vector<std::filesystem::path> ProgramDataFiles();
+
+// The command-line program installed beside the desktop program.
+std::string_view CommandLineProgramName();
+
+}  // namespace vaultpack
