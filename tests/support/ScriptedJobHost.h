@@ -40,6 +40,7 @@ public:
     std::vector<MessageBoxRequest> messages;
     std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
+    std::vector<ProgressAmounts> amounts;
     std::set<std::thread::id> callingThreads;  // every thread that called the host
     std::vector<int> MessageIds() const;  // each message box by the id it is known by
 
@@ -56,6 +57,8 @@ public:
     void SetProgressTitle(MessageId title) override { Record("title " + Id(title)); }
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override { Record("cancel-caption " + Id(caption)); }
+    // Kept apart from `calls`, which read as the job's steps.
+    void SetAmounts(const ProgressAmounts& given) override { amounts.push_back(given); }
     void SetRange(std::uint32_t high) override { Record("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override {
