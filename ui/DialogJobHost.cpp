@@ -93,11 +93,13 @@ double DialogJobHost::Now() {
 void DialogJobHost::ShowFigures(bool now) {
     constexpr double kRefreshSeconds = 0.5;
     const double time = Now();
-    if (!progress_ || (!now && time - figuresShownAt_ < kRefreshSeconds)) {
+    const ProgressFigures figures = tracker_.Figures();
+    if (!progress_ || (!now && figures.percent == percentShown_ && time - figuresShownAt_ < kRefreshSeconds)) {
         return;
     }
     figuresShownAt_ = time;
-    progress_->SetDetails(QString::fromStdString(ProgressFiguresText(catalogue_, tracker_.Figures())));
+    percentShown_ = figures.percent;
+    progress_->SetDetails(QString::fromStdString(ProgressFiguresText(catalogue_, figures)));
 }
 
 void DialogJobHost::ShowProgress() {

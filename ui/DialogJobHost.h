@@ -57,8 +57,8 @@ private:
     QWidget* OwnerFor(MessageOwner owner) const;
     // Seconds on the steady clock, for the rate and the time left.
     static double Now();
-    // Shows the figures under the bar; unless `now` is set, at most a few
-    // times a second, so that the rate can be read.
+    // Shows the figures under the bar: when `now` is set or the percentage
+    // changed, otherwise at most twice a second, so that the rate can be read.
     void ShowFigures(bool now);
 
     const MessageCatalogue& catalogue_;
@@ -72,6 +72,7 @@ private:
     QPointer<DecryptionPasswordDialog> passwordDialog_;
     ProgressTracker tracker_;
     double figuresShownAt_ = 0;
+    std::optional<int> percentShown_;
 };
 
 // The filter text of an open or save dialog, as Qt writes it.

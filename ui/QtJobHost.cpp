@@ -136,10 +136,11 @@ void QtJobHost::PostPosition() {
             const std::lock_guard lock(pending->amountsMutex);
             amounts.swap(pending->amounts);
         }
+        // The position first, so that the amounts show with it.
+        gui.SetPosition(pending->value.load(std::memory_order_relaxed));
         if (amounts) {
             gui.SetAmounts(*amounts);
         }
-        gui.SetPosition(pending->value.load(std::memory_order_relaxed));
     });
 }
 
