@@ -100,8 +100,10 @@ ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, Pl
                             CatalogueText(catalogue, MessageId::ColumnPath)});
     list_->headerItem()->setTextAlignment(static_cast<int>(ArchiveColumn::Size), Qt::AlignRight | Qt::AlignVCenter);
     // The Type column is wide enough for common type names ("plain text
-    // document"); a longer one is elided and shown whole as a tooltip.
-    const int widths[] = {180, 150, 80, 120};
+    // document"); a longer one is elided and shown whole as a tooltip. The
+    // Size column takes sizes up to 9,999,999,999 bytes.
+    const int sizeWidth = list_->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999,999")) + 2 * kMargin + 4;
+    const int widths[] = {180, 150, std::max(80, sizeWidth), 120};
     for (int column = 0; column < 4; ++column) {
         list_->setColumnWidth(column, widths[column]);
     }
