@@ -169,9 +169,13 @@ void ConsoleJobHost::SetStatus(const MessageLine& status) {
 // There is no button to label: Ctrl-C cancels.
 void ConsoleJobHost::SetCancelCaption(MessageId) {}
 
-// The terminal line shows the bar, its percentage and the status; the count
-// and rate would leave no room for the file name on a narrow terminal.
-void ConsoleJobHost::SetAmounts(const ProgressAmounts&) {}
+// The count only: a rate and a time left would leave no room for the file
+// name on a narrow terminal.
+void ConsoleJobHost::SetAmounts(const ProgressAmounts& amounts) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetCount(amounts.done, amounts.total);
+    }
+}
 
 void ConsoleJobHost::SetRange(std::uint32_t high) {
     if (progressBar_ != nullptr) {
