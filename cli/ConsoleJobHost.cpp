@@ -182,6 +182,14 @@ void ConsoleJobHost::SetStatus(const MessageLine& status) {
 // There is no button to label: Ctrl-C cancels.
 void ConsoleJobHost::SetCancelCaption(MessageId) {}
 
+// The count only: a rate and a time left would leave no room for the file
+// name on a narrow terminal.
+void ConsoleJobHost::SetAmounts(const ProgressAmounts& amounts) {
+    if (progressBar_ != nullptr) {
+        progressBar_->SetCount(amounts.done, amounts.total);
+    }
+}
+
 void ConsoleJobHost::SetRange(std::uint32_t high) {
     if (progressBar_ != nullptr) {
         progressBar_->SetRange(high);

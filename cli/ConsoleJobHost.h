@@ -56,6 +56,7 @@ public:
     void SetProgressTitle(MessageId title) override;
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override;
+    void SetAmounts(const ProgressAmounts& amounts) override;
     void SetRange(std::uint32_t high) override;
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override;

@@ -55,6 +55,12 @@ void ProgressBar::SetPosition(std::uint32_t position) {
     Draw();
 }
 
+void ProgressBar::SetCount(std::uint64_t done, std::uint64_t total) {
+    done_ = done;
+    total_ = total;
+    Draw();
+}
+
 void ProgressBar::Hide() {
     Erase();
     shown_ = false;
@@ -62,6 +68,8 @@ void ProgressBar::Hide() {
     status_.clear();
     range_ = 0;
     position_ = 0;
+    done_ = 0;
+    total_ = 0;
 }
 
 void ProgressBar::Erase() {
@@ -77,7 +85,11 @@ void ProgressBar::Draw() {
     }
     // The last column stays free, so that no terminal wraps the line.
     const std::size_t columns = columns_ > 1 ? columns_ - 1 : 1;
-    std::string line = FormatProgressLine(status_.empty() ? title_ : status_, position_, range_, columns);
+    std::string shown = status_.empty() ? title_ : status_;
+    if (total_ > 1) {
+        shown = std::to_string(done_) + "/" + std::to_string(total_) + " " + shown;
+    }
+    std::string line = FormatProgressLine(shown, position_, range_, columns);
     if (drawn_ && line == lastLine_) {
         return;
     }

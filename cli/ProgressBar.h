@@ -17,7 +17,8 @@ std::string FormatProgressLine(std::string_view status, std::uint32_t position, 
 
 // The progress display of vaultpack-cli: one line on a terminal, redrawn in
 // place whenever what it shows changes. It shows the status line, or the
-// title while there is none.
+// title while there is none, after the count of files or entries done
+// ("3/12") when there are several.
 class ProgressBar {
 public:
     ProgressBar(std::ostream& stream, std::size_t columns) : stream_(stream), columns_(columns) {}
@@ -30,6 +31,7 @@ public:
     void SetStatus(std::string_view status);
     void SetRange(std::uint32_t range);
     void SetPosition(std::uint32_t position);
+    void SetCount(std::uint64_t done, std::uint64_t total);
     // Erases the line to make room for other output; the next change draws it again.
     void Erase();
 
@@ -44,6 +46,8 @@ private:
     std::string status_;
     std::uint32_t range_ = 0;
     std::uint32_t position_ = 0;
+    std::uint64_t done_ = 0;
+    std::uint64_t total_ = 0;
     std::string lastLine_;
 };
 

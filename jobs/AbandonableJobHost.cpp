@@ -76,6 +76,12 @@ void AbandonableJobHost::SetCancelCaption(MessageId caption) {
     }
 }
 
+void AbandonableJobHost::SetAmounts(const ProgressAmounts& amounts) {
+    if (!abandoned_) {
+        wrapped_->SetAmounts(amounts);
+    }
+}
+
 void AbandonableJobHost::SetRange(std::uint32_t high) {
     if (!abandoned_) {
         wrapped_->SetRange(high);

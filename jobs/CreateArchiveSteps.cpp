@@ -1,5 +1,6 @@
 #include "jobs/CreateArchiveSteps.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,6 +46,40 @@ std::function<bool()> CancelCheck(const JobHost& host) {
     return [&host] { return host.CancelRequested(); };
 }
 
+// A bar that counts units (bytes, or files when there are no bytes to
+// count): positions are the units shifted right as far as the total needs for
+// the range to fit a progress bar's 31 bits.
+class UnitBar {
+public:
+    explicit UnitBar(std::uint64_t total) : total_(total) {
+        while ((total >> shift_) > 0x7FFF'FFFF) {
+            ++shift_;
+        }
+    }
+    std::uint32_t Range() const { return PositionFor(total_); }
+    std::uint32_t PositionFor(std::uint64_t units) const {
+        return static_cast<std::uint32_t>(std::min(units, total_) >> shift_);
+    }
+
+private:
+    std::uint64_t total_;
+    int shift_ = 0;
+};
+
+std::uint64_t SizeOf(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// Moves the bar within a large file as its bytes go into the archive.
+std::function<void(std::uint64_t)> BytesWritten(JobHost& host, const UnitBar& bar, std::uint64_t start,
+                                                std::uint64_t units) {
+    return [&host, &bar, start, units](std::uint64_t bytes) {
+        host.SetPosition(bar.PositionFor(start + std::min(bytes, units)));
+    };
+}
+
 std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, JobHost& host) {
     std::unique_ptr<ZipWriter> writer = ZipWriter::Create(zipPath);
     if (!writer) {
@@ -71,8 +106,23 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
     // stop before the archive is closed.
     std::optional<ParallelPreparer> preparer(std::in_place, *writer, std::move(sources), threads);
     const auto count = static_cast<std::uint32_t>(items.size());
-    host.SetRange(count);
+
+    // The bar counts bytes, so that it moves evenly through small and large
+    // files alike; a list of empty files has none, and then it counts files.
+    std::vector<std::uint64_t> sizes;
+    sizes.reserve(items.size());
+    std::uint64_t totalBytes = 0;
+    for (const ArchiveItem& item : items) {
+        sizes.push_back(SizeOf(item.sourcePath));
+        totalBytes += sizes.back();
+    }
+    const bool byBytes = totalBytes > 0;
+    const UnitBar bar(byBytes ? totalBytes : count);
+    const ProgressAmounts amounts{0, count, byBytes ? totalBytes : 0};
+    host.SetRange(bar.Range());
     host.SetPosition(0);
+    host.SetAmounts(amounts);
+    std::uint64_t unitsBefore = 0;
 
     StepOutcome outcome;
     for (std::uint32_t index = 0; index < count; ++index) {
@@ -82,9 +132,13 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         }
         const ArchiveItem& item = items[index];
         host.SetStatus(ZippingStatus(item.sourcePath));
-        host.SetPosition(index);
+        host.SetPosition(bar.PositionFor(unitsBefore));
+        host.SetAmounts({index, count, amounts.rangeBytes});
+        const std::uint64_t units = byBytes ? sizes[index] : 1;
         PreparedEntry entry = preparer->Take(index);
-        const ZipResult result = writer->AddPrepared(item.StoredName(), entry, CancelCheck(host));
+        const ZipResult result = writer->AddPrepared(item.StoredName(), entry, CancelCheck(host),
+                                                     BytesWritten(host, bar, unitsBefore, units));
+        unitsBefore += units;
         if (host.CancelRequested()) {
             outcome.status = StepStatus::Cancelled;
             break;
@@ -111,7 +165,8 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         outcome.status = StepStatus::Failed;
     }
     if (outcome.status == StepStatus::Done) {
-        host.SetPosition(count);
+        host.SetPosition(bar.Range());
+        host.SetAmounts({count, count, amounts.rangeBytes});
     }
     return outcome;
 }
@@ -124,10 +179,14 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
         return {StepStatus::Failed};
     }
     host.SetStatus(ZippingStatus(source));
-    host.SetRange(1);
+    const std::uint64_t size = SizeOf(source);
+    // By bytes, so that the bar moves within a large file; an empty one counts as one unit.
+    const UnitBar bar(std::max<std::uint64_t>(size, 1));
+    host.SetRange(bar.Range());
     host.SetPosition(0);
+    host.SetAmounts({0, 1, size});
 
-    const ZipResult result = writer->AddFile(storedName, source, CancelCheck(host));
+    const ZipResult result = writer->AddFile(storedName, source, CancelCheck(host), BytesWritten(host, bar, 0, size));
     if (host.CancelRequested()) {
         writer->Close();
         return {StepStatus::Cancelled};
@@ -136,13 +195,15 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
         ShowError(host, MessageOwner::Progress, AddFailureLines(result, source, shownArchive));
     }
     const bool closed = CloseArchive(*writer, host);
-    host.SetPosition(1);
+    host.SetPosition(bar.Range());
     return {result == ZipResult::Success && closed ? StepStatus::Done : StepStatus::Failed};
 }
 
 StepOutcome EncryptStep(std::string_view password, std::string_view hint, const std::filesystem::path& source,
                         const std::filesystem::path& output, bool markZip, JobHost& host) {
     host.SetStatus(EncryptingStatus(source));
+    // The cipher's bar stands for the source's bytes.
+    host.SetAmounts({0, 1, SizeOf(source)});
     const FileOperationResult result = EncryptFile(source, output, password, hint, markZip, &host);
     if (host.CancelRequested() || result.status == FileOperationStatus::Cancelled) {
         return {StepStatus::Cancelled};

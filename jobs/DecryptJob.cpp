@@ -23,6 +23,7 @@ struct ContainerFacts {
     std::string hint;
     bool holdsZipArchive = false;
     std::filesystem::path target;
+    std::uint64_t cipherBytes = 0;  // what follows the header
 };
 
 void ShowDecryptFailure(JobHost& host, MessageId message, MessageLine reason) {
@@ -41,12 +42,14 @@ std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& co
         }
         // Without its whole header no password can be checked: a damaged
         // file, not a wrong password.
-        if (std::filesystem::file_size(container) < EncryptedFileHeader::kSize) {
+        const std::uintmax_t size = std::filesystem::file_size(container);
+        if (size < EncryptedFileHeader::kSize) {
             ShowDecryptFailure(host, MessageId::DecryptFailed,
                                MessageLine::Text(MessageId::ReasonContainerShorterThanHeader, {container.string()}));
             return std::nullopt;
         }
-        return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container)};
+        return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container),
+                              size - EncryptedFileHeader::kSize};
     } catch (const std::exception& error) {
         ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
         return std::nullopt;
@@ -104,6 +107,8 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     host.SetRange(1);
     host.SetStatus(DecryptingStatus(container));
     host.SetProgressTitle(MessageId::DecryptingProgressTitle);
+    // The cipher's bar stands for the container's enciphered bytes.
+    host.SetAmounts({0, 1, facts->cipherBytes});
     // The engine writes under a temporary name and replaces the target only
     // when the plaintext is complete: after a cancellation or a failure there
     // is nothing to delete, and a file the user agreed to replace is still there.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -48,6 +49,18 @@ struct MessageBoxRequest {
     bool operator==(const MessageBoxRequest&) const = default;
 };
 
+// The amounts behind a progress bar, for a display that shows a count, a
+// rate and the time left: `done` of `total` files or entries, and how many
+// bytes the bar's whole range stands for (0 when the bar counts the files or
+// entries themselves).
+struct ProgressAmounts {
+    std::uint64_t done = 0;
+    std::uint64_t total = 0;
+    std::uint64_t rangeBytes = 0;
+
+    bool operator==(const ProgressAmounts&) const = default;
+};
+
 // How a job ended, for callers that need more than what the user was shown
 // (the command-line tool's exit status).
 enum class JobOutcome {
@@ -87,11 +100,12 @@ struct JobCompletion {
 //   long as the user does, for example by running a dialog on its GUI thread
 //   and waiting for it there. A host that cannot ask answers as if cancelled.
 // - Progress calls (ShowProgress, SetProgressTitle, SetStatus,
-//   SetCancelCaption, SetRange, SetPosition) only tell: the host may apply
+//   SetCancelCaption, SetRange, SetPosition, SetAmounts) only tell: the host may apply
 //   them later and coalesce them (only the last position matters), but keeps
 //   their order relative to each other and to the questions, so a message box
 //   never shows with an older status behind it. They must be cheap, as a job
-//   calls SetPosition once per chunk.
+//   calls SetPosition once per chunk and SetAmounts once per file or entry;
+//   amounts may be coalesced like positions.
 // - CancelRequested is polled between chunks and entries; it reads a flag
 //   (an atomic) and never blocks.
 // - Complete is the last call. It must not block: a GUI host queues it to its
@@ -127,6 +141,9 @@ public:
     virtual void SetProgressTitle(MessageId title) = 0;
     virtual void SetStatus(const MessageLine& status) = 0;
     virtual void SetCancelCaption(MessageId caption) = 0;
+    // What the bar stands for; a job sets it after SetRange and again
+    // whenever a file or entry is done.
+    virtual void SetAmounts(const ProgressAmounts& amounts) = 0;
 
     // The job's last call, with how it ended.
     virtual void Complete(const JobCompletion& completion) = 0;

@@ -127,6 +127,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
         return EntryStep::Failed;
     }
     host.SetPosition(ProgressValue(index));
+    host.SetAmounts({static_cast<std::uint64_t>(index), static_cast<std::uint64_t>(entry.entryCount), 0});
     host.SetCancelCaption(MessageId::Cancel);
     host.SetStatus(UnzippingStatus(entry.name));
 
@@ -290,6 +291,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     if (stoppedAt == entryCount) {
         host.SetPosition(ProgressValue(entryCount));
+        host.SetAmounts({static_cast<std::uint64_t>(entryCount), static_cast<std::uint64_t>(entryCount), 0});
     }
     if (params.deleteSourceAfter) {
         DeleteArchive(archive, archiveIdentity);

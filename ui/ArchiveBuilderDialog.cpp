@@ -16,6 +16,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "app/AmountText.h"
 #include "app/FolderTreeWalk.h"
 #include "app/VersionText.h"
 #include "ui/AboutDialog.h"
@@ -36,6 +37,7 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 constexpr int kArchiveFolderRole = Qt::UserRole + 1;
 constexpr int kSourcePathRole = Qt::UserRole + 2;
+constexpr int kSizeRole = Qt::UserRole + 3;
 
 constexpr int kMargin = 6;
 constexpr int kStatusHeight = 20;
@@ -98,7 +100,11 @@ ArchiveBuilderDialog::ArchiveBuilderDialog(const MessageCatalogue& catalogue, Pl
                             CatalogueText(catalogue, MessageId::ColumnSize),
                             CatalogueText(catalogue, MessageId::ColumnPath)});
     list_->headerItem()->setTextAlignment(static_cast<int>(ArchiveColumn::Size), Qt::AlignRight | Qt::AlignVCenter);
-    const int widths[] = {200, 100, 70, 120};
+    // The Type column is wide enough for common type names ("plain text
+    // document"); a longer one is elided and shown whole as a tooltip. The
+    // Size column takes sizes up to 9,999,999,999 bytes.
+    const int sizeWidth = list_->fontMetrics().horizontalAdvance(QStringLiteral("9,999,999,999")) + 2 * kMargin + 4;
+    const int widths[] = {180, 150, std::max(80, sizeWidth), 120};
     for (int column = 0; column < 4; ++column) {
         list_->setColumnWidth(column, widths[column]);
     }
@@ -162,9 +168,12 @@ void ArchiveBuilderDialog::AddFile(const std::filesystem::path& path, const std:
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     const FileTypeLookup::FileType type = fileTypes_->Of(path);
     const std::string name = path.filename().string();
-    auto* row = new QTreeWidgetItem({Shown(name), type.description, QString::fromStdString(SizeText(error ? 0 : size)),
-                                     Shown(archiveFolder)});
+    const std::uint64_t shownSize = error ? 0 : size;
+    auto* row = new QTreeWidgetItem({Shown(name), type.description, QString::fromStdString(SizeText(shownSize)),
+                                     Shown(PathColumnText(archiveFolder))});
     row->setIcon(0, type.icon);
+    row->setToolTip(static_cast<int>(ArchiveColumn::Type), type.description);
+    row->setData(0, kSizeRole, QVariant::fromValue<qulonglong>(shownSize));
     row->setTextAlignment(static_cast<int>(ArchiveColumn::Size), Qt::AlignRight | Qt::AlignVCenter);
     row->setData(0, kNameRole, QByteArray::fromStdString(name));
     row->setData(0, kArchiveFolderRole, QByteArray::fromStdString(archiveFolder));
@@ -238,7 +247,7 @@ void ArchiveBuilderDialog::OnAddFiles() {
     }
     TellIfFull();
     TellSkipped();
-    list_->header()->setSortIndicatorShown(false);
+    RowsAdded();
 }
 
 void ArchiveBuilderDialog::OnAddFolders() {
@@ -252,7 +261,7 @@ void ArchiveBuilderDialog::OnAddFolders() {
     }
     TellIfFull();
     TellSkipped();
-    list_->header()->setSortIndicatorShown(false);
+    RowsAdded();
 }
 
 void ArchiveBuilderDialog::AddDroppedPaths(const std::vector<std::filesystem::path>& paths) {
@@ -272,7 +281,22 @@ void ArchiveBuilderDialog::AddDroppedPaths(const std::vector<std::filesystem::pa
         TellIfFull();
     }
     TellSkipped();
+    RowsAdded();
+}
+
+void ArchiveBuilderDialog::RowsAdded() {
     list_->header()->setSortIndicatorShown(false);
+    UpdateStatusLine();
+}
+
+void ArchiveBuilderDialog::UpdateStatusLine() {
+    std::uint64_t bytes = 0;
+    for (int index = 0; index < ItemCount(); ++index) {
+        bytes += list_->topLevelItem(index)->data(0, kSizeRole).toULongLong();
+    }
+    statusLine_->setText(ItemCount() == 0 ? QString()
+                                          : QString::fromStdString(ListSummaryText(
+                                                catalogue_, static_cast<std::uint64_t>(ItemCount()), bytes)));
 }
 
 void ArchiveBuilderDialog::dragEnterEvent(QDragEnterEvent* event) {
@@ -317,6 +341,7 @@ void ArchiveBuilderDialog::RemoveSelectedRows() {
         next->setSelected(true);
         list_->setCurrentItem(next);
     }
+    UpdateStatusLine();
 }
 
 void ArchiveBuilderDialog::OnHeaderClicked(int column) {

@@ -68,6 +68,10 @@ private:
     // Message 106, when the list has just become full.
     void TellIfFull();
     void RemoveSelectedRows();
+    // After rows were added: the header's arrow goes, the status line follows.
+    void RowsAdded();
+    // The number of rows and their total size.
+    void UpdateStatusLine();
     void ShowInformation(MessageId message);
 
     const MessageCatalogue& catalogue_;

@@ -16,6 +16,13 @@ std::string SizeText(std::uint64_t bytes) {
     return text;
 }
 
+std::string PathColumnText(std::string_view archiveFolder) {
+    // Names holding a backslash are never added, so every one is a separator.
+    std::string text(archiveFolder);
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
 int CompareColumnTexts(ArchiveColumn column, std::string_view a, std::string_view b) {
     if (column == ArchiveColumn::Size && a.size() != b.size()) {
         return a.size() < b.size() ? -1 : 1;

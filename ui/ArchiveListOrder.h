@@ -16,6 +16,11 @@ inline constexpr int kMaxArchiveItems = 1000;
 // from the right: 1234567 as "1,234,567"; 999 and 0 stay as they are.
 std::string SizeText(std::uint64_t bytes);
 
+// The Path column's text for a row's archive folder: its levels separated
+// by "/", as paths read on this system. Only the display changes; the row
+// keeps the folder as the archive stores it.
+std::string PathColumnText(std::string_view archiveFolder);
+
 // How two rows' texts of one column compare: below zero when `a` comes
 // first. Both are compared in lower case, byte for byte as unsigned
 // characters; in the Size column a shorter text is the smaller number.

@@ -1,5 +1,6 @@
 #include "ui/DialogJobHost.h"
 
+#include "app/AmountText.h"
 #include "app/MessageRendering.h"
 #include "ui/CatalogueText.h"
 #include "ui/ChooseFolder.h"
@@ -90,7 +91,25 @@ MessageAnswer DialogJobHost::ShowMessage(const MessageBoxRequest& request) {
     return ShowJobMessage(OwnerFor(request.owner), catalogue_, request);
 }
 
+double DialogJobHost::Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void DialogJobHost::ShowFigures(bool now) {
+    constexpr double kRefreshSeconds = 0.5;
+    const double time = Now();
+    const ProgressFigures figures = tracker_.Figures();
+    if (!progress_ || (!now && figures.percent == percentShown_ && time - figuresShownAt_ < kRefreshSeconds)) {
+        return;
+    }
+    figuresShownAt_ = time;
+    percentShown_ = figures.percent;
+    progress_->SetDetails(QString::fromStdString(ProgressFiguresText(catalogue_, figures)));
+}
+
 void DialogJobHost::ShowProgress() {
+    tracker_.Start(Now());
+    ShowFigures(true);
     if (progress_) {
         progress_->ShowInFront();
     }
@@ -114,13 +133,23 @@ void DialogJobHost::SetCancelCaption(MessageId caption) {
     }
 }
 
+void DialogJobHost::SetAmounts(const ProgressAmounts& amounts) {
+    // Amounts come once per file or entry, coalesced by QtJobHost.
+    tracker_.SetAmounts(amounts);
+    ShowFigures(true);
+}
+
 void DialogJobHost::SetRange(std::uint32_t high) {
+    tracker_.SetRange(Now(), high);
+    ShowFigures(true);
     if (progress_) {
         progress_->SetRange(high);
     }
 }
 
 void DialogJobHost::SetPosition(std::uint32_t position) {
+    tracker_.SetPosition(Now(), position);
+    ShowFigures(false);
     if (progress_) {
         progress_->SetPosition(position);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include <QWidget>
 
 #include "app/MessageCatalogue.h"
+#include "app/ProgressTracker.h"
 #include "jobs/JobHost.h"
 
 namespace vaultpack {
@@ -48,6 +50,7 @@ public:
     void SetProgressTitle(MessageId title) override;
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override;
+    void SetAmounts(const ProgressAmounts& amounts) override;
     void SetRange(std::uint32_t high) override;
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override;
@@ -58,6 +61,11 @@ private:
     QWidget* OwnerFor(MessageOwner owner) const;
     // The progress window while it is up, else the question owner.
     QWidget* QuestionParent() const;
+    // Seconds on the steady clock, for the rate and the time left.
+    static double Now();
+    // Shows the figures under the bar: when `now` is set or the percentage
+    // changed, otherwise at most twice a second, so that the rate can be read.
+    void ShowFigures(bool now);
 
     const MessageCatalogue& catalogue_;
     PlatformPickers& pickers_;
@@ -68,6 +76,9 @@ private:
     // One dialog for the whole job, so that after a wrong password it opens
     // again with what was typed.
     QPointer<DecryptionPasswordDialog> passwordDialog_;
+    ProgressTracker tracker_;
+    double figuresShownAt_ = 0;
+    std::optional<int> percentShown_;
 };
 
 // The filter text of an open or save dialog, as Qt writes it.

@@ -19,6 +19,7 @@ ProgressDialog::ProgressDialog()
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       statusLabel_(new QLabel(this)),
       progressBar_(new QProgressBar(this)),
+      detailsLabel_(new QLabel(this)),
       cancelButton_(new QPushButton(this)) {
     setObjectName(QStringLiteral("progressDialog"));
     setWindowIcon(ProgramIcon(icon_names::kApplication));
@@ -35,6 +36,13 @@ ProgressDialog::ProgressDialog()
     progressBar_->setTextVisible(false);
     progressBar_->setRange(0, 0);
 
+    detailsLabel_->setObjectName(QStringLiteral("detailsLabel"));
+    detailsLabel_->setAlignment(Qt::AlignCenter);
+    detailsLabel_->setWordWrap(true);
+    detailsLabel_->setTextFormat(Qt::PlainText);
+    // Room for its two lines even while empty, so the window does not jump.
+    detailsLabel_->setMinimumHeight(2 * detailsLabel_->fontMetrics().lineSpacing());
+
     cancelButton_->setObjectName(QStringLiteral("cancelButton"));
     // No default button: Enter must not cancel the job.
     cancelButton_->setAutoDefault(false);
@@ -49,8 +57,9 @@ ProgressDialog::ProgressDialog()
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(statusLabel_, 1);
     layout->addWidget(progressBar_);
+    layout->addWidget(detailsLabel_);
     layout->addLayout(buttonRow);
-    setFixedSize(330, 200);
+    setFixedSize(330, 220);
 }
 
 void ProgressDialog::SetTitle(const QString& title) {
@@ -59,10 +68,10 @@ void ProgressDialog::SetTitle(const QString& title) {
 
 void ProgressDialog::SetStatus(const QString& status) {
     statusLabel_->setText(status);
-    // The window manager may refuse to move a window in front of the one the
-    // user works in; the text is updated either way.
-    raise();
-    activateWindow();
+}
+
+void ProgressDialog::SetDetails(const QString& details) {
+    detailsLabel_->setText(details);
 }
 
 void ProgressDialog::SetCancelCaption(const QString& caption) {

@@ -27,8 +27,12 @@ public:
     ProgressDialog();
 
     void SetTitle(const QString& title);
-    // Replaces the status text and brings the window to the front.
+    // Replaces the status text. The window stays where it is: only
+    // ShowInFront brings it to the front, so that a running job does not take
+    // the focus from the user's other windows with every file.
     void SetStatus(const QString& status);
+    // The line under the bar: count, percentage, rate and time left.
+    void SetDetails(const QString& details);
     void SetCancelCaption(const QString& caption);
 
     // The bar runs from 0 to high; positions above high show as high.
@@ -55,6 +59,7 @@ protected:
 private:
     QLabel* statusLabel_;
     QProgressBar* progressBar_;
+    QLabel* detailsLabel_;
     QPushButton* cancelButton_;
     quint32 high_ = 0;
     // QProgressBar counts in int; a range above INT_MAX is halved, with the

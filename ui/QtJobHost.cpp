@@ -85,11 +85,26 @@ void QtJobHost::SetCancelCaption(MessageId caption) {
 
 void QtJobHost::SetRange(std::uint32_t high) {
     TellGuiThread([high](JobHost& gui) { gui.SetRange(high); });
+    // A new range starts the bar at 0, so a later update carrying only
+    // amounts must not bring back the old position.
+    position_->value.store(0, std::memory_order_relaxed);
 }
 
 void QtJobHost::SetPosition(std::uint32_t position) {
-    constexpr std::chrono::milliseconds kUpdateInterval(40);
     position_->value.store(position, std::memory_order_relaxed);
+    PostCoalesced();
+}
+
+void QtJobHost::SetAmounts(const ProgressAmounts& amounts) {
+    {
+        const std::lock_guard lock(position_->amountsMutex);
+        position_->amounts = amounts;
+    }
+    PostCoalesced();
+}
+
+void QtJobHost::PostCoalesced() {
+    constexpr std::chrono::milliseconds kUpdateInterval(40);
     const auto now = std::chrono::steady_clock::now();
     positionHeldBack_ = now - lastPosted_ < kUpdateInterval;
     if (!positionHeldBack_) {
@@ -113,7 +128,16 @@ void QtJobHost::PostPosition() {
         // An exchange, not a store: it pairs with the job thread's exchange, so
         // the value stored before that is the one read here.
         pending->queued.exchange(false, std::memory_order_acq_rel);
+        std::optional<ProgressAmounts> amounts;
+        {
+            const std::lock_guard lock(pending->amountsMutex);
+            amounts.swap(pending->amounts);
+        }
+        // The position first, so that the amounts show with it.
         gui.SetPosition(pending->value.load(std::memory_order_relaxed));
+        if (amounts) {
+            gui.SetAmounts(*amounts);
+        }
     });
 }
 

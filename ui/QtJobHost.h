@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "jobs/JobHost.h"
 
@@ -13,7 +15,7 @@ namespace vaultpack {
 // windows). Questions run there while the job waits for the answer (a
 // blocking queued call); what only tells (progress, status, title) and the
 // completion are queued without waiting, in the order the job made them, and
-// positions are coalesced so that a job moving its bar once per chunk posts at
+// positions and amounts are coalesced so that a job moving its bar once per chunk posts at
 // most one update at a time and a few dozen a second. CancelRequested reads gui's flag directly, so
 // gui must answer it from any thread.
 //
@@ -35,6 +37,7 @@ public:
     void SetProgressTitle(MessageId title) override;
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override;
+    void SetAmounts(const ProgressAmounts& amounts) override;
     void SetRange(std::uint32_t high) override;
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override;
@@ -42,10 +45,13 @@ public:
     void Complete(const JobCompletion& completion) override;
 
 private:
-    // The latest position and whether an update carrying it is on its way.
+    // The latest position and whether an update carrying it is on its way;
+    // amounts not yet handed over ride on the same update.
     struct PendingPosition {
         std::atomic<std::uint32_t> value{0};
         std::atomic<bool> queued{false};
+        std::mutex amountsMutex;
+        std::optional<ProgressAmounts> amounts;
     };
 
     // Runs ask(gui) on the GUI thread and waits for its result, an optional
@@ -59,7 +65,10 @@ private:
     // Post, after any position held back by the rate limit.
     template <typename Tell>
     void TellGuiThread(Tell tell);
-    // Queues an update carrying the latest position.
+    // Posts the latest position and amounts now, or holds them back for the
+    // rate limit.
+    void PostCoalesced();
+    // Queues an update carrying the latest position and amounts.
     void PostPosition();
     // Posts a position held back by the rate limit, so that it arrives before
     // whatever the job does next.

@@ -139,14 +139,15 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
 ZipWriter::~ZipWriter() = default;
 
 ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
-                             const std::function<bool()>& cancelRequested) {
+                             const std::function<bool()>& cancelRequested,
+                             const std::function<void(std::uint64_t)>& bytesWritten) {
     if (!handle_ || stickyError_ != ZipResult::Success || !IsAcceptableName(storedName)) {
         // AddPrepared gives the reason without reading anything.
         PreparedEntry nothing;
         return AddPrepared(storedName, nothing, cancelRequested);
     }
     PreparedEntry entry = Prepare(storedName, sourcePath);
-    return AddPrepared(storedName, entry, cancelRequested);
+    return AddPrepared(storedName, entry, cancelRequested, bytesWritten);
 }
 
 PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesystem::path& sourcePath,
@@ -220,7 +221,8 @@ bool ZipWriter::IsAcceptableName(std::string_view storedName) {
 }
 
 ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& entry,
-                                 const std::function<bool()>& cancelRequested) {
+                                 const std::function<bool()>& cancelRequested,
+                                 const std::function<void(std::uint64_t)>& bytesWritten) {
     if (!handle_) {
         return ZipResult::AdditionsEnded;
     }
@@ -265,14 +267,14 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
     } else if (entry.blocks) {
         // A large deflated file, in blocks as they are made.
         BlockDeflater::Block block;
-        error = WritePieces(entry, cancelRequested, readFailed, cancelled, [&] {
+        error = WritePieces(entry, cancelRequested, bytesWritten, readFailed, cancelled, [&] {
             block = entry.blocks->Next();
             return Piece{block.result, block.data, block.crc, block.size, block.last};
         });
         entry.blocks->Stop();
     } else {
         // A large stored file, copied from its source.
-        error = WritePieces(entry, cancelRequested, readFailed, cancelled, [&] {
+        error = WritePieces(entry, cancelRequested, bytesWritten, readFailed, cancelled, [&] {
             Piece piece;
             try {
                 const std::size_t count = entry.source.Read(input_.data(), input_.size());
@@ -302,7 +304,8 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
     return stickyError_;
 }
 
-int ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
+int ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
+                           const std::function<void(std::uint64_t)>& bytesWritten, bool& readFailed,
                            bool& cancelled, const std::function<Piece()>& next) {
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
@@ -326,6 +329,9 @@ int ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& ca
         last = piece.last;
         if (!piece.data.empty()) {
             error = zipWriteInFileInZip(handle_.get(), piece.data.data(), static_cast<unsigned>(piece.data.size()));
+        }
+        if (error == ZIP_OK && bytesWritten) {
+            bytesWritten(size);
         }
     }
     entry.crc = static_cast<std::uint32_t>(crc);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -53,9 +54,13 @@ public:
     //
     // cancelRequested, when given, is asked before each piece of the source;
     // when it answers true the entry is cut short and AdditionsEnded returned:
-    // the archive can only be closed and thrown away then.
+    // the archive can only be closed and thrown away then. bytesWritten, when
+    // given, is told after each piece of a file larger than kWholeFileLimit
+    // how many of the file's bytes are in the archive so far, so that a
+    // progress bar can move within a large file.
     ZipResult AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
-                      const std::function<bool()>& cancelRequested = {});
+                      const std::function<bool()>& cancelRequested = {},
+                      const std::function<void(std::uint64_t)>& bytesWritten = {});
 
     // The reading and compressing part of AddFile: opens the source and, when
     // it is small enough, reads and compresses it. Safe to call from several
@@ -75,7 +80,8 @@ public:
     // by Prepare of this writer, as storedName. A ReadFailed entry damages the
     // archive as a read failure part-way through AddFile does.
     ZipResult AddPrepared(std::string_view storedName, PreparedEntry& entry,
-                          const std::function<bool()>& cancelRequested = {});
+                          const std::function<bool()>& cancelRequested = {},
+                          const std::function<void(std::uint64_t)>& bytesWritten = {});
 
     // False once a failed AddFile left a damaged entry: the archive cannot be
     // completed any more, so going on with the next file is pointless.
@@ -105,8 +111,9 @@ private:
     // Writes the pieces `next` gives into the entry minizip has open, in
     // order, until the last one, a failure or a cancel; sets entry.crc and
     // entry.size from what was written.
-    int WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested, bool& readFailed,
-                    bool& cancelled, const std::function<Piece()>& next);
+    int WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
+                    const std::function<void(std::uint64_t)>& bytesWritten, bool& readFailed, bool& cancelled,
+                    const std::function<Piece()>& next);
 
     // Closes a minizip handle, writing the central directory.
     struct HandleCloser {

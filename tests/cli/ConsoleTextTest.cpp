@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "cli/PrintableText.h"
 #include "cli/ProgressBar.h"
 
@@ -31,6 +33,19 @@ TEST(ProgressBar, LineShowsBarPercentageAndAsMuchStatusAsFits) {
     EXPECT_EQ(FormatProgressLine("Unzipping \"long name\"", 3, 3, 32), "[####################] 100% Unzi");
     // Ranges near the 32-bit limit must not overflow.
     EXPECT_EQ(FormatProgressLine("", 0xFFFFFFFEu, 0xFFFFFFFFu, 80), "[###################-]  99%");
+}
+
+TEST(ProgressBar, CountOfSeveralFilesComesBeforeTheStatus) {
+    std::ostringstream terminal;
+    ProgressBar bar(terminal, 80);
+    bar.Show();
+    bar.SetRange(4);
+    bar.SetPosition(1);
+    bar.SetStatus("Zipping");
+    bar.SetCount(0, 1);
+    EXPECT_TRUE(terminal.str().ends_with("  25% Zipping\x1b[K")) << terminal.str();
+    bar.SetCount(3, 12);
+    EXPECT_TRUE(terminal.str().ends_with("  25% 3/12 Zipping\x1b[K")) << terminal.str();
 }
 
 }  // namespace

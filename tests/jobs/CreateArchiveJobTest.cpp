@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <future>
@@ -192,9 +193,10 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
 
     EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Failed);
 
-    EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 3", "position 0",
-                                   "status 132", "position 0", "status 132", "position 1", "message 111", "status 132",
-                                   "position 2", "position 3", "message 113", "complete"}));
+    // The bar counts bytes: alpha.txt has 5, the missing file none.
+    EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 307205",
+                                   "position 0", "status 132", "position 0", "status 132", "position 5", "message 111",
+                                   "status 132", "position 5", "position 307205", "message 113", "complete"}));
     EXPECT_EQ(host.messageTexts.at(0),
               "Couldn't create/open file\n" + (sandbox / "in/missing.md").string() + "\nContinue with next file?");
     Files expected = list;
@@ -207,6 +209,33 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
         zipping.push_back("Zipping \"..." + path.substr(path.size() - 30) + "\"");
     }
     EXPECT_EQ(host.statuses, zipping);
+}
+
+// The bar counts the bytes of all items and moves within a large one as its
+// blocks go into the archive; the count follows the items.
+TEST_F(CreateArchiveJobTest, BarMovesWithinALargeItem) {
+    constexpr std::uint64_t kLarge = 3 * ZipWriter::kWholeFileLimit;
+    sandbox.Write("in/large.bin", std::string(kLarge, 'x'));
+    CreateArchiveParams params = Params(kZipList);
+    params.items = {test::ItemFor(sandbox / "in/alpha.txt"), test::ItemFor(sandbox / "in/large.bin")};
+    host.Expect("save zip ", (sandbox / "all.zip").string());
+
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Succeeded);
+
+    const std::uint64_t total = kLarge + 5;
+    EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "range " + std::to_string(total)), host.calls.end());
+    std::vector<std::uint64_t> positions;
+    for (const std::string& call : host.calls) {
+        if (call.starts_with("position ")) {
+            positions.push_back(std::stoull(call.substr(9)));
+        }
+    }
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    const auto withinLarge = std::count_if(positions.begin(), positions.end(),
+                                           [&](std::uint64_t position) { return position > 5 && position < total; });
+    EXPECT_GE(withinLarge, 2) << "the bar moves while the large file is added";
+    EXPECT_EQ(positions.back(), total);
+    EXPECT_EQ(host.amounts, (std::vector<ProgressAmounts>{{0, 2, total}, {0, 2, total}, {1, 2, total}, {2, 2, total}}));
 }
 
 // A file that fails part-way through (here one whose reading fails at once)
@@ -406,7 +435,8 @@ TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
     job.join();
 
     EXPECT_EQ(outcome, JobOutcome::Cancelled);
-    EXPECT_EQ(host.calls.back(), "position 1") << "nothing reached the host after the abandon";
+    // The bar counts bytes: the second item starts after the five of alpha.txt.
+    EXPECT_EQ(host.calls.back(), "position 5") << "nothing reached the host after the abandon";
     EXPECT_TRUE(host.messages.empty()) << "not even the \"Failed to zip\" the cancel would show";
     EXPECT_TRUE(host.completions.empty());
     EXPECT_FALSE(std::filesystem::exists(sandbox / "result.ezc"));

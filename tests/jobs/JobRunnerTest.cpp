@@ -54,6 +54,7 @@ public:
     void SetProgressTitle(MessageId title) override { answers_.SetProgressTitle(title); }
     void SetStatus(const MessageLine& status) override { answers_.SetStatus(status); }
     void SetCancelCaption(MessageId caption) override { answers_.SetCancelCaption(caption); }
+    void SetAmounts(const ProgressAmounts& amounts) override { answers_.SetAmounts(amounts); }
     void SetRange(std::uint32_t high) override { answers_.SetRange(high); }
     void SetPosition(std::uint32_t position) override { answers_.SetPosition(position); }
     bool CancelRequested() const override { return answers_.CancelRequested(); }

@@ -42,6 +42,7 @@ public:
     std::vector<std::string> messageTexts, statuses;  // their English texts
     std::vector<JobCompletion> completions;
     std::vector<std::filesystem::path> saveFolders;  // the folder each save dialog opened in
+    std::vector<ProgressAmounts> amounts;
     std::set<std::thread::id> callingThreads;  // every thread that called the host
     std::vector<int> MessageIds() const;  // each message box by the id it is known by
 
@@ -60,6 +61,8 @@ public:
     void SetProgressTitle(MessageId title) override { Record("title " + Id(title)); }
     void SetStatus(const MessageLine& status) override;
     void SetCancelCaption(MessageId caption) override { Record("cancel-caption " + Id(caption)); }
+    // Kept apart from `calls`, which read as the job's steps.
+    void SetAmounts(const ProgressAmounts& given) override { amounts.push_back(given); }
     void SetRange(std::uint32_t high) override { Record("range " + std::to_string(high)); }
     void SetPosition(std::uint32_t position) override;
     bool CancelRequested() const override {

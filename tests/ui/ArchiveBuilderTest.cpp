@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -38,6 +39,9 @@ public:
             texts.push_back(List()->topLevelItem(row)->text(static_cast<int>(column)).toStdString());
         }
         return texts;
+    }
+    std::string StatusLine() const {
+        return builder.findChild<QLabel*>(QStringLiteral("statusLine"))->text().toStdString();
     }
     void Drop(const std::vector<Path>& paths) { ASSERT_TRUE(test::DropFiles(&builder, paths)); }
     // A folder of `count` files.
@@ -70,8 +74,10 @@ TEST_F(ArchiveBuilderTest, AddsSortsAndRemovesRows) {
     Click("addFoldersButton");
     Drop({sandbox / "tree/sub/deeper"});
     EXPECT_EQ(Column(ArchiveColumn::Name), (Strings{"single.bin", "single.bin", "a.txt", "b.txt", "c.txt", "c.txt"}));
-    EXPECT_EQ(Column(ArchiveColumn::Path), (Strings{"", "", "tree\\", "tree\\sub\\", "tree\\sub\\deeper\\", "deeper\\"}));
+    // Shown with "/" between folder levels; the rows keep the stored form.
+    EXPECT_EQ(Column(ArchiveColumn::Path), (Strings{"", "", "tree/", "tree/sub/", "tree/sub/deeper/", "deeper/"}));
     EXPECT_EQ(builder.Items()[4].StoredName(), "tree\\sub\\deeper\\c.txt");
+    EXPECT_EQ(StatusLine(), "6 items, 5.0 kB");
     EXPECT_EQ(builder.Items()[4].sourcePath, sandbox / "tree/sub/deeper/c.txt");
     EXPECT_TRUE(std::filesystem::is_directory(sandbox / "Vaultpack Drive")) << "Add Folders makes its default folder";
 
@@ -93,6 +99,7 @@ TEST_F(ArchiveBuilderTest, AddsSortsAndRemovesRows) {
     EXPECT_EQ(Column(ArchiveColumn::Name), (Strings{"a.txt", "c.txt", "single.bin", "single.bin"}));
     ASSERT_EQ(List()->selectedItems().size(), 1);
     EXPECT_EQ(List()->indexOfTopLevelItem(List()->selectedItems().front()), 1);
+    EXPECT_EQ(StatusLine(), "4 items, 3.0 kB");
     List()->clearSelection();
     List()->topLevelItem(3)->setSelected(true);
     QTest::keyClick(List(), Qt::Key_Delete);

@@ -131,6 +131,38 @@ TEST_F(IconButtonTest, CaptionIsTheAccessibleName) {
     EXPECT_EQ(accessible->text(QAccessible::Name), "Decrypt File");
 }
 
+TEST_F(IconButtonTest, FocusFrameShowsForKeyboardFocusOnly) {
+    before_->setFocus();
+    const QImage unfocused = button_->grab().toImage();
+    const struct {
+        Qt::FocusReason reason;
+        bool frame;
+    } rows[] = {
+        {Qt::TabFocusReason, true},
+        {Qt::BacktabFocusReason, true},
+        {Qt::ShortcutFocusReason, true},
+        {Qt::MouseFocusReason, false},
+        {Qt::OtherFocusReason, false},
+    };
+    for (const auto& row : rows) {
+        before_->setFocus();
+        button_->setFocus(row.reason);
+        ASSERT_TRUE(button_->hasFocus()) << row.reason;
+        EXPECT_EQ(button_->ShowsFocusFrame(), row.frame) << row.reason;
+        EXPECT_EQ(button_->grab().toImage() != unfocused, row.frame) << row.reason;
+    }
+}
+
+TEST_F(IconButtonTest, TabShowsTheFocusFrameAndAClickTakesItAway) {
+    before_->setFocus();
+    QTest::keyClick(before_, Qt::Key_Tab);
+    ASSERT_TRUE(button_->hasFocus());
+    EXPECT_TRUE(button_->ShowsFocusFrame());
+    SendMouse(QEvent::MouseButtonPress, Inside(), Qt::LeftButton);
+    SendMouse(QEvent::MouseButtonRelease, Inside(), Qt::NoButton);
+    EXPECT_FALSE(button_->ShowsFocusFrame());
+}
+
 // The bounding box of the pixels painted in colour.
 QRect PaintedArea(const QImage& image, QColor colour) {
     QRect area;

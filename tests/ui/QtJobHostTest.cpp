@@ -22,7 +22,7 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // Nothing reaches the GUI side while its thread is busy; then everything
-// arrives in the order it was told, the positions as the last one only.
+// arrives in the order it was told, the positions and amounts as the last one only.
 TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
     auto scripted = std::make_shared<test::ScriptedJobHost>();
     QtJobHost host(scripted);
@@ -31,6 +31,7 @@ TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
         host.SetRange(1000);
         for (std::uint32_t position = 1; position <= 1000; ++position) {
             host.SetPosition(position);
+            host.SetAmounts({position, 1000, 0});
         }
         host.SetProgressTitle(MessageId::UnzippingProgressTitle);
         host.SetPosition(1000);
@@ -43,6 +44,7 @@ TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
     // One update on its way carries every later position, also the one told
     // after the title.
     EXPECT_EQ(scripted->calls, (Strings{"show", "range 1000", "position 1000", "title 185", "complete"}));
+    EXPECT_EQ(scripted->amounts, (std::vector<ProgressAmounts>{{1000, 1000, 0}}));
     EXPECT_EQ(scripted->callingThreads, std::set{std::this_thread::get_id()});
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,6 +24,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "app/AmountText.h"
 #include "app/MessageCatalogue.h"
 #include "app/VersionText.h"
 #include "ui/AboutDialog.h"
@@ -60,20 +63,65 @@ std::unique_ptr<QWidget> MakeDecryptionPassword(const MessageCatalogue& catalogu
     return dialog;
 }
 
-std::unique_ptr<QWidget> MakeProgress(const MessageCatalogue& catalogue) {
+// Gives button the focus as Tab would, once its window is up and active:
+// focus given to a window before that arrives later for another reason.
+void FocusByKeyboard(QWidget* button) {
+    auto* retry = new QTimer(button);
+    retry->setInterval(10);
+    QObject::connect(retry, &QTimer::timeout, button, [button, retry] {
+        button->activateWindow();
+        if (button->isActiveWindow()) {
+            // The window may have given it the focus already, for another reason.
+            button->clearFocus();
+            button->setFocus(Qt::TabFocusReason);
+            retry->stop();
+        }
+    });
+    retry->start();
+}
+
+// A progress window in the middle of a run.
+std::unique_ptr<QWidget> MakeProgress(const MessageCatalogue& catalogue, MessageId title, const std::string& status,
+                                      quint32 high, quint32 position, const ProgressFigures& figures) {
     auto dialog = std::make_unique<ProgressDialog>();
-    dialog->SetTitle(CatalogueText(catalogue, MessageId::DecryptingProgressTitle));
-    dialog->SetStatus(QString::fromStdString(catalogue.FormatPrintfStyle(
-        MessageId::StatusDecrypting, "/home/user/Documents/Quarterly report 2024 (final).ezc")));
+    dialog->SetTitle(CatalogueText(catalogue, title));
+    dialog->SetStatus(QString::fromStdString(status));
     dialog->SetCancelCaption(CatalogueText(catalogue, MessageId::Cancel));
-    dialog->SetRange(100);
-    dialog->SetPosition(40);
+    dialog->SetRange(high);
+    dialog->SetPosition(position);
+    dialog->SetDetails(QString::fromStdString(ProgressFiguresText(catalogue, figures)));
     return dialog;
 }
 
+// One large file: the rate in bytes, no count.
+std::unique_ptr<QWidget> MakeDecryptProgress(const MessageCatalogue& catalogue) {
+    return MakeProgress(catalogue, MessageId::DecryptingProgressTitle,
+                        catalogue.FormatPrintfStyle(MessageId::StatusDecrypting,
+                                                    "/home/user/Documents/Quarterly report 2024 (final).ezc"),
+                        100, 40, {0, 1, 40, 212'400'000.0, true, 4.2});
+}
+
+// Several items being zipped: the count, and the rate in bytes.
+std::unique_ptr<QWidget> MakeCreateProgress(const MessageCatalogue& catalogue) {
+    return MakeProgress(catalogue, MessageId::CreatingArchiveTitle,
+                        catalogue.Load(MessageId::StatusZipping) + " \"...ts/Photos/2024/harbour at dawn.png\"", 100,
+                        63, {318, 1000, 63, 48'700'000.0, true, 3725.0});
+}
+
+// An unzip of many entries: the rate in files.
+std::unique_ptr<QWidget> MakeUnzipProgress(const MessageCatalogue& catalogue) {
+    return MakeProgress(catalogue, MessageId::UnzippingProgressTitle,
+                        catalogue.FormatPrintfStyle(MessageId::StatusUnzipping,
+                                                    "linux/drivers/gpu/drm/amd/display/dc/core/dc.c"),
+                        60000, 21877, {21877, 60000, 36, 1520.0, false, 25.1});
+}
+
+// The main window with its first button focused from the keyboard.
 std::unique_ptr<QWidget> MakeMain(const MessageCatalogue& catalogue) {
     static QtPlatformPickers pickers;  // never asked while the window is only drawn
-    return std::make_unique<MainDialog>(catalogue, pickers);
+    auto window = std::make_unique<MainDialog>(catalogue, pickers);
+    FocusByKeyboard(window->findChildren<IconButton*>().value(0));
+    return window;
 }
 
 // The builder over a small sample tree of this program's own kind of files.
@@ -121,8 +169,8 @@ std::unique_ptr<QWidget> MakeAbout(const MessageCatalogue& catalogue) {
     return std::make_unique<AboutDialog>(catalogue);
 }
 
-// The main window's three buttons: the middle one disabled, the last one
-// hovered.
+// The main window's three buttons: the first one focused from the keyboard,
+// the middle one disabled, the last one hovered.
 std::unique_ptr<QWidget> MakeIconButtons(const MessageCatalogue& catalogue) {
     auto row = std::make_unique<QWidget>();
     auto* layout = new QHBoxLayout(row.get());
@@ -137,6 +185,7 @@ std::unique_ptr<QWidget> MakeIconButtons(const MessageCatalogue& catalogue) {
         layout->addWidget(made.back());
     }
     made[1]->setEnabled(false);
+    FocusByKeyboard(made[0]);
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
     QApplication::sendEvent(made[2], &enter);
     return row;
@@ -179,7 +228,9 @@ const ScreenshotWindow kWindows[] = {
     {"options-order", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, true); }},
     {"encryption-password", MakeEncryptionPassword},
     {"decryption-password", MakeDecryptionPassword},
-    {"progress", MakeProgress},
+    {"progress", MakeDecryptProgress},
+    {"progress-create", MakeCreateProgress},
+    {"progress-unzip", MakeUnzipProgress},
     {"about", MakeAbout},
     {"overwrite-question",
      [](const MessageCatalogue& catalogue) {
@@ -232,7 +283,13 @@ int main(int argc, char** argv) {
         }
         std::unique_ptr<QWidget> widget = window.make(catalogue);
         widget->show();
-        QApplication::processEvents();
+        // What a window does once it is up (taking the focus) needs a few
+        // rounds of events.
+        QElapsedTimer shown;
+        shown.start();
+        while (shown.elapsed() < 100) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
         const QString file =
             output.filePath(QStringLiteral("%1-%2.png").arg(window.name, LanguageCode(catalogue.CurrentLanguage())));
         if (!widget->grab().save(file)) {

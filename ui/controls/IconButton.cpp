@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 namespace vaultpack {
 
@@ -117,6 +119,10 @@ void IconButton::paintEvent(QPaintEvent* /*event*/) {
     if (pressed || hovered_) {
         DrawBorder(painter, pressed);
     }
+    // Under icon and caption, as some styles fill the frame.
+    if (ShowsFocusFrame()) {
+        DrawFocusFrame(painter);
+    }
 
     // The margin also takes the pressed offset, so the content stays centred.
     const QRect area = rect().adjusted(1 + kMargin, 1 + kMargin, -(1 + kMargin), -(1 + kMargin));
@@ -135,6 +141,19 @@ void IconButton::paintEvent(QPaintEvent* /*event*/) {
     if (!text().isEmpty()) {
         DrawCaption(painter, placement.caption);
     }
+}
+
+void IconButton::DrawFocusFrame(QPainter& painter) const {
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    // Inside the border, clear of the hover and pressed lines.
+    option.rect = rect().adjusted(3, 3, -3, -3);
+    option.backgroundColor = palette().color(QPalette::Button);
+    // Styles such as Fusion draw the frame only for keyboard focus, which
+    // they read from this flag; the window's own flag may not be set when the
+    // focus came by a shortcut.
+    option.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void IconButton::DrawBorder(QPainter& painter, bool pressed) const {
@@ -202,6 +221,33 @@ void IconButton::mouseMoveEvent(QMouseEvent* event) {
         return;
     }
     SetHovered(inside);
+}
+
+void IconButton::focusInEvent(QFocusEvent* event) {
+    QAbstractButton::focusInEvent(event);
+    switch (event->reason()) {
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::ShortcutFocusReason:
+            keyboardFocus_ = true;
+            break;
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+            // The focus comes back as it was when the window or menu took it.
+            break;
+        default:
+            keyboardFocus_ = false;
+            break;
+    }
+}
+
+void IconButton::mousePressEvent(QMouseEvent* event) {
+    // A click on a button that had keyboard focus returns it to the flat look.
+    if (keyboardFocus_) {
+        keyboardFocus_ = false;
+        update();
+    }
+    QAbstractButton::mousePressEvent(event);
 }
 
 void IconButton::focusOutEvent(QFocusEvent* event) {

@@ -11,7 +11,9 @@ namespace vaultpack {
 // raised border; sunken, with icon and caption moved by one pixel, while
 // pressed. Drawn in the palette's colours, so it follows light and dark
 // themes. Space, Enter and Return press it when it has the focus; a double
-// click counts as two clicks.
+// click counts as two clicks. Focus that arrives from the keyboard (Tab,
+// Backtab, a shortcut) shows the style's focus frame, so a keyboard user sees
+// where Space will act; focus from a mouse click keeps the flat look.
 class IconButton : public QAbstractButton {
     Q_OBJECT
 
@@ -32,6 +34,8 @@ public:
 
     // True while the mouse is over the button and draws the hover border.
     bool IsHovered() const { return hovered_; }
+    // True while the button has the focus and shows the focus frame.
+    bool ShowsFocusFrame() const { return hasFocus() && keyboardFocus_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -41,7 +45,9 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -58,9 +64,12 @@ private:
     QRect CaptionBounds(int maxWidth) const;
     void DrawBorder(QPainter& painter, bool pressed) const;
     void DrawCaption(QPainter& painter, const QRect& area) const;
+    void DrawFocusFrame(QPainter& painter) const;
 
     int alignment_ = IconAbove;
     bool hovered_ = false;
+    // The focus last came from the keyboard.
+    bool keyboardFocus_ = false;
 };
 
 }  // namespace vaultpack
