@@ -6,12 +6,14 @@
 #include <exception>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
 
 #include "crypto/EncryptedFileHeader.h"
+#include "files/WorkerPool.h"
 
 namespace vaultpack {
 namespace {
@@ -49,12 +51,11 @@ public:
 
     std::uint64_t ChunkCount() const { return chunkCount_; }
 
+    // Starts up to `count` workers, as many as the system lets it start;
+    // with none, the caller ciphers the chunks itself as it waits for them.
     void Start(unsigned count) {
         held_.assign(count, kNone);
-        threads_.reserve(count);
-        for (unsigned slot = 0; slot < count; ++slot) {
-            threads_.emplace_back([this, slot] { Work(slot); });
-        }
+        threads_.emplace(count, [this](unsigned slot) { Work(slot); }, std::function<void()>(), 0);
     }
 
     // Waits until another chunk is done; returns how many chunks from the
@@ -62,6 +63,9 @@ public:
     // the failure of the earliest failed chunk, as a single pass would meet it.
     std::uint64_t WaitForNextChunk() {
         std::unique_lock lock(mutex_);
+        if (threads_->Size() == 0) {
+            CipherNextChunk(lock, 0, ownBuffer_);
+        }
         changed_.wait(lock, [this] { return failure_ || done_ != doneSeen_; });
         if (failure_) {
             const std::exception_ptr failure = failure_;
@@ -83,10 +87,8 @@ public:
             std::lock_guard lock(mutex_);
             stopping_ = true;
         }
-        for (std::thread& thread : threads_) {
-            if (thread.joinable()) {
-                thread.join();
-            }
+        if (threads_) {
+            threads_->Join();
         }
     }
 
@@ -96,27 +98,36 @@ private:
     void Work(std::size_t slot) {
         std::vector<unsigned char> buffer;
         std::unique_lock lock(mutex_);
-        while (!stopping_ && next_ < chunkCount_) {
-            const std::uint64_t chunk = next_++;
-            held_[slot] = chunk;
-            lock.unlock();
-            std::exception_ptr failure;
-            try {
-                buffer.resize(kCipherChunkSize);
-                Cipher(chunk, buffer.data());
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            lock.lock();
-            held_[slot] = kNone;
-            ++done_;
-            if (failure && (!failure_ || chunk < failedChunk_)) {
-                failure_ = failure;
-                failedChunk_ = chunk;
-                stopping_ = true;
-            }
-            changed_.notify_all();
+        while (CipherNextChunk(lock, slot, buffer)) {
         }
+    }
+
+    // With the lock held: takes the next chunk, unless none is left or the
+    // pass stops, ciphers it with the lock released and marks it done.
+    bool CipherNextChunk(std::unique_lock<std::mutex>& lock, std::size_t slot, std::vector<unsigned char>& buffer) {
+        if (stopping_ || next_ >= chunkCount_) {
+            return false;
+        }
+        const std::uint64_t chunk = next_++;
+        held_[slot] = chunk;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            buffer.resize(kCipherChunkSize);
+            Cipher(chunk, buffer.data());
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        held_[slot] = kNone;
+        ++done_;
+        if (failure && (!failure_ || chunk < failedChunk_)) {
+            failure_ = failure;
+            failedChunk_ = chunk;
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        return true;
     }
 
     void Cipher(std::uint64_t chunk, unsigned char* buffer) const {
@@ -155,7 +166,8 @@ private:
     bool stopping_ = false;
     std::exception_ptr failure_;
     std::uint64_t failedChunk_ = 0;
-    std::vector<std::thread> threads_;
+    std::vector<unsigned char> ownBuffer_;  // the caller's, when no worker could start
+    std::optional<WorkerPool> threads_;
 };
 
 // The plaintext bytes still to come once `chunks` chunks are written.

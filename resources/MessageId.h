@@ -124,6 +124,9 @@ enum class MessageId : std::uint16_t {
     ReasonEntryIsSpecialFile = 308,
     ReasonNotZipArchive = 309,
     ReasonLinkLeavesFolder = 350,
+    // What the machine ran out of.
+    ReasonOutOfMemory = 360,
+    ReasonCannotStartThread = 361,
 };
 
 }  // namespace vaultpack

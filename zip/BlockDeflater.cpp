@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -50,14 +51,17 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
     thread_local BlockScratch scratch;
     Block& block = pending.block;
     if (!scratch.stream) {
-        scratch.stream.reset(NewDeflateStream());
-        scratch.input.resize(kWindow + kBlockSize);
+        // Made whole or not at all, so a failure here leaves no stream without buffers.
+        BlockScratch made;
+        made.stream.reset(NewDeflateStream());
+        if (!made.stream) {
+            block.result = ZipResult::OutOfMemory;
+            return;
+        }
+        made.input.resize(kWindow + kBlockSize);
         // Room for a block that does not compress, with its flush marker.
-        scratch.output.resize(deflateBound(scratch.stream.get(), kBlockSize) + 16);
-    }
-    if (!scratch.stream) {
-        block.result = ZipResult::OutOfMemory;
-        return;
+        made.output.resize(deflateBound(made.stream.get(), kBlockSize) + 16);
+        scratch = std::move(made);
     }
     const std::size_t dictionarySize = index == 0 ? 0 : kWindow;
     std::size_t count = 0;
@@ -101,10 +105,16 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
 }
 
 void BlockDeflater::MakeBlock(std::unique_lock<std::mutex>& lock) {
+    // Claimed only once its place is made, which may fail for want of memory.
+    Pending& pending = pending_[nextClaim_];
     const std::uint64_t index = nextClaim_++;
-    Pending& pending = pending_[index];
     lock.unlock();
-    Compress(index, pending);
+    try {
+        Compress(index, pending);
+    } catch (const std::bad_alloc&) {
+        // Its buffers, or the block's data: the writer meets the failure in order.
+        pending.block.result = ZipResult::OutOfMemory;
+    }
     lock.lock();
     pending.done = true;
     if (pending.block.last || pending.block.result != ZipResult::Success) {

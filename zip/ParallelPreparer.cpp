@@ -1,9 +1,8 @@
 #include "zip/ParallelPreparer.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
-
-#include "zip/WorkerThreads.h"
 
 namespace vaultpack {
 
@@ -33,24 +32,47 @@ unsigned ParallelPreparer::WorkerCount(unsigned requested) {
 }
 
 ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads)
-    : writer_(writer), sources_(std::move(sources)), slots_(sources_.size()) {
-    // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
-    workers_ = StartThreads(WorkerCount(threads), [this] { Work(); });
-}
+    : writer_(writer),
+      sources_(std::move(sources)),
+      slots_(sources_.size()),
+      // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
+      workers_(WorkerCount(threads), [this](unsigned) { Work(); }, [this] { StopAfterFailure(); }, 0) {}
 
 ParallelPreparer::~ParallelPreparer() {
-    StopThreads(mutex_, stopping_, changed_, workers_);
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    workers_.Join();
     for (const auto& deflater : deflaters_) {
         deflater->SetWakeUp({});
     }
 }
 
+void ParallelPreparer::StopAfterFailure() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    entryReady_.notify_all();
+}
+
 PreparedEntry ParallelPreparer::Take(std::size_t index) {
+    if (workers_.Size() == 0) {
+        const Source& source = sources_[index];
+        return writer_.Prepare(source.storedName, source.path);
+    }
     std::unique_lock lock(mutex_);
     // Workers wake the writer only for the entry it waits for.
     awaited_ = index;
-    entryReady_.wait(lock, [&] { return slots_[index].ready; });
+    entryReady_.wait(lock, [&] { return slots_[index].ready || stopping_; });
     awaited_ = kNothingAwaited;
+    if (!slots_[index].ready) {
+        lock.unlock();
+        workers_.RethrowFailure();
+    }
     Slot& slot = slots_[index];
     PreparedEntry entry = std::move(slot.entry);
     charged_ -= slot.charge;

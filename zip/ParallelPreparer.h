@@ -7,9 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "files/WorkerPool.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipWriter.h"
 
@@ -32,7 +32,8 @@ public:
     };
 
     // Starts `threads` workers (0: one per processor) that prepare the
-    // sources for `writer`, which must outlive this object.
+    // sources for `writer`, which must outlive this object; as many as the
+    // system lets it start, possibly none (Take then prepares each entry).
     ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads);
     // Stops the workers: the entries not yet taken are dropped.
     ~ParallelPreparer();
@@ -40,7 +41,8 @@ public:
     ParallelPreparer& operator=(const ParallelPreparer&) = delete;
 
     // Waits until the entry of sources[index] is ready and hands it over.
-    // Entries are taken once each, in list order.
+    // Entries are taken once each, in list order. Rethrows what a worker let
+    // out (std::bad_alloc, say); the workers have stopped then.
     PreparedEntry Take(std::size_t index);
 
     // The worker count for a requested count (0: one per processor).
@@ -55,6 +57,8 @@ private:
     };
 
     void Work();
+    // Stops the workers after one failed, waking everyone who waits.
+    void StopAfterFailure();
     // A large file's blocks that a worker may make now, or nothing.
     std::shared_ptr<BlockDeflater> BlocksWithWork();
     // Waits until item `index` may take `bytes` of the budget: in list order,
@@ -79,7 +83,7 @@ private:
     bool stopping_ = false;
     // Large files whose blocks are being made, in the order they were opened.
     std::vector<std::shared_ptr<BlockDeflater>> deflaters_;
-    std::vector<std::thread> workers_;
+    WorkerPool workers_;
 };
 
 }  // namespace vaultpack

@@ -5,14 +5,16 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <span>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
+#include "files/WorkerPool.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -27,13 +29,16 @@ constexpr std::size_t kPiecesInFlight = 4;
 
 using Piece = std::vector<unsigned char>;
 
-// Writes pieces to a file on its own thread, in the order they are handed over.
+// Writes pieces to a file on its own thread, in the order they are handed
+// over; on the calling thread, as they are handed over, when the system lets
+// no thread start.
 class PieceWriter {
 public:
-    explicit PieceWriter(FileHandle& file) : file_(file), thread_([this] { Run(); }) {
+    explicit PieceWriter(FileHandle& file) : file_(file) {
         for (std::size_t i = 0; i < kPiecesInFlight; ++i) {
             free_.emplace_back(kOutputPiece);
         }
+        thread_.emplace(1, [this](unsigned) { Run(); }, std::function<void()>(), 0);
     }
     // Stops the thread; pieces not yet written are dropped.
     ~PieceWriter() {
@@ -42,7 +47,7 @@ public:
             stopping_ = true;
         }
         changed_.notify_all();
-        thread_.join();
+        thread_.reset();
     }
     PieceWriter(const PieceWriter&) = delete;
     PieceWriter& operator=(const PieceWriter&) = delete;
@@ -62,6 +67,13 @@ public:
 
     // Hands over a filled piece, cut to its used size, for writing.
     void Write(Piece piece) {
+        if (thread_->Size() == 0) {
+            const bool written = WritePiece(piece);
+            const std::lock_guard lock(mutex_);
+            failed_ = !written;
+            free_.push_back(std::move(piece));
+            return;
+        }
         {
             const std::lock_guard lock(mutex_);
             full_.push_back(std::move(piece));
@@ -77,6 +89,15 @@ public:
     }
 
 private:
+    bool WritePiece(const Piece& piece) {
+        try {
+            file_.WriteAll(piece.data(), piece.size());
+        } catch (const FileError&) {
+            return false;
+        }
+        return true;
+    }
+
     void Run() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -88,12 +109,7 @@ private:
             full_.pop_front();
             writing_ = true;
             lock.unlock();
-            bool written = true;
-            try {
-                file_.WriteAll(piece.data(), piece.size());
-            } catch (const FileError&) {
-                written = false;
-            }
+            const bool written = WritePiece(piece);
             lock.lock();
             writing_ = false;
             failed_ = !written;
@@ -110,7 +126,7 @@ private:
     bool writing_ = false;
     bool failed_ = false;
     bool stopping_ = false;
-    std::thread thread_;
+    std::optional<WorkerPool> thread_;
 };
 
 // Reads the entry's compressed bytes in pieces.
@@ -138,10 +154,8 @@ private:
     std::vector<unsigned char> buffer_;
 };
 
-}  // namespace
-
-ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
-                              FileHandle& file, const std::function<bool()>& cancelRequested) {
+ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
+                        FileHandle& file, const std::function<bool()>& cancelRequested) {
     const bool stored = record.method == kMethodStored;
     if (stored && record.compressedSize != record.uncompressedSize) {
         return ZipResult::CorruptArchive;
@@ -206,6 +220,17 @@ ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord
         return result;
     }
     return produced == record.uncompressedSize && crc == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
+}
+
+}  // namespace
+
+ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
+                              FileHandle& file, const std::function<bool()>& cancelRequested) {
+    try {
+        return InflateStream(archive, record, dataOffset, file, cancelRequested);
+    } catch (const std::bad_alloc&) {
+        return ZipResult::OutOfMemory;
+    }
 }
 
 }  // namespace vaultpack

@@ -1,0 +1,54 @@
+#include "tests/support/ChildProcess.h"
+
+#include <cstdlib>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vaultpack::test {
+
+int ExitStatusInChild(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::_Exit(body());
+    }
+    int status = -1;
+    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool LimitThreadsOfThisProcess(rlim_t threads) {
+    if (::geteuid() == 0) {
+        // A user id no account has, different in every child.
+        const auto user = static_cast<uid_t>(200000 + ::getpid());
+        if (::setgid(user) != 0 || ::setuid(user) != 0) {
+            return false;
+        }
+    }
+    const rlimit limit{threads, threads};
+    return ::setrlimit(RLIMIT_NPROC, &limit) == 0;
+}
+
+void OpenToEveryone(const std::filesystem::path& folder) {
+    std::filesystem::permissions(folder, std::filesystem::perms::all);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_directory()) {
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
+        }
+    }
+}
+
+bool UnderSanitizer() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
+}  // namespace vaultpack::test

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+
+#include <sys/resource.h>
+
+namespace vaultpack::test {
+
+// Runs `body` in a forked child and returns the status it exits with; -1 when
+// it did not exit by itself (a crash, an abort, an uncaught exception).
+int ExitStatusInChild(const std::function<int()>& body);
+
+// For a forked child only: lets this process run at most `threads` threads in
+// all, itself included (RLIMIT_NPROC). The limit does not hold a privileged
+// process, so one first becomes a user of its own that no other process
+// shares; folders it writes to must be open to everyone (OpenToEveryone).
+// False when the limit could not be set.
+bool LimitThreadsOfThisProcess(rlim_t threads);
+
+// Lets everyone create and remove files in `folder` and the folders below it,
+// for a child that has become another user.
+void OpenToEveryone(const std::filesystem::path& folder);
+
+// Whether this build runs under a sanitizer, whose shadow memory an address
+// space limit (RLIMIT_AS) cannot accommodate.
+bool UnderSanitizer();
+
+}  // namespace vaultpack::test
