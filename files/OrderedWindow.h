@@ -42,6 +42,19 @@ public:
         return next_ < taken_ + window_ ? ClaimLocked() : std::nullopt;
     }
 
+    // The same, only when the number would be the next one to take: for a
+    // taker that makes what it waits for when no maker has taken it up.
+    std::optional<std::uint64_t> TryClaimNextToTake() {
+        const std::lock_guard lock(mutex_);
+        return next_ == taken_ ? ClaimLocked() : std::nullopt;
+    }
+
+    // Whether Claim would give a number now without waiting.
+    bool HasRoom() const {
+        const std::lock_guard lock(mutex_);
+        return !claimsEnded_ && next_ < count_ && next_ < taken_ + window_;
+    }
+
     // For a maker: hands in the item of a number it claimed.
     void Finish(std::uint64_t number, Item item) {
         bool awaited = false;
@@ -104,7 +117,7 @@ private:
 
     const std::uint64_t count_;
     const std::uint64_t window_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable roomMade_;      // makers wait here for room
     std::condition_variable itemFinished_;  // the taker waits here for the next item
     // From number taken_ on: each claimed number's item once finished.

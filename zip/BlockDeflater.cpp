@@ -1,8 +1,10 @@
 #include "zip/BlockDeflater.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -44,12 +46,14 @@ z_stream* NewDeflateStream() {
 }  // namespace
 
 BlockDeflater::BlockDeflater(FileHandle source)
-    // Enough blocks ahead to keep every processor busy while the writer writes.
-    : source_(std::move(source)), blocksAhead_(std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
+    // Enough blocks ahead to keep every processor busy while the writer writes;
+    // the file's length is found at its last block.
+    : source_(std::move(source)),
+      blocks_(std::numeric_limits<std::uint64_t>::max(), std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
 
-void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
+void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
     thread_local BlockScratch scratch;
-    Block& block = pending.block;
+    Block& block = made.block;
     if (!scratch.stream) {
         // Made whole or not at all, so a failure here leaves no stream without buffers.
         BlockScratch made;
@@ -81,9 +85,9 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
     block.size = count - dictionarySize;
     block.last = block.size < kBlockSize;
     block.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, data, block.size));
-    pending.dictionaryCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, scratch.input.data(), dictionarySize));
+    made.dictionaryCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, scratch.input.data(), dictionarySize));
     if (!block.last) {
-        pending.tailCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data + block.size - kWindow, kWindow));
+        made.tailCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data + block.size - kWindow, kWindow));
     }
 
     z_stream& stream = *scratch.stream;
@@ -104,76 +108,61 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
     block.data.assign(scratch.output.data(), stream.next_out);
 }
 
-void BlockDeflater::MakeBlock(std::unique_lock<std::mutex>& lock) {
-    // Claimed only once its place is made, which may fail for want of memory.
-    Pending& pending = pending_[nextClaim_];
-    const std::uint64_t index = nextClaim_++;
-    lock.unlock();
+void BlockDeflater::Make(std::uint64_t index) {
+    Made made;
     try {
-        Compress(index, pending);
+        Compress(index, made);
     } catch (const std::bad_alloc&) {
         // Its buffers, or the block's data: the writer meets the failure in order.
-        pending.block.result = ZipResult::OutOfMemory;
+        made.block.result = ZipResult::OutOfMemory;
     }
-    lock.lock();
-    pending.done = true;
-    if (pending.block.last || pending.block.result != ZipResult::Success) {
-        ended_ = true;
+    if (made.block.last || made.block.result != ZipResult::Success) {
+        blocks_.EndClaims();
     }
-    finished_.notify_all();
+    blocks_.Finish(index, std::move(made));
 }
 
 BlockDeflater::Block BlockDeflater::Next() {
-    std::unique_lock lock(mutex_);
-    if (nextClaim_ == next_) {
-        MakeBlock(lock);
+    if (const std::optional<std::uint64_t> index = blocks_.TryClaimNextToTake()) {
+        Make(*index);
     }
-    finished_.wait(lock, [&] { return pending_.at(next_).done; });
-    auto node = pending_.extract(next_);
-    Pending& pending = node.mapped();
+    std::optional<Made> made = blocks_.Take();
+    if (!made) {
+        Block stopped;
+        stopped.result = ZipResult::PreviousError;
+        return stopped;
+    }
+    Block& block = made->block;
     // A block primed with other bytes than the ones the block before it read
     // would not decompress to the file: it changed while it was read.
-    if (next_ > 0 && pending.block.result == ZipResult::Success && pending.dictionaryCrc != previousTailCrc_) {
-        pending.block.result = ZipResult::ReadFailed;
+    if (taken_ > 0 && block.result == ZipResult::Success && made->dictionaryCrc != previousTailCrc_) {
+        block.result = ZipResult::ReadFailed;
+        blocks_.EndClaims();
     }
-    ++next_;
-    previousTailCrc_ = pending.tailCrc;
-    if (pending.block.result != ZipResult::Success) {
-        ended_ = true;
+    ++taken_;
+    previousTailCrc_ = made->tailCrc;
+    std::function<void()> wakeUp;
+    if (blocks_.HasRoom()) {
+        const std::lock_guard lock(wakeUpMutex_);
+        wakeUp = wakeUp_;
     }
-    const std::function<void()> wakeUp = HasWorkLocked() ? wakeUp_ : nullptr;
-    lock.unlock();
     if (wakeUp) {
         wakeUp();
     }
-    return std::move(pending.block);
+    return std::move(block);
 }
 
 bool BlockDeflater::CompressNextBlock() {
-    std::unique_lock lock(mutex_);
-    if (!HasWorkLocked()) {
+    const std::optional<std::uint64_t> index = blocks_.TryClaim();
+    if (!index) {
         return false;
     }
-    MakeBlock(lock);
+    Make(*index);
     return true;
 }
 
-bool BlockDeflater::HasWorkLocked() const {
-    return !ended_ && nextClaim_ < next_ + blocksAhead_;
-}
-
-bool BlockDeflater::HasWork() const {
-    const std::lock_guard lock(mutex_);
-    return HasWorkLocked();
-}
-
-void BlockDeflater::Stop() {
-    const std::lock_guard lock(mutex_);
-    ended_ = true;
-}
-
 void BlockDeflater::SetWakeUp(std::function<void()> wakeUp) {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(wakeUpMutex_);
     wakeUp_ = std::move(wakeUp);
 }
 
