@@ -23,9 +23,8 @@ constexpr std::int64_t kBatch = 64;
 // entries ahead hold at most some megabytes whatever the archive holds.
 constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
-// Every file made ahead stays registered until taken, beside the few the
-// ordered thread and the program register themselves.
-static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead + 64 <= kTemporaryPathSlots);
+// Every file and folder made ahead stays registered until taken or needed.
+static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead == kTemporaryPathsAhead);
 
 // Drops the record of `index` for each of `paths` unless a later entry has replaced it.
 void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vector<std::size_t>& paths,
