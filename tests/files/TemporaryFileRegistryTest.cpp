@@ -12,7 +12,7 @@
 
 #include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {

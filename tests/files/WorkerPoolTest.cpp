@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ResourceLimits.h"
 
 namespace vaultpack {
 namespace {

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 #include <future>
 #include <thread>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "crypto/DecryptFile.h"
@@ -21,6 +19,7 @@
 #include "jobs/Jobs.h"
 #include "zip/ZipWriter.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
@@ -361,14 +360,11 @@ TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
 TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
     const Path output = sandbox / "big.zip";
     host.Expect("save zip", output.string());
-    rlimit limit{}, small{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    small = {64 * 1024, limit.rlim_max};
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const JobOutcome outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, oldHandler);
+    JobOutcome outcome = JobOutcome::Succeeded;
+    {
+        const test::ScopedFileSizeLimit small(64 * 1024);
+        outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
+    }
 
     EXPECT_EQ(outcome, JobOutcome::Failed);
     EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string()});

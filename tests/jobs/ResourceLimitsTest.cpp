@@ -10,7 +10,7 @@
 
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {

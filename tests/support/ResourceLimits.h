@@ -22,6 +22,27 @@ bool LimitThreadsOfThisProcess(rlim_t threads);
 // for a child that has become another user.
 void OpenToEveryone(const std::filesystem::path& folder);
 
+// This process's resident memory now, and its peak since ResetPeakMemory, in
+// KiB; ResetPeakMemory is false where the system cannot reset the peak, which
+// then still holds an earlier, higher one.
+long ResidentMemoryKiB();
+long PeakMemoryKiB();
+bool ResetPeakMemory();
+
+// While it lives, a write that would make a file larger than `bytes` fails
+// with EFBIG instead of ending the process with SIGXFSZ.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*savedHandler_)(int);
+};
+
 // Whether this build runs under a sanitizer, whose shadow memory an address
 // space limit (RLIMIT_AS) cannot accommodate.
 bool UnderSanitizer();

@@ -1,6 +1,9 @@
-#include "tests/support/ChildProcess.h"
+#include "tests/support/ResourceLimits.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,6 +38,43 @@ void OpenToEveryone(const std::filesystem::path& folder) {
             std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
         }
     }
+}
+
+namespace {
+
+// A "Vm..." line of /proc/self/status, in KiB.
+long StatusKiB(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(field + ":")) {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+long ResidentMemoryKiB() { return StatusKiB("VmRSS"); }
+
+long PeakMemoryKiB() { return StatusKiB("VmHWM"); }
+
+bool ResetPeakMemory() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(rlim_t bytes) : savedHandler_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    const rlimit limit{bytes, saved_.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, savedHandler_);
 }
 
 bool UnderSanitizer() {
