@@ -8,8 +8,9 @@
 #include <thread>
 #include <utility>
 
-#include <libdeflate.h>
 #include <zlib.h>
+
+#include "zip/Crc32.h"
 
 namespace vaultpack {
 
@@ -84,10 +85,10 @@ void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
     const unsigned char* data = scratch.input.data() + dictionarySize;
     block.size = count - dictionarySize;
     block.last = block.size < kBlockSize;
-    block.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, data, block.size));
-    made.dictionaryCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, scratch.input.data(), dictionarySize));
+    block.crc = Crc32(0, {data, block.size});
+    made.dictionaryCrc = Crc32(0, {scratch.input.data(), dictionarySize});
     if (!block.last) {
-        made.tailCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data + block.size - kWindow, kWindow));
+        made.tailCrc = Crc32(0, {data + block.size - kWindow, kWindow});
     }
 
     z_stream& stream = *scratch.stream;

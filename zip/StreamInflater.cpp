@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
 #include "files/OrderedWindow.h"
 #include "files/WorkerPool.h"
+#include "zip/Crc32.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -180,7 +180,7 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
         if (produced > record.uncompressedSize) {
             return ZipResult::CorruptArchive;
         }
-        crc = crc32_gzip_refl(crc, piece.bytes.get(), piece.size);
+        crc = Crc32(crc, {piece.bytes.get(), piece.size});
         writer.Write(*number, std::move(piece));
     }
     const ZipResult result = writer.Finish();
