@@ -33,6 +33,9 @@ class WorkerPoolStart : public testing::TestWithParam<StartRow> {};
 
 TEST_P(WorkerPoolStart, RunsWithTheThreadsItCouldStart) {
     const StartRow& row = GetParam();
+    if (row.threadLimit > 1 && test::UnderSanitizer()) {
+        GTEST_SKIP() << "the sanitizer's own threads count against the limit";
+    }
     const int started = test::ExitStatusInChild([&] {
         if (!test::LimitThreadsOfThisProcess(row.threadLimit)) {
             return 98;
