@@ -4,6 +4,7 @@
 #include <atomic>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <span>
@@ -54,6 +55,19 @@ public:
     // The number of the next piece, once it may be made; nothing after a write failed.
     std::optional<std::uint64_t> Claim() { return pieces_.Claim(); }
 
+    // A buffer for a piece: one whose piece is written, or a new one.
+    std::unique_ptr<unsigned char[]> Buffer() {
+        {
+            const std::lock_guard lock(spareMutex_);
+            if (!spare_.empty()) {
+                std::unique_ptr<unsigned char[]> buffer = std::move(spare_.back());
+                spare_.pop_back();
+                return buffer;
+            }
+        }
+        return std::make_unique_for_overwrite<unsigned char[]>(kOutputPiece);
+    }
+
     // Hands over the filled piece of a claimed number for writing.
     void Write(std::uint64_t number, Piece piece) {
         pieces_.Finish(number, std::move(piece));
@@ -72,7 +86,7 @@ public:
 private:
     // Writes the next piece in order; false when there is none any more or the write failed.
     bool WriteNext() {
-        const std::optional<Piece> piece = pieces_.Take();
+        std::optional<Piece> piece = pieces_.Take();
         if (!piece) {
             return false;
         }
@@ -83,6 +97,9 @@ private:
             pieces_.Abort();
             return false;
         }
+        // Reused, which saves the page faults of a new buffer for every piece.
+        const std::lock_guard lock(spareMutex_);
+        spare_.push_back(std::move(piece->bytes));
         return true;
     }
 
@@ -93,6 +110,8 @@ private:
 
     FileHandle& file_;
     std::atomic<bool> failed_{false};
+    std::mutex spareMutex_;
+    std::vector<std::unique_ptr<unsigned char[]>> spare_;
     OrderedWindow<Piece> pieces_;
     WorkerPool thread_;
 };
@@ -143,7 +162,7 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
         if (!number) {
             return ZipResult::WriteFailed;
         }
-        Piece piece{std::make_unique_for_overwrite<unsigned char[]>(kOutputPiece)};
+        Piece piece{writer.Buffer()};
         state->next_out = piece.bytes.get();
         state->avail_out = static_cast<std::uint32_t>(kOutputPiece);
         // Fills the piece, or ends with the data.
