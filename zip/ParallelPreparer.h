@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "files/OrderedWindow.h"
 #include "files/WorkerPool.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipWriter.h"
@@ -25,6 +26,10 @@ namespace vaultpack {
 class ParallelPreparer {
 public:
     static constexpr std::uint64_t kMemoryBudget = 32u * 1024 * 1024;
+    // How far the workers may run ahead of the writer, in entries. Far enough
+    // that one slow file at the head does not stall the other workers; the
+    // memory budget bounds the bytes held.
+    static constexpr std::size_t kLookahead = 1024;
 
     struct Source {
         std::string storedName;
@@ -49,16 +54,16 @@ public:
     static unsigned WorkerCount(unsigned requested);
 
 private:
-    struct Slot {
-        bool ready = false;
+    // What an entry has reserved of the memory budget.
+    struct Charge {
         bool charged = false;  // its memory was reserved (Reserve)
-        std::uint64_t charge = 0;
-        PreparedEntry entry;
+        std::uint64_t bytes = 0;
     };
 
     void Work();
-    // Stops the workers after one failed, waking everyone who waits.
-    void StopAfterFailure();
+    // Stops the workers, waking everyone who waits: when the preparer goes,
+    // or after a worker failed.
+    void StopWorkers();
     // A large file's blocks that a worker may make now, or nothing.
     std::shared_ptr<BlockDeflater> BlocksWithWork();
     // Waits until item `index` may take `bytes` of the budget: in list order,
@@ -67,17 +72,15 @@ private:
 
     const ZipWriter& writer_;
     const std::vector<Source> sources_;
-    static constexpr std::size_t kNothingAwaited = static_cast<std::size_t>(-1);
+    // The entries, claimed by the workers in list order, at most kLookahead
+    // ahead of the writer, and taken by the writer in order.
+    OrderedWindow<PreparedEntry> entries_;
 
+    // Guards what follows; taken before the window's lock, never after it.
     std::mutex mutex_;
-    // Workers wait on changed_; the writer waits on entryReady_ for awaited_.
-    std::condition_variable changed_;
-    std::condition_variable entryReady_;
-    std::size_t awaited_ = kNothingAwaited;
-    std::vector<Slot> slots_;
-    std::size_t nextClaim_ = 0;
+    std::condition_variable changed_;  // workers wait here
+    std::vector<Charge> charges_;
     std::size_t nextCharge_ = 0;
-    std::size_t taken_ = 0;
     std::uint64_t charged_ = 0;
     std::size_t openAhead_ = 0;
     bool stopping_ = false;
