@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "files/AsciiCase.h"
+
 namespace vaultpack {
 namespace {
 
@@ -24,16 +26,6 @@ std::span<const MessageText> TextsOf(Language language) {
     return EnglishMessageTexts();
 }
 
-std::string Lowercase(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
-
 // Splits on any of the separators, dropping empty pieces.
 std::vector<std::string_view> Split(std::string_view text, std::string_view separators) {
     std::vector<std::string_view> pieces;
@@ -49,7 +41,7 @@ std::vector<std::string_view> Split(std::string_view text, std::string_view sepa
 
 // The locale name without its ".codeset" and "@modifier" parts, lower case.
 std::string BareLocaleName(std::string_view localeName) {
-    return Lowercase(localeName.substr(0, localeName.find_first_of(".@")));
+    return AsciiLowercase(localeName.substr(0, localeName.find_first_of(".@")));
 }
 
 bool IsCLocale(std::string_view localeName) {

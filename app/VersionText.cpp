@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "app/BuildDateTime.h"
+#include "files/AsciiCase.h"
 
 namespace vaultpack {
 namespace {
@@ -31,9 +32,7 @@ std::string DigitsAt(std::string_view text, std::size_t position, std::size_t co
 // The two-digit number of the month abbreviation that opens the date, "00"
 // for an unknown one.
 std::string MonthNumber(std::string_view buildDate) {
-    std::string name(buildDate.substr(0, 3));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    const std::string name = AsciiLowercase(buildDate.substr(0, 3));
     const auto month = std::find(kMonths.begin(), kMonths.end(), name);
     if (month == kMonths.end()) {
         return "00";

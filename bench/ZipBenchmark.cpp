@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ChildRuns.h"
@@ -81,34 +82,58 @@ struct Comparison {
 
 std::string Cli() { return Quote(VAULTPACK_CLI_PATH); }
 
+// Another build of vaultpack-cli to run beside this one, such as the build
+// before a change: VAULTPACK_BENCH_BASELINE_CLI names it.
+const char* BaselineCli() { return std::getenv("VAULTPACK_BENCH_BASELINE_CLI"); }
+
+std::string CreateWith(const std::string& cli, const fs::path& tree, const fs::path& out) {
+    return "cd " + Quote(tree.parent_path()) + " && " + cli + " create --zip " + Quote(out) + " " +
+           Quote(tree.filename());
+}
+
+std::string ExtractWith(const std::string& cli, const fs::path& archive, const fs::path& out) {
+    return "mkdir " + Quote(out) + " && " + cli + " unzip " + Quote(archive) + " " + Quote(out);
+}
+
+// The tools, with the baseline build last when one is named.
+std::vector<Tool> WithBaseline(std::vector<Tool> tools, Tool baseline) {
+    if (BaselineCli() != nullptr) {
+        tools.push_back(std::move(baseline));
+    }
+    return tools;
+}
+
 std::vector<Tool> CreateTools() {
-    return {
-        {"vaultpack-cli", [](const fs::path& tree, const fs::path& out) {
-             return "cd " + Quote(tree.parent_path()) + " && " + Cli() + " create --zip " + Quote(out) + " " +
-                    Quote(tree.filename());
-         }, {}},
-        {"zip -r -6", [](const fs::path& tree, const fs::path& out) {
-             return "cd " + Quote(tree.parent_path()) + " && zip -q -r -6 " + Quote(out) + " " +
-                    Quote(tree.filename());
-         }, {}},
-    };
+    return WithBaseline(
+        {
+            {"vaultpack-cli", [](const fs::path& tree, const fs::path& out) { return CreateWith(Cli(), tree, out); },
+             {}},
+            {"zip -r -6", [](const fs::path& tree, const fs::path& out) {
+                 return "cd " + Quote(tree.parent_path()) + " && zip -q -r -6 " + Quote(out) + " " +
+                        Quote(tree.filename());
+             }, {}},
+        },
+        {"baseline-cli",
+         [](const fs::path& tree, const fs::path& out) { return CreateWith(Quote(BaselineCli()), tree, out); }, {}});
 }
 
 std::vector<Tool> ExtractTools() {
-    return {
-        {"vaultpack-cli",
-         [](const fs::path& archive, const fs::path& out) {
-             return "mkdir " + Quote(out) + " && " + Cli() + " unzip " + Quote(archive) + " " + Quote(out);
-         }, {}},
-        {"unzip",
-         [](const fs::path& archive, const fs::path& out) {
-             return "mkdir " + Quote(out) + " && unzip -q " + Quote(archive) + " -d " + Quote(out);
-         }, {}},
-        {"bsdtar",
-         [](const fs::path& archive, const fs::path& out) {
-             return "mkdir " + Quote(out) + " && bsdtar -xf " + Quote(archive) + " -C " + Quote(out);
-         }, {}},
-    };
+    return WithBaseline(
+        {
+            {"vaultpack-cli",
+             [](const fs::path& archive, const fs::path& out) { return ExtractWith(Cli(), archive, out); }, {}},
+            {"unzip",
+             [](const fs::path& archive, const fs::path& out) {
+                 return "mkdir " + Quote(out) + " && unzip -q " + Quote(archive) + " -d " + Quote(out);
+             }, {}},
+            {"bsdtar",
+             [](const fs::path& archive, const fs::path& out) {
+                 return "mkdir " + Quote(out) + " && bsdtar -xf " + Quote(archive) + " -C " + Quote(out);
+             }, {}},
+        },
+        {"baseline-cli",
+         [](const fs::path& archive, const fs::path& out) { return ExtractWith(Quote(BaselineCli()), archive, out); },
+         {}});
 }
 
 fs::path OutputOf(const fs::path& runs, const Comparison& comparison, std::size_t tool, int round) {

@@ -1,7 +1,6 @@
 #include "cli/CommandRunner.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 #include <system_error>
 #include <variant>
@@ -13,6 +12,7 @@
 #include "cli/ContainerInfo.h"
 #include "cli/PasswordInput.h"
 #include "cli/PrintableText.h"
+#include "files/AsciiCase.h"
 #include "jobs/FollowOnUnzip.h"
 #include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
@@ -99,9 +99,7 @@ std::optional<std::string> ItemProblem(const CommandLine& command) {
 // giving a container; otherwise encrypt first, giving a ZIP archive). An
 // order whose result the extension contradicts is refused with the reason.
 std::variant<std::int32_t, std::string> OrderForOneFile(const CommandLine& command) {
-    std::string extension = command.target.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = AsciiLowercase(command.target.extension().string());
     const bool namesContainer = extension == ".ezc";
     if (!command.order) {
         return namesContainer ? 1 : 0;

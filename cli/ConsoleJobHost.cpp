@@ -1,12 +1,12 @@
 #include "cli/ConsoleJobHost.h"
 
 #include <algorithm>
-#include <cctype>
 #include <system_error>
 
 #include "app/MessageRendering.h"
 #include "cli/PasswordInput.h"
 #include "cli/PrintableText.h"
+#include "files/AsciiCase.h"
 
 namespace vaultpack {
 namespace {
@@ -22,11 +22,6 @@ bool IsOverwriteQuestion(const MessageBoxRequest& request) {
     });
 }
 
-std::string Lowercase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 }  // namespace
 
@@ -135,7 +130,7 @@ MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::s
             // The end of input or Ctrl-C: the answer that stops, without asking again.
             return wayOut;
         }
-        const std::string answer = Lowercase(*line);
+        const std::string answer = AsciiLowercase(*line);
         if (answer == "y" || answer == "yes") {
             return MessageAnswer::Yes;
         }

@@ -1,17 +1,18 @@
 #include "crypto/CipherChunks.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <limits>
-#include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
 
 #include "crypto/EncryptedFileHeader.h"
+#include "files/OrderedWindow.h"
+#include "files/WorkerPool.h"
 
 namespace vaultpack {
 namespace {
@@ -31,10 +32,10 @@ private:
     std::uint32_t range_;
 };
 
-// The threads of one pass. Workers take chunk numbers in increasing order
-// under the lock and say which one they hold, so every chunk below the lowest
-// one held or not yet taken is written: the caller reports progress in file
-// order from that alone, with memory for one chunk per worker.
+// The threads of one pass. Workers claim chunk numbers in order, each writes
+// its chunk where it belongs, and the caller takes them in file order, which
+// is the order progress is reported in. A chunk holds no memory once written,
+// so the window spans the whole pass: one slow chunk does not stop the others.
 class ChunkWorkers {
 public:
     ChunkWorkers(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan, const ChunkCipher& cipher)
@@ -42,81 +43,71 @@ public:
           target_(target),
           plan_(plan),
           cipher_(cipher),
-          chunkCount_((plan.readBytes + kCipherChunkSize - 1) / kCipherChunkSize) {}
+          chunkCount_((plan.readBytes + kCipherChunkSize - 1) / kCipherChunkSize),
+          chunks_(chunkCount_, chunkCount_) {}
     ~ChunkWorkers() { Stop(); }
     ChunkWorkers(const ChunkWorkers&) = delete;
     ChunkWorkers& operator=(const ChunkWorkers&) = delete;
 
     std::uint64_t ChunkCount() const { return chunkCount_; }
 
+    // Starts up to `count` workers, as many as the system lets it start;
+    // with none, the caller ciphers the chunks itself as it waits for them.
     void Start(unsigned count) {
-        held_.assign(count, kNone);
-        threads_.reserve(count);
-        for (unsigned slot = 0; slot < count; ++slot) {
-            threads_.emplace_back([this, slot] { Work(slot); });
-        }
+        workers_.emplace(count, [this](unsigned) { Work(); }, [this] { chunks_.Abort(); }, 0);
     }
 
-    // Waits until another chunk is done; returns how many chunks from the
-    // start are written. When a chunk failed, stops the workers and rethrows
-    // the failure of the earliest failed chunk, as a single pass would meet it.
-    std::uint64_t WaitForNextChunk() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return failure_ || done_ != doneSeen_; });
-        if (failure_) {
-            const std::exception_ptr failure = failure_;
-            lock.unlock();
+    // Waits until the next chunk in file order is written. When a chunk
+    // failed, stops the workers and rethrows the failure of the earliest
+    // failed chunk, as a single pass would meet it.
+    void WaitForNextChunk() {
+        if (workers_->Size() == 0) {
+            if (const std::optional<std::uint64_t> chunk = chunks_.TryClaim()) {
+                chunks_.Finish(*chunk, CipherChunk(*chunk, ownBuffer_));
+            }
+        }
+        const std::optional<std::exception_ptr> failure = chunks_.Take();
+        if (!failure) {
+            // Only a worker that died drops the chunks.
             Stop();
-            std::rethrow_exception(failure);
+            workers_->RethrowFailure();
+            throw std::logic_error("cipher chunks dropped");
         }
-        doneSeen_ = done_;
-        std::uint64_t written = next_;
-        for (const std::uint64_t chunk : held_) {
-            written = std::min(written, chunk);
+        if (*failure) {
+            Stop();
+            std::rethrow_exception(*failure);
         }
-        return written;
     }
 
     // No worker takes another chunk; returns once all have ended.
     void Stop() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        for (std::thread& thread : threads_) {
-            if (thread.joinable()) {
-                thread.join();
-            }
+        chunks_.Abort();
+        if (workers_) {
+            workers_->Join();
         }
     }
 
 private:
-    static constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
-
-    void Work(std::size_t slot) {
+    void Work() {
         std::vector<unsigned char> buffer;
-        std::unique_lock lock(mutex_);
-        while (!stopping_ && next_ < chunkCount_) {
-            const std::uint64_t chunk = next_++;
-            held_[slot] = chunk;
-            lock.unlock();
-            std::exception_ptr failure;
-            try {
-                buffer.resize(kCipherChunkSize);
-                Cipher(chunk, buffer.data());
-            } catch (...) {
-                failure = std::current_exception();
+        while (const std::optional<std::uint64_t> chunk = chunks_.Claim()) {
+            const std::exception_ptr failure = CipherChunk(*chunk, buffer);
+            if (failure) {
+                chunks_.EndClaims();
             }
-            lock.lock();
-            held_[slot] = kNone;
-            ++done_;
-            if (failure && (!failure_ || chunk < failedChunk_)) {
-                failure_ = failure;
-                failedChunk_ = chunk;
-                stopping_ = true;
-            }
-            changed_.notify_all();
+            chunks_.Finish(*chunk, failure);
         }
+    }
+
+    // Ciphers one chunk in `buffer`; what it threw, if anything.
+    std::exception_ptr CipherChunk(std::uint64_t chunk, std::vector<unsigned char>& buffer) const {
+        try {
+            buffer.resize(kCipherChunkSize);
+            Cipher(chunk, buffer.data());
+        } catch (...) {
+            return std::current_exception();
+        }
+        return nullptr;
     }
 
     void Cipher(std::uint64_t chunk, unsigned char* buffer) const {
@@ -145,17 +136,10 @@ private:
     const CipherChunkPlan& plan_;
     const ChunkCipher& cipher_;
     const std::uint64_t chunkCount_;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::uint64_t next_ = 0;
-    std::vector<std::uint64_t> held_;
-    std::uint64_t done_ = 0;
-    std::uint64_t doneSeen_ = 0;
-    bool stopping_ = false;
-    std::exception_ptr failure_;
-    std::uint64_t failedChunk_ = 0;
-    std::vector<std::thread> threads_;
+    // Each chunk's failure, if it had one.
+    OrderedWindow<std::exception_ptr> chunks_;
+    std::vector<unsigned char> ownBuffer_;  // the caller's, when no worker could start
+    std::optional<WorkerPool> workers_;
 };
 
 // The plaintext bytes still to come once `chunks` chunks are written.
@@ -189,20 +173,14 @@ FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, cons
     pass.Start(static_cast<unsigned>(std::min<std::uint64_t>(std::max(workers, 1u), chunkCount)));
 
     // Positions go out in file order; the cancel request is polled after each
-    // one but the last, and also when a chunk beyond the written ones ends.
-    std::uint64_t reported = 0;
-    while (reported < chunkCount) {
-        const std::uint64_t written = pass.WaitForNextChunk();
-        if (written == reported && cancelRequested()) {
-            return FileOperationStatus::Cancelled;
+    // one but the last.
+    for (std::uint64_t reported = 0; reported < chunkCount; ++reported) {
+        pass.WaitForNextChunk();
+        if (progress != nullptr) {
+            progress->SetPosition(scale.PositionFor(PlainLeftAfter(plan, reported + 1)));
         }
-        for (; reported < written; ++reported) {
-            if (progress != nullptr) {
-                progress->SetPosition(scale.PositionFor(PlainLeftAfter(plan, reported + 1)));
-            }
-            if (reported + 1 < chunkCount && cancelRequested()) {
-                return FileOperationStatus::Cancelled;
-            }
+        if (reported + 1 < chunkCount && cancelRequested()) {
+            return FileOperationStatus::Cancelled;
         }
     }
     pass.Stop();

@@ -39,14 +39,16 @@ unsigned DefaultCipherWorkers();
 // Passes the source through `cipher` into the target in chunks of
 // kCipherChunkSize bytes, the last one zero-padded to a whole block. Chunk i
 // is read at sourceOffset + i * kCipherChunkSize and written at targetOffset
-// plus the same, so `workers` threads (at least one) each take the next chunk
-// in turn; memory is one chunk buffer per worker, whatever the length.
+// plus the same, so up to `workers` threads each take the next chunk in
+// turn (as many as the system lets start; with none, the calling thread
+// ciphers the chunks itself); memory is one chunk buffer per thread, whatever
+// the length.
 //
 // Progress, when given, is called on the calling thread only: the range first,
 // then a position for each chunk in file order once it and all before it are
 // written, and the full range at the end. Its cancel request is polled there
-// before the first chunk and whenever a chunk is done; once seen, no worker
-// starts another chunk and the result is Cancelled. A source that ends early
+// before the first chunk and after each position but the last; once seen, no
+// worker starts another chunk and the result is Cancelled. A source that ends early
 // throws CryptoError(SourceShrank); file errors throw FileError. On any way out
 // every worker has stopped; what was written stays in the target.
 FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan,

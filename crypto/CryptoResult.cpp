@@ -1,6 +1,9 @@
 #include "crypto/CryptoResult.h"
 
+#include <new>
 #include <utility>
+
+#include "files/WorkerPool.h"
 
 namespace vaultpack {
 
@@ -27,6 +30,12 @@ FileOperationResult RunFileOperation(const std::function<FileOperationResult()>&
     } catch (const FileError& error) {
         FileOperationResult result = FailedResult(CryptoFailure::FileAccess, error.Path());
         result.fileError = error;
+        return result;
+    } catch (const std::bad_alloc&) {
+        return FailedResult(CryptoFailure::OutOfMemory, {});
+    } catch (const ThreadStartError& error) {
+        FileOperationResult result = FailedResult(CryptoFailure::CannotStartThread, {});
+        result.threadStartError = error.ErrorNumber();
         return result;
     } catch (const std::exception& error) {
         FileOperationResult result = FailedResult(CryptoFailure::Internal, {});

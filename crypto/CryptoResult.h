@@ -25,7 +25,9 @@ enum class CryptoFailure {
     SourceShrank,        // the file ended early while it was being read
     UnsafeStoredName,    // the stored name is not a plain file name
     FileAccess,          // opening, reading, writing or renaming failed
-    Internal,            // anything else that was thrown (cipher misuse, memory)
+    OutOfMemory,
+    CannotStartThread,   // not one worker thread could be started
+    Internal,            // anything else that was thrown (cipher misuse)
 };
 
 enum class FileOperationStatus { Completed, Cancelled, Failed };
@@ -40,6 +42,8 @@ struct FileOperationResult {
     std::string name;
     // FileAccess: which operation failed on which file, and why.
     std::optional<FileError> fileError;
+    // CannotStartThread: the system's error number.
+    int threadStartError = 0;
     // Internal: what the unexpected exception said, for diagnostics.
     std::string internalDetail;
     // Where the decrypted plaintext was written.
@@ -69,8 +73,8 @@ private:
 FileOperationResult FailedResult(CryptoFailure failure, std::filesystem::path subject, std::string name = {});
 
 // Runs one encryption or decryption, turning whatever it throws into a failed
-// result: refusals keep their reason, file errors become FileAccess and any
-// other exception Internal.
+// result: refusals keep their reason, file errors become FileAccess, running
+// out of memory or threads their own failures, and any other exception Internal.
 FileOperationResult RunFileOperation(const std::function<FileOperationResult()>& operation);
 
 }  // namespace vaultpack

@@ -1,8 +1,6 @@
 #include "crypto/StoredName.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "files/AsciiCase.h"
 #include "files/FileName.h"
 
 namespace vaultpack {
@@ -22,9 +20,7 @@ bool HasZipExtension(std::string_view name) {
         return false;
     }
     const std::string_view extension = name.substr(dot + 1);
-    return extension.size() == 3 && std::equal(extension.begin(), extension.end(), "zip", [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == b;
-           });
+    return EqualIgnoringAsciiCase(extension, "zip");
 }
 
 }  // namespace vaultpack

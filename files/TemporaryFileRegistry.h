@@ -7,7 +7,16 @@ namespace vaultpack {
 // keeps only the pointer: the string must stay alive and unchanged until the
 // path is unregistered.
 
-inline constexpr int kTemporaryPathSlots = 320;
+// What the jobs' own threads hold registered at once: per job its output or
+// a scratch file with its folder, and an entry being written, for the three
+// jobs the desktop program can run at once.
+inline constexpr int kTemporaryPathsInOrder = 3 * 3;
+// What the workers of one extraction hold registered at once: a file for each
+// entry of their window and the folders they made ahead, as
+// zip/ParallelExtractor asserts. Two extractions at once fit; beyond that,
+// workers leave entries to the job's thread.
+inline constexpr int kTemporaryPathsAhead = 192 + 32;
+inline constexpr int kTemporaryPathSlots = kTemporaryPathsInOrder + 2 * kTemporaryPathsAhead;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).

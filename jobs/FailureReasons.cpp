@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
+
+#include "files/WorkerPool.h"
 
 namespace vaultpack {
 namespace {
@@ -26,6 +29,10 @@ MessageLine AboutFile(MessageId id, const std::filesystem::path& file) { return 
 
 MessageLine InternalError(const std::string& diagnostic) {
     return MessageLine::Text(MessageId::ReasonInternalError, {diagnostic});
+}
+
+MessageLine ThreadStartLine(int errorNumber) {
+    return MessageLine::Text(MessageId::ReasonCannotStartThread, {std::strerror(errorNumber)});
 }
 
 }  // namespace
@@ -54,6 +61,8 @@ MessageLine ReasonLine(const FileOperationResult& result) {
         case CryptoFailure::SourceShrank: return AboutFile(MessageId::ReasonSourceShrank, subject);
         case CryptoFailure::UnsafeStoredName:
             return MessageLine::Text(MessageId::ReasonUnsafeStoredName, {subject.string(), result.name});
+        case CryptoFailure::OutOfMemory: return MessageLine::Text(MessageId::ReasonOutOfMemory);
+        case CryptoFailure::CannotStartThread: return ThreadStartLine(result.threadStartError);
         case CryptoFailure::FileAccess:
             if (result.fileError) {
                 return ReasonLine(*result.fileError);
@@ -109,6 +118,12 @@ MessageLine ReasonLine(const std::exception& error) {
     }
     if (const auto* refusal = dynamic_cast<const CryptoError*>(&error)) {
         return ReasonLine(FailedResult(refusal->Failure(), refusal->Subject(), refusal->Name()));
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        return MessageLine::Text(MessageId::ReasonOutOfMemory);
+    }
+    if (const auto* threadStart = dynamic_cast<const ThreadStartError*>(&error)) {
+        return ThreadStartLine(threadStart->ErrorNumber());
     }
     return InternalError(error.what());
 }

@@ -27,8 +27,9 @@ MessageLine ReasonLine(const FileError& error);
 MessageLine ReasonLine(StoredNameProblem problem);
 MessageLine ReasonLine(const FolderProblem& problem);
 
-// The reason for anything a job step threw: file errors and refusals by their
-// codes, anything else as an internal error with its diagnostic.
+// The reason for anything a job step threw: file errors, refusals, running out
+// of memory and a thread that could not be started by their causes, anything
+// else as an internal error with its diagnostic.
 MessageLine ReasonLine(const std::exception& error);
 
 }  // namespace vaultpack

@@ -1,10 +1,30 @@
 #include "jobs/JobRunner.h"
 
+#include <exception>
 #include <utility>
 
-#include "zip/WorkerThreads.h"
+#include "files/WorkerPool.h"
+#include "jobs/FailureReasons.h"
+#include "jobs/JobMessages.h"
 
 namespace vaultpack {
+
+namespace {
+
+// Tells the host why a job ended by an exception; showing it may fail in the
+// same way (no memory), which must not stop the completion.
+void ShowEscapedFailure(JobHost& host, const std::exception_ptr& failure) {
+    try {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            ShowError(host, MessageOwner::None, {ReasonLine(error)});
+        }
+    } catch (...) {
+    }
+}
+
+}  // namespace
 
 RunningJob::~RunningJob() {
     if (thread_.joinable()) {
@@ -22,20 +42,22 @@ void RunningJob::Wait() {
 // to the program's own threads: their handlers wait for creations in progress,
 // which must never be the handler's own thread.
 RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body) {
-    return RunningJob(std::move(StartThreads(1, [kind, host = std::move(host), body = std::move(body)] {
+    return RunningJob(StartThreadWithTerminationSignalsBlocked([kind, host = std::move(host), body = std::move(body)] {
         JobCompletion completion;
         completion.kind = kind;
         try {
             completion = body(*host);
         } catch (...) {
-            // A job reports its own failures; whatever escapes it (memory,
-            // a broken invariant) still ends it in an orderly way for its host.
+            // A job reports its own failures; whatever escapes it (no memory,
+            // no thread for its workers, a broken invariant) is told here and
+            // still ends it in an orderly way for its host.
+            ShowEscapedFailure(*host, std::current_exception());
             completion = JobCompletion{};
             completion.kind = kind;
             completion.outcome = JobOutcome::Failed;
         }
         host->Complete(completion);
-    }).front()));
+    }));
 }
 
 }  // namespace vaultpack

@@ -35,8 +35,9 @@ private:
 // Starts `body` on a new thread with `host`, which the thread shares until it
 // ends. Delivers exactly one host->Complete as the thread's last call on the
 // host: the body's completion, or, when the body throws, a completion of
-// `kind` with the outcome Failed (nothing escapes the thread). Throws
-// std::system_error when no thread can be started; nothing has run then.
+// `kind` with the outcome Failed, after a message with the reason (nothing
+// escapes the thread). Throws ThreadStartError when no thread can be started;
+// nothing has run then.
 RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body);
 
 }  // namespace vaultpack

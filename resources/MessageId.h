@@ -136,6 +136,9 @@ enum class MessageId : std::uint16_t {
     ReasonEntryIsSpecialFile = 308,
     ReasonNotZipArchive = 309,
     ReasonLinkLeavesFolder = 350,
+    // What the machine ran out of.
+    ReasonOutOfMemory = 360,
+    ReasonCannotStartThread = 361,
     // The desktop program's own questions and buttons.
     StopJobsAndQuit = 400,
     YesToAll = 401,

@@ -134,6 +134,8 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" is a device or another special file, which is not extracted"},
     {ReasonNotZipArchive, "\"%1\" is not a ZIP archive, or its directory is damaged"},
     {ReasonLinkLeavesFolder, "\"%1\" is a symbolic link to \"%2\", which leads out of the destination folder; it is not restored"},
+    {ReasonOutOfMemory, "Out of memory"},
+    {ReasonCannotStartThread, "Cannot start a thread: %1 (the limit of threads or of memory is reached)"},
     {StopJobsAndQuit, "A job is still running. Stop it and quit?"},
     {YesToAll, "Yes to All"},
     {NoToAll, "No to All"},

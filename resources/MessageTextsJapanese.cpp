@@ -131,6 +131,8 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" はデバイスまたはその他の特殊ファイルのため、展開しません"},
     {ReasonNotZipArchive, "\"%1\" は ZIP アーカイブではないか、ディレクトリが破損しています"},
     {ReasonLinkLeavesFolder, "\"%1\" は \"%2\" へのシンボリックリンクで、展開先フォルダーの外を指すため、復元しません"},
+    {ReasonOutOfMemory, "メモリが不足しています"},
+    {ReasonCannotStartThread, "スレッドを開始できません: %1 (スレッド数またはメモリの上限に達しています)"},
     {StopJobsAndQuit, "ジョブがまだ実行中です。停止して終了しますか？"},
     {YesToAll, "すべてはい"},
     {NoToAll, "すべていいえ"},

@@ -132,6 +132,8 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" 是设备或其他特殊文件，不会解压缩"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 压缩文件，或其目录已损坏"},
     {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符号链接，会指到目标文件夹之外，因此不还原"},
+    {ReasonOutOfMemory, "内存不足"},
+    {ReasonCannotStartThread, "无法启动线程：%1（已达到线程数或内存的上限）"},
     {StopJobsAndQuit, "仍有任务正在运行。要停止并退出吗？"},
     {YesToAll, "全部是"},
     {NoToAll, "全部否"},

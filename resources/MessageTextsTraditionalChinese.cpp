@@ -131,6 +131,8 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryIsSpecialFile, "\"%1\" 是裝置或其他特殊檔案，不會解壓縮"},
     {ReasonNotZipArchive, "\"%1\" 不是 ZIP 壓縮檔，或其目錄已損壞"},
     {ReasonLinkLeavesFolder, "\"%1\" 是指向 \"%2\" 的符號連結，會指到目的資料夾之外，因此不還原"},
+    {ReasonOutOfMemory, "記憶體不足"},
+    {ReasonCannotStartThread, "無法啟動執行緒：%1（已達到執行緒數或記憶體的上限）"},
     {StopJobsAndQuit, "仍有工作正在執行。要停止並結束嗎？"},
     {YesToAll, "全部皆是"},
     {NoToAll, "全部皆否"},

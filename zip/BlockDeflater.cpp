@@ -1,12 +1,16 @@
 #include "zip/BlockDeflater.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
+#include <new>
+#include <optional>
 #include <thread>
 #include <utility>
 
-#include <libdeflate.h>
 #include <zlib.h>
+
+#include "zip/Crc32.h"
 
 namespace vaultpack {
 
@@ -43,21 +47,26 @@ z_stream* NewDeflateStream() {
 }  // namespace
 
 BlockDeflater::BlockDeflater(FileHandle source)
-    // Enough blocks ahead to keep every processor busy while the writer writes.
-    : source_(std::move(source)), blocksAhead_(std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
+    // Enough blocks ahead to keep every processor busy while the writer writes;
+    // the file's length is found at its last block.
+    : source_(std::move(source)),
+      blocks_(std::numeric_limits<std::uint64_t>::max(), std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
 
-void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
+void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
     thread_local BlockScratch scratch;
-    Block& block = pending.block;
+    Block& block = made.block;
     if (!scratch.stream) {
-        scratch.stream.reset(NewDeflateStream());
-        scratch.input.resize(kWindow + kBlockSize);
+        // Made whole or not at all, so a failure here leaves no stream without buffers.
+        BlockScratch made;
+        made.stream.reset(NewDeflateStream());
+        if (!made.stream) {
+            block.result = ZipResult::OutOfMemory;
+            return;
+        }
+        made.input.resize(kWindow + kBlockSize);
         // Room for a block that does not compress, with its flush marker.
-        scratch.output.resize(deflateBound(scratch.stream.get(), kBlockSize) + 16);
-    }
-    if (!scratch.stream) {
-        block.result = ZipResult::OutOfMemory;
-        return;
+        made.output.resize(deflateBound(made.stream.get(), kBlockSize) + 16);
+        scratch = std::move(made);
     }
     const std::size_t dictionarySize = index == 0 ? 0 : kWindow;
     std::size_t count = 0;
@@ -76,10 +85,10 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
     const unsigned char* data = scratch.input.data() + dictionarySize;
     block.size = count - dictionarySize;
     block.last = block.size < kBlockSize;
-    block.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, data, block.size));
-    pending.dictionaryCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, scratch.input.data(), dictionarySize));
+    block.crc = Crc32(0, {data, block.size});
+    made.dictionaryCrc = Crc32(0, {scratch.input.data(), dictionarySize});
     if (!block.last) {
-        pending.tailCrc = static_cast<std::uint32_t>(libdeflate_crc32(0, data + block.size - kWindow, kWindow));
+        made.tailCrc = Crc32(0, {data + block.size - kWindow, kWindow});
     }
 
     z_stream& stream = *scratch.stream;
@@ -100,70 +109,61 @@ void BlockDeflater::Compress(std::uint64_t index, Pending& pending) const {
     block.data.assign(scratch.output.data(), stream.next_out);
 }
 
-void BlockDeflater::MakeBlock(std::unique_lock<std::mutex>& lock) {
-    const std::uint64_t index = nextClaim_++;
-    Pending& pending = pending_[index];
-    lock.unlock();
-    Compress(index, pending);
-    lock.lock();
-    pending.done = true;
-    if (pending.block.last || pending.block.result != ZipResult::Success) {
-        ended_ = true;
+void BlockDeflater::Make(std::uint64_t index) {
+    Made made;
+    try {
+        Compress(index, made);
+    } catch (const std::bad_alloc&) {
+        // Its buffers, or the block's data: the writer meets the failure in order.
+        made.block.result = ZipResult::OutOfMemory;
     }
-    finished_.notify_all();
+    if (made.block.last || made.block.result != ZipResult::Success) {
+        blocks_.EndClaims();
+    }
+    blocks_.Finish(index, std::move(made));
 }
 
 BlockDeflater::Block BlockDeflater::Next() {
-    std::unique_lock lock(mutex_);
-    if (nextClaim_ == next_) {
-        MakeBlock(lock);
+    if (const std::optional<std::uint64_t> index = blocks_.TryClaimNextToTake()) {
+        Make(*index);
     }
-    finished_.wait(lock, [&] { return pending_.at(next_).done; });
-    auto node = pending_.extract(next_);
-    Pending& pending = node.mapped();
+    std::optional<Made> made = blocks_.Take();
+    if (!made) {
+        Block stopped;
+        stopped.result = ZipResult::PreviousError;
+        return stopped;
+    }
+    Block& block = made->block;
     // A block primed with other bytes than the ones the block before it read
     // would not decompress to the file: it changed while it was read.
-    if (next_ > 0 && pending.block.result == ZipResult::Success && pending.dictionaryCrc != previousTailCrc_) {
-        pending.block.result = ZipResult::ReadFailed;
+    if (taken_ > 0 && block.result == ZipResult::Success && made->dictionaryCrc != previousTailCrc_) {
+        block.result = ZipResult::ReadFailed;
+        blocks_.EndClaims();
     }
-    ++next_;
-    previousTailCrc_ = pending.tailCrc;
-    if (pending.block.result != ZipResult::Success) {
-        ended_ = true;
+    ++taken_;
+    previousTailCrc_ = made->tailCrc;
+    std::function<void()> wakeUp;
+    if (blocks_.HasRoom()) {
+        const std::lock_guard lock(wakeUpMutex_);
+        wakeUp = wakeUp_;
     }
-    const std::function<void()> wakeUp = HasWorkLocked() ? wakeUp_ : nullptr;
-    lock.unlock();
     if (wakeUp) {
         wakeUp();
     }
-    return std::move(pending.block);
+    return std::move(block);
 }
 
 bool BlockDeflater::CompressNextBlock() {
-    std::unique_lock lock(mutex_);
-    if (!HasWorkLocked()) {
+    const std::optional<std::uint64_t> index = blocks_.TryClaim();
+    if (!index) {
         return false;
     }
-    MakeBlock(lock);
+    Make(*index);
     return true;
 }
 
-bool BlockDeflater::HasWorkLocked() const {
-    return !ended_ && nextClaim_ < next_ + blocksAhead_;
-}
-
-bool BlockDeflater::HasWork() const {
-    const std::lock_guard lock(mutex_);
-    return HasWorkLocked();
-}
-
-void BlockDeflater::Stop() {
-    const std::lock_guard lock(mutex_);
-    ended_ = true;
-}
-
 void BlockDeflater::SetWakeUp(std::function<void()> wakeUp) {
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(wakeUpMutex_);
     wakeUp_ = std::move(wakeUp);
 }
 

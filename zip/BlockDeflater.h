@@ -1,14 +1,13 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <vector>
 
 #include "files/FileHandle.h"
+#include "files/OrderedWindow.h"
 #include "zip/ZipResult.h"
 
 namespace vaultpack {
@@ -43,45 +42,41 @@ public:
 
     // For the writer: the next block in order. Compresses it on the calling
     // thread when no helper has taken it up, so no helper is needed. After the
-    // block marked last, or a failed one, nothing more is made.
+    // block marked last, or a failed one, nothing more is made; after Stop,
+    // the block's result is PreviousError.
     Block Next();
 
     // For helpers: compresses the next block nobody has taken up, when one may
     // be made ahead now. False when there was none to make.
     bool CompressNextBlock();
     // Whether CompressNextBlock would find a block to make now.
-    bool HasWork() const;
+    bool HasWork() const { return blocks_.HasRoom(); }
 
     // Makes no more blocks; those being made are dropped. For an entry that
     // is cancelled or failed.
-    void Stop();
+    void Stop() { blocks_.Abort(); }
 
     // Called on the writer's thread whenever the writer took a block, so that
     // one more may be made ahead.
     void SetWakeUp(std::function<void()> wakeUp);
 
 private:
-    struct Pending {
-        bool done = false;
+    struct Made {
         Block block;
         std::uint32_t dictionaryCrc = 0;  // of the 32 KiB it was primed with, as read
         std::uint32_t tailCrc = 0;        // of its own last 32 KiB, as read
     };
 
-    // Claims block nextClaim_, compresses it with the lock released, and marks it done.
-    void MakeBlock(std::unique_lock<std::mutex>& lock);
-    void Compress(std::uint64_t index, Pending& pending) const;
-    bool HasWorkLocked() const;
+    // Compresses block `index` and hands it to the window.
+    void Make(std::uint64_t index);
+    void Compress(std::uint64_t index, Made& made) const;
 
     const FileHandle source_;
-    const std::size_t blocksAhead_;
-    mutable std::mutex mutex_;
-    std::condition_variable finished_;
-    std::map<std::uint64_t, Pending> pending_;  // claimed and not yet taken, by index
-    std::uint64_t next_ = 0;                    // the block Next gives
-    std::uint64_t nextClaim_ = 0;
+    OrderedWindow<Made> blocks_;
+    // The writer's own: the blocks taken, and the CRC of the last one's tail.
+    std::uint64_t taken_ = 0;
     std::uint32_t previousTailCrc_ = 0;
-    bool ended_ = false;  // the last block, or a failed one, was claimed; or Stop
+    std::mutex wakeUpMutex_;
     std::function<void()> wakeUp_;
 };
 

@@ -17,7 +17,13 @@ class DestinationFolders {
 public:
     explicit DestinationFolders(std::filesystem::path destination) : destination_(std::move(destination)) {}
 
-    // As CreateFoldersBelow(destination, folder).
+    // Makes sure `folder` exists as a real folder at or below the destination:
+    // creates the destination when it is missing, then every folder from
+    // there down to `folder`. A folder on the way that is a symbolic link is
+    // refused rather than followed, so nothing is ever created or written
+    // outside the destination through a link; so is a file standing where a
+    // folder belongs. Returns the problem when it fails, nothing when the
+    // folder is there.
     std::optional<FolderProblem> Prepare(const std::filesystem::path& folder);
     // Whether Prepare has made folder ready.
     bool IsReady(const std::string& folder) const { return ready_.contains(folder); }

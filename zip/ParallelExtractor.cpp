@@ -11,7 +11,6 @@
 #include "files/TemporaryFileRegistry.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
-#include "zip/WorkerThreads.h"
 
 namespace vaultpack {
 
@@ -24,9 +23,8 @@ constexpr std::int64_t kBatch = 64;
 // entries ahead hold at most some megabytes whatever the archive holds.
 constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
-// Every file made ahead stays registered until taken, beside the few the
-// ordered thread and the program register themselves.
-static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead + 64 <= kTemporaryPathSlots);
+// Every file and folder made ahead stays registered until taken or needed.
+static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead == kTemporaryPathsAhead);
 
 // Drops the record of `index` for each of `paths` unless a later entry has replaced it.
 void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vector<std::size_t>& paths,
@@ -38,6 +36,15 @@ void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vec
     }
 }
 
+// A link already in the destination may lead to a folder that a later entry
+// makes: made ahead, it would change how an earlier entry sees that link. So
+// folders are made ahead only in an empty or new destination.
+bool IsEmptyOrMissingFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    return std::filesystem::directory_iterator(folder, error) == std::filesystem::directory_iterator() &&
+           (!error || error == std::errc::no_such_file_or_directory);
+}
+
 }  // namespace
 
 ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entryCount,
@@ -46,19 +53,27 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
       entryCount_(entryCount),
       destination_(std::move(destination)),
       folders_(destination_),
-      slots_(static_cast<std::size_t>(kLookahead)) {
-    // A link already in the destination may lead to a folder that a later
-    // entry makes: made ahead, it would change how an earlier entry sees that
-    // link. So folders are made ahead only in an empty or new destination.
-    std::error_code error;
-    foldersAheadAllowed_ = std::filesystem::directory_iterator(destination_, error) ==
-                               std::filesystem::directory_iterator() &&
-                           (!error || error == std::errc::no_such_file_or_directory);
-    workers_ = StartThreads(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this] { Work(); });
+      slots_(static_cast<std::size_t>(kLookahead)),
+      foldersAheadAllowed_(IsEmptyOrMissingFolder(destination_)),
+      workers_(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this](unsigned) { Work(); },
+               [this] { StopAfterFailure(); }, 0) {}
+
+void ParallelExtractor::StopAfterFailure() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    workerWake_.notify_all();
+    orderedWake_.notify_all();
 }
 
 ParallelExtractor::~ParallelExtractor() {
-    StopThreads(mutex_, stopping_, workerWake_, workers_);
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    workerWake_.notify_all();
+    workers_.Join();
     for (Slot& slot : slots_) {
         if (slot.created && slot.index > lastTaken_) {
             ::unlink(slot.target.c_str());
@@ -130,7 +145,7 @@ void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
 // The threads lock and wake each other only every so many entries, or when
 // one waits for the other: a wake-up costs more than extracting a small file.
 bool ParallelExtractor::TakeCreated(std::int64_t index) {
-    if (workers_.empty()) {
+    if (workers_.Size() == 0) {
         return false;
     }
     lastTaken_ = index;
@@ -143,8 +158,12 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         }
         if (!IsDone(index)) {
             orderedWaitsFor_ = index;
-            orderedWake_.wait(lock, [&] { return IsDone(index); });
+            orderedWake_.wait(lock, [&] { return IsDone(index) || stopping_; });
             orderedWaitsFor_ = -1;
+            if (!IsDone(index)) {
+                lock.unlock();
+                workers_.RethrowFailure();
+            }
         }
         knownDone_ = std::max(knownDone_, index + 1);
         while (knownDone_ < std::min(entryCount_, index + kLookahead) && IsDone(knownDone_)) {

@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 #include <map>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "files/WorkerPool.h"
 #include "zip/DestinationFolders.h"
 #include "zip/ZipReader.h"
 
@@ -50,8 +50,8 @@ public:
 
     // Starts workers, one per processor, that extract from reader below
     // destination; none when the archive has fewer than kFewestEntries
-    // entries, which threads would not speed up. reader must stay open while
-    // this object lives.
+    // entries, which threads would not speed up, and only as many as the
+    // system lets it start. reader must stay open while this object lives.
     static constexpr std::int64_t kFewestEntries = 64;
     ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination);
     // Stops the workers and removes the files they made for entries after
@@ -66,7 +66,8 @@ public:
     // Called by the ordered thread for every entry, in order: waits until the
     // workers are done with entry `index` and says whether they made its
     // file, complete, at SafeTargetPath(destination, name). The file is then
-    // the caller's. When false, nothing of the entry has been made.
+    // the caller's. When false, nothing of the entry has been made. Rethrows
+    // what a worker let out (std::bad_alloc, say); the workers have stopped then.
     bool TakeCreated(std::int64_t index);
 
 private:
@@ -108,6 +109,8 @@ private:
     };
 
     void Work();
+    // Stops the workers after one failed, waking everyone who waits.
+    void StopAfterFailure();
     // With mutex_ held: marks the worker's finished entries done, and wakes
     // the ordered thread when it waits for one of them.
     void PostFinished(Worker& worker);
@@ -166,7 +169,7 @@ private:
     // entries it knows to be done ends.
     std::int64_t lastTaken_ = -1;
     std::int64_t knownDone_ = 0;
-    std::vector<std::thread> workers_;
+    WorkerPool workers_;
 };
 
 }  // namespace vaultpack

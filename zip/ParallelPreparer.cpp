@@ -1,18 +1,15 @@
 #include "zip/ParallelPreparer.h"
 
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <thread>
 #include <utility>
-
-#include "zip/WorkerThreads.h"
 
 namespace vaultpack {
 
 namespace {
 
-// How far the workers may run ahead of the writer, in entries. Far enough that
-// one slow file at the head does not stall the other workers; the memory
-// budget bounds the bytes held.
-constexpr std::size_t kLookahead = 1024;
 // Entries that stay open until their turn (files beyond the whole-file limit)
 // held ahead of the writer, which bounds the open descriptors (workers that
 // claimed before the count was reached may add one each).
@@ -33,33 +30,49 @@ unsigned ParallelPreparer::WorkerCount(unsigned requested) {
 }
 
 ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads)
-    : writer_(writer), sources_(std::move(sources)), slots_(sources_.size()) {
-    // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
-    workers_ = StartThreads(WorkerCount(threads), [this] { Work(); });
-}
+    : writer_(writer),
+      sources_(std::move(sources)),
+      entries_(sources_.size(), kLookahead),
+      charges_(sources_.size()),
+      // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
+      workers_(WorkerCount(threads), [this](unsigned) { Work(); }, [this] { StopWorkers(); }, 0) {}
 
 ParallelPreparer::~ParallelPreparer() {
-    StopThreads(mutex_, stopping_, changed_, workers_);
+    StopWorkers();
+    workers_.Join();
     for (const auto& deflater : deflaters_) {
         deflater->SetWakeUp({});
     }
 }
 
-PreparedEntry ParallelPreparer::Take(std::size_t index) {
-    std::unique_lock lock(mutex_);
-    // Workers wake the writer only for the entry it waits for.
-    awaited_ = index;
-    entryReady_.wait(lock, [&] { return slots_[index].ready; });
-    awaited_ = kNothingAwaited;
-    Slot& slot = slots_[index];
-    PreparedEntry entry = std::move(slot.entry);
-    charged_ -= slot.charge;
-    slot.charge = 0;
-    taken_ = index + 1;
-    openAhead_ -= StaysOpen(entry) ? 1 : 0;
-    lock.unlock();
+void ParallelPreparer::StopWorkers() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    entries_.Abort();
     changed_.notify_all();
-    return entry;
+}
+
+PreparedEntry ParallelPreparer::Take(std::size_t index) {
+    if (workers_.Size() == 0) {
+        const Source& source = sources_[index];
+        return writer_.Prepare(source.storedName, source.path);
+    }
+    std::optional<PreparedEntry> entry = entries_.Take();
+    if (!entry) {
+        // Only a worker that failed stops the entries while the writer takes them.
+        workers_.RethrowFailure();
+        throw std::logic_error("prepared entries dropped");
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        charged_ -= std::exchange(charges_[index].bytes, 0);
+        openAhead_ -= StaysOpen(*entry) ? 1 : 0;
+    }
+    // There is room for another entry now.
+    changed_.notify_all();
+    return std::move(*entry);
 }
 
 bool ParallelPreparer::Reserve(std::size_t index, std::uint64_t bytes) {
@@ -81,9 +94,9 @@ bool ParallelPreparer::Reserve(std::size_t index, std::uint64_t bytes) {
         return false;
     }
     charged_ += bytes;
-    slots_[index].charge = bytes;
-    slots_[index].charged = true;
-    while (nextCharge_ < slots_.size() && slots_[nextCharge_].charged) {
+    charges_[index].bytes = bytes;
+    charges_[index].charged = true;
+    while (nextCharge_ < charges_.size() && charges_[nextCharge_].charged) {
         ++nextCharge_;
     }
     lock.unlock();
@@ -101,7 +114,7 @@ std::shared_ptr<BlockDeflater> ParallelPreparer::BlocksWithWork() {
 
 void ParallelPreparer::Work() {
     for (;;) {
-        std::size_t index = 0;
+        std::optional<std::uint64_t> claimed;
         std::shared_ptr<BlockDeflater> blocks;
         {
             std::unique_lock lock(mutex_);
@@ -109,21 +122,24 @@ void ParallelPreparer::Work() {
             // may need them for its blocks after every file has been claimed.
             changed_.wait(lock, [&] {
                 blocks = stopping_ ? nullptr : BlocksWithWork();
-                return stopping_ || blocks ||
-                       (nextClaim_ < sources_.size() && nextClaim_ < taken_ + kLookahead &&
-                        openAhead_ < kMostOpenAhead);
+                return stopping_ || blocks || (entries_.HasRoom() && openAhead_ < kMostOpenAhead);
             });
             if (stopping_) {
                 return;
             }
             if (!blocks) {
-                index = nextClaim_++;
+                // Claims happen only here, under the lock, so the room seen is still there.
+                claimed = entries_.TryClaim();
             }
         }
         if (blocks) {
             blocks->CompressNextBlock();
             continue;
         }
+        if (!claimed) {
+            continue;
+        }
+        const auto index = static_cast<std::size_t>(*claimed);
         bool reserved = false;
         const Source& source = sources_[index];
         PreparedEntry entry = writer_.Prepare(source.storedName, source.path, [&](std::uint64_t bytes) {
@@ -133,14 +149,12 @@ void ParallelPreparer::Work() {
         if (!reserved && !Reserve(index, 0)) {
             return;
         }
-        bool awaited = false;
         {
             const std::lock_guard lock(mutex_);
-            Slot& slot = slots_[index];
             // What the entry keeps until it is taken.
             const std::uint64_t kept = entry.data.capacity();
-            charged_ = charged_ - slot.charge + kept;
-            slot.charge = kept;
+            charged_ = charged_ - charges_[index].bytes + kept;
+            charges_[index].bytes = kept;
             if (entry.blocks) {
                 entry.blocks->SetWakeUp([this] {
                     { const std::lock_guard wakeLock(mutex_); }
@@ -149,13 +163,8 @@ void ParallelPreparer::Work() {
                 deflaters_.push_back(entry.blocks);
             }
             openAhead_ += StaysOpen(entry) ? 1 : 0;
-            slot.entry = std::move(entry);
-            slot.ready = true;
-            awaited = awaited_ == index;
         }
-        if (awaited) {
-            entryReady_.notify_one();
-        }
+        entries_.Finish(*claimed, std::move(entry));
         changed_.notify_all();
     }
 }

@@ -7,9 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "files/OrderedWindow.h"
+#include "files/WorkerPool.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipWriter.h"
 
@@ -25,6 +26,10 @@ namespace vaultpack {
 class ParallelPreparer {
 public:
     static constexpr std::uint64_t kMemoryBudget = 32u * 1024 * 1024;
+    // How far the workers may run ahead of the writer, in entries. Far enough
+    // that one slow file at the head does not stall the other workers; the
+    // memory budget bounds the bytes held.
+    static constexpr std::size_t kLookahead = 1024;
 
     struct Source {
         std::string storedName;
@@ -32,7 +37,8 @@ public:
     };
 
     // Starts `threads` workers (0: one per processor) that prepare the
-    // sources for `writer`, which must outlive this object.
+    // sources for `writer`, which must outlive this object; as many as the
+    // system lets it start, possibly none (Take then prepares each entry).
     ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads);
     // Stops the workers: the entries not yet taken are dropped.
     ~ParallelPreparer();
@@ -40,21 +46,24 @@ public:
     ParallelPreparer& operator=(const ParallelPreparer&) = delete;
 
     // Waits until the entry of sources[index] is ready and hands it over.
-    // Entries are taken once each, in list order.
+    // Entries are taken once each, in list order. Rethrows what a worker let
+    // out (std::bad_alloc, say); the workers have stopped then.
     PreparedEntry Take(std::size_t index);
 
     // The worker count for a requested count (0: one per processor).
     static unsigned WorkerCount(unsigned requested);
 
 private:
-    struct Slot {
-        bool ready = false;
+    // What an entry has reserved of the memory budget.
+    struct Charge {
         bool charged = false;  // its memory was reserved (Reserve)
-        std::uint64_t charge = 0;
-        PreparedEntry entry;
+        std::uint64_t bytes = 0;
     };
 
     void Work();
+    // Stops the workers, waking everyone who waits: when the preparer goes,
+    // or after a worker failed.
+    void StopWorkers();
     // A large file's blocks that a worker may make now, or nothing.
     std::shared_ptr<BlockDeflater> BlocksWithWork();
     // Waits until item `index` may take `bytes` of the budget: in list order,
@@ -63,23 +72,21 @@ private:
 
     const ZipWriter& writer_;
     const std::vector<Source> sources_;
-    static constexpr std::size_t kNothingAwaited = static_cast<std::size_t>(-1);
+    // The entries, claimed by the workers in list order, at most kLookahead
+    // ahead of the writer, and taken by the writer in order.
+    OrderedWindow<PreparedEntry> entries_;
 
+    // Guards what follows; taken before the window's lock, never after it.
     std::mutex mutex_;
-    // Workers wait on changed_; the writer waits on entryReady_ for awaited_.
-    std::condition_variable changed_;
-    std::condition_variable entryReady_;
-    std::size_t awaited_ = kNothingAwaited;
-    std::vector<Slot> slots_;
-    std::size_t nextClaim_ = 0;
+    std::condition_variable changed_;  // workers wait here
+    std::vector<Charge> charges_;
     std::size_t nextCharge_ = 0;
-    std::size_t taken_ = 0;
     std::uint64_t charged_ = 0;
     std::size_t openAhead_ = 0;
     bool stopping_ = false;
     // Large files whose blocks are being made, in the order they were opened.
     std::vector<std::shared_ptr<BlockDeflater>> deflaters_;
-    std::vector<std::thread> workers_;
+    WorkerPool workers_;
 };
 
 }  // namespace vaultpack

@@ -1,18 +1,21 @@
 #include "zip/StreamInflater.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
+#include <atomic>
+#include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <span>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
+#include "files/OrderedWindow.h"
+#include "files/WorkerPool.h"
+#include "zip/Crc32.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -25,92 +28,92 @@ constexpr std::size_t kOutputPiece = 1024 * 1024;
 // threads busy, few enough to keep memory small.
 constexpr std::size_t kPiecesInFlight = 4;
 
-using Piece = std::vector<unsigned char>;
+// A piece of the entry's data, inflated and waiting to be written.
+struct Piece {
+    std::unique_ptr<unsigned char[]> bytes;
+    std::size_t size = 0;
+};
 
-// Writes pieces to a file on its own thread, in the order they are handed over.
+// Writes the pieces handed over to a file in their order, on a thread of its
+// own while the caller inflates the next ones; on the calling thread, as they
+// are handed over, when the system lets no thread start. At most
+// kPiecesInFlight are held at once.
 class PieceWriter {
 public:
-    explicit PieceWriter(FileHandle& file) : file_(file), thread_([this] { Run(); }) {
-        for (std::size_t i = 0; i < kPiecesInFlight; ++i) {
-            free_.emplace_back(kOutputPiece);
-        }
-    }
+    explicit PieceWriter(FileHandle& file)
+        : file_(file),
+          pieces_(std::numeric_limits<std::uint64_t>::max(), kPiecesInFlight),
+          thread_(1, [this](unsigned) { Run(); }, [this] { pieces_.Abort(); }, 0) {}
     // Stops the thread; pieces not yet written are dropped.
     ~PieceWriter() {
-        {
-            const std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+        pieces_.Abort();
+        thread_.Join();
     }
     PieceWriter(const PieceWriter&) = delete;
     PieceWriter& operator=(const PieceWriter&) = delete;
 
-    // A piece to fill, once one is free; empty after a write failed.
-    Piece Acquire() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return failed_ || !free_.empty(); });
-        if (failed_) {
-            return {};
+    // The number of the next piece, once it may be made; nothing after a write failed.
+    std::optional<std::uint64_t> Claim() { return pieces_.Claim(); }
+
+    // A buffer for a piece: one whose piece is written, or a new one.
+    std::unique_ptr<unsigned char[]> Buffer() {
+        {
+            const std::lock_guard lock(spareMutex_);
+            if (!spare_.empty()) {
+                std::unique_ptr<unsigned char[]> buffer = std::move(spare_.back());
+                spare_.pop_back();
+                return buffer;
+            }
         }
-        Piece piece = std::move(free_.front());
-        free_.pop_front();
-        piece.resize(kOutputPiece);
-        return piece;
+        return std::make_unique_for_overwrite<unsigned char[]>(kOutputPiece);
     }
 
-    // Hands over a filled piece, cut to its used size, for writing.
-    void Write(Piece piece) {
-        {
-            const std::lock_guard lock(mutex_);
-            full_.push_back(std::move(piece));
+    // Hands over the filled piece of a claimed number for writing.
+    void Write(std::uint64_t number, Piece piece) {
+        pieces_.Finish(number, std::move(piece));
+        if (thread_.Size() == 0) {
+            WriteNext();
         }
-        changed_.notify_all();
     }
 
     // Waits until every piece handed over is written; WriteFailed when one was not.
     ZipResult Finish() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return failed_ || (full_.empty() && !writing_); });
+        pieces_.EndClaims();
+        thread_.Join();
         return failed_ ? ZipResult::WriteFailed : ZipResult::Success;
     }
 
 private:
+    // Writes the next piece in order; false when there is none any more or the write failed.
+    bool WriteNext() {
+        std::optional<Piece> piece = pieces_.Take();
+        if (!piece) {
+            return false;
+        }
+        try {
+            file_.WriteAll(piece->bytes.get(), piece->size);
+        } catch (const FileError&) {
+            failed_ = true;
+            pieces_.Abort();
+            return false;
+        }
+        // Reused, which saves the page faults of a new buffer for every piece.
+        const std::lock_guard lock(spareMutex_);
+        spare_.push_back(std::move(piece->bytes));
+        return true;
+    }
+
     void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [&] { return stopping_ || !full_.empty(); });
-            if (stopping_ || failed_) {
-                return;
-            }
-            Piece piece = std::move(full_.front());
-            full_.pop_front();
-            writing_ = true;
-            lock.unlock();
-            bool written = true;
-            try {
-                file_.WriteAll(piece.data(), piece.size());
-            } catch (const FileError&) {
-                written = false;
-            }
-            lock.lock();
-            writing_ = false;
-            failed_ = !written;
-            free_.push_back(std::move(piece));
-            changed_.notify_all();
+        while (WriteNext()) {
         }
     }
 
     FileHandle& file_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Piece> free_;
-    std::deque<Piece> full_;
-    bool writing_ = false;
-    bool failed_ = false;
-    bool stopping_ = false;
-    std::thread thread_;
+    std::atomic<bool> failed_{false};
+    std::mutex spareMutex_;
+    std::vector<std::unique_ptr<unsigned char[]>> spare_;
+    OrderedWindow<Piece> pieces_;
+    WorkerPool thread_;
 };
 
 // Reads the entry's compressed bytes in pieces.
@@ -138,10 +141,8 @@ private:
     std::vector<unsigned char> buffer_;
 };
 
-}  // namespace
-
-ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
-                              FileHandle& file, const std::function<bool()>& cancelRequested) {
+ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
+                        FileHandle& file, const std::function<bool()>& cancelRequested) {
     const bool stored = record.method == kMethodStored;
     if (stored && record.compressedSize != record.uncompressedSize) {
         return ZipResult::CorruptArchive;
@@ -157,12 +158,13 @@ ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord
         if (cancelRequested && cancelRequested()) {
             return ZipResult::PartiallyUnzipped;
         }
-        Piece piece = writer.Acquire();
-        if (piece.empty()) {
+        const std::optional<std::uint64_t> number = writer.Claim();
+        if (!number) {
             return ZipResult::WriteFailed;
         }
-        state->next_out = piece.data();
-        state->avail_out = static_cast<std::uint32_t>(piece.size());
+        Piece piece{writer.Buffer()};
+        state->next_out = piece.bytes.get();
+        state->avail_out = static_cast<std::uint32_t>(kOutputPiece);
         // Fills the piece, or ends with the data.
         while (state->avail_out > 0 && !finished) {
             if (state->avail_in == 0 && !reader.AtEnd()) {
@@ -192,20 +194,30 @@ ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord
                 return ZipResult::CorruptArchive;  // the data ended inside the deflate stream
             }
         }
-        const auto size = static_cast<std::size_t>(state->next_out - piece.data());
-        produced += size;
+        piece.size = static_cast<std::size_t>(state->next_out - piece.bytes.get());
+        produced += piece.size;
         if (produced > record.uncompressedSize) {
             return ZipResult::CorruptArchive;
         }
-        crc = crc32_gzip_refl(crc, piece.data(), size);
-        piece.resize(size);
-        writer.Write(std::move(piece));
+        crc = Crc32(crc, {piece.bytes.get(), piece.size});
+        writer.Write(*number, std::move(piece));
     }
     const ZipResult result = writer.Finish();
     if (result != ZipResult::Success) {
         return result;
     }
     return produced == record.uncompressedSize && crc == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
+}
+
+}  // namespace
+
+ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
+                              FileHandle& file, const std::function<bool()>& cancelRequested) {
+    try {
+        return InflateStream(archive, record, dataOffset, file, cancelRequested);
+    } catch (const std::bad_alloc&) {
+        return ZipResult::OutOfMemory;
+    }
 }
 
 }  // namespace vaultpack

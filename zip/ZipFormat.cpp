@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "files/AsciiCase.h"
+
 namespace vaultpack {
 
 namespace {
@@ -153,11 +155,8 @@ bool IsStoredExtension(std::string_view storedName) {
         return false;
     }
     const std::string_view extension = storedName.substr(dot);
-    return std::any_of(kStoredExtensions.begin(), kStoredExtensions.end(), [&](std::string_view known) {
-        return std::equal(extension.begin(), extension.end(), known.begin(), known.end(), [](char a, char b) {
-            return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-        });
-    });
+    return std::any_of(kStoredExtensions.begin(), kStoredExtensions.end(),
+                       [&](std::string_view known) { return EqualIgnoringAsciiCase(extension, known); });
 }
 
 bool IsValidUtf8(std::string_view text) {

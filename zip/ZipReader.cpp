@@ -15,6 +15,7 @@
 #include "files/FileHandle.h"
 #include "files/TemporaryFileRegistry.h"
 #include "files/TemporaryOutputFile.h"
+#include "zip/Crc32.h"
 #include "zip/EntryPath.h"
 #include "zip/StreamInflater.h"
 #include "zip/ZipFormat.h"
@@ -340,7 +341,7 @@ ZipResult ZipReader::InflateWhole(const CentralRecord& record, std::uint64_t dat
         }
         data = {buffers.output.data(), size};
     }
-    return libdeflate_crc32(0, data.data(), data.size()) == record.crc ? ZipResult::Success
+    return Crc32(0, data) == record.crc ? ZipResult::Success
                                                                        : ZipResult::CorruptArchive;
 }
 
@@ -395,7 +396,7 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
                               const std::function<bool()>& cancelRequested) {
     std::uint64_t remaining = record_.compressedSize;
     std::uint64_t produced = 0;
-    uLong crc = crc32(0, nullptr, 0);
+    std::uint32_t crc = 0;
     const auto readPiece = [&]() -> std::size_t {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input_.size()));
         if (!archive_.ReadAt(dataOffset, input_.data(), size)) {
@@ -413,7 +414,7 @@ ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
         if (produced > record_.uncompressedSize) {
             return ZipResult::CorruptArchive;
         }
-        crc = crc32(crc, data, static_cast<uInt>(size));
+        crc = Crc32(crc, {data, size});
         return write(data, size);
     };
 

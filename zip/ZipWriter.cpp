@@ -16,6 +16,7 @@
 #include "files/FileHandle.h"
 #include "files/FileName.h"
 #include "files/TemporaryFileRegistry.h"
+#include "zip/Crc32.h"
 #include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
@@ -204,7 +205,7 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     entry.source = FileHandle();
     entry.whole = true;
     entry.size = entry.data.size();
-    entry.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, entry.data.data(), entry.data.size()));
+    entry.crc = Crc32(0, entry.data);
     if (entry.method == kMethodDeflated) {
         CompressWhole(entry);
     }
@@ -279,7 +280,7 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
             try {
                 const std::size_t count = entry.source.Read(input_.data(), input_.size());
                 piece.data = {input_.data(), count};
-                piece.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, input_.data(), count));
+                piece.crc = Crc32(0, {input_.data(), count});
                 piece.size = count;
                 piece.last = count == 0;
             } catch (const FileError&) {

@@ -627,8 +627,12 @@ TEST_F(CliEndToEnd, SignalsStopTheJobAndLeaveNoTemporaryFile) {
         for (int wait = 0; wait < 2000 && test::FolderEntries(target).size() < 2; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        // The signal must come while the temporary file is there, or the test shows nothing.
+        const std::vector<std::string> beforeSignal = test::FolderEntries(target);
         ::kill(process, row.signal);
         const CliRun run = WaitForCli(process, capture);
+        ASSERT_EQ(beforeSignal.size(), 2u);
+        EXPECT_TRUE(beforeSignal.front().starts_with(".vaultpack-")) << beforeSignal.front();
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.output, row.output);
         EXPECT_EQ(test::FolderEntries(target), std::vector<std::string>{"big.bin"});

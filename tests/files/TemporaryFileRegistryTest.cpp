@@ -3,17 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {
@@ -21,20 +20,10 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Runs `inChild` in a child process, which ends with its answer as status,
-// as a program ending abruptly does: in this process, nothing could be
-// created after a removal.
-int InChild(const std::function<int()>& inChild) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::_Exit(inChild());
-    }
-    int status = -1;
-    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
+// Removals run in a child process, as in a program ending abruptly: in this
+// process, nothing could be created after a removal.
 void RemoveInChild() {
-    EXPECT_EQ(InChild([] {
+    EXPECT_EQ(test::ExitStatusInChild([] {
                   RemoveRegisteredFiles();
                   return 0;
               }),
@@ -96,7 +85,7 @@ TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
 // output file, no file at a path created or truncated.
 TEST(TemporaryFileRegistry, NothingIsCreatedOnceARemovalHasBegun) {
     const test::TempDir dir;
-    EXPECT_EQ(InChild([&] {
+    EXPECT_EQ(test::ExitStatusInChild([&] {
                   RemoveRegisteredFiles();
                   const auto refused = [](const std::function<void()>& create) {
                       try {

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "crypto/DecryptFile.h"
@@ -22,6 +21,7 @@
 #include "jobs/Jobs.h"
 #include "zip/ZipWriter.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
@@ -387,14 +387,11 @@ TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
 TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
     const Path output = sandbox / "big.zip";
     host.Expect("save zip", output.string());
-    rlimit limit{}, small{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    small = {64 * 1024, limit.rlim_max};
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const JobOutcome outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, oldHandler);
+    JobOutcome outcome = JobOutcome::Succeeded;
+    {
+        const test::ScopedFileSizeLimit small(64 * 1024);
+        outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
+    }
 
     EXPECT_EQ(outcome, JobOutcome::Failed);
     EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string()});

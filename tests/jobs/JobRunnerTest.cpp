@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <functional>
 #include <future>
+#include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "crypto/EncryptFile.h"
+#include "files/WorkerPool.h"
 #include "jobs/AbandonableJobHost.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -67,16 +72,28 @@ private:
     test::ScriptedJobHost& answers_;
 };
 
+// What escapes a job is told with its cause before the one completion.
 TEST(JobRunnerTest, AJobThatThrowsStillCompletesOnceAsFailed) {
-    test::ScriptedJobHost host;
-    StartJob(JobKind::Unzip, test::Unowned(host), [](JobHost& jobHost) -> JobCompletion {
-        jobHost.ShowProgress();
-        throw std::runtime_error("broken");
-    }).Wait();
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"show", "complete"}));
-    ASSERT_EQ(host.completions.size(), 1u);
-    EXPECT_EQ(host.completions[0].kind, JobKind::Unzip);
-    EXPECT_EQ(host.completions[0].outcome, JobOutcome::Failed);
+    const std::pair<std::function<void()>, std::string> escapes[] = {
+        {[] { throw std::runtime_error("broken"); }, "An internal error occurred: broken"},
+        {[] { throw std::bad_alloc(); }, "Out of memory"},
+        {[] { throw ThreadStartError(EAGAIN); }, "Cannot start a thread: Resource temporarily unavailable"},
+    };
+    for (const auto& [escape, told] : escapes) {
+        test::ScriptedJobHost host;
+        StartJob(JobKind::Unzip, test::Unowned(host), [&escape](JobHost& jobHost) -> JobCompletion {
+            jobHost.ShowProgress();
+            escape();
+            return {};
+        }).Wait();
+        EXPECT_EQ(host.calls.front(), "show");
+        EXPECT_EQ(host.calls.back(), "complete");
+        ASSERT_EQ(host.messageTexts.size(), 1u);
+        EXPECT_EQ(host.messageTexts[0].substr(0, told.size()), told);
+        ASSERT_EQ(host.completions.size(), 1u);
+        EXPECT_EQ(host.completions[0].kind, JobKind::Unzip);
+        EXPECT_EQ(host.completions[0].outcome, JobOutcome::Failed);
+    }
 }
 
 TEST(JobRunnerTest, QuestionsAnsweredOnAnotherThreadDriveARealDecryption) {

@@ -12,9 +12,11 @@
 
 #include <sys/stat.h>
 
+#include "files/TemporaryFileRegistry.h"
 #include "jobs/Jobs.h"
 #include "zip/ZipResult.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
@@ -255,6 +257,24 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
                      "/proc/one.txt"));
 }
 
+// A write that fails while a large entry streams to its file fails the entry,
+// and no part of the file stays.
+TEST_F(UnzipJobTest, WriteFailureWhileStreamingALargeEntry) {
+    const auto archive = Archive({{"large.bin", test::RandomText(20 << 20, 4)}, {"after.txt", "a"}});
+    host.Expect("message 111", "No");
+    JobOutcome outcome = JobOutcome::Succeeded;
+    {
+        const test::ScopedFileSizeLimit small(4 << 20);
+        outcome = RunJob(RunUnzipJob, Params(archive), host);
+    }
+
+    EXPECT_EQ(outcome, JobOutcome::Failed);
+    ASSERT_FALSE(host.messageTexts.empty());
+    EXPECT_EQ(host.messageTexts[0], Failed(std::string(ZipResultText(ZipResult::WriteFailed)),
+                                           (destination / "large.bin").string()));
+    EXPECT_EQ(test::FolderEntries(destination), Strings{});
+}
+
 // A file that appears while its entry is written, where nothing stood before, is kept.
 TEST_F(UnzipJobTest, FileThatAppearsMeanwhileIsKept) {
     const auto appeared = destination / "two.txt";
@@ -353,9 +373,10 @@ Files FirstEntries(const std::vector<RawEntry>& entries, std::size_t count) {
 }
 
 // Lets the workers make files ahead up to `last`, also in folders that the
-// entries in order have not reached yet; false when they do not.
-bool AwaitWorkers(const std::filesystem::path& last) {
-    for (int wait = 0; wait < 10000 && !std::filesystem::exists(last); ++wait) {
+// entries in order have not reached yet; false when they do not within
+// `milliseconds`.
+bool AwaitWorkers(const std::filesystem::path& last, int milliseconds = 10000) {
+    for (int wait = 0; wait < milliseconds && !std::filesystem::exists(last); ++wait) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::filesystem::exists(last);
@@ -464,23 +485,67 @@ INSTANTIATE_TEST_SUITE_P(
                     MiddleEntryRow{"DamagedStop", true, "No", std::nullopt, 122, JobOutcome::Failed}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Files made ahead stay registered for removal at an abrupt end until taken:
+// with every slot of the registry taken, the workers make none, and the job's
+// thread extracts every entry itself.
+TEST_F(UnzipJobTest, WorkersMakeNothingAheadWhenTheCleanupRegistryIsFull) {
+    const std::vector<RawEntry> entries = ManyEntries();
+    struct FullRegistry {
+        FullRegistry() {
+            for (int token = 0; (token = RegisterTemporaryPath(path)) >= 0;) {
+                tokens.push_back(token);
+            }
+        }
+        ~FullRegistry() {
+            for (const int token : tokens) {
+                UnregisterTemporaryPath(token);
+            }
+        }
+        const char* path = "/nonexistent/vaultpack-test-slot";
+        std::vector<int> tokens;
+    };
+    bool madeAhead = true;
+    {
+        const FullRegistry full;
+        // Workers that made files without a slot would have made the rest of d0 by now.
+        host.onPosition = [&](int count) {
+            if (count == 3) {
+                madeAhead = AwaitWorkers(destination / "d0/f79.txt", 300);
+            }
+        };
+        EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Succeeded);
+    }
+    EXPECT_FALSE(madeAhead);
+    EXPECT_EQ(FolderContents(destination), FirstEntries(entries, entries.size()));
+}
+
 // A file or link that an earlier entry still in progress puts where a later
 // entry's folder would go keeps the workers from making that folder ahead:
-// the earlier entry is made, and the later one fails at its turn.
+// the earlier entry is made, and the later one fails at its turn. The earlier
+// entry is left to the job's thread (a large file, a link), which waits before
+// it while the workers could reach the later entry, in a batch of its own.
 class UnzipFolderClashTest : public UnzipJobTest, public testing::WithParamInterface<mode_t> {};
 
 TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
     std::vector<RawEntry> entries = ManyEntries();
-    entries.insert(entries.begin() + 10, RawEntry{"x", "d0", static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3});
-    entries.insert(entries.begin() + 60, RawEntry{"x/y.txt", "y"});
+    const std::string x = GetParam() == S_IFLNK ? "d0" : test::RandomText(1536 * 1024, 2);
+    entries.insert(entries.begin() + 10, RawEntry{"x", x, static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3});
+    entries.insert(entries.begin() + 100, RawEntry{"x/y.txt", "y"});
+    entries.insert(entries.begin() + 101, RawEntry{"d0/after.txt", "a"});
     host.Expect("message 111", "Yes");
+    // A worker that made the folder would go on to the entry after it.
+    host.onPosition = [&](int count) {
+        if (count == 5) {
+            AwaitWorkers(destination / "d0/after.txt", 300);
+        }
+    };
 
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Failed);
 
-    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 60");
-    const std::filesystem::file_status x = std::filesystem::symlink_status(destination / "x");
-    EXPECT_EQ(x.type(), GetParam() == S_IFLNK ? std::filesystem::file_type::symlink
-                                             : std::filesystem::file_type::regular);
+    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 100");
+    const std::filesystem::file_status status = std::filesystem::symlink_status(destination / "x");
+    EXPECT_EQ(status.type(), GetParam() == S_IFLNK ? std::filesystem::file_type::symlink
+                                                  : std::filesystem::file_type::regular);
     EXPECT_FALSE(std::filesystem::exists(destination / "d0/y.txt"));
 }
 

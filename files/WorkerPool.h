@@ -1,0 +1,69 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace vaultpack {
+
+// Not even one thread could be started: the system's limit of threads or
+// processes is reached, or there is no memory for a thread's stack. what() is
+// a diagnostic for logs, not a text for the user.
+class ThreadStartError : public std::runtime_error {
+public:
+    explicit ThreadStartError(int errorNumber);
+    int ErrorNumber() const { return errorNumber_; }
+
+private:
+    int errorNumber_;
+};
+
+// Starts one thread that runs `work` with the termination signals blocked, as
+// the pool's threads do; throws ThreadStartError when it cannot be started.
+std::thread StartThreadWithTerminationSignalsBlocked(std::function<void()> work);
+
+// The threads of one parallel pass. Each runs work(worker number) with the
+// termination signals (SIGINT, SIGTERM, SIGHUP) blocked: their handlers run on
+// the program's own threads, never on a worker that may hold a
+// GuardedCreation. The pool runs with the threads the system lets it start, up
+// to the count asked for. An exception that escapes a worker's work (out of
+// memory included) ends that worker: the first one is kept for the owner to
+// rethrow where it waits, and onFailure runs on that worker's thread so the
+// owner can stop and wake the others.
+class WorkerPool {
+public:
+    using Work = std::function<void(unsigned worker)>;
+
+    // Starts up to `wanted` threads; throws ThreadStartError when fewer than
+    // `fewest` (0 or 1) could be started, and nothing runs then. A pool of 0
+    // threads is for an owner that does the work itself.
+    WorkerPool(unsigned wanted, Work work, std::function<void()> onFailure = {}, unsigned fewest = 1);
+    // Waits for every thread: the owner must have told them to stop.
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    unsigned Size() const { return static_cast<unsigned>(threads_.size()); }
+
+    // Waits for every thread to end; the owner must have told them to stop.
+    void Join();
+
+    // Whether a worker's work let an exception out.
+    bool Failed() const;
+    // Rethrows the first exception a worker's work let out; nothing when none did.
+    void RethrowFailure() const;
+
+private:
+    void Run(unsigned worker) noexcept;
+
+    const Work work_;
+    const std::function<void()> onFailure_;
+    mutable std::mutex mutex_;
+    std::exception_ptr failure_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace vaultpack

@@ -1,0 +1,164 @@
+// Jobs run out of threads or memory: each completes with the threads it could
+// start, or fails with a message that names the cause; none crashes, and none
+// leaves a temporary file. Each run is a child process under its limits.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "jobs/Jobs.h"
+#include "tests/jobs/JobTestSupport.h"
+#include "tests/support/ResourceLimits.h"
+#include "tests/support/ScriptedJobHost.h"
+
+namespace vaultpack {
+namespace {
+
+using test::Files;
+using test::FolderContents;
+using test::PrintTo;
+
+enum class Limit { Threads, MemoryAbove };
+
+struct LimitRow {
+    std::string name;
+    Limit limit;
+    rlim_t amount;  // threads of the process in all; or MiB above what it maps already
+};
+
+// What the child tells: the job done, failed with its cause named, or anything else.
+constexpr int kDone = 0, kFailedWithCause = 1, kFailedSilently = 2, kNoLimit = 3;
+
+bool SetLimit(const LimitRow& row) {
+    if (row.limit == Limit::Threads) {
+        return test::LimitThreadsOfThisProcess(row.amount);
+    }
+    std::ifstream statm("/proc/self/statm");
+    rlim_t pages = 0;
+    statm >> pages;
+    const rlim_t bytes = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (row.amount << 20);
+    const rlimit limit{bytes, bytes};
+    return ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
+bool NamesACause(const test::ScriptedJobHost& host) {
+    for (const std::string& text : host.messageTexts) {
+        for (const char* cause : {"Out of memory", "Failed to allocate memory", "Cannot start a thread"}) {
+            if (text.find(cause) != std::string::npos) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+class ResourceLimitsTest : public testing::TestWithParam<LimitRow> {
+public:
+    ResourceLimitsTest() {
+        std::vector<test::RawEntry> small;
+        for (int i = 0; i < 200; ++i) {
+            small.push_back({"d" + std::to_string(i % 8) + "/f" + std::to_string(i) + ".txt", test::RandomText(900, i)});
+        }
+        test::WriteRawZip(sandbox / "small.zip", small);
+        test::WriteRawZip(sandbox / "large.zip", {{"large.bin", test::RandomText(20 << 20, 3)}});
+        for (int i = 0; i < 40; ++i) {
+            sandbox.Write("in/f" + std::to_string(i) + ".txt", test::RandomText(5000, i));
+        }
+        sandbox.Write("in/large.bin", test::RandomText(9 << 20, 5));
+        test::OpenToEveryone(sandbox.Path());
+    }
+
+    // Runs the job on the child's own thread under the row's limit.
+    int RunLimited(const std::function<JobOutcome(JobHost&)>& job) const {
+        if (GetParam().limit == Limit::MemoryAbove && test::UnderSanitizer()) {
+            return kNoLimit;
+        }
+        return test::ExitStatusInChild([&] {
+            test::ScriptedJobHost host;
+            if (!SetLimit(GetParam())) {
+                return kNoLimit;
+            }
+            const JobOutcome outcome = job(host);
+            if (outcome == JobOutcome::Succeeded) {
+                return kDone;
+            }
+            return outcome == JobOutcome::Failed && NamesACause(host) ? kFailedWithCause : kFailedSilently;
+        });
+    }
+
+    // Under a thread limit every job completes; under a memory limit it may fail, saying so.
+    void ExpectDoneOrFailedWithCause(int status) const {
+        if (status == kNoLimit) {
+            GTEST_SKIP() << "no such limit here";
+        }
+        if (GetParam().limit == Limit::Threads) {
+            EXPECT_EQ(status, kDone);
+        } else {
+            EXPECT_TRUE(status == kDone || status == kFailedWithCause) << status;
+        }
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(sandbox.Path())) {
+            EXPECT_EQ(entry.path().filename().string().find(".vaultpack-"), std::string::npos) << entry.path();
+        }
+    }
+
+    test::JobSandbox sandbox;
+};
+
+TEST_P(ResourceLimitsTest, UnzipOfManySmallFiles) {
+    const int status = RunLimited([&](JobHost& host) {
+        return RunUnzipJob({{sandbox / "small.zip"}, {sandbox / "out"}}, host).outcome;
+    });
+    ExpectDoneOrFailedWithCause(status);
+    if (status == kDone) {
+        EXPECT_EQ(FolderContents(sandbox / "out").size(), 208u);
+    }
+}
+
+TEST_P(ResourceLimitsTest, UnzipOfALargeEntry) {
+    const int status = RunLimited([&](JobHost& host) {
+        return RunUnzipJob({{sandbox / "large.zip"}, {sandbox / "out"}}, host).outcome;
+    });
+    ExpectDoneOrFailedWithCause(status);
+    if (status == kDone) {
+        EXPECT_EQ(test::ReadText(sandbox / "out/large.bin"), test::RandomText(20 << 20, 3));
+    }
+}
+
+TEST_P(ResourceLimitsTest, CreateOfSmallFilesAndALargeOne) {
+    const int status = RunLimited([&](JobHost& host) {
+        std::vector<ArchiveItem> items;
+        for (const auto& entry : std::filesystem::directory_iterator(sandbox / "in")) {
+            items.push_back(test::ItemFor(entry.path()));
+        }
+        auto& scripted = static_cast<test::ScriptedJobHost&>(host);
+        scripted.Expect("save zip", (sandbox / "out.zip").string());
+        return RunCreateArchiveJob({items, "", "", 1, true, true, false}, host).outcome;
+    });
+    ExpectDoneOrFailedWithCause(status);
+    if (status == kDone) {
+        EXPECT_EQ(test::ArchiveContents(sandbox / "out.zip"), FolderContents(sandbox / "in"));
+    }
+}
+
+TEST_P(ResourceLimitsTest, EncryptOfOneFile) {
+    const int status = RunLimited([&](JobHost& host) {
+        auto& scripted = static_cast<test::ScriptedJobHost&>(host);
+        scripted.Expect("save ezc", (sandbox / "out.ezc").string());
+        return RunCreateArchiveJob({{test::ItemFor(sandbox / "in/large.bin")}, "", "pw", 1, false, false, true}, host)
+            .outcome;
+    });
+    ExpectDoneOrFailedWithCause(status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, ResourceLimitsTest,
+                         testing::Values(LimitRow{"NoThreadBesideTheJobs", Limit::Threads, 1},
+                                         LimitRow{"OneWorker", Limit::Threads, 2},
+                                         LimitRow{"Memory8MiB", Limit::MemoryAbove, 8},
+                                         LimitRow{"Memory24MiB", Limit::MemoryAbove, 24},
+                                         LimitRow{"Memory64MiB", Limit::MemoryAbove, 64}),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace vaultpack
