@@ -17,5 +17,5 @@ cmake --build "$build_dir" --target vaultpack_screenshots
 for locale in en_US.UTF-8 zh_TW.UTF-8 ja_JP.UTF-8 zh_CN.UTF-8; do
   # The catalogue reads the language from these variables; LANG alone decides.
   env -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG="$locale" QT_QPA_PLATFORM=offscreen \
-    "$build_dir/tests/ui/vaultpack_screenshots" "$output_dir" "$@"
+    "$build_dir/ui/vaultpack_screenshots" "$output_dir" "$@"
 done

@@ -6,7 +6,8 @@
 
 namespace vaultpack {
 
-QtJobHost::QtJobHost(std::shared_ptr<JobHost> gui) : gui_(std::move(gui)) {}
+QtJobHost::QtJobHost(std::shared_ptr<JobHost> gui, std::chrono::milliseconds updateInterval)
+    : gui_(std::move(gui)), updateInterval_(updateInterval) {}
 
 template <typename Ask>
 auto QtJobHost::AskOnGuiThread(Ask ask) -> decltype(ask(std::declval<JobHost&>())) {
@@ -104,9 +105,8 @@ void QtJobHost::SetAmounts(const ProgressAmounts& amounts) {
 }
 
 void QtJobHost::PostCoalesced() {
-    constexpr std::chrono::milliseconds kUpdateInterval(40);
     const auto now = std::chrono::steady_clock::now();
-    positionHeldBack_ = now - lastPosted_ < kUpdateInterval;
+    positionHeldBack_ = now - lastPosted_ < updateInterval_;
     if (!positionHeldBack_) {
         lastPosted_ = now;
         PostPosition();

@@ -24,7 +24,10 @@ namespace vaultpack {
 // never wait for the job. Needs a QCoreApplication for as long as the job runs.
 class QtJobHost final : public JobHost {
 public:
-    explicit QtJobHost(std::shared_ptr<JobHost> gui);
+    // updateInterval: the least time between two position updates posted;
+    // a bar needs no more than a few dozen a second.
+    explicit QtJobHost(std::shared_ptr<JobHost> gui,
+                       std::chrono::milliseconds updateInterval = std::chrono::milliseconds(40));
 
     std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
     std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
@@ -78,6 +81,7 @@ private:
     std::shared_ptr<PendingPosition> position_ = std::make_shared<PendingPosition>();
     // Job-thread side of the rate limit: a bar needs no more than a few dozen
     // updates a second, and each one costs the GUI thread a repaint.
+    const std::chrono::milliseconds updateInterval_;
     std::chrono::steady_clock::time_point lastPosted_{};
     bool positionHeldBack_ = false;
 };
