@@ -26,6 +26,20 @@ void ShowEscapedFailure(JobHost& host, const std::exception_ptr& failure) {
 
 }  // namespace
 
+JobCompletion RunJobBody(JobKind kind, JobHost& host, const JobBody& body) {
+    try {
+        return body(host);
+    } catch (...) {
+        // A job reports its own failures; whatever escapes it is told here
+        // and still ends it in an orderly way for its host.
+        ShowEscapedFailure(host, std::current_exception());
+        JobCompletion completion;
+        completion.kind = kind;
+        completion.outcome = JobOutcome::Failed;
+        return completion;
+    }
+}
+
 RunningJob::~RunningJob() {
     if (thread_.joinable()) {
         thread_.detach();
@@ -43,20 +57,7 @@ void RunningJob::Wait() {
 // which must never be the handler's own thread.
 RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body) {
     return RunningJob(StartThreadWithTerminationSignalsBlocked([kind, host = std::move(host), body = std::move(body)] {
-        JobCompletion completion;
-        completion.kind = kind;
-        try {
-            completion = body(*host);
-        } catch (...) {
-            // A job reports its own failures; whatever escapes it (no memory,
-            // no thread for its workers, a broken invariant) is told here and
-            // still ends it in an orderly way for its host.
-            ShowEscapedFailure(*host, std::current_exception());
-            completion = JobCompletion{};
-            completion.kind = kind;
-            completion.outcome = JobOutcome::Failed;
-        }
-        host->Complete(completion);
+        host->Complete(RunJobBody(kind, *host, body));
     }));
 }
 

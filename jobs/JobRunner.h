@@ -40,4 +40,9 @@ private:
 // nothing has run then.
 RunningJob StartJob(JobKind kind, std::shared_ptr<JobHost> host, JobBody body);
 
+// Runs body on the calling thread as a job's thread does, without the
+// completion: whatever escapes it (no memory, no thread for its workers, a
+// broken invariant) is shown with its cause and makes the job Failed.
+JobCompletion RunJobBody(JobKind kind, JobHost& host, const JobBody& body);
+
 }  // namespace vaultpack

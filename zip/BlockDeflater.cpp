@@ -10,6 +10,7 @@
 
 #include <zlib.h>
 
+#include "files/PerThread.h"
 #include "zip/Crc32.h"
 
 namespace vaultpack {
@@ -53,8 +54,14 @@ BlockDeflater::BlockDeflater(FileHandle source)
       blocks_(std::numeric_limits<std::uint64_t>::max(), std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
 
 void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
-    thread_local BlockScratch scratch;
+    static PerThread<BlockScratch> perThread;
     Block& block = made.block;
+    BlockScratch* const scratchOfThread = perThread.Get();
+    if (scratchOfThread == nullptr) {
+        block.result = ZipResult::OutOfMemory;
+        return;
+    }
+    BlockScratch& scratch = *scratchOfThread;
     if (!scratch.stream) {
         // Made whole or not at all, so a failure here leaves no stream without buffers.
         BlockScratch made;

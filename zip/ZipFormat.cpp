@@ -7,6 +7,7 @@
 #include <string>
 
 #include "files/AsciiCase.h"
+#include "files/PerThread.h"
 
 namespace vaultpack {
 
@@ -254,12 +255,13 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
         std::optional<std::string> zone;
         std::time_t time = 0;
     };
-    thread_local std::optional<Conversion> last;
+    static PerThread<std::optional<Conversion>> perThread;
+    std::optional<Conversion>* const last = perThread.Get();  // null without memory: no cache
     const char* const zoneSetting = std::getenv("TZ");
     const std::optional<std::string> zone =
         zoneSetting != nullptr ? std::optional<std::string>(zoneSetting) : std::nullopt;
-    if (last && last->dosDateTime == dosDateTime && last->zone == zone) {
-        return last->time;
+    if (last != nullptr && *last && (*last)->dosDateTime == dosDateTime && (*last)->zone == zone) {
+        return (*last)->time;
     }
     const std::uint32_t date = dosDateTime >> 16;
     const std::uint32_t clock = dosDateTime & 0xFFFF;
@@ -274,8 +276,11 @@ std::time_t TimeFromDosDateTime(std::uint32_t dosDateTime) {
     std::unique_lock lock(timeZoneMutex);
     const std::time_t time = std::mktime(&local);
     lock.unlock();
-    last = Conversion{dosDateTime, zone, time == static_cast<std::time_t>(-1) ? 0 : time};
-    return last->time;
+    const std::time_t converted = time == static_cast<std::time_t>(-1) ? 0 : time;
+    if (last != nullptr) {
+        *last = Conversion{dosDateTime, zone, converted};
+    }
+    return converted;
 }
 
 std::array<unsigned char, kLocalTimestampExtraSize> LocalTimestampExtra(std::time_t modification,

@@ -15,6 +15,7 @@
 
 #include "files/FileHandle.h"
 #include "files/FileName.h"
+#include "files/PerThread.h"
 #include "files/TemporaryFileRegistry.h"
 #include "zip/Crc32.h"
 #include "zip/EntryPath.h"
@@ -90,14 +91,21 @@ struct CompressorDeleter {
     void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
 };
 
-// Deflates entry.data in place when that makes it smaller; otherwise the
-// entry is stored. Compressors per thread, made on its first file.
+// A thread's two compressors, made on its first file; either is null when
+// there was no memory for it.
+struct Compressors {
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> small{libdeflate_alloc_compressor(kSmallFileLevel)};
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> larger{libdeflate_alloc_compressor(kLargerFileLevel)};
+};
+
+// Deflates entry.data in place when that makes it smaller; otherwise (also
+// when there is no memory for a compressor) the entry is stored.
 void CompressWhole(PreparedEntry& entry) {
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> small(
-        libdeflate_alloc_compressor(kSmallFileLevel));
-    thread_local std::unique_ptr<libdeflate_compressor, CompressorDeleter> larger(
-        libdeflate_alloc_compressor(kLargerFileLevel));
-    libdeflate_compressor* compressor = (entry.data.size() <= kSmallFileLimit ? small : larger).get();
+    static PerThread<Compressors> perThread;
+    Compressors* compressors = perThread.Get();
+    libdeflate_compressor* compressor =
+        compressors == nullptr ? nullptr
+                               : (entry.data.size() <= kSmallFileLimit ? compressors->small : compressors->larger).get();
     std::size_t produced = 0;
     if (compressor != nullptr && entry.data.size() > 1) {
         std::vector<unsigned char> output(entry.data.size() - 1);

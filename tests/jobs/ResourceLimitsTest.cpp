@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/support/ResourceLimits.h"
@@ -71,7 +72,7 @@ public:
     }
 
     // Runs the job on the child's own thread under the row's limit.
-    int RunLimited(const std::function<JobOutcome(JobHost&)>& job) const {
+    int RunLimited(const JobBody& job) const {
         if (GetParam().limit == Limit::MemoryAbove && test::UnderSanitizer()) {
             return kNoLimit;
         }
@@ -80,7 +81,7 @@ public:
             if (!SetLimit(GetParam())) {
                 return kNoLimit;
             }
-            const JobOutcome outcome = job(host);
+            const JobOutcome outcome = RunJobBody(JobKind::CreateArchive, host, job).outcome;
             if (outcome == JobOutcome::Succeeded) {
                 return kDone;
             }
@@ -108,7 +109,7 @@ public:
 
 TEST_P(ResourceLimitsTest, UnzipOfManySmallFiles) {
     const int status = RunLimited([&](JobHost& host) {
-        return RunUnzipJob({{sandbox / "small.zip"}, {sandbox / "out"}}, host).outcome;
+        return RunUnzipJob({{sandbox / "small.zip"}, {sandbox / "out"}}, host);
     });
     ExpectDoneOrFailedWithCause(status);
     if (status == kDone) {
@@ -118,7 +119,7 @@ TEST_P(ResourceLimitsTest, UnzipOfManySmallFiles) {
 
 TEST_P(ResourceLimitsTest, UnzipOfALargeEntry) {
     const int status = RunLimited([&](JobHost& host) {
-        return RunUnzipJob({{sandbox / "large.zip"}, {sandbox / "out"}}, host).outcome;
+        return RunUnzipJob({{sandbox / "large.zip"}, {sandbox / "out"}}, host);
     });
     ExpectDoneOrFailedWithCause(status);
     if (status == kDone) {
@@ -134,7 +135,7 @@ TEST_P(ResourceLimitsTest, CreateOfSmallFilesAndALargeOne) {
         }
         auto& scripted = static_cast<test::ScriptedJobHost&>(host);
         scripted.Expect("save zip", (sandbox / "out.zip").string());
-        return RunCreateArchiveJob({items, "", "", 1, true, true, false}, host).outcome;
+        return RunCreateArchiveJob({items, "", "", 1, true, true, false}, host);
     });
     ExpectDoneOrFailedWithCause(status);
     if (status == kDone) {
@@ -146,8 +147,7 @@ TEST_P(ResourceLimitsTest, EncryptOfOneFile) {
     const int status = RunLimited([&](JobHost& host) {
         auto& scripted = static_cast<test::ScriptedJobHost&>(host);
         scripted.Expect("save ezc", (sandbox / "out.ezc").string());
-        return RunCreateArchiveJob({{test::ItemFor(sandbox / "in/large.bin")}, "", "pw", 1, false, false, true}, host)
-            .outcome;
+        return RunCreateArchiveJob({{test::ItemFor(sandbox / "in/large.bin")}, "", "pw", 1, false, false, true}, host);
     });
     ExpectDoneOrFailedWithCause(status);
 }
