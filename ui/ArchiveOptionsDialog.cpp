@@ -132,8 +132,10 @@ void ArchiveOptionsDialog::accept() {
     runningJob_ = std::make_shared<AbandonableJobHost>(
         MakeDesktopJobHost(catalogue_, pickers_, progress_, this, this,
                            [this](const JobCompletion& completion) { OnJobCompleted(completion); }));
-    StartJob(JobKind::CreateArchive, runningJob_,
-             [params = options_.JobRecord(items_)](JobHost& host) { return RunCreateArchiveJob(params, host); });
+    StartDesktopJob(
+        JobKind::CreateArchive, runningJob_,
+        [params = options_.JobRecord(items_)](JobHost& host) { return RunCreateArchiveJob(params, host); }, this,
+        catalogue_);
 }
 
 void ArchiveOptionsDialog::OnJobCompleted(const JobCompletion& completion) {

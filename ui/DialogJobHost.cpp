@@ -2,6 +2,8 @@
 
 #include "app/AmountText.h"
 #include "app/MessageRendering.h"
+#include "files/WorkerPool.h"
+#include "jobs/FailureReasons.h"
 #include "ui/CatalogueText.h"
 #include "ui/ChooseFolder.h"
 #include "ui/DecryptionPasswordDialog.h"
@@ -14,6 +16,20 @@ namespace vaultpack {
 
 QString FilterText(FileFilter filter) {
     return filter == FileFilter::Zip ? QStringLiteral("ZIP File (*.zip)") : QStringLiteral("EZC File (*.ezc)");
+}
+
+void StartDesktopJob(JobKind kind, const std::shared_ptr<JobHost>& host, JobBody body, QWidget* owner,
+                     const MessageCatalogue& catalogue) {
+    try {
+        StartJob(kind, host, std::move(body));
+    } catch (const ThreadStartError& error) {
+        ShowJobMessage(owner, catalogue,
+                       {MessageId::CaptionError, MessageButtons::Ok, MessageOwner::None, {ReasonLine(error)}});
+        JobCompletion failed;
+        failed.kind = kind;
+        failed.outcome = JobOutcome::Failed;
+        host->Complete(failed);
+    }
 }
 
 std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers,

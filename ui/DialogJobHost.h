@@ -10,6 +10,7 @@
 #include "app/MessageCatalogue.h"
 #include "app/ProgressTracker.h"
 #include "jobs/JobHost.h"
+#include "jobs/JobRunner.h"
 
 namespace vaultpack {
 
@@ -80,6 +81,12 @@ private:
     double figuresShownAt_ = 0;
     std::optional<int> percentShown_;
 };
+
+// StartJob for the desktop program: when no thread can be started for the
+// job, the reason is shown over `owner` and the job completes at once as
+// failed through its host, so the windows end up as after any failed job.
+void StartDesktopJob(JobKind kind, const std::shared_ptr<JobHost>& host, JobBody body, QWidget* owner,
+                     const MessageCatalogue& catalogue);
 
 // The filter text of an open or save dialog, as Qt writes it.
 QString FilterText(FileFilter filter);

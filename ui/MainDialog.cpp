@@ -143,18 +143,20 @@ void MainDialog::OnUnzipPressed() {
 
 void MainDialog::StartDecrypt(FileJobParams params) {
     decryptRunning_ = true;
-    StartJob(JobKind::Decrypt,
-             MakeDesktopJobHost(catalogue_, pickers_, *decryptProgress_, this, nullptr,
-                                [this](const JobCompletion& completion) { OnDecryptCompleted(completion); }),
-             [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); });
+    StartDesktopJob(JobKind::Decrypt,
+                    MakeDesktopJobHost(catalogue_, pickers_, *decryptProgress_, this, nullptr,
+                                       [this](const JobCompletion& completion) { OnDecryptCompleted(completion); }),
+                    [params = std::move(params)](JobHost& host) { return RunDecryptJob(params, host); }, this,
+                    catalogue_);
 }
 
 void MainDialog::StartUnzip(FileJobParams params) {
     unzipRunning_ = true;
-    StartJob(JobKind::Unzip,
-             MakeDesktopJobHost(catalogue_, pickers_, *unzipProgress_, this, nullptr,
-                                [this](const JobCompletion& completion) { OnUnzipCompleted(completion); }),
-             [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); });
+    StartDesktopJob(JobKind::Unzip,
+                    MakeDesktopJobHost(catalogue_, pickers_, *unzipProgress_, this, nullptr,
+                                       [this](const JobCompletion& completion) { OnUnzipCompleted(completion); }),
+                    [params = std::move(params)](JobHost& host) { return RunUnzipJob(params, host); }, this,
+                    catalogue_);
 }
 
 void MainDialog::OnDecryptCompleted(const JobCompletion& completion) {

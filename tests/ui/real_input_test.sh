@@ -135,6 +135,17 @@ expect_exit() {
   [[ $status -eq $2 ]] || fail "$1: exit status $status, expected $2"
 }
 
+# Fails when the folder holds anything but entries of long.zip written whole
+# (3 GiB each): a stopped unzip keeps the entries it finished, nothing else.
+expect_only_whole_entries() {
+  local file
+  for file in "$1"/* "$1"/.[!.]*; do
+    [[ -e $file ]] || continue
+    [[ $file == "$1"/part[1-4].bin && $(stat -c %s "$file") -eq $((3 << 30)) ]] ||
+      fail "$2: $file is left in $1"
+  done
+}
+
 # Fails when the folder holds anything but the names given after it.
 expect_only() {
   local folder=$1 what=$2
@@ -187,11 +198,17 @@ for way in click Escape space; do
   expect_only "$work/long" "decryption stopped by $way" big.bin huge.ezc long.zip
 done
 
-# 4. A signal during the decryption: the partial plaintext goes, status 128 + 15.
+# 4. A signal during the decryption: the partial plaintext, seen growing
+# before the signal, goes; status 128 + 15.
 start -d huge.ezc
 press "$(window_titled "Decryption Password")" type --delay 20 "$password"
 xdotool key Return
 window_titled "Decrypting Progress" >/dev/null
+deadline=$((SECONDS + wait_limit))
+until find "$work/long" -maxdepth 1 -name '.vaultpack-*.part' -size +1M | grep -q .; do
+  ((SECONDS < deadline)) || fail "no partial plaintext appeared during the decryption"
+  sleep 0.05
+done
 kill -TERM "$program"
 expect_exit "SIGTERM during the decryption" 143
 expect_only "$work/long" "SIGTERM during the decryption" big.bin huge.ezc long.zip
@@ -212,7 +229,8 @@ for way in click Escape; do
   if [[ $way == click ]]; then click_cancel "$progress"; else press "$progress" key Escape; fi
   press "$(window_titled "Information")" key Return
   window_gone "Unzipping Progress"
-  expect_only "$work/out" "unzip stopped by $way"
+  expect_only_whole_entries "$work/out" "unzip stopped by $way"
+  rm -f "$work/out"/*
   press "$builder" key Escape
   press "$main" key Escape
   expect_exit "closing the main window after the unzip" 0
@@ -254,7 +272,8 @@ kill -0 "$program" || fail "No to the question ended the program"
 press "$main" key Escape
 press "$(window_titled "Question")" key Return  # Yes, the default
 expect_exit "Yes to stopping the job" 0
-expect_only "$work/out" "the program ended during an unzip"
+expect_only_whole_entries "$work/out" "the program ended during an unzip"
+rm -f "$work/out"/*
 
 # 8. A whole Create Archive through the real dialogs: a file added with the
 # file dialog, Zip chosen, the output named without an extension.
