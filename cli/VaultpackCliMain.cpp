@@ -8,11 +8,13 @@
 
 #include <unistd.h>
 
+#include "app/MessageRendering.h"
 #include "app/TerminationSignals.h"
 #include "app/VersionText.h"
 #include "cli/CommandRunner.h"
 #include "cli/PrintableText.h"
 #include "cli/TtyTerminal.h"
+#include "jobs/FailureReasons.h"
 
 int main(int argc, char** argv) {
     using namespace vaultpack;
@@ -27,8 +29,8 @@ int main(int argc, char** argv) {
         return static_cast<int>(ExitStatus::BadInput);
     }
 
+    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
     try {
-        const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
         const std::unique_ptr<TtyTerminal> terminal = TtyTerminal::Open();
         std::optional<ProgressBar> progressBar;
         if (::isatty(STDERR_FILENO) == 1) {
@@ -39,7 +41,9 @@ int main(int argc, char** argv) {
                                  progressBar ? &*progressBar : nullptr};
         return static_cast<int>(RunCommand(*parsed.command, console));
     } catch (const std::exception& error) {
-        std::cerr << "vaultpack-cli: " << PrintableText(error.what(), false) << '\n';
+        // No thread for the job, no memory: said in the user's language, as the jobs say it.
+        std::cerr << "vaultpack-cli: " << PrintableText(RenderMessageLine(catalogue, ReasonLine(error)), false)
+                  << '\n';
         return static_cast<int>(ExitStatus::Failed);
     }
 }
