@@ -91,10 +91,6 @@ std::string_view WithoutExtension(std::string_view name) {
     return name.substr(0, name.rfind('.'));
 }
 
-std::string_view ExtensionOf(FileFilter kind) {
-    return kind == FileFilter::Zip ? "zip" : "ezc";
-}
-
 }  // namespace
 
 std::string BaseName(const std::filesystem::path& path) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/ProgressSink.h"
@@ -15,6 +16,9 @@ enum class JobKind { CreateArchive, Decrypt, Unzip };
 
 // Which files an open or save dialog offers: "ZIP File (*.zip)" or "EZC File (*.ezc)".
 enum class FileFilter { Zip, Ezc };
+
+// The extension of the files a filter offers, without its dot.
+inline std::string_view ExtensionOf(FileFilter filter) { return filter == FileFilter::Zip ? "zip" : "ezc"; }
 
 // YesNoAll and YesNoAllCancel add "Yes to All" and "No to All", for a
 // question that may come once per file of a long run.

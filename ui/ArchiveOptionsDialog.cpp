@@ -10,7 +10,6 @@
 #include <QVBoxLayout>
 
 #include "jobs/AbandonableJobHost.h"
-#include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "ui/CatalogueText.h"
 #include "ui/DialogJobHost.h"

@@ -83,9 +83,9 @@ std::optional<std::filesystem::path> DialogJobHost::ChooseFileToOpen(FileFilter 
 
 std::optional<std::filesystem::path> DialogJobHost::ChooseFileToSave(FileFilter filter, const std::string& defaultName,
                                                                      const std::filesystem::path& startFolder) {
-    const QString suffix = filter == FileFilter::Zip ? QStringLiteral("zip") : QStringLiteral("ezc");
-    return pickers_.SaveFile(QuestionParent(),
-                             {FilterText(filter), suffix, startFolder, QString::fromStdString(defaultName)});
+    const std::string_view suffix = ExtensionOf(filter);
+    return pickers_.SaveFile(QuestionParent(), {FilterText(filter), QString::fromUtf8(suffix.data(), suffix.size()),
+                                                startFolder, QString::fromStdString(defaultName)});
 }
 
 std::optional<std::filesystem::path> DialogJobHost::ChooseFolder(MessageId title) {

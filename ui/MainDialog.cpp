@@ -11,7 +11,6 @@
 
 #include "app/VersionText.h"
 #include "jobs/FollowOnUnzip.h"
-#include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "ui/AboutDialog.h"
 #include "ui/ArchiveBuilderDialog.h"
