@@ -27,6 +27,7 @@
 
 #include "bench/ChildRuns.h"
 #include "zip/ParallelPreparer.h"
+#include "zip/EntryExtraction.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
 
@@ -61,7 +62,7 @@ bool CreateOurs(const fs::path& source, const fs::path& archive) {
 // Extracting as the unzip job does, into a folder that exists.
 bool ExtractOurs(const fs::path& archive, const fs::path& folder) {
     const auto reader = vaultpack::ZipReader::Open(archive);
-    return reader && reader->ExtractEntry(0, folder / kEntryName) == ZipResult::Success &&
+    return reader && ExtractEntry(*reader, 0, folder / kEntryName) == ZipResult::Success &&
            reader->Close() == ZipResult::Success;
 }
 

@@ -92,6 +92,15 @@ FileHandle FileHandle::OpenFolder(const std::filesystem::path& path) {
     return FileHandle(OpenOrThrow(path, O_PATH | O_DIRECTORY, FileOperation::Open), path.native());
 }
 
+FileHandle FileHandle::CreateUnnamedIn(int folder, const std::string& path, mode_t mode) {
+    return FileHandle(OpenOrThrow(folder, ".", path, O_TMPFILE | O_WRONLY, FileOperation::CreateTemporaryFileIn, mode),
+                      path);
+}
+
+FileHandle FileHandle::OpenFolderIn(int parent, const char* name, const std::string& path) {
+    return FileHandle(OpenOrThrow(parent, name, path, O_PATH | O_DIRECTORY | O_NOFOLLOW, FileOperation::Open), path);
+}
+
 FileHandle FileHandle::CreateOrTruncate(const std::filesystem::path& path) {
     // The path may be registered for removal at an abrupt end: once that has
     // begun, nothing is made there again.

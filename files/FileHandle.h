@@ -61,8 +61,14 @@ public:
     // file in it; path is the file's full path, for errors.
     static bool CreateNewIn(int folder, const char* name, const std::string& path, FileHandle& handle,
                             mode_t mode = 0666);
+    // Creates a file with no name in the open folder `folder` (O_TMPFILE),
+    // for the file systems that allow it; path is the folder's, for errors.
+    static FileHandle CreateUnnamedIn(int folder, const std::string& path, mode_t mode);
     // Opens a folder only to name files in it with CreateNewIn.
     static FileHandle OpenFolder(const std::filesystem::path& path);
+    // The same for the folder `name` in the open folder `parent`, which is
+    // not followed when it is a symbolic link (ELOOP or ENOTDIR instead).
+    static FileHandle OpenFolderIn(int parent, const char* name, const std::string& path);
 
     FileHandle() = default;
     FileHandle(FileHandle&& other) noexcept;

@@ -4,45 +4,73 @@
 #include <cerrno>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vaultpack {
 namespace {
 
 // Lock-free atomics only, so that RemoveRegisteredFiles may run in a signal handler.
-static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<const char*>::is_always_lock_free && std::atomic<int>::is_always_lock_free &&
+              std::atomic<const MadeFile*>::is_always_lock_free);
 
 std::atomic<const char*> slots[kTemporaryPathSlots];
+// Made files have slots of their own, with tokens after those of paths.
+std::atomic<const MadeFile*> madeSlots[kMadeFileSlots];
 // Where the next search for a free slot starts: a hint only.
 std::atomic<int> nextFree{0};
 // How many removals are walking the slots right now.
 std::atomic<int> removalsRunning{0};
 std::atomic<bool> removalBegun{false};
 std::atomic<int> guardedCreations{0};
+std::atomic<int> nextFreeMade{0};
 
-}  // namespace
-
-int RegisterTemporaryPath(const char* path) {
-    // Paths mostly go in the order they came, so the search starts after the
-    // slot taken last instead of walking past every slot still taken.
-    const int start = nextFree.load(std::memory_order_relaxed);
-    for (int step = 0; step < kTemporaryPathSlots; ++step) {
-        const int index = (start + step) % kTemporaryPathSlots;
-        const char* expected = nullptr;
-        if (slots[index].load(std::memory_order_relaxed) == nullptr &&
-            slots[index].compare_exchange_strong(expected, path)) {
-            nextFree.store((index + 1) % kTemporaryPathSlots, std::memory_order_relaxed);
+// Takes a free slot for value; its index, or -1 when all are taken. Values
+// mostly go in the order they came, so the search starts after the slot taken
+// last instead of walking past every slot still taken.
+template <typename Value, int Count>
+int TakeSlot(std::atomic<Value*> (&table)[Count], std::atomic<int>& hint, Value* value) {
+    const int start = hint.load(std::memory_order_relaxed);
+    for (int step = 0; step < Count; ++step) {
+        const int index = (start + step) % Count;
+        Value* expected = nullptr;
+        if (table[index].load(std::memory_order_relaxed) == nullptr &&
+            table[index].compare_exchange_strong(expected, value)) {
+            hint.store((index + 1) % Count, std::memory_order_relaxed);
             return index;
         }
     }
     return -1;
 }
 
+}  // namespace
+
+int RegisterTemporaryPath(const char* path) {
+    return TakeSlot(slots, nextFree, path);
+}
+
+int RegisterMadeFile(const MadeFile* file) {
+    const int index = TakeSlot(madeSlots, nextFreeMade, file);
+    return index < 0 ? -1 : kTemporaryPathSlots + index;
+}
+
+bool RemoveMadeFile(const MadeFile& file) {
+    struct stat status {};
+    return ::fstatat(file.folder, file.name, &status, AT_SYMLINK_NOFOLLOW) == 0 && status.st_dev == file.device &&
+           status.st_ino == file.inode &&
+           ::unlinkat(file.folder, file.name, S_ISDIR(status.st_mode) ? AT_REMOVEDIR : 0) == 0;
+}
+
 void UnregisterTemporaryPath(int token) {
-    if (token < 0 || token >= kTemporaryPathSlots) {
+    if (token < 0 || token >= kTemporaryPathSlots + kMadeFileSlots) {
         return;
     }
-    slots[token].store(nullptr);
+    if (token < kTemporaryPathSlots) {
+        slots[token].store(nullptr);
+    } else {
+        madeSlots[token - kTemporaryPathSlots].store(nullptr);
+    }
     // A removal on another thread may have read the pointer before the store;
     // wait until it is done with it before the caller frees the string.
     while (removalsRunning.load() > 0) {
@@ -57,6 +85,16 @@ void RemoveRegisteredFiles() {
         // A creation on another thread is about to register its file.
     }
     removalsRunning.fetch_add(1);
+    // Folders made inside made folders may sit in any slot: go round until
+    // no more of them goes (files go in the first round).
+    for (bool removedOne = true; removedOne;) {
+        removedOne = false;
+        for (auto& slot : madeSlots) {
+            if (const MadeFile* file = slot.load()) {
+                removedOne = RemoveMadeFile(*file) || removedOne;
+            }
+        }
+    }
     for (auto& slot : slots) {
         if (const char* path = slot.load()) {
             ::unlink(path);  // fails harmlessly on a folder

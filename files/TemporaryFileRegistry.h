@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 namespace vaultpack {
 
 // Paths of temporary files and folders that should not outlive a process that
@@ -10,23 +12,41 @@ namespace vaultpack {
 // What the jobs' own threads hold registered at once: per job its output or
 // a scratch file with its folder, and an entry being written, for the three
 // jobs the desktop program can run at once.
-inline constexpr int kTemporaryPathsInOrder = 3 * 3;
+inline constexpr int kTemporaryPathSlots = 3 * 3;
 // What the workers of one extraction hold registered at once: a file for each
 // entry of their window and the folders they made ahead, as
 // zip/ParallelExtractor asserts. Two extractions at once fit; beyond that,
 // workers leave entries to the job's thread.
-inline constexpr int kTemporaryPathsAhead = 192 + 32;
-inline constexpr int kTemporaryPathSlots = kTemporaryPathsInOrder + 2 * kTemporaryPathsAhead;
+inline constexpr int kMadeFilesAhead = 192 + 32;
+inline constexpr int kMadeFileSlots = 2 * kMadeFilesAhead;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).
 int RegisterTemporaryPath(const char* path);
 
-// Frees the slot; a token of -1 is ignored. Once this returns, no removal
+// Frees the slot of a path or a made file; a token of -1 is ignored. Once this returns, no removal
 // still reads the path, so its string may go.
 void UnregisterTemporaryPath(int token);
 
-// Removes every registered path, files first and then (empty) folders, so the
+// A file or folder made by name in an open folder: removed through that
+// folder, and only while the name still stands for the very file that was
+// made (same device and inode), so that a file someone put there meanwhile
+// stays; a folder only when empty. The
+// record must stay alive and unchanged, and its folder open, until it is
+// unregistered with UnregisterTemporaryPath.
+struct MadeFile {
+    int folder = -1;
+    const char* name = nullptr;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+// Returns a token, or -1 when every slot is taken.
+int RegisterMadeFile(const MadeFile* file);
+// Removes the file now when it is still the one made; async-signal-safe.
+// True when it went.
+bool RemoveMadeFile(const MadeFile& file);
+
+// Removes every registered path and made file, files first and then (empty) folders, so the
 // order of registration does not matter. Async-signal-safe. It first waits
 // for every GuardedCreation alive, so it must not run on a thread that holds
 // one (threads that do should block the signals whose handlers call it).

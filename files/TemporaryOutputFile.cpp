@@ -41,15 +41,19 @@ bool IsTemporaryOutputName(std::string_view fileName) {
     return fileName.substr(kPrefix.size(), kRandomLetters).find_first_not_of(kLetters) == std::string_view::npos;
 }
 
-TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
+std::string NewTemporaryOutputName() {
     std::mt19937_64& generator = NameGenerator();
     std::uniform_int_distribution<int> pick(0, sizeof kLetters - 2);
+    std::string name(kPrefix);
+    for (std::size_t i = 0; i < kRandomLetters; ++i) {
+        name += kLetters[pick(generator)];
+    }
+    return name += kSuffix;
+}
+
+TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name(kPrefix);
-        for (std::size_t i = 0; i < kRandomLetters; ++i) {
-            name += kLetters[pick(generator)];
-        }
-        path_ = folder / (name + std::string(kSuffix));
+        path_ = folder / NewTemporaryOutputName();
         // Made and registered before an abrupt end removes what is registered, or not at all.
         const GuardedCreation guard;
         RequireCreationAllowed(guard, FileOperation::CreateTemporaryFileIn, folder);

@@ -17,6 +17,8 @@ namespace vaultpack {
 // Whether a file name is one that TemporaryOutputFile gives, so that what a
 // killed run left behind is not taken for the user's file.
 bool IsTemporaryOutputName(std::string_view fileName);
+// A new name of that form, different on every call.
+std::string NewTemporaryOutputName();
 
 class TemporaryOutputFile {
 public:

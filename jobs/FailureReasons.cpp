@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files/WorkerPool.h"
+#include "jobs/JobMessages.h"
 
 namespace vaultpack {
 namespace {
@@ -95,21 +96,38 @@ MessageLine ReasonLine(StoredNameProblem problem) {
     return MessageLine::Text(MessageId::ReasonEntryNamesNoFile);
 }
 
-MessageLine ReasonLine(const FolderProblem& problem) {
-    const std::string folder = problem.folder.string();
-    switch (problem.kind) {
-        case FolderProblem::Kind::DestinationUnusable:
-            if (!problem.error) {
-                return MessageLine::Text(MessageId::ReasonNotAFolder, {folder});
-            }
-            return MessageLine::Text(MessageId::ReasonDestinationUnusable, {folder, problem.error.message()});
-        case FolderProblem::Kind::OutsideDestination: return AboutFile(MessageId::ReasonOutsideDestination, folder);
-        case FolderProblem::Kind::SymbolicLink: return AboutFile(MessageId::ReasonFolderIsLink, folder);
-        case FolderProblem::Kind::NotAFolder: return AboutFile(MessageId::ReasonNotAFolder, folder);
-        case FolderProblem::Kind::CannotCreate:
-            return MessageLine::Text(MessageId::ReasonCannotCreateFolder, {folder, problem.error.message()});
+MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName) {
+    using Reason = EntryOutcome::Reason;
+    const std::string& path = outcome.path;
+    const auto withCause = [&](MessageId id) {
+        return MessageLine::Text(id, {path, std::strerror(outcome.systemError)});
+    };
+    switch (outcome.reason) {
+        case Reason::NameTooLong: return AboutFile(MessageId::ReasonPathTooLong, path);
+        case Reason::DestinationUnusable: return withCause(MessageId::ReasonDestinationUnusable);
+        case Reason::FolderIsLink: return AboutFile(MessageId::ReasonFolderIsLink, path);
+        case Reason::NotAFolder: return AboutFile(MessageId::ReasonNotAFolder, path);
+        case Reason::CannotCreateFolder: return withCause(MessageId::ReasonCannotCreateFolder);
+        case Reason::NotARegularFile: return AboutFile(MessageId::ReasonNotARegularFile, path);
+        case Reason::IsTheArchive: return AboutFile(MessageId::ReasonEntryIsTheArchive, path);
+        case Reason::IsTheContainer: return AboutFile(MessageId::ReasonEntryIsTheContainer, path);
+        case Reason::Appeared: return AboutFile(MessageId::ReasonOutputAppeared, path);
+        case Reason::CannotCreateTemporaryFile: return withCause(MessageId::ReasonCannotCreateTemporaryFile);
+        case Reason::CannotCreateFile: return withCause(MessageId::ReasonCannotCreate);
+        case Reason::WriteFailed:
+            return outcome.systemError == 0 ? ZipResultLine(outcome.result) : withCause(MessageId::ReasonCannotWrite);
+        case Reason::Encrypted: return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entryName});
+        case Reason::MethodUnsupported:
+            return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {entryName, outcome.detail});
+        case Reason::LinkLeavesFolder:
+            return MessageLine::Text(MessageId::ReasonLinkLeavesFolder, {entryName, outcome.detail});
+        case Reason::LinkUnreadable: return MessageLine::Text(MessageId::ReasonEntryIsLink, {entryName});
+        case Reason::SpecialFile: return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entryName});
+        case Reason::None:
+        case Reason::ArchiveData:
+        case Reason::Cancelled: break;
     }
-    return AboutFile(MessageId::ReasonNotAFolder, folder);
+    return ZipResultLine(outcome.result);
 }
 
 MessageLine ReasonLine(const std::exception& error) {

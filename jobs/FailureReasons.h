@@ -6,7 +6,7 @@
 #include "files/FileHandle.h"
 #include "jobs/MessageLine.h"
 #include "zip/EntryPath.h"
-#include "zip/UnzipTarget.h"
+#include "zip/EntryOutcome.h"
 
 namespace vaultpack {
 
@@ -25,7 +25,8 @@ MessageLine ReasonLine(const FileError& error);
 // Why a stored entry name gives no file to extract; `problem` None stands for
 // a safe name that names no file (such as "docs/.").
 MessageLine ReasonLine(StoredNameProblem problem);
-MessageLine ReasonLine(const FolderProblem& problem);
+// Why an entry could not be put on disk, with the entry's name and its path.
+MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName);
 
 // The reason for anything a job step threw: file errors, refusals, running out
 // of memory and a thread that could not be started by their causes, anything

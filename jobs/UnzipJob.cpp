@@ -11,18 +11,18 @@
 
 #include <sys/stat.h>
 
+#include "files/FileIdentity.h"
 #include "files/FileName.h"
-#include "files/TemporaryOutputFile.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/OverwriteQuestion.h"
 #include "jobs/StatusText.h"
+#include "zip/EntryExtraction.h"
 #include "zip/EntryPath.h"
+#include "zip/EntryWriter.h"
 #include "zip/ParallelExtractor.h"
-#include "zip/UnzipTarget.h"
-#include "zip/ZipFormat.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {
@@ -38,20 +38,6 @@ struct EntryTally {
     bool cancelled = false;  // the cancel flag, or Cancel in an overwrite question
 };
 
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0) {
-        return std::nullopt;
-    }
-    return FileIdentity{status.st_dev, status.st_ino};
-}
-
 std::uint32_t ProgressValue(std::int64_t value) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
@@ -61,66 +47,14 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
     return {std::move(reason), MessageLine::Literal("(" + what + ")")};
 }
 
-// Why an entry could not be extracted, in the most precise words at hand: the
-// kind of entry that is not extracted, or why its folder takes no file.
-MessageLine ExtractionFailureReason(ZipReader& reader, ZipResult result, const ZipEntryInfo& entry,
-                                    const std::filesystem::path& target, bool targetExisted) {
-    if (result == ZipResult::FaultyArguments) {
-        if (entry.encrypted) {
-            return MessageLine::Text(MessageId::ReasonEntryEncrypted, {entry.name});
-        }
-        if (entry.method != kMethodStored && entry.method != kMethodDeflated) {
-            return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {entry.name, std::to_string(entry.method)});
-        }
-        std::string linkTarget;
-        if (S_ISLNK(entry.mode) && reader.ReadLinkTarget(entry.index, linkTarget) == ZipResult::Success &&
-            !LinkTargetStaysBelow(entry.name, linkTarget)) {
-            return MessageLine::Text(MessageId::ReasonLinkLeavesFolder, {entry.name, linkTarget});
-        }
-        if (S_ISLNK(entry.mode)) {
-            return MessageLine::Text(MessageId::ReasonEntryIsLink, {entry.name});
-        }
-        if (!S_ISREG(entry.mode)) {
-            return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entry.name});
-        }
-    }
-    if (result == ZipResult::CannotOpenFile && !targetExisted && PathExists(target)) {
-        return MessageLine::Text(MessageId::ReasonOutputAppeared, {target.string()});
-    }
-    if (result == ZipResult::CannotOpenFile) {
-        // The facility does not say why; a file of our own in that folder does.
-        try {
-            TemporaryOutputFile probe(target.parent_path());
-        } catch (const FileError& error) {
-            return ReasonLine(error);
-        }
-    }
-    return ZipResultLine(result);
-}
-
-// Why an entry must not be written at target even when the user would agree:
-// it would replace the archive being read or the container it came from.
-std::optional<MessageLine> ProtectedFileAt(const std::filesystem::path& target, const FileJobParams& params,
-                                           const std::filesystem::path& archive) {
-    if (IsSameFile(target, archive)) {
-        return MessageLine::Text(MessageId::ReasonEntryIsTheArchive, {target.string()});
-    }
-    if (!params.container.empty() && IsSameFile(target, params.container)) {
-        return MessageLine::Text(MessageId::ReasonEntryIsTheContainer, {target.string()});
-    }
-    return std::nullopt;
-}
-
 // Extracts entry `index`, or takes the file made for it ahead; on failure
 // fills `failure` with what to tell the user.
-EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams& params,
-                     const std::filesystem::path& archive, const std::filesystem::path& destination,
-                     ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
+EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
+                     EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
                      std::vector<MessageLine>& failure) {
     const bool createdAhead = ahead.TakeCreated(index);
     ZipEntryInfo entry;
-    ZipResult result = reader.GetEntry(index, entry);
-    if (result != ZipResult::Success) {
+    if (const ZipResult result = reader.GetEntry(index, entry); result != ZipResult::Success) {
         // No name to show: the archive and the entry's number stand in for it.
         failure = {ZipResultLine(result),
                    MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};
@@ -131,57 +65,42 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
     host.SetCancelCaption(MessageId::Cancel);
     host.SetStatus(UnzippingStatus(entry.name));
 
-    const std::optional<std::filesystem::path> target = SafeTargetPath(destination, entry.name);
+    const std::optional<std::string> target = SafeTargetString({}, entry.name);
     if (!target || (!entry.isFolder && !IsUsableFileName(LastComponent(entry.name)))) {
         failure = FailureLines(ReasonLine(CheckStoredName(entry.name)), entry.name);
         return EntryStep::Failed;
     }
-    if (const auto problem = ahead.PrepareFolder(entry.isFolder ? *target : target->parent_path())) {
-        failure = FailureLines(ReasonLine(*problem), target->string());
-        return EntryStep::Failed;
+    EntryWriter::Place place;
+    EntryOutcome outcome = ahead.Prepare(*target, entry.isFolder, place);
+    if (createdAhead && host.CancelRequested()) {
+        ahead.DiscardTaken();  // a cancel at its turn cuts the entry short
+        return EntryStep::Cancel;
     }
-    if (entry.isFolder) {
-        return EntryStep::Extracted;
-    }
-    if (createdAhead) {
-        // Made where nothing stood, as below; a cancel meanwhile cuts the entry short.
+    if (outcome.Succeeded() && !entry.isFolder && !createdAhead) {
+        // Only a file the user agreed to replace is replaced; one that
+        // appears while the entry is written is kept.
+        EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
+        outcome = writer.Examine(place, occupant);
+        if (outcome.Succeeded() && occupant == EntryWriter::Occupant::File) {
+            const MessageAnswer answer =
+                overwrite.Ask(host, MessageLine::Text(MessageId::UnzipOverwriteQuestion, {place.path}));
+            if (answer == MessageAnswer::Cancel) {
+                return EntryStep::Cancel;
+            }
+            if (answer != MessageAnswer::Yes) {
+                return EntryStep::Skipped;
+            }
+        }
+        if (outcome.Succeeded()) {
+            outcome = ExtractEntryAt(reader, entry, writer, place, occupant == EntryWriter::Occupant::File,
+                                     [&host] { return host.CancelRequested(); });
+        }
         if (host.CancelRequested()) {
-            std::error_code ignored;
-            std::filesystem::remove(*target, ignored);
-            return EntryStep::Cancel;
-        }
-        return EntryStep::Extracted;
-    }
-    if (auto refusal = ProtectedFileAt(*target, params, archive)) {
-        failure = FailureLines(std::move(*refusal), target->string());
-        return EntryStep::Failed;
-    }
-    if (auto refusal = OutputRefusal(*target)) {
-        failure = FailureLines(std::move(*refusal), target->string());
-        return EntryStep::Failed;
-    }
-    // Only a file the user agreed to replace is replaced; one that appears
-    // while the entry is written is kept.
-    const bool targetExisted = PathExists(*target);
-    if (targetExisted) {
-        const MessageAnswer answer =
-            overwrite.Ask(host, MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target->string()}));
-        if (answer == MessageAnswer::Cancel) {
-            return EntryStep::Cancel;
-        }
-        if (answer != MessageAnswer::Yes) {
-            return EntryStep::Skipped;
+            return EntryStep::Cancel;  // an entry cut short left nothing behind
         }
     }
-    // The reader puts the file in place only when it is complete, so a failed
-    // entry leaves nothing to delete and an existing file as it was.
-    result = reader.ExtractEntry(index, *target, [&host] { return host.CancelRequested(); }, targetExisted);
-    if (host.CancelRequested()) {
-        return EntryStep::Cancel;  // an entry cut short left nothing behind
-    }
-    if (result != ZipResult::Success) {
-        failure =
-            FailureLines(ExtractionFailureReason(reader, result, entry, *target, targetExisted), target->string());
+    if (!outcome.Succeeded()) {
+        failure = FailureLines(ReasonLine(outcome, entry.name), place.path);
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;
@@ -189,9 +108,9 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const FileJobParams&
 
 // Runs the entry loop; returns the index it stopped at (entryCount when it ran through).
 std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
-                          const std::filesystem::path& archive, const std::filesystem::path& destination,
-                          JobHost& host, EntryTally& tally) {
-    ParallelExtractor ahead(reader, entryCount, destination);
+                          const std::filesystem::path& archive, EntryWriter& writer, JobHost& host,
+                          EntryTally& tally) {
+    ParallelExtractor ahead(reader, entryCount, writer);
     OverwriteQuestion overwrite(MessageButtons::YesNoAllCancel, params.replaceAll);
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
@@ -199,7 +118,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const File
             return index;
         }
         std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, params, archive, destination, ahead, host, overwrite, failure)) {
+        switch (UnzipEntry(reader, index, archive, writer, ahead, host, overwrite, failure)) {
             case EntryStep::Extracted:
                 ++tally.extracted;
                 break;
@@ -284,7 +203,10 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     host.SetProgressTitle(MessageId::UnzippingProgressTitle);
 
     EntryTally tally;
-    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, params, archive, destination, host, tally);
+    EntryWriter writer(destination, {archiveIdentity, params.container.empty()
+                                                          ? std::nullopt
+                                                          : IdentityOf(params.container)});
+    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, params, archive, writer, host, tally);
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
         ShowCloseZipFailure(host, result);
         return JobOutcome::Failed;

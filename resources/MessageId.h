@@ -149,6 +149,8 @@ enum class MessageId : std::uint16_t {
     DesktopGenericName = 411,
     DesktopComment = 412,
     EncryptedFileTypeName = 413,
+    // An entry's target beyond the system's limits for a path or a name.
+    ReasonPathTooLong = 440,
 };
 
 }  // namespace vaultpack

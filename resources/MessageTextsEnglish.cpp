@@ -143,6 +143,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "Archiver"},
     {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
     {EncryptedFileTypeName, "Vaultpack encrypted file"},
+    {ReasonPathTooLong, "\"%1\" is longer than the system allows for a file name or path"},
 };
 
 }  // namespace

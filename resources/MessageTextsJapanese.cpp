@@ -140,6 +140,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "アーカイバー"},
     {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
     {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
+    {ReasonPathTooLong, "\"%1\" はシステムで使えるファイル名またはパスの長さを超えています"},
 };
 
 }  // namespace

@@ -141,6 +141,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "压缩工具"},
     {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密文件"},
+    {ReasonPathTooLong, "\"%1\" 超出了系统允许的文件名或路径长度"},
 };
 
 }  // namespace

@@ -140,6 +140,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "壓縮工具"},
     {DesktopComment, "將檔案打包成 ZIP 壓縮檔及受密碼保護的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密檔案"},
+    {ReasonPathTooLong, "\"%1\" 超出了系統允許的檔案名稱或路徑長度"},
 };
 
 }  // namespace

@@ -1,14 +1,14 @@
 #include "zip/ParallelExtractor.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "files/FileName.h"
-#include "files/TemporaryFileRegistry.h"
+#include "zip/EntryExtraction.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
 
@@ -24,7 +24,7 @@ constexpr std::int64_t kBatch = 64;
 constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
 // Every file and folder made ahead stays registered until taken or needed.
-static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead == kTemporaryPathsAhead);
+static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead == kMadeFilesAhead);
 
 // Drops the record of `index` for each of `paths` unless a later entry has replaced it.
 void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vector<std::size_t>& paths,
@@ -47,14 +47,12 @@ bool IsEmptyOrMissingFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entryCount,
-                                     std::filesystem::path destination)
+ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, EntryWriter& writer)
     : reader_(reader),
       entryCount_(entryCount),
-      destination_(std::move(destination)),
-      folders_(destination_),
+      writer_(writer),
       slots_(static_cast<std::size_t>(kLookahead)),
-      foldersAheadAllowed_(IsEmptyOrMissingFolder(destination_)),
+      foldersAheadAllowed_(IsEmptyOrMissingFolder(writer.Destination())),
       workers_(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this](unsigned) { Work(); },
                [this] { StopAfterFailure(); }, 0) {}
 
@@ -76,70 +74,25 @@ ParallelExtractor::~ParallelExtractor() {
     workers_.Join();
     for (Slot& slot : slots_) {
         if (slot.created && slot.index > lastTaken_) {
-            ::unlink(slot.target.c_str());
+            RemoveMadeFile(slot.made);
         }
         UnregisterTemporaryPath(std::exchange(slot.registration, -1));
     }
     // Inner folders sort after those holding them.
     for (auto folder = foldersAhead_.rbegin(); folder != foldersAhead_.rend(); ++folder) {
-        ::rmdir(folder->first.c_str());
-        UnregisterTemporaryPath(folder->second);
+        RemoveMadeFile(folder->second.made);
+        UnregisterTemporaryPath(folder->second.registration);
     }
 }
 
-std::optional<FolderProblem> ParallelExtractor::PrepareFolder(const std::filesystem::path& folder) {
-    if (preparedInOrder_.contains(folder.native())) {
-        return std::nullopt;
-    }
+EntryOutcome ParallelExtractor::Prepare(std::string_view relativeTarget, bool isFolder, EntryWriter::Place& place) {
     const std::lock_guard lock(mutex_);
-    KeepFoldersAhead(folder);
-    std::optional<FolderProblem> problem = folders_.Prepare(folder);
-    if (!problem) {
-        preparedInOrder_.insert(folder.native());
-    }
-    if (workersWaiting_ > 0) {
+    KeepFoldersAhead(isFolder ? relativeTarget : FolderOfTarget(relativeTarget));
+    EntryOutcome outcome = writer_.Prepare(relativeTarget, isFolder, place);
+    if (outcome.Succeeded() && workersWaiting_ > 0) {
         workerWake_.notify_all();
     }
-    return problem;
-}
-
-void ParallelExtractor::KeepFoldersAhead(const std::filesystem::path& folder) {
-    for (std::filesystem::path current = folder;
-         !foldersAhead_.empty() && current.native().size() > destination_.native().size();
-         current = current.parent_path()) {
-        if (const auto made = foldersAhead_.find(current.native()); made != foldersAhead_.end()) {
-            UnregisterTemporaryPath(made->second);
-            foldersAhead_.erase(made);
-        }
-    }
-}
-
-void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
-    while (foldersAhead_.size() < kMostFoldersAhead) {
-        const std::optional<std::filesystem::path> missing = folders_.FirstMissing(folder);
-        const GuardedCreation guard;
-        if (!missing || !guard.allowed()) {
-            return;
-        }
-        const auto [made, inserted] = foldersAhead_.emplace(missing->native(), -1);
-        if (!inserted) {
-            return;
-        }
-        if (::mkdir(made->first.c_str(), 0777) != 0) {
-            foldersAhead_.erase(made);
-            return;
-        }
-        made->second = RegisterTemporaryPath(made->first.c_str());
-        if (made->second < 0) {
-            ::rmdir(made->first.c_str());
-            foldersAhead_.erase(made);
-            return;
-        }
-        folders_.MarkReady(*missing);
-        if (workersWaiting_ > 0) {
-            workerWake_.notify_all();
-        }
-    }
+    return outcome;
 }
 
 // The threads lock and wake each other only every so many entries, or when
@@ -147,6 +100,12 @@ void ParallelExtractor::MakeFoldersAhead(const std::filesystem::path& folder) {
 bool ParallelExtractor::TakeCreated(std::int64_t index) {
     if (workers_.Size() == 0) {
         return false;
+    }
+    // The entry taken before is the caller's for good now.
+    if (lastTaken_ >= 0) {
+        Slot& previous = SlotOf(lastTaken_);
+        UnregisterTemporaryPath(std::exchange(previous.registration, -1));
+        previous.madeIn.reset();
     }
     lastTaken_ = index;
     if (index >= knownDone_ || index % kBatch == 0) {
@@ -171,9 +130,15 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         }
     }
     // Done entries keep their slots until the ordered thread has passed them.
-    Slot& slot = SlotOf(index);
+    return SlotOf(index).created;
+}
+
+void ParallelExtractor::DiscardTaken() {
+    Slot& slot = SlotOf(lastTaken_);
+    if (slot.created) {
+        RemoveMadeFile(slot.made);
+    }
     UnregisterTemporaryPath(std::exchange(slot.registration, -1));
-    return slot.created;
 }
 
 void ParallelExtractor::PostFinished(Worker& worker) {
@@ -254,17 +219,17 @@ void ParallelExtractor::Plan(Slot& slot) const {
         slot.info = ZipEntryInfo();
         return;
     }
-    std::optional<std::string> target = SafeTargetString(destination_.native(), slot.info.name);
-    if (!target) {
+    std::optional<std::string> target = SafeTargetString({}, slot.info.name);
+    if (!target || target->empty()) {
         return;
     }
-    slot.target = std::move(*target);
-    slot.folder = FolderOfTarget(slot.target);
-    // SafeTargetString appends plain components to destination, so the target
-    // and each folder down to destination end at a separator or the end.
-    const std::string_view path = slot.target;
-    for (std::size_t end = path.size(); end != path.npos && end > destination_.native().size();
-         end = path.rfind('/', end - 1)) {
+    slot.folder = FolderOfTarget(*target);
+    slot.place.name = target->substr(slot.folder.empty() ? 0 : slot.folder.size() + 1);
+    slot.place.path = std::move(*target);
+    // SafeTargetString joins plain components, so the target and each of
+    // its folders end at a separator or the end.
+    const std::string_view path = slot.place.path;
+    for (std::size_t end = path.size(); end != path.npos && end > 0; end = path.rfind('/', end - 1)) {
         if (slot.paths.size() == kDeepestPath) {
             slot.barrier = true;
             slot.paths.clear();
@@ -274,7 +239,7 @@ void ParallelExtractor::Plan(Slot& slot) const {
     }
     const ZipEntryInfo& info = slot.info;
     slot.eligible = !info.isFolder && S_ISREG(info.mode) && !info.encrypted && !slot.paths.empty() &&
-                    IsUsableFileName(LastComponent(info.name)) && slot.record.compressedSize <= kEntrySizeLimit &&
+                    IsUsableFileName(slot.place.name) && slot.record.compressedSize <= kEntrySizeLimit &&
                     slot.record.uncompressedSize <= kEntrySizeLimit;
 }
 
@@ -318,30 +283,58 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
     return true;
 }
 
+void ParallelExtractor::KeepFoldersAhead(std::string_view folder) {
+    for (; !foldersAhead_.empty() && !folder.empty(); folder = FolderOfTarget(folder)) {
+        if (const auto made = foldersAhead_.find(std::string(folder)); made != foldersAhead_.end()) {
+            UnregisterTemporaryPath(made->second.registration);
+            foldersAhead_.erase(made);
+        }
+    }
+}
+
+void ParallelExtractor::MakeFoldersAhead(const std::string& folder) {
+    const auto depth = static_cast<std::size_t>(std::count(folder.begin(), folder.end(), '/') + 1);
+    const GuardedCreation guard;
+    if (foldersAhead_.size() + depth > kMostFoldersAhead || !guard.allowed()) {
+        return;
+    }
+    std::vector<EntryWriter::MadeFolder> made;
+    EntryWriter::Place place;
+    // A problem on the way is the ordered thread's to meet at its turn.
+    writer_.Prepare(folder, true, place, &made);
+    for (EntryWriter::MadeFolder& each : made) {
+        std::string relative = each.relative;
+        FolderAhead& ahead = foldersAhead_[std::move(relative)];
+        ahead.folder = std::move(each);
+        ahead.made = {ahead.folder.parent->Descriptor(), ahead.folder.name.c_str(), ahead.folder.identity.device,
+                      ahead.folder.identity.inode};
+        // Without a slot the folder is still removed on a stop, only not at an abrupt end.
+        ahead.registration = RegisterMadeFile(&ahead.made);
+    }
+    if (!made.empty() && workersWaiting_ > 0) {
+        workerWake_.notify_all();
+    }
+}
+
 bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
     // Ready folders stay ready, so one look at each new folder is enough.
-    if (slot.folder != worker.readyFolder) {
+    if (slot.folder != worker.readyFolder || !worker.openFolder) {
         std::unique_lock lock(mutex_);
-        if (slot.foldersFree && taken_ < slot.index && !folders_.IsReady(slot.folder)) {
+        if (slot.foldersFree && taken_ < slot.index && !writer_.ReadyFolder(slot.folder)) {
             MakeFoldersAhead(slot.folder);
         }
-        WaitAsWorker(lock, worker, [&] { return taken_ >= slot.index || folders_.IsReady(slot.folder); });
-        if (stopping_ || !folders_.IsReady(slot.folder)) {
+        WaitAsWorker(lock, worker, [&] { return taken_ >= slot.index || writer_.ReadyFolder(slot.folder); });
+        worker.openFolder = stopping_ ? nullptr : writer_.ReadyFolder(slot.folder);
+        if (!worker.openFolder) {
             return false;
         }
         worker.readyFolder = slot.folder;
-        worker.openFolder = FileHandle();
-        try {
-            worker.openFolder = FileHandle::OpenFolder(slot.folder);
-        } catch (const FileError&) {
-            // Out of descriptors, say: the file is then made by its full path.
-        }
     }
-    const int folder = worker.openFolder.Descriptor();
-    const std::size_t nameStart = folder >= 0 ? slot.target.rfind('/') + 1 : 0;  // the last component in the folder
-    const ZipReader::NewFilePlace place{folder >= 0 ? folder : AT_FDCWD, slot.target.c_str() + nameStart, slot.target};
-    return reader_.ExtractToNewFile(slot.record, slot.info, place, worker.buffers, &slot.registration) ==
-           ZipResult::Success;
+    slot.place.folder = worker.openFolder;
+    slot.madeIn = worker.openFolder;
+    return ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers, false, {},
+                            &slot.made, &slot.registration)
+        .Succeeded();
 }
 
 }  // namespace vaultpack

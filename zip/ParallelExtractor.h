@@ -3,17 +3,17 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <map>
+#include <memory>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
+#include "files/TemporaryFileRegistry.h"
 #include "files/WorkerPool.h"
-#include "zip/DestinationFolders.h"
+#include "zip/EntryWriter.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {
@@ -21,24 +21,25 @@ namespace vaultpack {
 // Extracts the small file entries of an archive to new files on worker
 // threads, ahead of the one thread that goes through the entries in order,
 // reports them, asks its questions and stops on a cancel. A worker makes a
-// file only where nothing stands (it never asks or replaces), in a folder
-// that the ordered thread has made ready, and only when no earlier entry
-// still in progress uses the same path, as its own or as a folder; so the
-// file is the one the ordered thread would have made at the entry's turn.
-// Everything else (a file in the way, a failure, links, folders, large or
-// unusual entries) is left to the ordered thread.
+// file through the same EntryWriter and ExtractWholeFile as that thread,
+// only where nothing stands (it never asks or replaces), only in a folder
+// that the ordered thread has made ready and keeps open, and only when no
+// earlier entry still in progress uses the same path, as its own or as a
+// folder; so the file is the one the ordered thread would have made at the
+// entry's turn. Everything else (a file in the way, a failure, links,
+// folders, large or unusual entries) is left to the ordered thread.
 //
 // Workers take entries in order, at most kLookahead ahead of the ordered
-// thread; a file made ahead and never taken is removed when the object goes,
-// and so is a folder that workers made for entries ahead (where nothing stood,
-// and where no earlier entry still in progress puts anything but a folder;
-// only in an empty destination, and only until the archive makes a link)
-// and no entry taken has needed; so stopping early leaves exactly what
-// extracting in order would have left.
-// Until taken or needed, such a file or folder is also registered for
-// removal should the process end abruptly; when the registry is full,
-// workers leave entries to the ordered thread rather than make files nobody
-// would remove.
+// thread. They may also make the folders of entries ahead through the
+// writer (only in a destination that was empty, only until the archive
+// makes a link, and only where no earlier entry still in progress puts
+// anything but a folder). A file or folder made ahead stays registered for
+// removal (through its folder, by its identity) until taken or needed, and
+// one never taken or needed is removed so when the object goes; so stopping
+// early leaves exactly what extracting in order would have left, and never
+// removes a file someone else put there.
+// When the registry is full, workers leave entries to the ordered thread
+// rather than make files nobody would remove.
 class ParallelExtractor {
 public:
     static constexpr std::int64_t kLookahead = 192;
@@ -53,22 +54,26 @@ public:
     // entries, which threads would not speed up, and only as many as the
     // system lets it start. reader must stay open while this object lives.
     static constexpr std::int64_t kFewestEntries = 64;
-    ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination);
+    ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, EntryWriter& writer);
     // Stops the workers and removes the files they made for entries after
     // the last one taken.
     ~ParallelExtractor();
     ParallelExtractor(const ParallelExtractor&) = delete;
     ParallelExtractor& operator=(const ParallelExtractor&) = delete;
 
-    // As DestinationFolders::Prepare for destination.
-    std::optional<FolderProblem> PrepareFolder(const std::filesystem::path& folder);
+    // As EntryWriter::Prepare, for the ordered thread: the folder it opens
+    // is then ready for the workers too.
+    EntryOutcome Prepare(std::string_view relativeTarget, bool isFolder, EntryWriter::Place& place);
 
     // Called by the ordered thread for every entry, in order: waits until the
     // workers are done with entry `index` and says whether they made its
-    // file, complete, at SafeTargetPath(destination, name). The file is then
+    // file, complete, at its place. The file is then
     // the caller's. When false, nothing of the entry has been made. Rethrows
     // what a worker let out (std::bad_alloc, say); the workers have stopped then.
     bool TakeCreated(std::int64_t index);
+    // Removes the file of the entry taken last, made ahead, when it is still
+    // the file the worker made: for a cancel that comes at its turn.
+    void DiscardTaken();
 
 private:
     struct Slot {
@@ -81,14 +86,17 @@ private:
         bool foldersFree = false;
         bool created = false;
         // A created file stays registered for removal at an abrupt end
-        // until the ordered thread takes it (the target must not change).
+        // until the ordered thread takes it; `made` names it through its
+        // open folder, which the slot holds open until then.
         int registration = -1;
+        MadeFile made;
+        std::shared_ptr<const FileHandle> madeIn;
         CentralRecord record;
         ZipEntryInfo info;
         // Strings, not paths: a path splits itself into components, which
         // costs more than making a small file.
-        std::string target;
-        std::string folder;  // the target's
+        EntryWriter::Place place;  // its name and path (relative); the folder once ready
+        std::string folder;        // the relative folder
         // Hashes of the target and its folders below destination. Entries
         // whose paths clash, or only their hashes, are not made ahead.
         std::vector<std::size_t> paths;
@@ -97,13 +105,13 @@ private:
         // progress.
         bool barrier = false;
     };
-    // One worker's own: its buffers, the folder last found ready (open, when
-    // that worked, so that files are made in it without looking it up again),
-    // and the entries it has finished but not yet marked done.
+    // One worker's own: its buffers, the folder last found ready (held open,
+    // so that files are made in it without looking it up again), and the
+    // entries it has finished but not yet marked done.
     struct Worker {
         ZipReader::WholeEntryBuffers buffers;
         std::string readyFolder;
-        FileHandle openFolder;
+        std::shared_ptr<const FileHandle> openFolder;
         std::int64_t finishedFrom = 0;
         std::int64_t finishedTo = 0;
     };
@@ -124,33 +132,34 @@ private:
     // keeping from extraction ahead those whose path an earlier entry still
     // in progress uses. False when stopping.
     bool Reserve(std::int64_t first, std::int64_t last, Worker& worker);
-    // Makes the slot's file when its folder is ready, making the folder
-    // first when it may; false when it is not ready and the ordered thread
-    // has reached the entry, or when stopping.
+    // Makes the slot's file once its folder is ready; false when it is not
+    // ready by the time the ordered thread has reached the entry, or when
+    // stopping.
     bool Create(Slot& slot, Worker& worker);
-    // With mutex_ held: makes the folders missing down to `folder`, each
-    // where nothing stands, registered for removal until an entry taken needs
-    // it; stops at the first that cannot be made so.
-    void MakeFoldersAhead(const std::filesystem::path& folder);
+    // With mutex_ held: makes the folders missing down to `folder` through
+    // the writer, each registered for removal until an entry taken needs it.
+    void MakeFoldersAhead(const std::string& folder);
     // With mutex_ held: `folder` and those above it made ahead are needed in
     // order now, so they stay.
-    void KeepFoldersAhead(const std::filesystem::path& folder);
+    void KeepFoldersAhead(std::string_view folder);
     Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
     bool IsDone(std::int64_t index) { return SlotOf(index).index == index && SlotOf(index).done; }
 
     const ZipReader& reader_;
     const std::int64_t entryCount_;
-    const std::filesystem::path destination_;
+    EntryWriter& writer_;  // its folders under mutex_
     std::mutex mutex_;
     std::condition_variable orderedWake_;
     std::condition_variable workerWake_;
     std::int64_t orderedWaitsFor_ = -1;  // the entry the ordered thread waits for, if any
     int workersWaiting_ = 0;
-    DestinationFolders folders_;
-    // The ordered thread's own: the folders it has prepared.
-    std::unordered_set<std::string> preparedInOrder_;
-    // Folders made ahead and not yet needed in order, with their registration.
-    std::map<std::string, int> foldersAhead_;
+    // Folders made ahead and not yet needed in order, by relative path.
+    struct FolderAhead {
+        EntryWriter::MadeFolder folder;
+        MadeFile made;
+        int registration = -1;
+    };
+    std::map<std::string, FolderAhead> foldersAhead_;
     std::vector<Slot> slots_;
     // For each path hash: the last entry, as far as reserved, that uses it.
     std::unordered_map<std::size_t, std::int64_t> users_;

@@ -5,16 +5,11 @@
 #include <optional>
 #include <string>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <libdeflate.h>
 
-#include "files/FileHandle.h"
-#include "files/TemporaryFileRegistry.h"
-#include "files/TemporaryOutputFile.h"
 #include "zip/Crc32.h"
 #include "zip/EntryPath.h"
 #include "zip/StreamInflater.h"
@@ -82,80 +77,6 @@ struct InflateEnd {
     void operator()(z_stream* stream) const { inflateEnd(stream); }
 };
 
-// Gives the file the entry's permission bits (unless it was created with
-// them) and times. Failures (a file system without Unix modes, say) do not
-// make the content wrong, so they are not reported.
-void ApplyAttributes(int fd, const ZipEntryInfo& info, const EntryTimes& times, bool createdWithMode = false) {
-    if (info.hasUnixMode) {
-        if (!createdWithMode) {
-            ::fchmod(fd, info.mode & 0777);
-        }
-    } else if ((info.externalAttributes & kDosReadOnly) != 0) {
-        struct stat status {};
-        if (::fstat(fd, &status) == 0) {
-            ::fchmod(fd, status.st_mode & 0555);
-        }
-    }
-    const timespec fileTimes[2] = {{times.access.seconds, times.access.nanoseconds},
-                                   {times.modification.seconds, times.modification.nanoseconds}};
-    ::futimens(fd, fileTimes);
-}
-
-bool IsWholeFileEntry(const CentralRecord& record, const ZipEntryInfo& info) {
-    return !info.isFolder && S_ISREG(info.mode) && !info.encrypted &&
-           (info.method == kMethodStored || info.method == kMethodDeflated) &&
-           record.compressedSize <= kWholeEntryLimit && record.uncompressedSize <= kWholeEntryLimit;
-}
-
-// Writes an entry's data to file, gives it the entry's attributes and closes it.
-ZipResult WriteAndClose(FileHandle& file, std::span<const unsigned char> data, const ZipEntryInfo& info,
-                        const EntryTimes& times, bool createdWithMode = false) {
-    try {
-        file.WriteAll(data.data(), data.size());
-        ApplyAttributes(file.Descriptor(), info, times, createdWithMode);
-        file.Close();  // a delayed write failure shows here
-        return ZipResult::Success;
-    } catch (const FileError&) {
-        return ZipResult::WriteFailed;
-    }
-}
-
-// The same for a new file at `place`, which is removed again when writing
-// fails; nothing, and nothing written, when anything stands there.
-// When the umask keeps all of the entry's permission bits, the file is made
-// with them, which saves setting them afterwards. With keptRegistration the
-// file stays registered for removal at an abrupt end, and is not made when
-// no registry slot is free. Nothing is made once an abrupt end has begun.
-std::optional<ZipResult> WriteNewFile(const ZipReader::NewFilePlace& place, std::span<const unsigned char> data,
-                                      const ZipEntryInfo& info, const EntryTimes& times, std::optional<mode_t> umask,
-                                      int* keptRegistration) {
-    const mode_t permissions = info.mode & 0777;
-    const bool createdWithMode = info.hasUnixMode && umask && (permissions & *umask) == 0;
-    std::optional<GuardedCreation> guard(std::in_place);
-    if (!guard->allowed()) {
-        return std::nullopt;
-    }
-    FileHandle file;
-    if (!FileHandle::CreateNewIn(place.folder, place.name, place.path, file, createdWithMode ? permissions : 0666)) {
-        return std::nullopt;
-    }
-    const int registration = RegisterTemporaryPath(place.path.c_str());
-    guard.reset();
-    const ZipResult result = keptRegistration != nullptr && registration < 0
-                                 ? ZipResult::CannotOpenFile
-                                 : WriteAndClose(file, data, info, times, createdWithMode);
-    if (result != ZipResult::Success) {
-        file = FileHandle();
-        ::unlinkat(place.folder, place.name, 0);
-    }
-    if (keptRegistration != nullptr && result == ZipResult::Success) {
-        *keptRegistration = registration;
-    } else {
-        UnregisterTemporaryPath(registration);
-    }
-    return result;
-}
-
 }  // namespace
 
 std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archivePath, ZipResult* reason) {
@@ -167,7 +88,6 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archiveP
         }
         return nullptr;
     }
-    reader->umask_ = CurrentUmask();
     reader->input_.resize(kPieceSize);
     reader->output_.resize(kPieceSize);
     return reader;
@@ -198,117 +118,27 @@ ZipResult ZipReader::ReadEntry(std::int64_t index, CentralRecord& record, ZipEnt
     return ZipResult::Success;
 }
 
-ZipResult ZipReader::ExtractToNewFile(const CentralRecord& record, const ZipEntryInfo& info,
-                                      const NewFilePlace& place, WholeEntryBuffers& buffers,
-                                      int* keptRegistration) const {
-    if (!IsWholeFileEntry(record, info)) {
-        return ZipResult::FaultyArguments;
-    }
-    std::uint64_t dataOffset = 0;
-    ZipResult result = archive_.LocateData(record, buffers.window, dataOffset, buffers.localExtra);
-    std::span<const unsigned char> data;
-    if (result == ZipResult::Success) {
-        result = InflateWhole(record, dataOffset, buffers, data);
-    }
-    if (result != ZipResult::Success) {
-        return result;
-    }
-    try {
-        const EntryTimes times = ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra});
-        return WriteNewFile(place, data, info, times, umask_, keptRegistration)
-            .value_or(ZipResult::CannotOpenFile);
-    } catch (const FileError&) {
-        return ZipResult::CannotOpenFile;
-    }
+bool ZipReader::FitsInMemory(const CentralRecord& record) {
+    return record.compressedSize <= kWholeEntryLimit && record.uncompressedSize <= kWholeEntryLimit;
 }
 
-ZipResult ZipReader::ExtractEntry(std::int64_t index, const std::filesystem::path& targetPath,
-                                  const std::function<bool()>& cancelRequested, bool replaceExisting) {
-    ZipEntryInfo info;
-    ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
-    if (result != ZipResult::Success || info.isFolder) {
-        return result;
-    }
-    if (S_ISLNK(info.mode)) {
-        return ExtractLink(index, info, targetPath, replaceExisting);
-    }
-    if (!S_ISREG(info.mode) || info.encrypted || (info.method != kMethodStored && info.method != kMethodDeflated)) {
-        return ZipResult::FaultyArguments;
-    }
-    std::uint64_t dataOffset = 0;
-    result = archive_.LocateData(record_, whole_.window, dataOffset, whole_.localExtra);
-    if (result != ZipResult::Success) {
-        return result;
-    }
+ZipResult ZipReader::LocateData(const CentralRecord& record, WholeEntryBuffers& buffers, std::uint64_t& dataOffset,
+                                EntryTimes& times) const {
+    const ZipResult result = archive_.LocateData(record, buffers.window, dataOffset, buffers.localExtra);
     // The local header may hold times the central record lacks (its "UT" copy
     // has the access time); the central record's count first.
-    const EntryTimes times = ReadEntryTimes(record_.dosDateTime, {record_.extra, whole_.localExtra});
-    if (!IsWholeFileEntry(record_, info)) {
-        return ExtractStreamed(info, times, dataOffset, targetPath, cancelRequested, replaceExisting);
-    }
-
-    // Small entries are inflated and checked in memory before any file is made.
-    if (cancelRequested && cancelRequested()) {
-        return ZipResult::PartiallyUnzipped;
-    }
-    std::span<const unsigned char> data;
-    result = InflateWhole(record_, dataOffset, whole_, data);
-    if (result != ZipResult::Success) {
-        return result;
-    }
-    if (cancelRequested && cancelRequested()) {
-        return ZipResult::PartiallyUnzipped;
-    }
-    try {
-        // A new file is written in place; it is removed again if writing fails.
-        const ZipReader::NewFilePlace place{AT_FDCWD, targetPath.c_str(), targetPath.native()};
-        if (const std::optional<ZipResult> written = WriteNewFile(place, data, info, times, umask_, nullptr)) {
-            return *written;
-        }
-        if (!replaceExisting) {
-            return ZipResult::CannotOpenFile;  // something has appeared at the target meanwhile
-        }
-        // An existing file is replaced in one step by a complete one.
-        TemporaryOutputFile target(targetPath.parent_path());
-        result = WriteAndClose(target.File(), data, info, times);
-        if (result == ZipResult::Success) {
-            target.CommitAs(targetPath, {.replaceExisting = true});
-        }
-        return result;
-    } catch (const FileError&) {
-        return ZipResult::CannotOpenFile;  // the file could not be created or put in place
-    }
+    times = ReadEntryTimes(record.dosDateTime, {record.extra, buffers.localExtra});
+    return result;
 }
 
-ZipResult ZipReader::ExtractStreamed(const ZipEntryInfo& info, const EntryTimes& times, std::uint64_t dataOffset,
-                                     const std::filesystem::path& targetPath,
-                                     const std::function<bool()>& cancelRequested, bool replaceExisting) {
-    // The entry goes to a temporary file beside the target, which replaces
-    // the target only once the data has been checked against size and CRC.
-    try {
-        TemporaryOutputFile target(targetPath.parent_path());
-        ZipResult result = InflateStreamToFile(archive_, record_, dataOffset, target.File(), cancelRequested);
-        if (result != ZipResult::Success) {
-            return result;
-        }
-        ApplyAttributes(target.File().Descriptor(), info, times);
-        try {
-            target.File().Close();  // a delayed write failure shows here
-        } catch (const FileError&) {
-            return ZipResult::WriteFailed;
-        }
-        target.CommitAs(targetPath, {.replaceExisting = replaceExisting});
-        return ZipResult::Success;
-    } catch (const FileError&) {
-        return ZipResult::CannotOpenFile;  // the file could not be created or put in place
-    }
+ZipResult ZipReader::StreamData(const CentralRecord& record, std::uint64_t dataOffset, FileHandle& file,
+                                const std::function<bool()>& cancelRequested) const {
+    return InflateStreamToFile(archive_, record, dataOffset, file, cancelRequested);
 }
 
-// Reads the record's data whole through the buffers' window and inflates it
-// into a buffer of the size the directory gives, then checks its CRC. Both
-// sizes are capped by kWholeEntryLimit; the compressed one also lies within
-// the file.
-ZipResult ZipReader::InflateWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
+// Both sizes are capped by kWholeEntryLimit; the compressed one also lies
+// within the file.
+ZipResult ZipReader::ReadWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
                                   std::span<const unsigned char>& data) const {
     const auto compressedSize = static_cast<std::size_t>(record.compressedSize);
     const auto size = static_cast<std::size_t>(record.uncompressedSize);
@@ -341,8 +171,7 @@ ZipResult ZipReader::InflateWhole(const CentralRecord& record, std::uint64_t dat
         }
         data = {buffers.output.data(), size};
     }
-    return Crc32(0, data) == record.crc ? ZipResult::Success
-                                                                       : ZipResult::CorruptArchive;
+    return Crc32(0, data) == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 
 ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
@@ -368,26 +197,6 @@ ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget)
             return ZipResult::Success;
         },
         {});
-}
-
-ZipResult ZipReader::ExtractLink(std::int64_t index, const ZipEntryInfo& info, const std::filesystem::path& targetPath,
-                                 bool replaceExisting) {
-    std::string linkTarget;
-    const ZipResult result = ReadLinkTarget(index, linkTarget);
-    if (result != ZipResult::Success) {
-        return result;
-    }
-    if (!LinkTargetStaysBelow(info.name, linkTarget)) {
-        return ZipResult::FaultyArguments;
-    }
-    try {
-        TemporaryOutputFile link(targetPath.parent_path());
-        link.ReplaceWithLink(linkTarget);
-        link.CommitAs(targetPath, {.replaceExisting = replaceExisting});
-        return ZipResult::Success;
-    } catch (const FileError&) {
-        return ZipResult::CannotOpenFile;
-    }
 }
 
 // Copies or inflates the current entry's data to write, piece by piece, and

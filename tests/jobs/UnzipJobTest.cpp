@@ -495,6 +495,9 @@ TEST_F(UnzipJobTest, WorkersMakeNothingAheadWhenTheCleanupRegistryIsFull) {
             for (int token = 0; (token = RegisterTemporaryPath(path)) >= 0;) {
                 tokens.push_back(token);
             }
+            for (int token = 0; (token = RegisterMadeFile(&file)) >= 0;) {
+                tokens.push_back(token);
+            }
         }
         ~FullRegistry() {
             for (const int token : tokens) {
@@ -502,6 +505,7 @@ TEST_F(UnzipJobTest, WorkersMakeNothingAheadWhenTheCleanupRegistryIsFull) {
             }
         }
         const char* path = "/nonexistent/vaultpack-test-slot";
+        const MadeFile file{-1, path, 0, 0};
         std::vector<int> tokens;
     };
     bool madeAhead = true;

@@ -6,6 +6,7 @@
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
 #include "zip/ZipFormat.h"
+#include "zip/EntryExtraction.h"
 #include "zip/ZipReader.h"
 #include "zip/ZipWriter.h"
 
@@ -198,7 +199,7 @@ TEST(ZipFacilityTest, ExtractedFilesTakeTheMostExactTimeTheirHeadersHold) {
         if (!row.centralExtra.empty()) {
             EXPECT_EQ(info.lastWriteTime, row.modified);
         }
-        ASSERT_EQ(reader->ExtractEntry(0, dir / "t.txt"), Success);
+        ASSERT_EQ(ExtractEntry(*reader, 0, dir / "t.txt"), Success);
         struct stat status {};
         ASSERT_EQ(::stat((dir / "t.txt").c_str(), &status), 0);
         EXPECT_EQ(status.st_mtim.tv_sec, row.modified);
@@ -233,7 +234,7 @@ TEST(ZipFacilityTest, BadArgumentsAreRefusedWithoutSpoilingTheArchive) {
     EXPECT_EQ(info.entryCount, 1);
     EXPECT_EQ(reader->GetEntry(-2, info), FaultyArguments);
     EXPECT_EQ(reader->GetEntry(1, info), FaultyArguments);
-    EXPECT_EQ(reader->ExtractEntry(1, dir / "x"), FaultyArguments);
+    EXPECT_EQ(ExtractEntry(*reader, 1, dir / "x"), FaultyArguments);
     EXPECT_EQ(reader->Close(), Success);
     EXPECT_EQ(reader->GetEntry(0, info), FaultyArguments);
     EXPECT_EQ(reader->Close(), FaultyArguments);
@@ -401,11 +402,11 @@ TEST(ZipFacilityTest, DamagedArchivesGiveResultCodesAndLeaveTargetsAlone) {
         std::vector<ZipResult> results;
         for (std::int64_t index = 0; reader && index < 2; ++index) {
             WriteFile(dir / "target", "precious");
-            results.push_back(reader->ExtractEntry(index, dir / "target"));
+            results.push_back(ExtractEntry(*reader, index, dir / "target"));
             const std::string expected = ReadText(dir / (index == 0 ? "inner" : "text"));
             EXPECT_EQ(ReadText(dir / "target"), results.back() == Success ? expected : "precious");
             // Where nothing stood, a failed entry leaves nothing.
-            EXPECT_EQ(reader->ExtractEntry(index, dir / "new"), results.back());
+            EXPECT_EQ(ExtractEntry(*reader, index, dir / "new"), results.back());
             EXPECT_EQ(fs::exists(fs::symlink_status(dir / "new")), results.back() == Success);
             fs::remove(dir / "new");
         }
@@ -460,13 +461,13 @@ TEST(ZipFacilityTest, LargeEntriesThatStopOrFailLeaveTargetsAlone) {
         int polls = 0;
         const auto cancel = [&] { return ++polls == row.cancelAtPoll; };
         WriteFile(dir / "target", "precious");
-        EXPECT_EQ(reader->ExtractEntry(0, dir / "target", cancel), row.result);
+        EXPECT_EQ(ExtractEntry(*reader, 0, dir / "target", cancel), row.result);
         EXPECT_TRUE(ReadText(dir / "target") == (row.result == Success ? content : "precious"));
         if (row.cancelAtPoll > 0) {
             EXPECT_EQ(polls, row.cancelAtPoll);  // it stopped where it was asked to
         }
         polls = 0;
-        EXPECT_EQ(reader->ExtractEntry(0, dir / "new", cancel), row.result);
+        EXPECT_EQ(ExtractEntry(*reader, 0, dir / "new", cancel), row.result);
         EXPECT_EQ(fs::exists(dir / "new"), row.result == Success);
         fs::remove(dir / "new");
         EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 4u);  // no temporary file left behind

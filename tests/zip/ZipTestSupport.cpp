@@ -9,6 +9,7 @@
 #include <zip.h>
 
 #include "zip/EntryPath.h"
+#include "zip/EntryExtraction.h"
 #include "zip/ZipReader.h"
 #include "tests/support/TempDir.h"
 
@@ -70,7 +71,7 @@ std::vector<std::string> ExtractAll(const std::filesystem::path& archive, const 
         const auto target = SafeTargetPath(destination, info.name);
         if (result == ZipResult::Success && target) {
             std::filesystem::create_directories(info.isFolder ? *target : target->parent_path());
-            result = reader->ExtractEntry(i, *target);
+            result = ExtractEntry(*reader, i, *target);
         }
         if (result != ZipResult::Success || !target) {
             notExtracted.push_back(info.name);

@@ -1,0 +1,125 @@
+#include "zip/EntryExtraction.h"
+
+#include <sys/stat.h>
+
+#include "zip/EntryPath.h"
+#include "zip/ZipFormat.h"
+
+namespace vaultpack {
+
+namespace {
+
+using Reason = EntryOutcome::Reason;
+
+bool Cancelled(const std::function<bool()>& cancelRequested) {
+    return cancelRequested && cancelRequested();
+}
+
+EntryOutcome CancelledAt(const std::string& path) {
+    return EntryOutcome::Failed(ZipResult::PartiallyUnzipped, Reason::Cancelled, path);
+}
+
+EntryOutcome DataFailure(ZipResult result, const std::string& path) {
+    return EntryOutcome::Failed(result, Reason::ArchiveData, path);
+}
+
+EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
+                         const EntryWriter::Place& place, bool replace) {
+    std::string linkTarget;
+    if (const ZipResult result = reader.ReadLinkTarget(info.index, linkTarget); result != ZipResult::Success) {
+        return result == ZipResult::FaultyArguments
+                   ? EntryOutcome::Failed(result, Reason::LinkUnreadable, place.path)
+                   : DataFailure(result, place.path);
+    }
+    if (!LinkTargetStaysBelow(info.name, linkTarget)) {
+        EntryOutcome outcome = EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::LinkLeavesFolder, place.path);
+        outcome.detail = linkTarget;
+        return outcome;
+    }
+    return writer.WriteLink(place, linkTarget, replace);
+}
+
+}  // namespace
+
+EntryOutcome RefusalOfKind(const ZipEntryInfo& info, const std::string& path) {
+    if (info.encrypted) {
+        return EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::Encrypted, path);
+    }
+    if (info.method != kMethodStored && info.method != kMethodDeflated) {
+        EntryOutcome outcome = EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::MethodUnsupported, path);
+        outcome.detail = std::to_string(info.method);
+        return outcome;
+    }
+    if (!S_ISREG(info.mode) && !S_ISLNK(info.mode) && !info.isFolder) {
+        return EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::SpecialFile, path);
+    }
+    return EntryOutcome::Done();
+}
+
+EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& record, const ZipEntryInfo& info,
+                              const EntryWriter& writer, const EntryWriter::Place& place,
+                              ZipReader::WholeEntryBuffers& buffers, bool replace,
+                              const std::function<bool()>& cancelRequested, MadeFile* keep, int* registration) {
+    std::uint64_t dataOffset = 0;
+    EntryTimes times;
+    std::span<const unsigned char> data;
+    ZipResult result = reader.LocateData(record, buffers, dataOffset, times);
+    if (result == ZipResult::Success && Cancelled(cancelRequested)) {
+        return CancelledAt(place.path);
+    }
+    if (result == ZipResult::Success) {
+        result = reader.ReadWhole(record, dataOffset, buffers, data);
+    }
+    if (result != ZipResult::Success) {
+        return DataFailure(result, place.path);
+    }
+    if (Cancelled(cancelRequested)) {
+        return CancelledAt(place.path);
+    }
+    const auto fill = [data](FileHandle& file) {
+        file.WriteAll(data.data(), data.size());
+        return ZipResult::Success;
+    };
+    return writer.WriteFile(place, info, times, fill, replace, keep, registration);
+}
+
+EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
+                            const EntryWriter::Place& place, bool replace,
+                            const std::function<bool()>& cancelRequested) {
+    if (EntryOutcome refusal = RefusalOfKind(info, place.path); !refusal.Succeeded() || info.isFolder) {
+        return refusal;
+    }
+    if (S_ISLNK(info.mode)) {
+        return ExtractLink(reader, info, writer, place, replace);
+    }
+    const CentralRecord& record = reader.Record();
+    if (ZipReader::FitsInMemory(record)) {
+        return ExtractWholeFile(reader, record, info, writer, place, reader.Buffers(), replace, cancelRequested);
+    }
+    std::uint64_t dataOffset = 0;
+    EntryTimes times;
+    if (const ZipResult result = reader.LocateData(record, reader.Buffers(), dataOffset, times);
+        result != ZipResult::Success) {
+        return DataFailure(result, place.path);
+    }
+    const auto fill = [&](FileHandle& file) { return reader.StreamData(record, dataOffset, file, cancelRequested); };
+    return writer.WriteFile(place, info, times, fill, replace);
+}
+
+ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& targetPath,
+                       const std::function<bool()>& cancelRequested, bool replaceExisting) {
+    ZipEntryInfo info;
+    if (const ZipResult result = index < 0 ? ZipResult::FaultyArguments : reader.GetEntry(index, info);
+        result != ZipResult::Success || info.isFolder) {
+        return result;
+    }
+    EntryWriter writer(targetPath.parent_path());
+    EntryWriter::Place place;
+    EntryOutcome outcome = writer.Prepare(targetPath.filename().native(), false, place);
+    if (outcome.Succeeded()) {
+        outcome = ExtractEntryAt(reader, info, writer, place, replaceExisting, cancelRequested);
+    }
+    return outcome.result;
+}
+
+}  // namespace vaultpack
