@@ -141,7 +141,9 @@ EntryOutcome EntryWriter::Prepare(std::string_view relativeTarget, bool isFolder
                                   std::vector<MadeFolder>* madeFolders) {
     place.path = Shown(relativeTarget);
     if (place.path.size() >= PATH_MAX) {
-        return TooLong(place.path);
+        EntryOutcome outcome = TooLong(place.path);
+        place.path = outcome.path;
+        return outcome;
     }
     const std::string_view folder = isFolder ? relativeTarget : FolderOfTarget(relativeTarget);
     place.name = isFolder ? std::string() : std::string(relativeTarget.substr(folder.empty() ? 0 : folder.size() + 1));

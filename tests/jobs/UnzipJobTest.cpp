@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <system_error>
@@ -232,15 +233,26 @@ TEST_F(UnzipJobTest, HostileArchive) {
 // each say why in their own words.
 TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
     constexpr std::uint32_t kDevice = static_cast<std::uint32_t>(S_IFCHR | 0644) << 16;
-    std::string bytes = ReadText(Archive({{"packed.bin", "data"}, {"null", "", kDevice, 3}}));
+    std::string deep;
+    for (int level = 0; level < 8000; ++level) {
+        deep += "a/";
+    }
+    std::string bytes = ReadText(Archive({{"packed.bin", "data"}, {"null", "", kDevice, 3}, {deep + "f", "deep"}}));
     // packed.bin's method, in its local header and in its directory record: 12 (bzip2).
     bytes[8] = 12;
     bytes[bytes.find("PK\x01\x02") + 10] = 12;
     test::WriteFile(sandbox / "in.zip", bytes);
-    for (int failure = 0; failure < 2; ++failure) {
+    for (int failure = 0; failure < 3; ++failure) {
         host.Expect("message 111", "Yes");
     }
+    // A name far beyond the system's limits takes no more memory than its length.
+    const bool peakReset = test::ResetPeakMemory();
+    const long before = test::ResidentMemoryKiB();
     EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox / "in.zip"), host), JobOutcome::Failed);
+    if (peakReset && !test::UnderSanitizer()) {
+        EXPECT_LT(test::PeakMemoryKiB() - before, 64 * 1024);
+    }
+    const std::string tooLong = (destination / deep).string().substr(0, 200) + "...";
 
     test::ScriptedJobHost unwritable;
     unwritable.Expect("message 111", "No");
@@ -251,7 +263,8 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
                               (destination / "packed.bin").string()),
                        Failed("\"null\" is a device or another special file, which is not extracted",
                               (destination / "null").string()),
-                       Count(0, 2)}));
+                       Failed("\"" + tooLong + "\" is longer than the system allows for a file name or path", tooLong),
+                       Count(0, 3)}));
     EXPECT_EQ(unwritable.messageTexts.at(0),
               Failed("Cannot create a temporary file in \"/proc\": " + std::string(std::strerror(ENOENT)),
                      "/proc/one.txt"));
@@ -422,6 +435,55 @@ TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
         EXPECT_TRUE(madeAhead);
         EXPECT_EQ(FolderContents(destination), FirstEntries(entries, static_cast<std::size_t>(row.cancelAt - 1)));
         EXPECT_EQ(cancelling.messageTexts, Strings{Count(row.cancelAt - 1, 324)});
+    }
+}
+
+// The folder being filled is swapped during the run, after workers have
+// made files ahead in it: for a link to a folder outside, or for a folder of
+// the user's files with the same names, then the job is cancelled. Nothing is
+// written through the link, and none of the user's files is removed: every
+// entry goes to the folder opened for it, wherever that has been moved.
+TEST_F(UnzipJobTest, AFolderSwappedDuringTheRunIsNeitherWrittenThroughNorEmptied) {
+    std::vector<RawEntry> entries{{"sub/", "", 0x10}};
+    for (int file = 0; file < 300; ++file) {
+        // Every tenth entry is large, which the job's own thread writes.
+        entries.push_back({"sub/f" + std::to_string(file), file % 10 == 0 ? std::string(3 << 19, 'x') : "made"});
+    }
+    const auto archive = Archive(entries);
+    const std::filesystem::path sub = destination / "sub", outside = sandbox / "outside";
+    for (const bool usersFolder : {false, true}) {
+        SCOPED_TRACE(usersFolder ? "user's folder, then cancel" : "link to outside");
+        std::filesystem::remove_all(destination);
+        std::filesystem::remove_all(outside);
+        std::filesystem::create_directories(outside);
+        test::ScriptedJobHost swapping;
+        if (usersFolder) {
+            swapping.CancelAtPosition(141);
+        }
+        swapping.onPosition = [&](int count) {
+            if (count != 140 || !AwaitWorkers(sub / "f251")) {
+                return;
+            }
+            std::filesystem::rename(sub, destination / "moved");
+            if (!usersFolder) {
+                std::filesystem::create_directory_symlink(outside, sub);
+                return;
+            }
+            std::filesystem::create_directory(sub);
+            for (int file = 0; file < 300; ++file) {
+                test::WriteFile(sub / ("f" + std::to_string(file)), "user");
+            }
+        };
+        RunJob(RunUnzipJob, Params(archive), swapping);
+        ASSERT_TRUE(std::filesystem::exists(destination / "moved"));  // the swap happened
+        EXPECT_EQ(test::FolderEntries(outside), Strings{});
+        if (usersFolder) {
+            const Files users = FolderContents(sub);
+            EXPECT_EQ(users.size(), 300u);
+            EXPECT_TRUE(std::all_of(users.begin(), users.end(), [](const auto& file) { return file.second == "user"; }));
+        } else {
+            EXPECT_EQ(FolderContents(destination / "moved").size(), 300u);
+        }
     }
 }
 
