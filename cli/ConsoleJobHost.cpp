@@ -11,18 +11,6 @@
 namespace vaultpack {
 namespace {
 
-bool AsksToContinue(const MessageBoxRequest& request) {
-    return std::any_of(request.lines.begin(), request.lines.end(),
-                       [](const MessageLine& line) { return line.id == MessageId::ContinueWithNextFile; });
-}
-
-bool IsOverwriteQuestion(const MessageBoxRequest& request) {
-    return std::any_of(request.lines.begin(), request.lines.end(), [](const MessageLine& line) {
-        return line.id == MessageId::DecryptOverwriteQuestion || line.id == MessageId::UnzipOverwriteQuestion;
-    });
-}
-
-
 }  // namespace
 
 ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAnswers answers, Terminal* terminal,
@@ -52,11 +40,9 @@ std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter
         Print(errors_, PrintableText(target.string(), false) + ": is a folder");
         return std::nullopt;
     }
-    // A save dialog confirms replacing an existing file; the question is the
-    // unzip job's, which fits word for word.
-    const MessageBoxRequest question{MessageId::CaptionQuestion, MessageButtons::YesNo, MessageOwner::Progress,
-                                     {MessageLine::Text(MessageId::UnzipOverwriteQuestion, {target.string()})}};
-    return ShowMessage(question) == MessageAnswer::Yes ? std::optional(target) : std::nullopt;
+    // A save dialog confirms replacing an existing file.
+    return AskOverwrite(target, OverwriteKind::SavedFile) == MessageAnswer::Yes ? std::optional(target)
+                                                                                  : std::nullopt;
 }
 
 std::optional<std::filesystem::path> ConsoleJobHost::ChooseFolder(MessageId) { return std::nullopt; }
@@ -94,14 +80,23 @@ MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
         Print(request.caption == MessageId::CaptionError ? errors_ : output_, text);
         return MessageAnswer::Ok;
     }
-    if (AsksToContinue(request) && answers_.continueAfterFailure) {
-        Print(errors_, text + "\n(--keep-going: yes)");
-        return MessageAnswer::Yes;
-    }
-    if (IsOverwriteQuestion(request) && answers_.overwrite != OverwritePolicy::Ask) {
+    return Ask(request, text);
+}
+
+MessageAnswer ConsoleJobHost::AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) {
+    if (answers_.overwrite != OverwritePolicy::Ask) {
         return answers_.overwrite == OverwritePolicy::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
-    return Ask(request, text);
+    return JobHost::AskOverwrite(path, kind);
+}
+
+bool ConsoleJobHost::AskContinueAfterFailure(std::vector<MessageLine> reason) {
+    if (!answers_.continueAfterFailure) {
+        return JobHost::AskContinueAfterFailure(std::move(reason));
+    }
+    reason.push_back(MessageLine::Text(MessageId::ContinueWithNextFile));
+    Print(errors_, PrintableText(RenderMessageLines(catalogue_, reason), true) + "\n(--keep-going: yes)");
+    return true;
 }
 
 MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::string& text) {

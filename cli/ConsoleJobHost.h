@@ -51,6 +51,8 @@ public:
     // terminal, input against the rule) is told on `errors`.
     std::optional<std::string> AskPassword(const std::string& hint) override;
     MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
+    MessageAnswer AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) override;
+    bool AskContinueAfterFailure(std::vector<MessageLine> reason) override;
 
     void ShowProgress() override;
     void SetProgressTitle(MessageId title) override;

@@ -44,12 +44,29 @@ std::optional<std::string> AbandonableJobHost::AskPassword(const std::string& hi
     return AskUnlessAbandoned(abandoned_, [&] { return wrapped_->AskPassword(hint); });
 }
 
-MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
-    if (abandoned_) {
-        return CancelledAnswer(request.buttons);
+// The answer of a message box with `buttons`, unless the job is abandoned
+// before or while it is asked.
+template <typename Ask>
+MessageAnswer AnswerUnlessAbandoned(const std::atomic<bool>& abandoned, MessageButtons buttons, Ask ask) {
+    if (abandoned) {
+        return CancelledAnswer(buttons);
     }
-    const MessageAnswer answer = wrapped_->ShowMessage(request);
-    return abandoned_ ? CancelledAnswer(request.buttons) : answer;
+    const MessageAnswer answer = ask();
+    return abandoned ? CancelledAnswer(buttons) : answer;
+}
+
+MessageAnswer AbandonableJobHost::ShowMessage(const MessageBoxRequest& request) {
+    return AnswerUnlessAbandoned(abandoned_, request.buttons, [&] { return wrapped_->ShowMessage(request); });
+}
+
+MessageAnswer AbandonableJobHost::AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) {
+    return AnswerUnlessAbandoned(abandoned_, OverwriteButtons(kind), [&] { return wrapped_->AskOverwrite(path, kind); });
+}
+
+bool AbandonableJobHost::AskContinueAfterFailure(std::vector<MessageLine> reason) {
+    return AnswerUnlessAbandoned(abandoned_, MessageButtons::YesNo, [&] {
+               return wrapped_->AskContinueAfterFailure(std::move(reason)) ? MessageAnswer::Yes : MessageAnswer::No;
+           }) == MessageAnswer::Yes;
 }
 
 void AbandonableJobHost::ShowProgress() {

@@ -154,7 +154,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
                 outcome.status = StepStatus::Failed;
                 break;
             }
-            if (!AskToContinueAfterFailure(host, reason)) {
+            if (!host.AskContinueAfterFailure(reason)) {
                 outcome.status = StepStatus::Failed;
                 break;
             }

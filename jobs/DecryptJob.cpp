@@ -94,10 +94,8 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     // Only a file the user agreed to replace is replaced; one that appears
     // while the plaintext is written is kept.
     const bool targetExisted = PathExists(facts->target);
-    OverwriteQuestion overwrite(MessageButtons::YesNoAll, std::nullopt);
-    if (targetExisted &&
-        overwrite.Ask(host, MessageLine::Text(MessageId::DecryptOverwriteQuestion, {facts->target.string()})) !=
-            MessageAnswer::Yes) {
+    OverwriteQuestion overwrite(OverwriteKind::DecryptedFile, std::nullopt);
+    if (targetExisted && overwrite.Ask(host, facts->target) != MessageAnswer::Yes) {
         return JobOutcome::NothingDone;
     }
     completion.replaceAll = overwrite.ReplaceAll();

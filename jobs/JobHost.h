@@ -38,6 +38,12 @@ inline MessageAnswer CancelledAnswer(MessageButtons buttons) {
     return MessageAnswer::Cancel;
 }
 
+// Which question about replacing an existing file: before a file chosen to
+// save (Yes, No), before a decrypted file (Yes, No, Yes to All, No to All),
+// before an extracted entry (the same and Cancel, which stops the run).
+enum class OverwriteKind { SavedFile, DecryptedFile, UnzippedEntry };
+MessageButtons OverwriteButtons(OverwriteKind kind);
+
 // The window a message box belongs to: none, the job's progress window, or
 // the program's main window.
 enum class MessageOwner { None, Progress, MainWindow };
@@ -100,7 +106,7 @@ struct JobCompletion {
 // Threads. Every call comes from the job's own thread (see JobRunner), never
 // from two threads at once, in the order the job makes them.
 // - Questions (ChooseFileToOpen, ChooseFileToSave, ChooseFolder, AskPassword,
-//   ShowMessage) ask: the job waits for the answer, so the host may take as
+//   ShowMessage, AskOverwrite, AskContinueAfterFailure) ask: the job waits for the answer, so the host may take as
 //   long as the user does, for example by running a dialog on its GUI thread
 //   and waiting for it there. A host that cannot ask answers as if cancelled.
 // - Progress calls (ShowProgress, SetProgressTitle, SetStatus,
@@ -138,6 +144,14 @@ public:
     virtual std::optional<std::string> AskPassword(const std::string& hint) = 0;
     // Shows a message box and waits for the answer (Ok for an OK box).
     virtual MessageAnswer ShowMessage(const MessageBoxRequest& request) = 0;
+    // Whether to replace the existing file at path, with an answer that
+    // OverwriteButtons(kind) offers. A message box, unless the host has an
+    // answer of its own (a command line's --overwrite).
+    virtual MessageAnswer AskOverwrite(const std::filesystem::path& path, OverwriteKind kind);
+    // After a failed file or entry, shown with the lines that say why:
+    // whether to go on with the next one. A message box, unless the host has
+    // an answer of its own.
+    virtual bool AskContinueAfterFailure(std::vector<MessageLine> reason);
 
     // The progress window: show it in front, its title, its status line and
     // the caption of its Cancel button.

@@ -13,15 +13,6 @@ void ShowInformation(JobHost& host, std::vector<MessageLine> lines) {
     host.ShowMessage({MessageId::CaptionInformation, MessageButtons::Ok, MessageOwner::Progress, std::move(lines)});
 }
 
-bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines) {
-    lines.push_back(MessageLine::Text(MessageId::ContinueWithNextFile));
-    return host.ShowMessage({MessageId::CaptionError, MessageButtons::YesNo, MessageOwner::Progress,
-                             std::move(lines)}) == MessageAnswer::Yes;
-}
-
-MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question) {
-    return host.ShowMessage({MessageId::CaptionQuestion, buttons, MessageOwner::Progress, {std::move(question)}});
-}
 
 MessageLine ZipResultLine(ZipResult result) {
     return MessageLine::Literal(std::string(ZipResultText(result)));

@@ -16,12 +16,6 @@ void ShowError(JobHost& host, MessageOwner owner, std::vector<MessageLine> lines
 // A note with an OK button, captioned "Information", owned by the progress window.
 void ShowInformation(JobHost& host, std::vector<MessageLine> lines);
 
-// A failed file or entry: the lines, then "Continue with next file?", as a
-// Yes/No error box owned by the progress window. True when the user answers Yes.
-bool AskToContinueAfterFailure(JobHost& host, std::vector<MessageLine> lines);
-
-// A question captioned "Question", owned by the progress window.
-MessageAnswer AskQuestion(JobHost& host, MessageButtons buttons, MessageLine question);
 
 // The English text of a ZIP result, as a line of its own.
 MessageLine ZipResultLine(ZipResult result);

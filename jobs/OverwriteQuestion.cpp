@@ -1,12 +1,11 @@
 #include "jobs/OverwriteQuestion.h"
 
-#include "jobs/JobMessages.h"
 
 namespace vaultpack {
 
-MessageAnswer OverwriteQuestion::Ask(JobHost& host, MessageLine question) {
+MessageAnswer OverwriteQuestion::Ask(JobHost& host, const std::filesystem::path& path) {
     if (!replaceAll_) {
-        switch (const MessageAnswer answer = AskQuestion(host, buttons_, std::move(question))) {
+        switch (const MessageAnswer answer = host.AskOverwrite(path, kind_)) {
             case MessageAnswer::YesToAll: replaceAll_ = true; break;
             case MessageAnswer::NoToAll: replaceAll_ = false; break;
             default: return answer;

@@ -82,8 +82,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
         EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
         outcome = writer.Examine(place, occupant);
         if (outcome.Succeeded() && occupant == EntryWriter::Occupant::File) {
-            const MessageAnswer answer =
-                overwrite.Ask(host, MessageLine::Text(MessageId::UnzipOverwriteQuestion, {place.path}));
+            const MessageAnswer answer = overwrite.Ask(host, place.path);
             if (answer == MessageAnswer::Cancel) {
                 return EntryStep::Cancel;
             }
@@ -111,7 +110,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const File
                           const std::filesystem::path& archive, EntryWriter& writer, JobHost& host,
                           EntryTally& tally) {
     ParallelExtractor ahead(reader, entryCount, writer);
-    OverwriteQuestion overwrite(MessageButtons::YesNoAllCancel, params.replaceAll);
+    OverwriteQuestion overwrite(OverwriteKind::UnzippedEntry, params.replaceAll);
     for (std::int64_t index = 0; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
@@ -130,7 +129,7 @@ std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const File
                 return index;
             case EntryStep::Failed:
                 tally.anyFailed = true;
-                if (!AskToContinueAfterFailure(host, std::move(failure))) {
+                if (!host.AskContinueAfterFailure(std::move(failure))) {
                     return index;
                 }
                 break;
