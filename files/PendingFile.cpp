@@ -81,7 +81,7 @@ bool PendingFile::Publish(const std::string& name, const std::string& shownPath,
     }
     try {
         if (temporaryName_.empty()) {
-            LinkUnnamed(name, shownPath, replace);
+            LinkUnnamed(name, shownPath, replace, status);
         } else {
             RenameNamed(name, shownPath, replace);
         }
@@ -98,9 +98,9 @@ bool PendingFile::Publish(const std::string& name, const std::string& shownPath,
     return true;
 }
 
-void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownPath, bool replace) {
+void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownPath, bool replace,
+                              const struct stat& status) {
     if (!replace) {
-        const struct stat status = file_.Status();
         if (LinkDescriptor(file_.Descriptor(), folder_, name.c_str()) != 0) {
             throw FileError(FileOperation::Replace, shownPath, errno);
         }
@@ -126,7 +126,6 @@ void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownP
     if (temporaryName_.empty()) {
         throw FileError(FileOperation::Replace, shownPath, EEXIST);
     }
-    const struct stat status = file_.Status();
     temporary_ = {folder_, temporaryName_.c_str(), status.st_dev, status.st_ino};
     registration_ = RegisterMadeFile(&temporary_);
     RenameNamed(name, shownPath, true);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "files/FileHandle.h"
@@ -40,7 +41,7 @@ public:
                  int* registration = nullptr);
 
 private:
-    void LinkUnnamed(const std::string& name, const std::string& shownPath, bool replace);
+    void LinkUnnamed(const std::string& name, const std::string& shownPath, bool replace, const struct stat& status);
     void RenameNamed(const std::string& name, const std::string& shownPath, bool replace);
 
     int folder_;

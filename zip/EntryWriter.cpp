@@ -137,25 +137,36 @@ EntryOutcome EntryWriter::OpenDestination() {
     }
 }
 
-EntryOutcome EntryWriter::Prepare(std::string_view relativeTarget, bool isFolder, Place& place,
-                                  std::vector<MadeFolder>* madeFolders) {
+std::string_view EntryWriter::FolderToOpen(std::string_view relativeTarget, bool isFolder) {
+    return isFolder ? relativeTarget : FolderOfTarget(relativeTarget);
+}
+
+EntryOutcome EntryWriter::Locate(std::string_view relativeTarget, bool isFolder, Place& place) const {
     place.path = Shown(relativeTarget);
     if (place.path.size() >= PATH_MAX) {
         EntryOutcome outcome = TooLong(place.path);
         place.path = outcome.path;
         return outcome;
     }
-    const std::string_view folder = isFolder ? relativeTarget : FolderOfTarget(relativeTarget);
+    const std::string_view folder = FolderToOpen(relativeTarget, isFolder);
     place.name = isFolder ? std::string() : std::string(relativeTarget.substr(folder.empty() ? 0 : folder.size() + 1));
-    if (place.name.size() > NAME_MAX) {
-        return TooLong(place.path);
-    }
+    return place.name.size() > NAME_MAX ? TooLong(place.path) : EntryOutcome::Done();
+}
+
+EntryOutcome EntryWriter::OpenFolder(std::string_view relativeFolder, Place& place,
+                                     std::vector<MadeFolder>* madeFolders) {
     if (!destinationFolder_) {
         if (EntryOutcome outcome = OpenDestination(); !outcome.Succeeded()) {
             return outcome;
         }
     }
-    return OpenFolders(folder, place.folder, madeFolders);
+    return OpenFolders(relativeFolder, place.folder, madeFolders);
+}
+
+EntryOutcome EntryWriter::Prepare(std::string_view relativeTarget, bool isFolder, Place& place,
+                                  std::vector<MadeFolder>* madeFolders) {
+    EntryOutcome outcome = Locate(relativeTarget, isFolder, place);
+    return outcome.Succeeded() ? OpenFolder(FolderToOpen(relativeTarget, isFolder), place, madeFolders) : outcome;
 }
 
 EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shared_ptr<const FileHandle>& folder,

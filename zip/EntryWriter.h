@@ -46,7 +46,7 @@ public:
         std::string path;
     };
 
-    // A folder Prepare made: its name in the open folder above it.
+    // A folder OpenFolder made: its name in the open folder above it.
     struct MadeFolder {
         std::shared_ptr<const FileHandle> parent;
         std::string name;
@@ -54,12 +54,21 @@ public:
         FileIdentity identity;
     };
 
-    // Makes and opens the folders down to the entry's target, given as plain
-    // components joined by "/" (SafeTargetString("", name)); the destination
-    // itself is created when missing. With madeFolders, the folders made
-    // below the destination are added to it, outermost first.
+    // Makes and opens the folders down to relativeFolder, given as plain
+    // components joined by "/" (SafeTargetString("", name)), into
+    // place.folder; the destination itself is created when missing. With
+    // madeFolders, the folders made below the destination are added to it,
+    // outermost first.
+    EntryOutcome OpenFolder(std::string_view relativeFolder, Place& place,
+                            std::vector<MadeFolder>* madeFolders = nullptr);
+    // Locate and then OpenFolder, for the entry's folder (or the folder entry).
     EntryOutcome Prepare(std::string_view relativeTarget, bool isFolder, Place& place,
                          std::vector<MadeFolder>* madeFolders = nullptr);
+    // The place's name and path, checked against the system's limits; the
+    // folder still to open is FolderToOpen's.
+    EntryOutcome Locate(std::string_view relativeTarget, bool isFolder, Place& place) const;
+    static std::string_view FolderToOpen(std::string_view relativeTarget, bool isFolder);
+
     // The open folder Prepare has made ready for relativeFolder lately, if any.
     std::shared_ptr<const FileHandle> ReadyFolder(const std::string& relativeFolder) const;
 

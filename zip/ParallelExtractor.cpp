@@ -86,11 +86,23 @@ ParallelExtractor::~ParallelExtractor() {
 }
 
 EntryOutcome ParallelExtractor::Prepare(std::string_view relativeTarget, bool isFolder, EntryWriter::Place& place) {
+    EntryOutcome outcome = writer_.Locate(relativeTarget, isFolder, place);
+    const std::string_view folder = EntryWriter::FolderToOpen(relativeTarget, isFolder);
+    // Entries mostly follow each other in one folder: the one prepared last
+    // is at hand without the lock.
+    if (!outcome.Succeeded() || (lastPrepared_ && folder == lastPreparedFolder_)) {
+        place.folder = lastPrepared_;
+        return outcome;
+    }
     const std::lock_guard lock(mutex_);
-    KeepFoldersAhead(isFolder ? relativeTarget : FolderOfTarget(relativeTarget));
-    EntryOutcome outcome = writer_.Prepare(relativeTarget, isFolder, place);
-    if (outcome.Succeeded() && workersWaiting_ > 0) {
-        workerWake_.notify_all();
+    KeepFoldersAhead(folder);
+    outcome = writer_.OpenFolder(folder, place);
+    if (outcome.Succeeded()) {
+        lastPreparedFolder_ = folder;
+        lastPrepared_ = place.folder;
+        if (workersWaiting_ > 0) {
+            workerWake_.notify_all();
+        }
     }
     return outcome;
 }
@@ -105,7 +117,6 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
     if (lastTaken_ >= 0) {
         Slot& previous = SlotOf(lastTaken_);
         UnregisterTemporaryPath(std::exchange(previous.registration, -1));
-        previous.madeIn.reset();
     }
     lastTaken_ = index;
     if (index >= knownDone_ || index % kBatch == 0) {
@@ -301,7 +312,7 @@ void ParallelExtractor::MakeFoldersAhead(const std::string& folder) {
     std::vector<EntryWriter::MadeFolder> made;
     EntryWriter::Place place;
     // A problem on the way is the ordered thread's to meet at its turn.
-    writer_.Prepare(folder, true, place, &made);
+    writer_.OpenFolder(folder, place, &made);
     for (EntryWriter::MadeFolder& each : made) {
         std::string relative = each.relative;
         FolderAhead& ahead = foldersAhead_[std::move(relative)];
@@ -331,7 +342,6 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
         worker.readyFolder = slot.folder;
     }
     slot.place.folder = worker.openFolder;
-    slot.madeIn = worker.openFolder;
     return ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers, false, {},
                             &slot.made, &slot.registration)
         .Succeeded();

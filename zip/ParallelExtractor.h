@@ -87,10 +87,9 @@ private:
         bool created = false;
         // A created file stays registered for removal at an abrupt end
         // until the ordered thread takes it; `made` names it through its
-        // open folder, which the slot holds open until then.
+        // open folder, which place.folder holds open until then.
         int registration = -1;
         MadeFile made;
-        std::shared_ptr<const FileHandle> madeIn;
         CentralRecord record;
         ZipEntryInfo info;
         // Strings, not paths: a path splits itself into components, which
@@ -174,6 +173,9 @@ private:
     // tells them at least every kBatch entries and whenever it waits.
     std::int64_t taken_ = -1;
     bool stopping_ = false;
+    // The ordered thread's own: the folder it prepared last.
+    std::string lastPreparedFolder_;
+    std::shared_ptr<const FileHandle> lastPrepared_;
     // The ordered thread's own: the entry it took last, and where the run of
     // entries it knows to be done ends.
     std::int64_t lastTaken_ = -1;
