@@ -23,7 +23,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -154,33 +155,44 @@ bool RunPass(const Pass& pass, const fs::path& from, const fs::path& to, bool en
 }
 
 // Each worker thread that ciphered a chunk, and whether it had SIGINT, SIGTERM
-// and SIGHUP all blocked.
+// and SIGHUP all blocked. A chunk on the calling thread (which oneTBB makes
+// work too) waits a while for a worker to come, so that a worker the pass has
+// is counted even when the calling thread could do every chunk alone.
 struct SignalCensus {
     std::mutex mutex;
+    std::condition_variable workerCame;
     std::set<pid_t> threads;
     std::set<pid_t> blocked;
+    bool waited = false;  // once: with no worker at all the calling thread does every chunk
 
     void Note(pid_t caller) {
         const pid_t self = ::gettid();
+        std::unique_lock lock(mutex);
         if (self == caller) {
-            return;  // the calling thread is the job's own
+            if (!waited) {
+                workerCame.wait_for(lock, std::chrono::seconds(5), [&] { return !threads.empty(); });
+                waited = true;
+            }
+            return;
         }
         sigset_t mask;
         ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-        const std::lock_guard lock(mutex);
         threads.insert(self);
         if (::sigismember(&mask, SIGINT) == 1 && ::sigismember(&mask, SIGTERM) == 1 &&
             ::sigismember(&mask, SIGHUP) == 1) {
             blocked.insert(self);
         }
+        workerCame.notify_all();
     }
 };
 
-// Runs a pass over the first 64 chunks of `plain` on a thread that has the
-// termination signals open (as the main thread) or blocked (as a job thread),
-// and prints how many of its worker threads had them blocked.
-void CheckSignals(const char* name, const Pass& pass, bool callerBlocked, unsigned workers, const fs::path& plain) {
-    const auto census = [&] {
+// In one child, runs a pass over the first 64 chunks of `plain` for each of
+// `calls`: from a thread with the termination signals open (false, as the
+// main thread) or blocked (true, as a job thread). Prints how many worker
+// threads of the last pass had them blocked.
+void CheckSignals(const char* name, const Pass& pass, const std::vector<bool>& calls, unsigned workers,
+                  const fs::path& plain) {
+    const auto census = [&](bool last) {
         SignalCensus seen;
         const pid_t caller = ::gettid();
         const vaultpack::BlowfishCipher blowfish(reinterpret_cast<const unsigned char*>(kPassword.data()),
@@ -194,17 +206,26 @@ void CheckSignals(const char* name, const Pass& pass, bool callerBlocked, unsign
         const CipherChunkPlan plan{.readBytes = 64 * kCipherChunkSize, .writeBytes = 64 * kCipherChunkSize};
         QuietProgress progress;
         pass(source, target, plan, cipher, progress, workers);
-        std::printf("  %-4s called from a thread with the signals %-7s: %zu worker threads, %zu with them blocked\n",
-                    name, callerBlocked ? "blocked" : "open", seen.threads.size(), seen.blocked.size());
-        std::fflush(stdout);
-        return true;
+        if (last) {
+            std::string callers;
+            for (const bool blocked : calls) {
+                callers += callers.empty() ? "" : ", then ";
+                callers += blocked ? "blocked" : "open";
+            }
+            std::printf("  %-4s signals of the calling threads %-22s: %zu worker threads, %zu with them blocked\n",
+                        name, callers.c_str(), seen.threads.size(), seen.blocked.size());
+            std::fflush(stdout);
+        }
     };
     std::fflush(stdout);
     RunInChild([&] {
-        if (callerBlocked) {
-            vaultpack::StartThreadWithTerminationSignalsBlocked(census).join();
-        } else {
-            census();
+        for (std::size_t call = 0; call < calls.size(); ++call) {
+            const bool last = call + 1 == calls.size();
+            if (calls[call]) {
+                vaultpack::StartThreadWithTerminationSignalsBlocked([&] { census(last); }).join();
+            } else {
+                census(last);
+            }
         }
         return true;
     });
@@ -294,8 +315,9 @@ int main(int argc, char** argv) {
 
     std::printf("termination signals (SIGINT, SIGTERM, SIGHUP) on the worker threads:\n");
     for (const Way& way : ways) {
-        CheckSignals(way.name, way.pass, false, workers, plain);
-        CheckSignals(way.name, way.pass, true, workers, plain);
+        for (const std::vector<bool>& calls : {std::vector<bool>{false}, {true}, {false, true}}) {
+            CheckSignals(way.name, way.pass, calls, workers, plain);
+        }
     }
     for (const Way& way : ways) {
         CheckNoThread(way.name, way.pass, plain, folder);
