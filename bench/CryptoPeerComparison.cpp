@@ -12,13 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFiles.h"
 #include "bench/ChildRuns.h"
 #include "crypto/CipherChunks.h"
 #include "crypto/DecryptFile.h"
@@ -32,6 +30,8 @@ using vaultpack::bench::ChildRun;
 using vaultpack::bench::Keep;
 using vaultpack::bench::RunCommand;
 using vaultpack::bench::RunInChild;
+using vaultpack::bench::SameBytes;
+using vaultpack::bench::WriteRandomFile;
 
 // 16 bytes, Blowfish's key length in openssl enc, so that -K names the same key.
 const std::string kPassword = "Bench-Pa55word16";
@@ -44,26 +44,6 @@ std::string HexOf(const std::string& bytes) {
         hex += digits[byte & 15];
     }
     return hex;
-}
-
-bool SameBytes(const fs::path& first, std::uintmax_t firstOffset, const fs::path& second) {
-    std::ifstream a(first, std::ios::binary);
-    std::ifstream b(second, std::ios::binary);
-    a.seekg(static_cast<std::streamoff>(firstOffset));
-    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
-                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
-}
-
-void WriteRandomFile(const fs::path& path, int mebibytes) {
-    std::mt19937 generator(42);
-    std::vector<unsigned char> block(1 << 20);
-    std::ofstream out(path, std::ios::binary);
-    for (int i = 0; i < mebibytes; ++i) {
-        for (auto& byte : block) {
-            byte = static_cast<unsigned char>(generator());
-        }
-        out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
-    }
 }
 
 struct Best {

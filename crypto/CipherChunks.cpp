@@ -63,7 +63,7 @@ public:
     void WaitForNextChunk() {
         if (workers_->Size() == 0) {
             if (const std::optional<std::uint64_t> chunk = chunks_.TryClaim()) {
-                chunks_.Finish(*chunk, CipherChunk(*chunk, ownBuffer_));
+                chunks_.Finish(*chunk, FailureOfChunk(*chunk, ownBuffer_));
             }
         }
         const std::optional<std::exception_ptr> failure = chunks_.Take();
@@ -91,7 +91,7 @@ private:
     void Work() {
         std::vector<unsigned char> buffer;
         while (const std::optional<std::uint64_t> chunk = chunks_.Claim()) {
-            const std::exception_ptr failure = CipherChunk(*chunk, buffer);
+            const std::exception_ptr failure = FailureOfChunk(*chunk, buffer);
             if (failure) {
                 chunks_.EndClaims();
             }
@@ -99,36 +99,14 @@ private:
         }
     }
 
-    // Ciphers one chunk in `buffer`; what it threw, if anything.
-    std::exception_ptr CipherChunk(std::uint64_t chunk, std::vector<unsigned char>& buffer) const {
+    // Ciphers one chunk in `buffer`; what that threw, if anything.
+    std::exception_ptr FailureOfChunk(std::uint64_t chunk, std::vector<unsigned char>& buffer) const {
         try {
-            buffer.resize(kCipherChunkSize);
-            Cipher(chunk, buffer.data());
+            CipherChunk(source_, target_, plan_, cipher_, chunk, buffer);
         } catch (...) {
             return std::current_exception();
         }
         return nullptr;
-    }
-
-    void Cipher(std::uint64_t chunk, unsigned char* buffer) const {
-        const std::uint64_t start = chunk * kCipherChunkSize;
-        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kCipherChunkSize, plan_.readBytes - start));
-        const std::size_t got = source_.ReadAt(plan_.sourceOffset + start, buffer, wanted);
-        if (got != wanted) {
-            throw CryptoError(CryptoFailure::SourceShrank, source_.Path());
-        }
-        const auto cipherLength = static_cast<std::size_t>(PaddedLength(got));
-        std::memset(buffer + got, 0, cipherLength - got);
-        cipher_(buffer, buffer, cipherLength);
-        const std::uint64_t writeLeft = plan_.writeBytes - std::min(plan_.writeBytes, start);
-        const auto writeLength = static_cast<std::size_t>(std::min<std::uint64_t>(cipherLength, writeLeft));
-        target_.WriteAt(plan_.targetOffset + start, buffer, writeLength);
-        if (plan_.startWriteback) {
-            // Only a hint to begin the disk writes now; the caller's flush
-            // reports any failure.
-            ::sync_file_range(target_.Descriptor(), static_cast<off_t>(plan_.targetOffset + start),
-                              static_cast<off_t>(writeLength), SYNC_FILE_RANGE_WRITE);
-        }
     }
 
     FileHandle& source_;
@@ -149,6 +127,29 @@ std::uint64_t PlainLeftAfter(const CipherChunkPlan& plan, std::uint64_t chunks) 
 }
 
 }  // namespace
+
+void CipherChunk(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan, const ChunkCipher& cipher,
+                 std::uint64_t chunk, std::vector<unsigned char>& buffer) {
+    buffer.resize(kCipherChunkSize);
+    const std::uint64_t start = chunk * kCipherChunkSize;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kCipherChunkSize, plan.readBytes - start));
+    const std::size_t got = source.ReadAt(plan.sourceOffset + start, buffer.data(), wanted);
+    if (got != wanted) {
+        throw CryptoError(CryptoFailure::SourceShrank, source.Path());
+    }
+    const auto cipherLength = static_cast<std::size_t>(PaddedLength(got));
+    std::memset(buffer.data() + got, 0, cipherLength - got);
+    cipher(buffer.data(), buffer.data(), cipherLength);
+    const std::uint64_t writeLeft = plan.writeBytes - std::min(plan.writeBytes, start);
+    const auto writeLength = static_cast<std::size_t>(std::min<std::uint64_t>(cipherLength, writeLeft));
+    target.WriteAt(plan.targetOffset + start, buffer.data(), writeLength);
+    if (plan.startWriteback) {
+        // Only a hint to begin the disk writes now; the caller's flush
+        // reports any failure.
+        ::sync_file_range(target.Descriptor(), static_cast<off_t>(plan.targetOffset + start),
+                          static_cast<off_t>(writeLength), SYNC_FILE_RANGE_WRITE);
+    }
+}
 
 unsigned DefaultCipherWorkers() {
     // The cap keeps memory small on very large machines, where the disk

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "crypto/CryptoResult.h"
 #include "files/FileHandle.h"
@@ -31,6 +32,14 @@ struct CipherChunkPlan {
 // the chunk loop passes the same buffer for both. Called from several threads
 // at once, each with its own buffer.
 using ChunkCipher = std::function<void(const unsigned char* in, unsigned char* out, std::size_t length)>;
+
+// The work of one chunk of a pass: reads chunk number `chunk` of the plan
+// into `buffer`, zero-pads it to whole blocks, ciphers it and writes what the
+// plan keeps of it at its place in the target (starting its disk writes when
+// the plan asks). A source that ends early throws CryptoError(SourceShrank);
+// file errors throw FileError.
+void CipherChunk(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan, const ChunkCipher& cipher,
+                 std::uint64_t chunk, std::vector<unsigned char>& buffer);
 
 // The number of threads a cipher pass uses by default: one per processor, at
 // least 1 and at most 64.

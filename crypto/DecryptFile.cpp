@@ -5,36 +5,34 @@
 #include "crypto/BlowfishCipher.h"
 #include "crypto/CipherChunks.h"
 #include "crypto/EncryptedFileHeader.h"
-#include "crypto/EncryptedFileReaders.h"
 #include "files/FileHandle.h"
 #include "files/TemporaryOutputFile.h"
 
 namespace vaultpack {
 namespace {
 
-FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string_view password,
-                            ProgressSink* progress, bool replaceExisting) {
-    const HeaderCheck headerCheck = CheckEncryptedHeader(sourcePath);
+FileOperationResult Decrypt(EncryptedContainer& container, std::string_view password, ProgressSink* progress,
+                            bool replaceExisting) {
+    const HeaderCheck headerCheck = container.CheckHeader();
     if (!headerCheck.Valid()) {
-        return FailedResult(headerCheck.failure, sourcePath);
+        return FailedResult(headerCheck.failure, container.Path());
     }
-    if (password.empty() || !CheckPassword(sourcePath, password)) {
-        return FailedResult(CryptoFailure::WrongPassword, sourcePath);
+    if (password.empty() || !container.PasswordMatches(password)) {
+        return FailedResult(CryptoFailure::WrongPassword, container.Path());
     }
 
-    FileHandle source = FileHandle::OpenForReading(sourcePath);
-    const std::uint64_t containerLength = static_cast<std::uint64_t>(source.Status().st_size);
-    EncryptedFileHeader::Bytes headerBytes{};
-    const std::size_t headerRead = source.Read(headerBytes.data(), headerBytes.size());
-    const EncryptedFileHeader header = EncryptedFileHeader::Parse(headerBytes);
+    const EncryptedFileHeader& header = container.Header();
     const std::uint64_t cipherLength = PaddedLength(header.plainLength);
-    if (headerRead < EncryptedFileHeader::kSize || containerLength - EncryptedFileHeader::kSize < cipherLength) {
-        throw CryptoError(CryptoFailure::TruncatedContainer, sourcePath);
+    // The length now, not when the header was read: the file may have been
+    // cut short in the meantime.
+    const auto containerLength = static_cast<std::uint64_t>(container.File().Status().st_size);
+    if (!container.HeaderComplete() || containerLength < EncryptedFileHeader::kSize + cipherLength) {
+        throw CryptoError(CryptoFailure::TruncatedContainer, container.Path());
     }
 
-    const std::filesystem::path targetPath = DecryptionTargetPath(sourcePath, header.storedName);
-    if (IsSameFile(sourcePath, targetPath)) {
-        throw CryptoError(CryptoFailure::TargetIsContainer, sourcePath);
+    const std::filesystem::path targetPath = container.TargetPath();
+    if (container.IsAt(targetPath)) {
+        throw CryptoError(CryptoFailure::TargetIsContainer, container.Path());
     }
 
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
@@ -47,7 +45,7 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
                                .startWriteback = true};
     FileOperationResult result;
     result.status = RunCipherChunks(
-        source, output.File(), plan,
+        container.File(), output.File(), plan,
         [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {
             cipher.Decrypt(in, out, length, kCipherModeEcb);
         },
@@ -61,9 +59,17 @@ FileOperationResult Decrypt(const std::filesystem::path& sourcePath, std::string
 
 }  // namespace
 
+FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password, ProgressSink* progress,
+                                bool replaceExisting) {
+    return RunFileOperation([&] { return Decrypt(container, password, progress, replaceExisting); });
+}
+
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
                                 ProgressSink* progress, bool replaceExisting) {
-    return RunFileOperation([&] { return Decrypt(sourcePath, password, progress, replaceExisting); });
+    return RunFileOperation([&] {
+        EncryptedContainer container = EncryptedContainer::Open(sourcePath);
+        return Decrypt(container, password, progress, replaceExisting);
+    });
 }
 
 }  // namespace vaultpack

@@ -4,12 +4,14 @@
 #include <string_view>
 
 #include "crypto/CryptoResult.h"
+#include "crypto/EncryptedContainer.h"
 #include "files/ProgressSink.h"
 
 namespace vaultpack {
 
-// Restores the plaintext of the container at `sourcePath` beside it, under
-// DecryptionTargetPath(sourcePath). The plaintext is written to a temporary
+// Restores the plaintext of `container` beside it, under its TargetPath(),
+// reading the ciphertext through the container's own open file under the
+// header read when it was opened. The plaintext is written to a temporary
 // file in that folder and renamed over the target only when complete, so a
 // file already standing there survives a failure or a cancellation.
 //
@@ -23,6 +25,10 @@ namespace vaultpack {
 // With replaceExisting false (nothing stood at the target when the user was
 // asked), a file that has appeared there meanwhile is kept and the result is
 // a FileAccess failure with the FileError (Replace, EEXIST).
+FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password,
+                                ProgressSink* progress = nullptr, bool replaceExisting = true);
+// The same for the container at `sourcePath`, opened for this call alone; one
+// that cannot be opened or read is a FileAccess failure.
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
                                 ProgressSink* progress = nullptr, bool replaceExisting = true);
 

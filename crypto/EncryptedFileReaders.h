@@ -5,21 +5,17 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/CryptoResult.h"
+#include "crypto/EncryptedContainer.h"
 
 namespace vaultpack {
 
-// Answers about a container read from its clear header, without decrypting.
-// Each opens the file, reads what it needs and closes it again. A file that
-// cannot be opened or read throws FileError; a file that ends early simply
-// yields fewer bytes.
+// One answer each about a container, read from its clear header without
+// decrypting. Each opens the file and reads its header once
+// (EncryptedContainer): a caller with several questions about one container
+// opens an EncryptedContainer itself and asks it. A file that cannot be
+// opened or read throws FileError; a file that ends early simply yields fewer
+// bytes.
 
-// Whether the file starts with the magic "EZC" and version 2.
-struct HeaderCheck {
-    CryptoFailure failure = CryptoFailure::None;  // None, NotEncryptedFile or VersionMismatch
-
-    bool Valid() const { return failure == CryptoFailure::None; }
-};
 HeaderCheck CheckEncryptedHeader(const std::filesystem::path& path);
 
 // True when the MD5 of the password's bytes equals the stored digest.
@@ -33,12 +29,5 @@ std::string ReadStoredName(const std::filesystem::path& path);
 
 // The zip flag byte; any non-zero value means the plaintext is a ZIP archive.
 std::uint8_t ReadZipFlag(const std::filesystem::path& path);
-
-// Where decrypting the container writes: its own folder and the stored name
-// reduced to a plain file name. Throws CryptoError(UnsafeStoredName) when no
-// usable name is left.
-std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath);
-// The same for a stored name already read from the container's header.
-std::filesystem::path DecryptionTargetPath(const std::filesystem::path& containerPath, std::string_view storedName);
 
 }  // namespace vaultpack

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "crypto/DecryptFile.h"
+#include "crypto/EncryptedContainer.h"
 #include "crypto/EncryptedFileHeader.h"
-#include "crypto/EncryptedFileReaders.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
@@ -18,38 +18,36 @@ namespace vaultpack {
 
 namespace {
 
-// What the job reads from the container's clear header before it decrypts.
-struct ContainerFacts {
-    std::string hint;
-    bool holdsZipArchive = false;
+// The container, opened with its header read once, and the file it restores to.
+struct CheckedContainer {
+    EncryptedContainer container;
     std::filesystem::path target;
-    std::uint64_t cipherBytes = 0;  // what follows the header
 };
 
 void ShowDecryptFailure(JobHost& host, MessageId message, MessageLine reason) {
     ShowError(host, MessageOwner::Progress, {MessageLine::Text(message), std::move(reason)});
 }
 
-// The header facts, or nothing after telling the user why the file can't be
-// decrypted: not a container, a wrong version, a file that can't be read or a
-// stored name that is no usable file name.
-std::optional<ContainerFacts> ReadContainerFacts(const std::filesystem::path& container, JobHost& host) {
+// The opened container, or nothing after telling the user why the file can't
+// be decrypted: not a container, a wrong version, a file that can't be read,
+// a header cut short or a stored name that is no usable file name.
+std::optional<CheckedContainer> OpenContainer(const std::filesystem::path& path, JobHost& host) {
     try {
-        const HeaderCheck check = CheckEncryptedHeader(container);
+        EncryptedContainer container = EncryptedContainer::Open(path);
+        const HeaderCheck check = container.CheckHeader();
         if (!check.Valid()) {
             ShowError(host, MessageOwner::Progress, {MessageLine::Text(FailureMessage(check.failure, MessageId::NotEncryptedFile))});
             return std::nullopt;
         }
         // Without its whole header no password can be checked: a damaged
         // file, not a wrong password.
-        const std::uintmax_t size = std::filesystem::file_size(container);
-        if (size < EncryptedFileHeader::kSize) {
+        if (!container.HeaderComplete()) {
             ShowDecryptFailure(host, MessageId::DecryptFailed,
-                               MessageLine::Text(MessageId::ReasonContainerShorterThanHeader, {container.string()}));
+                               MessageLine::Text(MessageId::ReasonContainerShorterThanHeader, {path.string()}));
             return std::nullopt;
         }
-        return ContainerFacts{ReadHint(container), ReadZipFlag(container) != 0, DecryptionTargetPath(container),
-                              size - EncryptedFileHeader::kSize};
+        std::filesystem::path target = container.TargetPath();
+        return CheckedContainer{std::move(container), std::move(target)};
     } catch (const std::exception& error) {
         ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
         return std::nullopt;
@@ -64,38 +62,35 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     }
     const std::filesystem::path& container = *chosen;
 
-    const std::optional<ContainerFacts> facts = ReadContainerFacts(container, host);
-    if (!facts) {
+    std::optional<CheckedContainer> checked = OpenContainer(container, host);
+    if (!checked) {
         return JobOutcome::Failed;
     }
+    const EncryptedFileHeader& header = checked->container.Header();
+    const std::filesystem::path& target = checked->target;
 
     std::string password;
     for (bool wrongOnce = false;; wrongOnce = true) {
-        const std::optional<std::string> typed = host.AskPassword(facts->hint);
+        const std::optional<std::string> typed = host.AskPassword(header.hint);
         if (!typed) {
             return wrongOnce ? JobOutcome::WrongPassword : JobOutcome::NothingDone;
         }
-        try {
-            if (CheckPassword(container, *typed)) {
-                password = *typed;
-                break;
-            }
-        } catch (const std::exception& error) {
-            ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
-            return JobOutcome::Failed;
+        if (checked->container.PasswordMatches(*typed)) {
+            password = *typed;
+            break;
         }
         ShowError(host, MessageOwner::MainWindow, {MessageLine::Text(MessageId::WrongPassword)});
     }
 
-    if (auto refusal = OutputRefusal(facts->target)) {
+    if (auto refusal = OutputRefusal(target)) {
         ShowDecryptFailure(host, MessageId::DecryptFailed, std::move(*refusal));
         return JobOutcome::Failed;
     }
     // Only a file the user agreed to replace is replaced; one that appears
     // while the plaintext is written is kept.
-    const bool targetExisted = PathExists(facts->target);
+    const bool targetExisted = PathExists(target);
     OverwriteQuestion overwrite(OverwriteKind::DecryptedFile, std::nullopt);
-    if (targetExisted && overwrite.Ask(host, facts->target) != MessageAnswer::Yes) {
+    if (targetExisted && overwrite.Ask(host, target) != MessageAnswer::Yes) {
         return JobOutcome::NothingDone;
     }
     completion.replaceAll = overwrite.ReplaceAll();
@@ -106,11 +101,12 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     host.SetStatus(DecryptingStatus(container));
     host.SetProgressTitle(MessageId::DecryptingProgressTitle);
     // The cipher's bar stands for the container's enciphered bytes.
-    host.SetAmounts({0, 1, facts->cipherBytes});
+    host.SetAmounts({0, 1, checked->container.CipherBytes()});
     // The engine writes under a temporary name and replaces the target only
     // when the plaintext is complete: after a cancellation or a failure there
-    // is nothing to delete, and a file the user agreed to replace is still there.
-    const FileOperationResult result = DecryptFile(container, password, &host, targetExisted);
+    // is nothing to delete, and a file the user agreed to replace is still
+    // there. It decrypts the file opened above, whatever stands at its path now.
+    const FileOperationResult result = DecryptFile(checked->container, password, &host, targetExisted);
     if (result.status == FileOperationStatus::Cancelled) {
         return JobOutcome::Cancelled;
     }
@@ -120,7 +116,9 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
         return JobOutcome::Failed;
     }
     completion.decryptionCompleted = true;
-    if (!facts->holdsZipArchive) {
+    if (header.zipFlag != 0) {
+        completion.decryptedArchive = target;
+    } else {
         ShowInformation(host, {MessageLine::Text(MessageId::FileDecrypted)});
     }
     return JobOutcome::Succeeded;

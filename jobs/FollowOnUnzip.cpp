@@ -1,28 +1,19 @@
 #include "jobs/FollowOnUnzip.h"
 
-#include "crypto/EncryptedFileReaders.h"
+#include <utility>
 
 namespace vaultpack {
 
 DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzipJobRunning) {
     DecryptFollowOn followOn;
-    const std::filesystem::path& container = completion.decryptedContainer;
-    if (container.empty() || !completion.decryptionCompleted) {
+    if (!completion.decryptionCompleted || completion.decryptedArchive.empty()) {
         return followOn;
     }
     FileJobParams unzip;
-    try {
-        if (ReadZipFlag(container) == 0) {
-            return followOn;
-        }
-        unzip.sourceFiles = {DecryptionTargetPath(container)};
-    } catch (const std::exception&) {
-        // The decryption itself was reported; the decrypted file stays where it is.
-        return followOn;
-    }
-    unzip.destinationFolders = {unzip.sourceFiles.front().parent_path()};
+    unzip.sourceFiles = {completion.decryptedArchive};
+    unzip.destinationFolders = {completion.decryptedArchive.parent_path()};
     unzip.deleteSourceAfter = true;
-    unzip.container = container;
+    unzip.container = completion.decryptedContainer;
     unzip.replaceAll = completion.replaceAll;
 
     followOn.unzipFollows = true;

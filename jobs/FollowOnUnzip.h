@@ -23,10 +23,10 @@ struct DecryptFollowOn {
     bool QuitWhenDecryptingAtStart() const { return !unzipFollows; }
 };
 
-// Decides from a decrypt job's completion. The container's zip flag and
-// stored name are read again from the file; a container that can no longer
-// be read, or whose stored name is no usable file name, lets nothing follow.
-// An unzip follows only a decryption that completed.
+// Decides from a decrypt job's completion alone: an unzip follows only a
+// decryption that completed and wrote an archive (decryptedArchive). The
+// container is not read again, so a file put in its place meanwhile cannot
+// name another archive to unpack and remove.
 DecryptFollowOn DecideDecryptFollowOn(const JobCompletion& completion, bool unzipJobRunning);
 
 }  // namespace vaultpack

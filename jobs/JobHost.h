@@ -95,6 +95,9 @@ struct JobCompletion {
     // Decrypt: the user answered Yes to All (true) or No to All (false) when
     // asked to replace a file; the unpacking that follows keeps that answer.
     std::optional<bool> replaceAll;
+    // Decrypt: the file written, when the container's zip flag marks it as
+    // an archive to unpack next and the decryption completed; empty otherwise.
+    std::filesystem::path decryptedArchive;
 };
 
 // Everything a job asks of and tells the user, so that a job never touches a

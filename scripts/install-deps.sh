@@ -8,8 +8,10 @@ build_packages=(
   zlib1g-dev libminizip-dev libdeflate-dev libisal-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
 )
+# libtbb-dev: only for a benchmark that compares oneTBB's pipeline with our
+# own worker pool; it is left out of the build when missing.
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtbb-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
   xvfb xdotool fonts-noto-cjk

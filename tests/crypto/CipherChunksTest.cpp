@@ -6,10 +6,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "crypto/BlowfishCipher.h"
 #include "crypto/EncryptedFileHeader.h"
@@ -97,53 +103,100 @@ TEST_F(CipherChunksTest, PositionsGoOutInFileOrderWhateverTheWorkers) {
     }
 }
 
-TEST_F(CipherChunksTest, CancelStopsEveryWorkerWithinAFewChunks) {
+// Whether thread `waiter` of this process waits to join one of `threads`: the
+// kernel shows pthread_join as a futex wait on the joined thread's id.
+bool WaitsToJoin(pid_t waiter, const std::set<pid_t>& threads) {
+    std::ifstream file("/proc/self/task/" + std::to_string(waiter) + "/syscall");
+    long number = -1;
+    std::string address, operation, value;
+    file >> number >> address >> operation >> value;
+    return file && number == SYS_futex && threads.contains(static_cast<pid_t>(std::stol(value, nullptr, 16)));
+}
+
+// Polls `condition` until it holds; false after a deadline far beyond any
+// load, so that a broken pass fails the test instead of hanging it.
+bool Eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// The pass is told to cancel while every worker is inside a chunk, and those
+// chunks end only once the pass waits to join its workers: a pass that stopped
+// them first hands out no chunk after that, whatever the timing.
+TEST_F(CipherChunksTest, CancelStopsEveryWorkerBeforeWaitingForThem) {
     const std::size_t chunks = 40;
-    const int workers = 4;
+    const unsigned workers = 4;
     Bytes plain(chunks * kChunk, 5);
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
         plain[chunk * kChunk] = static_cast<unsigned char>(chunk);  // so the cipher knows which it has
     }
     test::WriteFile(dir / "plain", plain);
-    // Notes when the pass has been told to cancel.
-    struct WatchedProgress : test::RecordingProgress {
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<pid_t> held;  // the workers inside a chunk after the first two, by thread id
+    bool told = false, released = false;
+    int begunAfterRelease = 0;
+    const auto await = [&](std::unique_lock<std::mutex>& lock, const std::function<bool()>& condition) {
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), condition)) << "a worker never came";
+    };
+    struct CancellingProgress : test::RecordingProgress {
+        std::function<void()> onCancel;
         bool CancelRequested() const override {
             const bool cancel = RecordingProgress::CancelRequested();
             if (cancel) {
-                const std::lock_guard lock(mutex);
-                told = true;
-                toldChanged.notify_all();
+                onCancel();
             }
             return cancel;
         }
-        // Waits until told, or a while when the pass never asks: the test then fails instead of hanging.
-        void AwaitTold() const {
-            std::unique_lock lock(mutex);
-            toldChanged.wait_for(lock, std::chrono::seconds(10), [this] { return told; });
-        }
-        mutable std::mutex mutex;
-        mutable std::condition_variable toldChanged;
-        mutable bool told = false;
     } progress;
     progress.cancelAfterPositions = 2;
-    std::atomic<int> calls = 0;
-    // The two chunks the cancel comes after, and one more for each worker, go
-    // through. Later ones wait until the pass is told to cancel and then take
-    // long, so that a worker could begin another chunk only if the pass took
-    // that long to stop them after the cancel.
-    const ChunkCipher slow = [&](const unsigned char* in, unsigned char* out, std::size_t length) {
-        ++calls;
-        if (in[0] >= 2 + workers) {
-            progress.AwaitTold();
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    progress.onCancel = [&] {
+        std::unique_lock lock(mutex);
+        await(lock, [&] { return held.size() == workers; });
+        told = true;
+    };
+    const ChunkCipher holding = [&](const unsigned char* in, unsigned char* out, std::size_t length) {
+        if (in[0] >= 2) {
+            std::unique_lock lock(mutex);
+            if (released) {
+                ++begunAfterRelease;
+            } else {
+                held.insert(::gettid());
+                changed.notify_all();
+                await(lock, [&] { return released; });
+            }
         }
         cipher.Encrypt(in, out, length, kCipherModeEcb);
     };
-    EXPECT_EQ(Run(dir / "plain", dir / "out", EncryptPlan(chunks * kChunk), slow, workers, &progress),
-              FileOperationStatus::Cancelled);
+
+    std::atomic<pid_t> passThread = 0;
+    FileOperationStatus status = FileOperationStatus::Completed;
+    std::thread pass([&] {
+        passThread = ::gettid();
+        status = Run(dir / "plain", dir / "out", EncryptPlan(chunks * kChunk), holding, workers, &progress);
+    });
+    const bool joining = Eventually([&] {
+        const std::lock_guard lock(mutex);
+        return told && WaitsToJoin(passThread, held);
+    });
+    {
+        const std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    pass.join();
+
+    EXPECT_TRUE(joining) << "the pass never waited for its workers";
+    EXPECT_EQ(status, FileOperationStatus::Cancelled);
     EXPECT_EQ(progress.calls, (std::vector<std::string>{"range 62", "position 2", "position 3"}));
-    // At most one chunk per worker is begun while the cancel is awaited.
-    EXPECT_LE(calls.load(), 2 + 2 * workers);
+    EXPECT_EQ(begunAfterRelease, 0) << "chunks handed out after the pass was cancelled";
 }
 
 TEST_F(CipherChunksTest, SourceShorterThanPlannedFailsAsShrunk) {

@@ -135,18 +135,37 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"OverwriteAcceptedThenFailed", kTruncated, {kPassword}, "Yes", -1, {122, 121}, Failed, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// What the starter of the job does next: an unzip follows only the completed
-// decryption of an archive, and is started only when none runs already.
-TEST_F(DecryptJobTest, FollowOnUnzip) {
-    const auto decrypted = [](const Path& container, bool completed = true) {
-        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, container, completed, true};
+// The job reads the container once and decrypts the file it read: one put
+// in its place while the user answers is neither decrypted nor trusted for
+// which file may be replaced.
+TEST_F(DecryptJobTest, AContainerPutInItsPlaceWhileAskingIsNotDecrypted) {
+    test::WriteFile(target, "old");
+    const Path other = sandbox.Write("box/other.txt", "mine");
+    const Path intruder = sandbox / "elsewhere/other.ezc";
+    ASSERT_TRUE(
+        EncryptFile(sandbox.Write("elsewhere/other.txt", "intruder"), intruder, kPassword, "", false).Completed());
+    host.Expect("password", kPassword).Expect("message 122", "Yes");
+    host.onMessage = [&] {
+        if (std::filesystem::exists(intruder)) {
+            std::filesystem::rename(intruder, container);
+        }
     };
+
+    EXPECT_EQ(RunJob(RunDecryptJob, {{container}, {}, false}, host), JobOutcome::Succeeded);
+    EXPECT_TRUE(ReadText(target) == plaintext) << "the plaintext of the container that was read";
+    EXPECT_EQ(ReadText(other), "mine");
+}
+
+// What the starter of the job does next: an unzip follows only the completed
+// decryption of an archive, and is started only when none runs already. It
+// takes the file that was decrypted, not what the container names now.
+TEST_F(DecryptJobTest, FollowOnUnzip) {
     const Path bundle = sandbox / "box/bundle.ezc";
-    const Path gone = sandbox / "box/gone.ezc";
-    for (const Path& archive : {bundle, gone}) {
-        ASSERT_TRUE(EncryptFile(sandbox.Write("box/bundle.zip", "zip"), archive, "pw", "", true).Completed());
-    }
-    std::filesystem::remove(gone);
+    const Path archive = sandbox / "box/bundle.zip";
+    ASSERT_TRUE(EncryptFile(sandbox.Write("elsewhere/other.zip", "zip"), bundle, "pw", "", true).Completed());
+    const auto decrypted = [](const Path& container, const Path& archive, bool completed = true) {
+        return JobCompletion{JobKind::Decrypt, JobOutcome::Succeeded, container, completed, true, archive};
+    };
     struct Row {
         const char* name;
         JobCompletion completion;
@@ -154,16 +173,16 @@ TEST_F(DecryptJobTest, FollowOnUnzip) {
         bool unzipFollows;
         bool startsUnzip;
     };
-    for (const Row& row : {Row{"ArchiveStartsUnzip", decrypted(bundle), false, true, true},
-                           Row{"UnzipRunningAlready", decrypted(bundle), true, true, false},
-                           Row{"PlainFile", decrypted(container), false, false, false},
-                           Row{"DecryptionFailed", decrypted(bundle, false), false, false, false},
-                           Row{"NothingDecrypted", decrypted({}, false), false, false, false},
-                           Row{"ContainerGone", decrypted(gone), false, false, false}}) {
+    for (const Row& row : {Row{"ArchiveStartsUnzip", decrypted(bundle, archive), false, true, true},
+                           Row{"UnzipRunningAlready", decrypted(bundle, archive), true, true, false},
+                           Row{"PlainFile", decrypted(container, {}), false, false, false},
+                           Row{"DecryptionFailed", decrypted(bundle, archive, false), false, false, false},
+                           Row{"NothingDecrypted", decrypted({}, {}, false), false, false, false}}) {
         const DecryptFollowOn followOn = DecideDecryptFollowOn(row.completion, row.unzipRunning);
         EXPECT_EQ(followOn.unzipFollows, row.unzipFollows) << row.name;
         EXPECT_EQ(followOn.startUnzip.has_value(), row.startsUnzip) << row.name;
         if (followOn.startUnzip) {
+            EXPECT_EQ(followOn.startUnzip->sourceFiles, std::vector<Path>{archive}) << row.name;
             EXPECT_EQ(followOn.startUnzip->replaceAll, std::optional(true)) << "Yes to All carries on";
         }
         EXPECT_EQ(followOn.QuitWhenDecryptingAtStart(), !row.unzipFollows) << row.name;
