@@ -112,6 +112,22 @@ MessageLine ReasonLine(const FolderProblem& problem) {
     return AboutFile(MessageId::ReasonNotAFolder, folder);
 }
 
+std::optional<MessageLine> ReasonLine(const ZipWriteFailure& failure, const std::filesystem::path& source) {
+    switch (failure.cause) {
+        case ZipWriteFailure::Cause::FileAccess:
+            if (failure.fileError) {
+                return ReasonLine(*failure.fileError);
+            }
+            break;
+        case ZipWriteFailure::Cause::SourceChanged: return AboutFile(MessageId::ReasonSourceShrank, source);
+        case ZipWriteFailure::Cause::SourceIsArchive: return AboutFile(MessageId::ReasonSourceIsTheArchive, source);
+        case ZipWriteFailure::Cause::OutOfMemory: return MessageLine::Text(MessageId::ReasonOutOfMemory);
+        case ZipWriteFailure::Cause::None:
+        case ZipWriteFailure::Cause::UnacceptableName: break;
+    }
+    return std::nullopt;
+}
+
 MessageLine ReasonLine(const std::exception& error) {
     if (const auto* fileError = dynamic_cast<const FileError*>(&error)) {
         return ReasonLine(*fileError);

@@ -149,6 +149,8 @@ enum class MessageId : std::uint16_t {
     DesktopGenericName = 411,
     DesktopComment = 412,
     EncryptedFileTypeName = 413,
+    // What the create-archive job leaves out, and why.
+    ReasonSourceIsTheArchive = 420,
 };
 
 }  // namespace vaultpack

@@ -143,6 +143,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "Archiver"},
     {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
     {EncryptedFileTypeName, "Vaultpack encrypted file"},
+    {ReasonSourceIsTheArchive, "\"%1\" is the archive being written, so it is not added to itself"},
 };
 
 }  // namespace

@@ -140,6 +140,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "アーカイバー"},
     {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
     {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
+    {ReasonSourceIsTheArchive, "\"%1\" は書き込み中のアーカイブそのものなので、それ自体には追加しません"},
 };
 
 }  // namespace

@@ -141,6 +141,7 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "压缩工具"},
     {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密文件"},
+    {ReasonSourceIsTheArchive, "\"%1\" 是正在写入的归档文件本身，因此不会加入其中"},
 };
 
 }  // namespace

@@ -11,10 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -218,8 +220,16 @@ TEST(ZipFacilityTest, BadArgumentsAreRefusedWithoutSpoilingTheArchive) {
         EXPECT_EQ(writer->AddFile(name, dir / "good.txt"), FaultyArguments) << name;
     }
     EXPECT_EQ(writer->AddFile("self.zip", archive), FaultyArguments);
-    for (const fs::path& source : {dir / "missing.txt", dir.Path(), dir / "fifo"}) {
+    EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsArchive);
+    // Beside the code, the system's reason for the source that cannot be opened.
+    const std::pair<fs::path, int> unopenable[] = {{dir / "missing.txt", ENOENT}, {dir.Path(), EISDIR},
+                                                    {dir / "fifo", EINVAL}};
+    for (const auto& [source, errorNumber] : unopenable) {
         EXPECT_EQ(writer->AddFile("x", source), CannotOpenFile) << source;
+        const ZipWriteFailure& failure = writer->LastFailure();
+        ASSERT_TRUE(failure.fileError) << source;
+        EXPECT_EQ(failure.fileError->Path(), source);
+        EXPECT_EQ(failure.fileError->ErrorNumber(), errorNumber) << source;
     }
     EXPECT_EQ(writer->AddFile("good.txt", dir / "good.txt"), Success);
     EXPECT_EQ(writer->Close(), Success);
@@ -245,8 +255,16 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     auto writer = ZipWriter::Create("/dev/full");
     ASSERT_TRUE(writer);
     EXPECT_EQ(writer->AddFile("random.bin", dir / "random.bin"), WriteFailed);
+    ASSERT_TRUE(writer->LastFailure().fileError);
+    EXPECT_EQ(writer->LastFailure().fileError->Path(), "/dev/full");
+    EXPECT_EQ(writer->LastFailure().fileError->ErrorNumber(), ENOSPC);
     EXPECT_EQ(writer->AddFile("again.bin", dir / "random.bin"), PreviousError);
     EXPECT_EQ(writer->Close(), PreviousError);
+
+    ZipWriteFailure failure;
+    EXPECT_FALSE(ZipWriter::Create(dir / "missing" / "out.zip", &failure));
+    ASSERT_TRUE(failure.fileError);
+    EXPECT_EQ(failure.fileError->ErrorNumber(), ENOENT);
 }
 
 // Files beyond the whole-file limit stay open until they are written: however
