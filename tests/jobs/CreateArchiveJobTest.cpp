@@ -192,7 +192,7 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
     params.items[1].sourcePath = sandbox / "in/missing.md";
     host.Expect("save zip ", (sandbox / "all.zip").string()).Expect("message 111", "Yes");
 
-    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::ItemsLeftOut);
 
     // The bar counts bytes: alpha.txt has 5, the missing file none.
     EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 307205",
