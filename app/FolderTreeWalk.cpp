@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "files/TemporaryOutputFile.h"
 #include "zip/EntryPath.h"
 
 namespace vaultpack {
@@ -45,8 +44,6 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
             }
         } else if (!entry.is_regular_file(statusError)) {
             onSkipped(entry.path(), SkipReason::NotRegularFile);
-        } else if (IsTemporaryOutputName(name)) {
-            continue;  // what a killed run left of an unfinished output
         } else if (!IsStorableName(prefix + name)) {
             onSkipped(entry.path(), SkipReason::NameNotStorable);
         } else if (!onFile(ArchiveItem{name, prefix, entry.path()})) {

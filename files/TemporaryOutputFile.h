@@ -1,22 +1,21 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "files/FileHandle.h"
+#include "files/OwnTemporaryFiles.h"
 
 namespace vaultpack {
 
 // A new file under a unique hidden name in a given folder. It replaces its
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
-// While it exists, its path is in the temporary file registry. The
-// constructor throws FileError (CreateTemporaryFileIn, the folder) when no
-// file can be made there.
-// Whether a file name is one that TemporaryOutputFile gives, so that what a
-// killed run left behind is not taken for the user's file.
-bool IsTemporaryOutputName(std::string_view fileName);
+// While it exists, its path is in the temporary file registry, and until it
+// is committed it counts as one of the process's own temporaries
+// (IsOwnTemporaryFile). The constructor throws FileError
+// (CreateTemporaryFileIn, the folder) when no file can be made there.
 
 class TemporaryOutputFile {
 public:
@@ -53,6 +52,7 @@ private:
     FileHandle file_;
     bool committed_ = false;
     int registration_ = -1;
+    std::optional<OwnTemporaryFileMark> mark_;
 };
 
 }  // namespace vaultpack

@@ -121,6 +121,8 @@ std::optional<MessageLine> ReasonLine(const ZipWriteFailure& failure, const std:
             break;
         case ZipWriteFailure::Cause::SourceChanged: return AboutFile(MessageId::ReasonSourceShrank, source);
         case ZipWriteFailure::Cause::SourceIsArchive: return AboutFile(MessageId::ReasonSourceIsTheArchive, source);
+        case ZipWriteFailure::Cause::SourceIsOwnTemporary:
+            return AboutFile(MessageId::ReasonSourceIsUnfinishedOutput, source);
         case ZipWriteFailure::Cause::OutOfMemory: return MessageLine::Text(MessageId::ReasonOutOfMemory);
         case ZipWriteFailure::Cause::None:
         case ZipWriteFailure::Cause::UnacceptableName: break;

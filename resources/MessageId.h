@@ -151,6 +151,7 @@ enum class MessageId : std::uint16_t {
     EncryptedFileTypeName = 413,
     // What the create-archive job leaves out, and why.
     ReasonSourceIsTheArchive = 420,
+    ReasonSourceIsUnfinishedOutput = 421,
 };
 
 }  // namespace vaultpack

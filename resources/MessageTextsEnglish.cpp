@@ -144,6 +144,7 @@ constexpr MessageText kTexts[] = {
     {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
     {EncryptedFileTypeName, "Vaultpack encrypted file"},
     {ReasonSourceIsTheArchive, "\"%1\" is the archive being written, so it is not added to itself"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" is an output Vaultpack is still writing, so it is not added"},
 };
 
 }  // namespace

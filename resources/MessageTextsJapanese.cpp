@@ -141,6 +141,7 @@ constexpr MessageText kTexts[] = {
     {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
     {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
     {ReasonSourceIsTheArchive, "\"%1\" は書き込み中のアーカイブそのものなので、それ自体には追加しません"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" は Vaultpack がまだ書き込み中の出力なので、追加しません"},
 };
 
 }  // namespace

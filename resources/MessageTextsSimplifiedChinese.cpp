@@ -142,6 +142,7 @@ constexpr MessageText kTexts[] = {
     {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密文件"},
     {ReasonSourceIsTheArchive, "\"%1\" 是正在写入的归档文件本身，因此不会加入其中"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在写入的输出，因此不会加入"},
 };
 
 }  // namespace

@@ -141,6 +141,7 @@ constexpr MessageText kTexts[] = {
     {DesktopComment, "將檔案打包成 ZIP 壓縮檔及受密碼保護的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密檔案"},
     {ReasonSourceIsTheArchive, "\"%1\" 是正在寫入的封存檔本身，因此不會加入其中"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在寫入的輸出，因此不會加入"},
 };
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace vaultpack {
 // blocks, which other threads may help to make, as it is written.
 struct PreparedEntry {
     // Success, or why the file cannot be added: CannotOpenFile, ReadFailed,
-    // FaultyArguments (the archive itself as source).
+    // FaultyArguments (the archive itself or another of our temporaries as source).
     ZipResult result = ZipResult::Success;
     ZipWriteFailure failure;  // why, when result is not Success
     struct stat status {};

@@ -14,6 +14,7 @@ struct ZipWriteFailure {
         FileAccess,       // fileError says which file, which operation, and the system's error
         SourceChanged,    // the source became shorter or changed while it was read
         SourceIsArchive,  // the source is the archive being written
+        SourceIsOwnTemporary,  // the source is a file this process is still writing (IsOwnTemporaryFile)
         UnacceptableName, // the stored name would be refused on extraction
         OutOfMemory,
     };

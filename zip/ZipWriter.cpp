@@ -16,6 +16,7 @@
 
 #include "files/FileHandle.h"
 #include "files/FileName.h"
+#include "files/OwnTemporaryFiles.h"
 #include "files/PerThread.h"
 #include "files/TemporaryFileRegistry.h"
 #include "zip/Crc32.h"
@@ -202,6 +203,12 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     if (entry.status.st_dev == archive_.status.st_dev && entry.status.st_ino == archive_.status.st_ino) {
         entry.result = ZipResult::FaultyArguments;
         entry.failure.cause = ZipWriteFailure::Cause::SourceIsArchive;
+        return entry;
+    }
+    // Known by what it is, not by its name: a user's file may look like ours.
+    if (IsOwnTemporaryFile(entry.status)) {
+        entry.result = ZipResult::FaultyArguments;
+        entry.failure.cause = ZipWriteFailure::Cause::SourceIsOwnTemporary;
         return entry;
     }
     entry.creationTime = CreationTime(entry.source.Descriptor(), entry.status);

@@ -47,7 +47,8 @@ public:
     // Adds the regular file at sourcePath as one entry named storedName, in
     // which backslashes become "/". Results: FaultyArguments for a name that
     // does not end in a file name or would leave the extraction folder (see
-    // CheckStoredName), and for the archive itself as source; CannotOpenFile
+    // CheckStoredName), for the archive itself as source, and for a file this
+    // process is still writing (IsOwnTemporaryFile); CannotOpenFile
     // when the source cannot be opened or is not a regular file; WriteFailed
     // when writing the archive fails, ReadFailed when reading the source fails
     // part-way. After those two the archive holds a damaged entry, so every
@@ -69,7 +70,7 @@ public:
     // threads at once, also while AddPrepared runs; it does not change the
     // writer. The entry's result is Success, CannotOpenFile, ReadFailed (the
     // file could not be read to its end) or FaultyArguments (the archive
-    // itself), and its failure says why.
+    // itself, or another of our temporaries), and its failure says why.
     //
     // reserve, when given, is called once before a whole file is read, with
     // the most memory the entry will take while it is made (twice the file's

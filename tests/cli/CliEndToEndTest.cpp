@@ -240,10 +240,11 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     std::filesystem::create_symlink(docs / "missing", docs / "broken");
     std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
     ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
-    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("left by a killed run"));
+    // Only named like an unfinished output of ours: the user's file, taken like any other.
+    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("only named like ours"));
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
     const auto june = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1622548800)));
-    for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "one.txt"}) {
+    for (const char* name : {"docs/a.txt", "docs/sub/.vaultpack-0abcdefghi.part", "docs/sub/b.txt", "one.txt"}) {
         std::filesystem::last_write_time(source / name, june);
     }
     const CliRun created = RunCli({"create", "--zip", "out.zip", "../one.txt", "."}, docs);
@@ -258,6 +259,7 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
               "      300000  2021-06-01T12:00:00Z  one.txt\n"
               "           6  2021-06-01T12:00:00Z  docs/B.txt\n"
               "           6  2021-06-01T12:00:00Z  docs/a.txt\n"
+              "          20  2021-06-01T12:00:00Z  docs/sub/.vaultpack-0abcdefghi.part\n"
               "           5  2021-06-01T12:00:00Z  docs/sub/b.txt\n");
 
     ASSERT_EQ(RunCli({"create", "--encrypt", "--hint", "my hint", "--password-file", password, "one.ezc", "one.txt"},

@@ -2,6 +2,7 @@
 // texts, stored extensions, name encodings and times; and what the writer and
 // the reader do with bad arguments, a failed write and damaged archives.
 
+#include "files/TemporaryOutputFile.h"
 #include "zip/BlockDeflater.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
@@ -265,6 +266,29 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     EXPECT_FALSE(ZipWriter::Create(dir / "missing" / "out.zip", &failure));
     ASSERT_TRUE(failure.fileError);
     EXPECT_EQ(failure.fileError->ErrorNumber(), ENOENT);
+}
+
+// A file this process is still writing is never added, under whatever name it
+// is reached; once put in place, or for a user's file that is only named like
+// one of ours, it is an ordinary file.
+TEST(ZipFacilityTest, OnlyUnfinishedOutputsOfOursAreRefusedWhateverTheirNames) {
+    const test::TempDir dir;
+    WriteFile(dir / ".vaultpack-abcdefghij.part", "a user's file");
+    auto writer = ZipWriter::Create(dir / "out.zip");
+    ASSERT_TRUE(writer);
+    {
+        TemporaryOutputFile ours(dir.Path());
+        ours.File().WriteAll("x", 1);
+        fs::create_hard_link(ours.Path(), dir / "another-name.txt");
+        for (const fs::path& source : {ours.Path(), dir / "another-name.txt"}) {
+            EXPECT_EQ(writer->AddFile("ours.txt", source), FaultyArguments) << source;
+            EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsOwnTemporary) << source;
+        }
+        ours.CommitAs(dir / "done.txt");
+    }
+    EXPECT_EQ(writer->AddFile("done.txt", dir / "done.txt"), Success);
+    EXPECT_EQ(writer->AddFile("lookalike.part", dir / ".vaultpack-abcdefghij.part"), Success);
+    EXPECT_EQ(writer->Close(), Success);
 }
 
 // Files beyond the whole-file limit stay open until they are written: however
