@@ -28,6 +28,10 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
     if (error) {
         return Walk::Stop;
     }
+    if (entries.empty()) {
+        onSkipped(folder, SkipReason::EmptyFolder);
+        return Walk::Go;
+    }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return a.path().filename().native() < b.path().filename().native();
     });
@@ -60,6 +64,7 @@ MessageId SkippedMessage(SkipReason reason) {
         case SkipReason::NotRegularFile: return MessageId::SkippedNotRegularFile;
         case SkipReason::NameHasBackslash: return MessageId::SkippedNameHasBackslash;
         case SkipReason::NameNotStorable: return MessageId::SkippedNameNotStorable;
+        case SkipReason::EmptyFolder: return MessageId::SkippedEmptyFolder;
     }
     return MessageId::SkippedNotRegularFile;
 }

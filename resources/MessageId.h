@@ -152,6 +152,7 @@ enum class MessageId : std::uint16_t {
     // What the create-archive job leaves out, and why.
     ReasonSourceIsTheArchive = 420,
     ReasonSourceIsUnfinishedOutput = 421,
+    SkippedEmptyFolder = 422,
 };
 
 }  // namespace vaultpack

@@ -145,6 +145,7 @@ constexpr MessageText kTexts[] = {
     {EncryptedFileTypeName, "Vaultpack encrypted file"},
     {ReasonSourceIsTheArchive, "\"%1\" is the archive being written, so it is not added to itself"},
     {ReasonSourceIsUnfinishedOutput, "\"%1\" is an output Vaultpack is still writing, so it is not added"},
+    {SkippedEmptyFolder, "Skipped, an empty folder, which archives made here do not hold: \"%1\""},
 };
 
 }  // namespace

@@ -143,6 +143,7 @@ constexpr MessageText kTexts[] = {
     {EncryptedFileTypeName, "Vaultpack 加密文件"},
     {ReasonSourceIsTheArchive, "\"%1\" 是正在写入的归档文件本身，因此不会加入其中"},
     {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在写入的输出，因此不会加入"},
+    {SkippedEmptyFolder, "已跳过，空文件夹不会存入这里创建的归档文件：\"%1\""},
 };
 
 }  // namespace

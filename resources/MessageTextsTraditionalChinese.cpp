@@ -142,6 +142,7 @@ constexpr MessageText kTexts[] = {
     {EncryptedFileTypeName, "Vaultpack 加密檔案"},
     {ReasonSourceIsTheArchive, "\"%1\" 是正在寫入的封存檔本身，因此不會加入其中"},
     {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在寫入的輸出，因此不會加入"},
+    {SkippedEmptyFolder, "已略過，空資料夾不會存入這裡建立的封存檔：\"%1\""},
 };
 
 }  // namespace

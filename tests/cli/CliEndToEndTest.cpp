@@ -240,6 +240,7 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     std::filesystem::create_symlink(docs / "missing", docs / "broken");
     std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
     ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
+    std::filesystem::create_directory(docs / "empty");
     // Only named like an unfinished output of ours: the user's file, taken like any other.
     test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("only named like ours"));
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
@@ -253,6 +254,9 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     for (const char* skipped : {"./broken", "./pipe", "./sub/loop"}) {
         EXPECT_NE(created.errors.find("Skipped, not a regular file: \"" + std::string(skipped)), std::string::npos);
     }
+    EXPECT_NE(created.errors.find("Skipped, an empty folder, which archives made here do not hold: \"./empty\""),
+              std::string::npos)
+        << created.errors;
     const CliRun listed = RunCli({"list", "out.zip"}, docs);
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.output,
