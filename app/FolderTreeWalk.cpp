@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "files/TemporaryOutputFile.h"
 #include "zip/EntryPath.h"
 
 namespace vaultpack {
@@ -29,6 +28,10 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
     if (error) {
         return Walk::Stop;
     }
+    if (entries.empty()) {
+        onSkipped(folder, SkipReason::EmptyFolder);
+        return Walk::Go;
+    }
     std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
         return a.path().filename().native() < b.path().filename().native();
     });
@@ -45,8 +48,6 @@ Walk WalkFolder(const std::filesystem::path& folder, const std::string& prefix,
             }
         } else if (!entry.is_regular_file(statusError)) {
             onSkipped(entry.path(), SkipReason::NotRegularFile);
-        } else if (IsTemporaryOutputName(name)) {
-            continue;  // what a killed run left of an unfinished output
         } else if (!IsStorableName(prefix + name)) {
             onSkipped(entry.path(), SkipReason::NameNotStorable);
         } else if (!onFile(ArchiveItem{name, prefix, entry.path()})) {
@@ -63,6 +64,7 @@ MessageId SkippedMessage(SkipReason reason) {
         case SkipReason::NotRegularFile: return MessageId::SkippedNotRegularFile;
         case SkipReason::NameHasBackslash: return MessageId::SkippedNameHasBackslash;
         case SkipReason::NameNotStorable: return MessageId::SkippedNameNotStorable;
+        case SkipReason::EmptyFolder: return MessageId::SkippedEmptyFolder;
     }
     return MessageId::SkippedNotRegularFile;
 }

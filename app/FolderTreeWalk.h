@@ -15,6 +15,7 @@ enum class SkipReason {
     NotRegularFile,    // a FIFO, socket, device, broken link or link to a folder
     NameHasBackslash,  // archives take "\\" for a folder separator: the name would not survive
     NameNotStorable,   // the stored name would be refused on extraction (see CheckStoredName)
+    EmptyFolder,       // archives hold files only: a folder with nothing in it would not come back
 };
 
 // Walks the tree below `folder` depth first, each folder's entries in byte
@@ -24,8 +25,8 @@ enum class SkipReason {
 // and its path. Links to folders are not entered (no loops, nothing outside
 // the tree); FIFOs, sockets, devices and broken links go to onSkipped, as a
 // FIFO would block the job for ever, and so do files and folders whose name
-// holds a backslash or would give an unsafe stored name. The hidden temporary
-// files of our own unfinished outputs are left out. Stops as soon as onFile returns false.
+// holds a backslash or would give an unsafe stored name, and folders that
+// hold nothing at all. Stops as soon as onFile returns false.
 // Returns the error of the first folder that cannot be read, after which the
 // walk stops; nothing on success.
 // The message that names a left-out path (its one argument) and says why.

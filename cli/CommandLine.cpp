@@ -19,7 +19,7 @@ struct CommandName {
 const std::array<CommandName, 5>& Commands() {
     static const std::array<CommandName, 5> commands = {{
         {"create", CommandKind::Create, {"--zip", "--encrypt", "--order", "--hint", "--password-file", "--overwrite",
-                                         "--threads"}},
+                                         "--threads", "--keep-going"}},
         {"decrypt", CommandKind::Decrypt, {"--password-file", "--overwrite"}},
         {"unzip", CommandKind::Unzip, {"--overwrite", "--keep-going"}},
         {"list", CommandKind::List, {}},
@@ -187,7 +187,7 @@ std::string HelpText() {
     return "Usage:\n"
            "  vaultpack-cli create [--zip] [--encrypt] [--order encrypt-first|zip-first] [--hint TEXT]\n"
            "                       [--password-file FILE] [--overwrite ask|yes|no] [--threads N]\n"
-           "                       OUTPUT ITEM...\n"
+           "                       [--keep-going] OUTPUT ITEM...\n"
            "  vaultpack-cli decrypt [--password-file FILE] [--overwrite ask|yes|no] CONTAINER\n"
            "  vaultpack-cli unzip [--overwrite ask|yes|no] [--keep-going] ARCHIVE [FOLDER]\n"
            "  vaultpack-cli list ARCHIVE\n"
@@ -210,11 +210,14 @@ std::string HelpText() {
            "--overwrite           answers the questions about replacing existing files.\n"
            "--threads N           compresses N files at a time (1 to 32; default: one per\n"
            "                      processor); the archive is the same for every N.\n"
-           "--keep-going          goes on after an entry that fails, so that everything\n"
-           "                      that can be extracted is; the exit status is still 1.\n"
+           "--keep-going          unzip: goes on after an entry that fails, so that\n"
+           "                      everything that can be extracted is; the exit status is\n"
+           "                      still 1. create: goes on after a file that cannot be\n"
+           "                      opened and leaves it out (exit status 5).\n"
            "\n"
            "Exit status: 0 done, 1 failed, 2 wrong usage or password input,\n"
-           "3 wrong password, 4 cancelled.\n";
+           "3 wrong password, 4 cancelled, 5 done but some files were left out (each\n"
+           "is named on standard error).\n";
 }
 
 }  // namespace vaultpack

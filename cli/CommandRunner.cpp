@@ -161,8 +161,12 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
 
     ConsoleHostAnswers answers = AnswersFrom(command);
     answers.fileToSave = command.target;
-    return RunJob(JobKind::CreateArchive, MakeHost(console, std::move(answers)),
-                  [params = std::move(params)](JobHost& host) { return RunCreateArchiveJob(params, host); });
+    answers.continueAfterFailure = command.keepGoing;
+    const ExitStatus status =
+        RunJob(JobKind::CreateArchive, MakeHost(console, std::move(answers)),
+               [params = std::move(params)](JobHost& host) { return RunCreateArchiveJob(params, host); });
+    // What was skipped was named before the job began; a script learns it from the status.
+    return CombinedExitStatus(status, list.skipped.empty() ? ExitStatus::Done : ExitStatus::ItemsLeftOut);
 }
 
 // The decrypt job, then, for a container that holds an archive made by

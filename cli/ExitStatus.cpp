@@ -6,6 +6,9 @@ ExitStatus ExitStatusFor(JobOutcome outcome, bool userCancelled, bool passwordRe
     if (outcome == JobOutcome::Succeeded) {
         return ExitStatus::Done;
     }
+    if (outcome == JobOutcome::ItemsLeftOut) {
+        return ExitStatus::ItemsLeftOut;
+    }
     if (outcome == JobOutcome::Cancelled || userCancelled) {
         return ExitStatus::Cancelled;
     }
@@ -15,6 +18,7 @@ ExitStatus ExitStatusFor(JobOutcome outcome, bool userCancelled, bool passwordRe
         case JobOutcome::NothingDone:
             return passwordRefused ? ExitStatus::BadInput : ExitStatus::Done;
         case JobOutcome::Succeeded:
+        case JobOutcome::ItemsLeftOut:
         case JobOutcome::Cancelled:
         case JobOutcome::Failed:
             break;

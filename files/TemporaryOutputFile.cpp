@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/TemporaryFileRegistry.h"
@@ -32,14 +33,6 @@ std::mt19937_64& NameGenerator() {
 }
 
 }  // namespace
-
-bool IsTemporaryOutputName(std::string_view fileName) {
-    if (fileName.size() != kPrefix.size() + kRandomLetters + kSuffix.size() || !fileName.starts_with(kPrefix) ||
-        !fileName.ends_with(kSuffix)) {
-        return false;
-    }
-    return fileName.substr(kPrefix.size(), kRandomLetters).find_first_not_of(kLetters) == std::string_view::npos;
-}
 
 std::string NewTemporaryOutputName() {
     std::mt19937_64& generator = NameGenerator();
@@ -66,6 +59,10 @@ TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
         }
         if (created) {
             registration_ = RegisterTemporaryPath(path_.c_str());
+            struct stat status {};
+            if (::fstat(file_.Descriptor(), &status) == 0) {
+                mark_.emplace(status);
+            }
             return;
         }
     }
@@ -100,15 +97,6 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 
 }  // namespace
 
-void TemporaryOutputFile::ReplaceWithLink(const std::string& linkTarget) {
-    file_.Close();
-    const GuardedCreation guard;
-    RequireCreationAllowed(guard, FileOperation::Create, path_);
-    if (::unlink(path_.c_str()) != 0 || ::symlink(linkTarget.c_str(), path_.c_str()) != 0) {
-        throw FileError(FileOperation::Create, path_, errno);
-    }
-}
-
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
     if (options.durable && ::fsync(file_.Descriptor()) != 0) {
         throw FileError(FileOperation::Write, path_, errno);
@@ -120,6 +108,7 @@ void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, Commi
         throw FileError(FileOperation::Replace, finalPath, errno);
     }
     committed_ = true;
+    mark_.reset();
     UnregisterTemporaryPath(registration_);
     registration_ = -1;
     if (options.durable) {

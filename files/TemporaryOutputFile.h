@@ -1,23 +1,22 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <string_view>
 
 #include "files/FileHandle.h"
+#include "files/OwnTemporaryFiles.h"
 
 namespace vaultpack {
 
 // A new file under a unique hidden name in a given folder. It replaces its
 // final name only when committed; otherwise it is removed when the object
 // goes, so a failed or cancelled write never touches the file it would replace.
-// While it exists, its path is in the temporary file registry. The
-// constructor throws FileError (CreateTemporaryFileIn, the folder) when no
-// file can be made there.
-// Whether a file name is one that TemporaryOutputFile gives, so that what a
-// killed run left behind is not taken for the user's file.
-bool IsTemporaryOutputName(std::string_view fileName);
-// A new name of that form, different on every call.
+// While it exists, its path is in the temporary file registry, and until it
+// is committed it counts as one of the process's own temporaries
+// (IsOwnTemporaryFile). The constructor throws FileError
+// (CreateTemporaryFileIn, the folder) when no file can be made there.
+// A new name of the form TemporaryOutputFile gives, different on every call.
 std::string NewTemporaryOutputName();
 
 class TemporaryOutputFile {
@@ -41,10 +40,6 @@ public:
         bool durable = false;
     };
 
-    // Puts a symbolic link to linkTarget in the file's place, so that a link
-    // too is put in place by CommitAs. Throws FileError (Create) on failure.
-    void ReplaceWithLink(const std::string& linkTarget);
-
     // Closes the file and renames it to `finalPath`, replacing what stands
     // there unless the options say otherwise.
     void CommitAs(const std::filesystem::path& finalPath, CommitOptions options);
@@ -55,6 +50,7 @@ private:
     FileHandle file_;
     bool committed_ = false;
     int registration_ = -1;
+    std::optional<OwnTemporaryFileMark> mark_;
 };
 
 }  // namespace vaultpack

@@ -151,7 +151,7 @@ StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination com
 JobOutcome OutcomeOf(const StepOutcome& outcome) {
     switch (outcome.status) {
         case StepStatus::Done:
-            return outcome.itemsLeftOut ? JobOutcome::Failed : JobOutcome::Succeeded;
+            return outcome.itemsLeftOut ? JobOutcome::ItemsLeftOut : JobOutcome::Succeeded;
         case StepStatus::Cancelled:
             return JobOutcome::Cancelled;
         case StepStatus::Failed:

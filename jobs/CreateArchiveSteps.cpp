@@ -17,28 +17,50 @@ namespace vaultpack {
 
 namespace {
 
+// The archive at zipPath as the user knows it: failures of the file being
+// written name the output the user chose rather than its temporary name.
+struct ArchivePaths {
+    const std::filesystem::path& zipPath;
+    const std::filesystem::path& shownArchive;
+};
+
+// Why the writer failed, in the user's terms; nothing when the code says all.
+std::optional<MessageLine> CauseLine(ZipWriteFailure failure, const std::filesystem::path& source,
+                                     const ArchivePaths& archive) {
+    if (failure.fileError && failure.fileError->Path() == archive.zipPath) {
+        const FileError& error = *failure.fileError;
+        failure.fileError = FileError(error.Operation(), archive.shownArchive, error.ErrorNumber());
+    }
+    return ReasonLine(failure, source);
+}
+
 // Closes the archive; true when it is complete. A failing close is shown,
 // except for an archive that a file damaged part-way: that was reported with
 // the file, and such an archive cannot be completed anyway.
-bool CloseArchive(ZipWriter& writer, JobHost& host) {
+bool CloseArchive(ZipWriter& writer, const ArchivePaths& archive, JobHost& host) {
     if (!writer.AcceptsMoreFiles()) {
         writer.Close();
         return false;
     }
     const ZipResult result = writer.Close();
     if (result != ZipResult::Success) {
-        ShowCloseZipFailure(host, result);
+        ShowCloseZipFailure(host, result, CauseLine(writer.LastFailure(), archive.shownArchive, archive));
         return false;
     }
     return true;
 }
 
-// An AddFile failure: the result's text, then the file at fault: the archive
-// for a failed write, otherwise the source.
-std::vector<MessageLine> AddFailureLines(ZipResult result, const std::filesystem::path& source,
-                                         const std::filesystem::path& shownArchive) {
-    return {ZipResultLine(result),
-            MessageLine::Literal((result == ZipResult::WriteFailed ? shownArchive : source).string())};
+// An AddFile failure: the result's text, then the file at fault (the archive
+// for a failed write, otherwise the source), then why, where that is known.
+std::vector<MessageLine> AddFailureLines(ZipResult result, const ZipWriteFailure& failure,
+                                         const std::filesystem::path& source, const ArchivePaths& archive) {
+    std::vector<MessageLine> lines{
+        ZipResultLine(result),
+        MessageLine::Literal((result == ZipResult::WriteFailed ? archive.shownArchive : source).string())};
+    if (std::optional<MessageLine> cause = CauseLine(failure, source, archive)) {
+        lines.push_back(std::move(*cause));
+    }
+    return lines;
 }
 
 // Lets a long file stop between its pieces when the user cancels.
@@ -80,10 +102,15 @@ std::function<void(std::uint64_t)> BytesWritten(JobHost& host, const UnitBar& ba
     };
 }
 
-std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, JobHost& host) {
-    std::unique_ptr<ZipWriter> writer = ZipWriter::Create(zipPath);
+std::unique_ptr<ZipWriter> CreateArchive(const ArchivePaths& archive, JobHost& host) {
+    ZipWriteFailure failure;
+    std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive.zipPath, &failure);
     if (!writer) {
-        ShowError(host, MessageOwner::Progress, {MessageLine::Text(MessageId::CreateZipFailed)});
+        std::vector<MessageLine> lines{MessageLine::Text(MessageId::CreateZipFailed)};
+        if (std::optional<MessageLine> cause = CauseLine(failure, archive.shownArchive, archive)) {
+            lines.push_back(std::move(*cause));
+        }
+        ShowError(host, MessageOwner::Progress, std::move(lines));
     }
     return writer;
 }
@@ -92,7 +119,8 @@ std::unique_ptr<ZipWriter> CreateArchive(const std::filesystem::path& zipPath, J
 
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
                         const std::filesystem::path& shownArchive, unsigned threads, JobHost& host) {
-    const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
+    const ArchivePaths archive{zipPath, shownArchive};
+    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
     if (!writer) {
         return {StepStatus::Failed};
     }
@@ -145,7 +173,8 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         }
         if (result != ZipResult::Success) {
             outcome.itemsLeftOut = true;
-            const std::vector<MessageLine> reason = AddFailureLines(result, item.sourcePath, shownArchive);
+            const std::vector<MessageLine> reason =
+                AddFailureLines(result, writer->LastFailure(), item.sourcePath, archive);
             // A file that failed part-way leaves a damaged entry that cannot be
             // taken out again: the archive cannot be finished, so there is no
             // next file to go on with.
@@ -161,7 +190,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
         }
     }
     preparer.reset();
-    if (!CloseArchive(*writer, host) && outcome.status == StepStatus::Done) {
+    if (!CloseArchive(*writer, archive, host) && outcome.status == StepStatus::Done) {
         outcome.status = StepStatus::Failed;
     }
     if (outcome.status == StepStatus::Done) {
@@ -174,7 +203,8 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
                           const std::filesystem::path& zipPath, const std::filesystem::path& shownArchive,
                           JobHost& host) {
-    const std::unique_ptr<ZipWriter> writer = CreateArchive(zipPath, host);
+    const ArchivePaths archive{zipPath, shownArchive};
+    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
     if (!writer) {
         return {StepStatus::Failed};
     }
@@ -192,9 +222,9 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
         return {StepStatus::Cancelled};
     }
     if (result != ZipResult::Success) {
-        ShowError(host, MessageOwner::Progress, AddFailureLines(result, source, shownArchive));
+        ShowError(host, MessageOwner::Progress, AddFailureLines(result, writer->LastFailure(), source, archive));
     }
-    const bool closed = CloseArchive(*writer, host);
+    const bool closed = CloseArchive(*writer, archive, host);
     host.SetPosition(bar.Range());
     return {result == ZipResult::Success && closed ? StepStatus::Done : StepStatus::Failed};
 }

@@ -130,6 +130,24 @@ MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName
     return ZipResultLine(outcome.result);
 }
 
+std::optional<MessageLine> ReasonLine(const ZipWriteFailure& failure, const std::filesystem::path& source) {
+    switch (failure.cause) {
+        case ZipWriteFailure::Cause::FileAccess:
+            if (failure.fileError) {
+                return ReasonLine(*failure.fileError);
+            }
+            break;
+        case ZipWriteFailure::Cause::SourceChanged: return AboutFile(MessageId::ReasonSourceShrank, source);
+        case ZipWriteFailure::Cause::SourceIsArchive: return AboutFile(MessageId::ReasonSourceIsTheArchive, source);
+        case ZipWriteFailure::Cause::SourceIsOwnTemporary:
+            return AboutFile(MessageId::ReasonSourceIsUnfinishedOutput, source);
+        case ZipWriteFailure::Cause::OutOfMemory: return MessageLine::Text(MessageId::ReasonOutOfMemory);
+        case ZipWriteFailure::Cause::None:
+        case ZipWriteFailure::Cause::UnacceptableName: break;
+    }
+    return std::nullopt;
+}
+
 MessageLine ReasonLine(const std::exception& error) {
     if (const auto* fileError = dynamic_cast<const FileError*>(&error)) {
         return ReasonLine(*fileError);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <exception>
+#include <filesystem>
+#include <optional>
 
 #include "crypto/CryptoResult.h"
 #include "files/FileHandle.h"
 #include "jobs/MessageLine.h"
-#include "zip/EntryPath.h"
 #include "zip/EntryOutcome.h"
+#include "zip/EntryPath.h"
+#include "zip/ZipWriteFailure.h"
 
 namespace vaultpack {
 
@@ -27,6 +30,9 @@ MessageLine ReasonLine(const FileError& error);
 MessageLine ReasonLine(StoredNameProblem problem);
 // Why an entry could not be put on disk, with the entry's name and its path.
 MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName);
+// Why the file `source` could not be added to an archive, or the archive
+// written; nothing when the failure has no more to say than its ZIP result.
+std::optional<MessageLine> ReasonLine(const ZipWriteFailure& failure, const std::filesystem::path& source);
 
 // The reason for anything a job step threw: file errors, refusals, running out
 // of memory and a thread that could not be started by their causes, anything

@@ -75,6 +75,7 @@ struct ProgressAmounts {
 // (the command-line tool's exit status).
 enum class JobOutcome {
     Succeeded,      // everything asked for was done
+    ItemsLeftOut,   // done, but files that failed were left out because the user chose to go on
     NothingDone,    // the user chose nothing or declined (no file, no folder, overwrite refused)
     Failed,         // a step, an entry or a file failed, or the job broke down
     WrongPassword,  // the password was wrong and the user gave up

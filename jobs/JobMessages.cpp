@@ -18,8 +18,12 @@ MessageLine ZipResultLine(ZipResult result) {
     return MessageLine::Literal(std::string(ZipResultText(result)));
 }
 
-void ShowCloseZipFailure(JobHost& host, ZipResult result) {
-    ShowError(host, MessageOwner::Progress, {MessageLine::Text(MessageId::CloseZipFailed), ZipResultLine(result)});
+void ShowCloseZipFailure(JobHost& host, ZipResult result, std::optional<MessageLine> reason) {
+    std::vector<MessageLine> lines{MessageLine::Text(MessageId::CloseZipFailed), ZipResultLine(result)};
+    if (reason) {
+        lines.push_back(std::move(*reason));
+    }
+    ShowError(host, MessageOwner::Progress, std::move(lines));
 }
 
 }  // namespace vaultpack

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "jobs/JobHost.h"
@@ -20,8 +21,8 @@ void ShowInformation(JobHost& host, std::vector<MessageLine> lines);
 // The English text of a ZIP result, as a line of its own.
 MessageLine ZipResultLine(ZipResult result);
 
-// An archive that could not be closed: "Failed to close zip file." and the
-// result's text, as an error owned by the progress window.
-void ShowCloseZipFailure(JobHost& host, ZipResult result);
+// An archive that could not be closed: "Failed to close zip file.", the
+// result's text and, where known, why, as an error owned by the progress window.
+void ShowCloseZipFailure(JobHost& host, ZipResult result, std::optional<MessageLine> reason = std::nullopt);
 
 }  // namespace vaultpack

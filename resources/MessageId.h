@@ -149,6 +149,10 @@ enum class MessageId : std::uint16_t {
     DesktopGenericName = 411,
     DesktopComment = 412,
     EncryptedFileTypeName = 413,
+    // What the create-archive job leaves out, and why.
+    ReasonSourceIsTheArchive = 420,
+    ReasonSourceIsUnfinishedOutput = 421,
+    SkippedEmptyFolder = 422,
     // An entry's target beyond the system's limits for a path or a name.
     ReasonPathTooLong = 440,
 };

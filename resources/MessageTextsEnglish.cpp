@@ -143,6 +143,9 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "Archiver"},
     {DesktopComment, "Pack files into ZIP archives and password-protected containers"},
     {EncryptedFileTypeName, "Vaultpack encrypted file"},
+    {ReasonSourceIsTheArchive, "\"%1\" is the archive being written, so it is not added to itself"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" is an output Vaultpack is still writing, so it is not added"},
+    {SkippedEmptyFolder, "Skipped, an empty folder, which archives made here do not hold: \"%1\""},
     {ReasonPathTooLong, "\"%1\" is longer than the system allows for a file name or path"},
 };
 

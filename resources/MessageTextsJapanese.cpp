@@ -140,6 +140,9 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "アーカイバー"},
     {DesktopComment, "ファイルを ZIP アーカイブやパスワード付きコンテナーにまとめます"},
     {EncryptedFileTypeName, "Vaultpack 暗号化ファイル"},
+    {ReasonSourceIsTheArchive, "\"%1\" は書き込み中のアーカイブそのものなので、それ自体には追加しません"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" は Vaultpack がまだ書き込み中の出力なので、追加しません"},
+    {SkippedEmptyFolder, "空のフォルダーは、ここで作るアーカイブには含まれないため省きました: \"%1\""},
     {ReasonPathTooLong, "\"%1\" はシステムで使えるファイル名またはパスの長さを超えています"},
 };
 

@@ -141,6 +141,9 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "压缩工具"},
     {DesktopComment, "将文件打包成 ZIP 压缩包及受密码保护的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密文件"},
+    {ReasonSourceIsTheArchive, "\"%1\" 是正在写入的归档文件本身，因此不会加入其中"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在写入的输出，因此不会加入"},
+    {SkippedEmptyFolder, "已跳过，空文件夹不会存入这里创建的归档文件：\"%1\""},
     {ReasonPathTooLong, "\"%1\" 超出了系统允许的文件名或路径长度"},
 };
 

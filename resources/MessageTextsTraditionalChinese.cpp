@@ -140,6 +140,9 @@ constexpr MessageText kTexts[] = {
     {DesktopGenericName, "壓縮工具"},
     {DesktopComment, "將檔案打包成 ZIP 壓縮檔及受密碼保護的容器"},
     {EncryptedFileTypeName, "Vaultpack 加密檔案"},
+    {ReasonSourceIsTheArchive, "\"%1\" 是正在寫入的封存檔本身，因此不會加入其中"},
+    {ReasonSourceIsUnfinishedOutput, "\"%1\" 是 Vaultpack 仍在寫入的輸出，因此不會加入"},
+    {SkippedEmptyFolder, "已略過，空資料夾不會存入這裡建立的封存檔：\"%1\""},
     {ReasonPathTooLong, "\"%1\" 超出了系統允許的檔案名稱或路徑長度"},
 };
 

@@ -80,8 +80,9 @@ void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
     try {
         count = source_.ReadAt(index * kBlockSize - dictionarySize, scratch.input.data(),
                                dictionarySize + kBlockSize);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
         block.result = ZipResult::ReadFailed;
+        block.readError = error;
         return;
     }
     if (count < dictionarySize) {

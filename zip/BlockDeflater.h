@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "files/FileHandle.h"
@@ -34,6 +35,8 @@ public:
         // Success, ReadFailed (the file could not be read, or changed while
         // it was read), or OutOfMemory.
         ZipResult result = ZipResult::Success;
+        // ReadFailed: the read that failed; nothing when the file changed.
+        std::optional<FileError> readError;
         std::vector<unsigned char> data;  // deflated
         std::uint32_t crc = 0;            // of the block's file bytes
         std::uint64_t size = 0;           // its count of file bytes

@@ -10,6 +10,7 @@
 #include "files/FileHandle.h"
 #include "zip/BlockDeflater.h"
 #include "zip/ZipResult.h"
+#include "zip/ZipWriteFailure.h"
 
 namespace vaultpack {
 
@@ -19,8 +20,9 @@ namespace vaultpack {
 // blocks, which other threads may help to make, as it is written.
 struct PreparedEntry {
     // Success, or why the file cannot be added: CannotOpenFile, ReadFailed,
-    // FaultyArguments (the archive itself as source).
+    // FaultyArguments (the archive itself or another of our temporaries as source).
     ZipResult result = ZipResult::Success;
+    ZipWriteFailure failure;  // why, when result is not Success
     struct stat status {};
     std::time_t creationTime = 0;
     // The entry's data as it goes into the archive when `whole`; otherwise

@@ -1,6 +1,7 @@
 #include "zip/ZipWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdint>
 #include <memory>
@@ -15,6 +16,7 @@
 
 #include "files/FileHandle.h"
 #include "files/FileName.h"
+#include "files/OwnTemporaryFiles.h"
 #include "files/PerThread.h"
 #include "files/TemporaryFileRegistry.h"
 #include "zip/Crc32.h"
@@ -55,23 +57,46 @@ std::time_t CreationTime(int fd, const struct stat& status) {
     return status.st_mtime;
 }
 
-// minizip's own way of opening the archive, but close-on-exec, and noting
-// the status of the file it opened in *opaque (a struct stat).
+// minizip's own way of opening the archive, but close-on-exec, noting the
+// status of the file it opened and the system's error of a failed open,
+// write or close in *opaque (a ZipWriter::ArchiveFile).
 voidpf OpenArchiveFile(voidpf opaque, const void* filename, int mode) {
+    auto& archive = *static_cast<ZipWriter::ArchiveFile*>(opaque);
     if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0 || filename == nullptr) {
+        archive.writeError = EINVAL;
         return nullptr;  // the writer only ever creates
     }
     // The path may be registered for removal at an abrupt end: once that has
     // begun, nothing is made there again.
     const GuardedCreation guard;
     if (!guard.allowed()) {
+        archive.writeError = ECANCELED;
         return nullptr;
     }
     FILE* file = std::fopen(static_cast<const char*>(filename), "wbe");
-    if (file != nullptr) {
-        ::fstat(::fileno(file), static_cast<struct stat*>(opaque));
+    if (file == nullptr) {
+        archive.writeError = errno;
+    } else {
+        ::fstat(::fileno(file), &archive.status);
     }
     return file;
+}
+
+uLong WriteArchiveFile(voidpf opaque, voidpf stream, const void* buffer, uLong size) {
+    const std::size_t written = std::fwrite(buffer, 1, size, static_cast<FILE*>(stream));
+    if (written != size) {
+        static_cast<ZipWriter::ArchiveFile*>(opaque)->writeError = errno;
+    }
+    return static_cast<uLong>(written);
+}
+
+// A write that the buffer held back may fail only here.
+int CloseArchiveFile(voidpf opaque, voidpf stream) {
+    const int result = std::fclose(static_cast<FILE*>(stream));
+    if (result != 0) {
+        static_cast<ZipWriter::ArchiveFile*>(opaque)->writeError = errno;
+    }
+    return result;
 }
 
 // The stored form of a name: "/" separators.
@@ -128,16 +153,21 @@ void ZipWriter::HandleCloser::operator()(void* handle) const {
     zipClose(handle, nullptr);
 }
 
-std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipResult* reason) {
+std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipWriteFailure* failure) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
+    writer->archive_.path = archivePath;
     zlib_filefunc64_def functions{};
     fill_fopen64_filefunc(&functions);
     functions.zopen64_file = OpenArchiveFile;
+    functions.zwrite_file = WriteArchiveFile;
+    functions.zclose_file = CloseArchiveFile;
     functions.opaque = &writer->archive_;
     writer->handle_.reset(zipOpen2_64(archivePath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
     if (!writer->handle_) {
-        if (reason != nullptr) {
-            *reason = ZipResult::CannotOpenFile;
+        if (failure != nullptr) {
+            const int error = writer->archive_.writeError;
+            *failure = error == 0 ? ZipWriteFailure{ZipWriteFailure::Cause::OutOfMemory, std::nullopt}
+                                  : ZipWriteFailure::Of(FileError(FileOperation::Create, archivePath, error));
         }
         return nullptr;
     }
@@ -165,12 +195,20 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     try {
         entry.source = FileHandle::OpenForReading(sourcePath);
         entry.status = entry.source.Status();
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
         entry.result = ZipResult::CannotOpenFile;
+        entry.failure = ZipWriteFailure::Of(error);
         return entry;
     }
-    if (entry.status.st_dev == archive_.st_dev && entry.status.st_ino == archive_.st_ino) {
+    if (entry.status.st_dev == archive_.status.st_dev && entry.status.st_ino == archive_.status.st_ino) {
         entry.result = ZipResult::FaultyArguments;
+        entry.failure.cause = ZipWriteFailure::Cause::SourceIsArchive;
+        return entry;
+    }
+    // Known by what it is, not by its name: a user's file may look like ours.
+    if (IsOwnTemporaryFile(entry.status)) {
+        entry.result = ZipResult::FaultyArguments;
+        entry.failure.cause = ZipWriteFailure::Cause::SourceIsOwnTemporary;
         return entry;
     }
     entry.creationTime = CreationTime(entry.source.Descriptor(), entry.status);
@@ -200,14 +238,16 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
             entry.data = {};
             if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
                 entry.result = ZipResult::ReadFailed;
+                entry.failure = ZipWriteFailure::Of(FileError(FileOperation::Read, sourcePath, errno));
                 return entry;
             }
             return streamLater();
         }
         entry.data.resize(count);
-    } catch (const FileError&) {
+    } catch (const FileError& error) {
         entry.data = {};
         entry.result = ZipResult::ReadFailed;
+        entry.failure = ZipWriteFailure::Of(error);
         return entry;
     }
     entry.source = FileHandle();
@@ -229,25 +269,45 @@ bool ZipWriter::IsAcceptableName(std::string_view storedName) {
            IsUsableFileName(LastComponent(name));
 }
 
+ZipResult ZipWriter::Failed(ZipResult result, ZipWriteFailure failure) {
+    failure_ = std::move(failure);
+    return result;
+}
+
+ZipWriteFailure ZipWriter::ArchiveWriteFailure() const {
+    if (archive_.writeError == 0) {
+        return {};
+    }
+    return ZipWriteFailure::Of(FileError(FileOperation::Write, archive_.path, archive_.writeError));
+}
+
+ZipResult ZipWriter::Failed(int minizipError) {
+    switch (minizipError) {
+        case ZIP_ERRNO: return Failed(ZipResult::WriteFailed, ArchiveWriteFailure());
+        case Z_MEM_ERROR: return Failed(ZipResult::OutOfMemory, {ZipWriteFailure::Cause::OutOfMemory, std::nullopt});
+        default: return Failed(ResultOfZipError(minizipError), {});
+    }
+}
+
 ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& entry,
                                  const std::function<bool()>& cancelRequested,
                                  const std::function<void(std::uint64_t)>& bytesWritten) {
     if (!handle_) {
-        return ZipResult::AdditionsEnded;
+        return Failed(ZipResult::AdditionsEnded, {});
     }
     if (stickyError_ != ZipResult::Success) {
-        return ZipResult::PreviousError;
+        return Failed(ZipResult::PreviousError, {});
     }
     if (!IsAcceptableName(storedName)) {
-        return ZipResult::FaultyArguments;
+        return Failed(ZipResult::FaultyArguments, {ZipWriteFailure::Cause::UnacceptableName, std::nullopt});
     }
     if (entry.result == ZipResult::CannotOpenFile || entry.result == ZipResult::FaultyArguments) {
-        return entry.result;
+        return Failed(entry.result, entry.failure);
     }
     if (entry.result == ZipResult::ReadFailed) {
         // Read part-way: the entry could not be completed and cannot be taken back out.
         stickyError_ = ZipResult::ReadFailed;
-        return stickyError_;
+        return Failed(stickyError_, entry.failure);
     }
     const std::string name = StoredForm(storedName);
     const struct stat& status = entry.status;
@@ -259,31 +319,36 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
     const int zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold ? 1 : 0;
 
     // minizip writes the headers; the data comes deflated, as raw data for minizip.
-    int error = zipOpenNewFileInZip4_64(handle_.get(), name.c_str(), &info, localExtra.data(), localExtra.size(),
-                                        centralExtra.data(), centralExtra.size(), nullptr, entry.method,
-                                        Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
-                                        nullptr, 0, kVersionMadeBy, NeedsUtf8Flag(name) ? kUtf8NameFlag : 0, zip64);
-    if (error != ZIP_OK) {
-        stickyError_ = ResultOfZipError(error);
+    const int openError = zipOpenNewFileInZip4_64(
+        handle_.get(), name.c_str(), &info, localExtra.data(), localExtra.size(), centralExtra.data(),
+        centralExtra.size(), nullptr, entry.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL,
+        Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, NeedsUtf8Flag(name) ? kUtf8NameFlag : 0, zip64);
+    if (openError != ZIP_OK) {
+        stickyError_ = Failed(openError);
         return stickyError_;
     }
-    bool readFailed = false;
-    bool cancelled = false;
+    ZipResult result = ZipResult::Success;
     if (entry.whole) {
-        if (!entry.data.empty()) {
-            error = zipWriteInFileInZip(handle_.get(), entry.data.data(), static_cast<unsigned>(entry.data.size()));
-        }
+        result = WriteData(entry.data);
     } else if (entry.blocks) {
         // A large deflated file, in blocks as they are made.
         BlockDeflater::Block block;
-        error = WritePieces(entry, cancelRequested, bytesWritten, readFailed, cancelled, [&] {
+        result = WritePieces(entry, cancelRequested, bytesWritten, [&] {
             block = entry.blocks->Next();
-            return Piece{block.result, block.data, block.crc, block.size, block.last};
+            Piece piece{block.result, {}, block.data, block.crc, block.size, block.last};
+            if (block.readError) {
+                piece.failure = ZipWriteFailure::Of(*block.readError);
+            } else if (block.result == ZipResult::ReadFailed) {
+                piece.failure.cause = ZipWriteFailure::Cause::SourceChanged;
+            } else if (block.result == ZipResult::OutOfMemory) {
+                piece.failure.cause = ZipWriteFailure::Cause::OutOfMemory;
+            }
+            return piece;
         });
         entry.blocks->Stop();
     } else {
         // A large stored file, copied from its source.
-        error = WritePieces(entry, cancelRequested, bytesWritten, readFailed, cancelled, [&] {
+        result = WritePieces(entry, cancelRequested, bytesWritten, [&] {
             Piece piece;
             try {
                 const std::size_t count = entry.source.Read(input_.data(), input_.size());
@@ -291,61 +356,62 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
                 piece.crc = Crc32(0, {input_.data(), count});
                 piece.size = count;
                 piece.last = count == 0;
-            } catch (const FileError&) {
+            } catch (const FileError& error) {
                 piece.result = ZipResult::ReadFailed;
+                piece.failure = ZipWriteFailure::Of(error);
             }
             return piece;
         });
     }
     // The entry is closed in every case, so that minizip stays consistent.
     const int closeError = zipCloseFileInZipRaw64(handle_.get(), entry.size, entry.crc);
-    if (error == ZIP_OK) {
-        error = closeError;
+    if (result == ZipResult::Success && closeError != ZIP_OK) {
+        result = Failed(closeError);
     }
-    if (error != ZIP_OK) {
-        stickyError_ = ResultOfZipError(error);
-    } else if (readFailed) {
-        // The entry holds only part of the file and cannot be taken back out.
-        stickyError_ = ZipResult::ReadFailed;
-    } else if (cancelled) {
-        stickyError_ = ZipResult::AdditionsEnded;
-    }
-    return stickyError_;
+    // A failed, cut or cancelled entry stays in the archive: nothing can be added after it.
+    stickyError_ = result;
+    return result;
 }
 
-int ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
-                           const std::function<void(std::uint64_t)>& bytesWritten, bool& readFailed,
-                           bool& cancelled, const std::function<Piece()>& next) {
+ZipResult ZipWriter::WriteData(std::span<const unsigned char> data) {
+    if (data.empty()) {
+        return ZipResult::Success;
+    }
+    const int error = zipWriteInFileInZip(handle_.get(), data.data(), static_cast<unsigned>(data.size()));
+    return error == ZIP_OK ? ZipResult::Success : Failed(error);
+}
+
+ZipResult ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
+                                 const std::function<void(std::uint64_t)>& bytesWritten,
+                                 const std::function<Piece()>& next) {
     uLong crc = crc32(0, nullptr, 0);
     std::uint64_t size = 0;
-    int error = ZIP_OK;
-    for (bool last = false; error == ZIP_OK && !last;) {
+    ZipResult result = ZipResult::Success;
+    for (bool last = false; result == ZipResult::Success && !last;) {
         if (cancelRequested && cancelRequested()) {
-            cancelled = true;
+            result = Failed(ZipResult::AdditionsEnded, {});
             break;
         }
-        const Piece piece = next();
-        if (piece.result == ZipResult::ReadFailed) {
-            readFailed = true;
-            break;
-        }
+        Piece piece = next();
         if (piece.result != ZipResult::Success) {
-            error = piece.result == ZipResult::OutOfMemory ? Z_MEM_ERROR : ZIP_INTERNALERROR;
+            // A library fault in a block has no more to say than its code.
+            result = Failed(piece.result == ZipResult::ReadFailed || piece.result == ZipResult::OutOfMemory
+                                ? piece.result
+                                : ZipResult::FlationError,
+                            std::move(piece.failure));
             break;
         }
         crc = crc32_combine(crc, piece.crc, static_cast<z_off_t>(piece.size));
         size += piece.size;
         last = piece.last;
-        if (!piece.data.empty()) {
-            error = zipWriteInFileInZip(handle_.get(), piece.data.data(), static_cast<unsigned>(piece.data.size()));
-        }
-        if (error == ZIP_OK && bytesWritten) {
+        result = WriteData(piece.data);
+        if (result == ZipResult::Success && bytesWritten) {
             bytesWritten(size);
         }
     }
     entry.crc = static_cast<std::uint32_t>(crc);
     entry.size = size;
-    return error;
+    return result;
 }
 
 ZipResult ZipWriter::Close() {
@@ -355,9 +421,13 @@ ZipResult ZipWriter::Close() {
     const int error = zipClose(handle_.release(), nullptr);
     input_ = {};
     if (stickyError_ != ZipResult::Success) {
-        return ZipResult::PreviousError;
+        return Failed(ZipResult::PreviousError, {});
     }
-    return error == ZIP_OK ? ZipResult::Success : ZipResult::WriteFailed;
+    if (error == ZIP_OK) {
+        return ZipResult::Success;
+    }
+    // Whatever minizip says, the end of the archive could not be written.
+    return Failed(ZipResult::WriteFailed, ArchiveWriteFailure());
 }
 
 }  // namespace vaultpack

@@ -12,6 +12,7 @@
 
 #include "zip/PreparedEntry.h"
 #include "zip/ZipResult.h"
+#include "zip/ZipWriteFailure.h"
 
 namespace vaultpack {
 
@@ -34,9 +35,9 @@ public:
     static constexpr std::uint64_t kWholeFileLimit = 8u * 1024 * 1024;
 
     // Creates the archive file, or truncates it when it exists. Nothing when
-    // it cannot be created; then *reason, if given, is CannotOpenFile.
+    // it cannot be created; then *failure, if given, says why.
     static std::unique_ptr<ZipWriter> Create(const std::filesystem::path& archivePath,
-                                             ZipResult* reason = nullptr);
+                                             ZipWriteFailure* failure = nullptr);
 
     // Finishes the archive as Close does when Close was not called.
     ~ZipWriter();
@@ -46,11 +47,13 @@ public:
     // Adds the regular file at sourcePath as one entry named storedName, in
     // which backslashes become "/". Results: FaultyArguments for a name that
     // does not end in a file name or would leave the extraction folder (see
-    // CheckStoredName), and for the archive itself as source; CannotOpenFile
+    // CheckStoredName), for the archive itself as source, and for a file this
+    // process is still writing (IsOwnTemporaryFile); CannotOpenFile
     // when the source cannot be opened or is not a regular file; WriteFailed
     // when writing the archive fails, ReadFailed when reading the source fails
     // part-way. After those two the archive holds a damaged entry, so every
     // later AddFile gives PreviousError. AdditionsEnded after Close.
+    // LastFailure then says why, as far as more than the code can be said.
     //
     // cancelRequested, when given, is asked before each piece of the source;
     // when it answers true the entry is cut short and AdditionsEnded returned:
@@ -67,7 +70,7 @@ public:
     // threads at once, also while AddPrepared runs; it does not change the
     // writer. The entry's result is Success, CannotOpenFile, ReadFailed (the
     // file could not be read to its end) or FaultyArguments (the archive
-    // itself).
+    // itself, or another of our temporaries), and its failure says why.
     //
     // reserve, when given, is called once before a whole file is read, with
     // the most memory the entry will take while it is made (twice the file's
@@ -87,6 +90,10 @@ public:
     // completed any more, so going on with the next file is pointless.
     bool AcceptsMoreFiles() const { return handle_ && stickyError_ == ZipResult::Success; }
 
+    // Why the last AddFile, AddPrepared or Close that did not give Success
+    // failed; a later failure without more to say than its code leaves Cause::None.
+    const ZipWriteFailure& LastFailure() const { return failure_; }
+
     // Writes the central directory and the end record and closes the file,
     // also when the result is not Success. PreviousError when an earlier
     // AddFile damaged the archive, WriteFailed when the final writes fail,
@@ -103,27 +110,47 @@ private:
     // and count of the file bytes it stands for.
     struct Piece {
         ZipResult result = ZipResult::Success;
+        ZipWriteFailure failure;
         std::span<const unsigned char> data;
         std::uint32_t crc = 0;
         std::uint64_t size = 0;
         bool last = false;
     };
     // Writes the pieces `next` gives into the entry minizip has open, in
-    // order, until the last one, a failure or a cancel; sets entry.crc and
-    // entry.size from what was written.
-    int WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
-                    const std::function<void(std::uint64_t)>& bytesWritten, bool& readFailed, bool& cancelled,
-                    const std::function<Piece()>& next);
+    // order, until the last one, a failure or a cancel (AdditionsEnded); sets
+    // entry.crc and entry.size from what was written.
+    ZipResult WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
+                          const std::function<void(std::uint64_t)>& bytesWritten, const std::function<Piece()>& next);
+    // Writes data into the entry minizip has open.
+    ZipResult WriteData(std::span<const unsigned char> data);
+    // The result of a failed minizip call, with its cause noted in failure_.
+    ZipResult Failed(int minizipError);
+    // A failed write of the archive, with the system's error where there is one.
+    ZipWriteFailure ArchiveWriteFailure() const;
+    // Notes why the current call fails, and returns its code.
+    ZipResult Failed(ZipResult result, ZipWriteFailure failure);
 
     // Closes a minizip handle, writing the central directory.
     struct HandleCloser {
         void operator()(void* handle) const;
     };
 
-    // The archive file as minizip opened it, so that it is never added to itself.
-    struct stat archive_ {};
+public:
+    // What the writer knows of its archive file, shared with minizip's file
+    // functions: the status of the file it opened, so that it is never added
+    // to itself, and the system's error of the last failed write, which minizip
+    // does not keep.
+    struct ArchiveFile {
+        std::filesystem::path path;
+        struct stat status {};
+        int writeError = 0;
+    };
+
+private:
+    ArchiveFile archive_;
     std::unique_ptr<void, HandleCloser> handle_;
     ZipResult stickyError_ = ZipResult::Success;
+    ZipWriteFailure failure_;
     std::vector<unsigned char> input_;
 };
 

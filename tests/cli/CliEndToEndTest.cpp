@@ -240,23 +240,30 @@ TEST_F(CliEndToEnd, ListAndInfoShowWhatCreateTook) {
     std::filesystem::create_symlink(docs / "missing", docs / "broken");
     std::filesystem::create_directory_symlink(docs, docs / "sub" / "loop");
     ASSERT_EQ(::mkfifo((docs / "pipe").c_str(), 0600), 0);
-    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("left by a killed run"));
+    std::filesystem::create_directory(docs / "empty");
+    // Only named like an unfinished output of ours: the user's file, taken like any other.
+    test::WriteFile(docs / "sub" / ".vaultpack-0abcdefghi.part", std::string("only named like ours"));
     // 2021-06-01T12:00:00Z; the program runs in Tokyo's time zone, nine hours ahead.
     const auto june = std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1622548800)));
-    for (const char* name : {"docs/a.txt", "docs/sub/b.txt", "one.txt"}) {
+    for (const char* name : {"docs/a.txt", "docs/sub/.vaultpack-0abcdefghi.part", "docs/sub/b.txt", "one.txt"}) {
         std::filesystem::last_write_time(source / name, june);
     }
     const CliRun created = RunCli({"create", "--zip", "out.zip", "../one.txt", "."}, docs);
-    ASSERT_EQ(created.status, 0) << created.errors;
+    // Done, with items left out: each is named.
+    ASSERT_EQ(created.status, 5) << created.errors;
     for (const char* skipped : {"./broken", "./pipe", "./sub/loop"}) {
         EXPECT_NE(created.errors.find("Skipped, not a regular file: \"" + std::string(skipped)), std::string::npos);
     }
+    EXPECT_NE(created.errors.find("Skipped, an empty folder, which archives made here do not hold: \"./empty\""),
+              std::string::npos)
+        << created.errors;
     const CliRun listed = RunCli({"list", "out.zip"}, docs);
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.output,
               "      300000  2021-06-01T12:00:00Z  one.txt\n"
               "           6  2021-06-01T12:00:00Z  docs/B.txt\n"
               "           6  2021-06-01T12:00:00Z  docs/a.txt\n"
+              "          20  2021-06-01T12:00:00Z  docs/sub/.vaultpack-0abcdefghi.part\n"
               "           5  2021-06-01T12:00:00Z  docs/sub/b.txt\n");
 
     ASSERT_EQ(RunCli({"create", "--encrypt", "--hint", "my hint", "--password-file", password, "one.ezc", "one.txt"},
@@ -388,7 +395,7 @@ TEST_F(CliEndToEnd, FileNamesSurviveARoundTripOrAreSkipped) {
         test::WriteFile(names / name, std::string(name));
     }
     const CliRun created = RunCli({"create", "--zip", "../out.zip", "names"}, work / "top");
-    ASSERT_EQ(created.status, 0) << created.errors;
+    ASSERT_EQ(created.status, 5) << created.errors;
     for (const char* skipped : {"a\\b.txt", "back\\slash"}) {
         EXPECT_NE(created.errors.find("Skipped, the name holds a backslash, which archives take for a folder "
                                       "separator: \"names/" + std::string(skipped) + "\""),
@@ -398,6 +405,30 @@ TEST_F(CliEndToEnd, FileNamesSurviveARoundTripOrAreSkipped) {
     const auto restored = Folder("restored");
     ASSERT_EQ(RunCli({"unzip", "../out.zip", "."}, restored).status, 0);
     EXPECT_EQ(FileContents(restored), (Files{{"names/caf\xE9.txt", "caf\xE9.txt"}}));
+}
+
+// A file that cannot be opened (one the system refuses even to root) fails
+// the run, and says why; --keep-going leaves it out, makes the archive of the
+// rest and ends with a status of its own.
+TEST_F(CliEndToEnd, CreateKeepsGoingPastAFileThatCannotBeOpened) {
+    const std::filesystem::path unreadable = "/proc/sys/vm/compact_memory";
+    if (!std::filesystem::is_regular_file(unreadable)) {
+        GTEST_SKIP() << unreadable << " is not there";
+    }
+    for (const bool keepGoing : {false, true}) {
+        SCOPED_TRACE(keepGoing);
+        Arguments create = {"create", "--zip", "out.zip", "docs", unreadable.string()};
+        if (keepGoing) {
+            create.insert(create.begin() + 1, "--keep-going");
+        }
+        const CliRun run = RunCli(create, source);
+        EXPECT_EQ(run.status, keepGoing ? 5 : 1);
+        EXPECT_NE(run.errors.find("Cannot open \"" + unreadable.string() + "\": Permission denied"), std::string::npos)
+            << run.errors;
+        EXPECT_EQ(std::filesystem::exists(source / "out.zip"), keepGoing);
+    }
+    const std::string listed = RunCli({"list", "out.zip"}, source).output;
+    EXPECT_EQ(std::regex_replace(listed, std::regex(".*  "), ""), "docs/a.txt\ndocs/sub/b.txt\n");
 }
 
 // A FIFO where a file would be written, or a link to one, is refused and left

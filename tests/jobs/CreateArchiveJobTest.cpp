@@ -174,9 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         CreateRow{"SeveralStoppedAtFailedItem", kZipList, "save zip ", true, -1, {111}, {}},
         CreateRow{"SeveralEncryptedStoppedAtFailedItem", kZipListThenEncrypt, "save ezc ", true, -1, {111, 130}, {}},
-        CreateRow{"OneZippedMissing", kZipOne, "save zip gamma.zip", true, -1, {0}, {}},
+        // 212: the box says why the file could not be opened.
+        CreateRow{"OneZippedMissing", kZipOne, "save zip gamma.zip", true, -1, {212}, {}},
         CreateRow{"OneEncryptedMissing", kEncryptOne, "save ezc gamma.ezc", true, -1, {129}, {}},
-        CreateRow{"OneZipFirstMissing", kZipOneThenEncrypt, "save ezc gamma.ezc", true, -1, {0, 130}, {}},
+        CreateRow{"OneZipFirstMissing", kZipOneThenEncrypt, "save ezc gamma.ezc", true, -1, {212, 130}, {}},
         CreateRow{"OneEncryptFirstMissing", kEncryptOneThenZip, "save zip gamma.zip", true, -1, {129}, {}},
         CreateRow{"SeveralCancelledAtSecondItem", kZipList, "save zip ", false, 3, {}, {}},
         CreateRow{"SeveralEncryptedCancelledWhileZipping", kZipListThenEncrypt, "save ezc ", false, 2, {130}, {}},
@@ -191,14 +192,15 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
     params.items[1].sourcePath = sandbox / "in/missing.md";
     host.Expect("save zip ", (sandbox / "all.zip").string()).Expect("message 111", "Yes");
 
-    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::Failed);
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::ItemsLeftOut);
 
     // The bar counts bytes: alpha.txt has 5, the missing file none.
     EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 307205",
                                    "position 0", "status 132", "position 0", "status 132", "position 5", "message 111",
                                    "status 132", "position 5", "position 307205", "message 113", "complete"}));
-    EXPECT_EQ(host.messageTexts.at(0),
-              "Couldn't create/open file\n" + (sandbox / "in/missing.md").string() + "\nContinue with next file?");
+    const std::string missing = (sandbox / "in/missing.md").string();
+    EXPECT_EQ(host.messageTexts.at(0), "Couldn't create/open file\n" + missing + "\nCannot open \"" + missing +
+                                           "\": No such file or directory\nContinue with next file?");
     Files expected = list;
     expected.erase("docs/beta.md");
     EXPECT_EQ(ArchiveContents(sandbox / "all.zip"), expected);
@@ -252,7 +254,8 @@ TEST_F(CreateArchiveJobTest, FileFailingPartWayStopsTheArchive) {
 
         EXPECT_EQ(RunJob(RunCreateArchiveJob, params, zipping), JobOutcome::Failed);
 
-        EXPECT_EQ(zipping.messageTexts, Strings{"Error reading file\n/proc/self/mem"});
+        EXPECT_EQ(zipping.messageTexts,
+                  Strings{"Error reading file\n/proc/self/mem\nCannot read \"/proc/self/mem\": Input/output error"});
         EXPECT_EQ(ReadText(sandbox / "all.zip"), "older archive");
         EXPECT_EQ(FolderContents(sandbox.TemporaryFolder()), Files{});
     }
@@ -394,7 +397,8 @@ TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
     }
 
     EXPECT_EQ(outcome, JobOutcome::Failed);
-    EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string()});
+    EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string() + "\nCannot write \"" +
+                                         output.string() + "\": File too large"});
     EXPECT_FALSE(std::filesystem::exists(output));
 }
 

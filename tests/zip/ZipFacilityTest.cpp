@@ -2,6 +2,7 @@
 // texts, stored extensions, name encodings and times; and what the writer and
 // the reader do with bad arguments, a failed write and damaged archives.
 
+#include "files/TemporaryOutputFile.h"
 #include "zip/BlockDeflater.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
@@ -12,10 +13,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <iterator>
 #include <thread>
+#include <utility>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -219,8 +222,16 @@ TEST(ZipFacilityTest, BadArgumentsAreRefusedWithoutSpoilingTheArchive) {
         EXPECT_EQ(writer->AddFile(name, dir / "good.txt"), FaultyArguments) << name;
     }
     EXPECT_EQ(writer->AddFile("self.zip", archive), FaultyArguments);
-    for (const fs::path& source : {dir / "missing.txt", dir.Path(), dir / "fifo"}) {
+    EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsArchive);
+    // Beside the code, the system's reason for the source that cannot be opened.
+    const std::pair<fs::path, int> unopenable[] = {{dir / "missing.txt", ENOENT}, {dir.Path(), EISDIR},
+                                                    {dir / "fifo", EINVAL}};
+    for (const auto& [source, errorNumber] : unopenable) {
         EXPECT_EQ(writer->AddFile("x", source), CannotOpenFile) << source;
+        const ZipWriteFailure& failure = writer->LastFailure();
+        ASSERT_TRUE(failure.fileError) << source;
+        EXPECT_EQ(failure.fileError->Path(), source);
+        EXPECT_EQ(failure.fileError->ErrorNumber(), errorNumber) << source;
     }
     EXPECT_EQ(writer->AddFile("good.txt", dir / "good.txt"), Success);
     EXPECT_EQ(writer->Close(), Success);
@@ -246,8 +257,39 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     auto writer = ZipWriter::Create("/dev/full");
     ASSERT_TRUE(writer);
     EXPECT_EQ(writer->AddFile("random.bin", dir / "random.bin"), WriteFailed);
+    ASSERT_TRUE(writer->LastFailure().fileError);
+    EXPECT_EQ(writer->LastFailure().fileError->Path(), "/dev/full");
+    EXPECT_EQ(writer->LastFailure().fileError->ErrorNumber(), ENOSPC);
     EXPECT_EQ(writer->AddFile("again.bin", dir / "random.bin"), PreviousError);
     EXPECT_EQ(writer->Close(), PreviousError);
+
+    ZipWriteFailure failure;
+    EXPECT_FALSE(ZipWriter::Create(dir / "missing" / "out.zip", &failure));
+    ASSERT_TRUE(failure.fileError);
+    EXPECT_EQ(failure.fileError->ErrorNumber(), ENOENT);
+}
+
+// A file this process is still writing is never added, under whatever name it
+// is reached; once put in place, or for a user's file that is only named like
+// one of ours, it is an ordinary file.
+TEST(ZipFacilityTest, OnlyUnfinishedOutputsOfOursAreRefusedWhateverTheirNames) {
+    const test::TempDir dir;
+    WriteFile(dir / ".vaultpack-abcdefghij.part", "a user's file");
+    auto writer = ZipWriter::Create(dir / "out.zip");
+    ASSERT_TRUE(writer);
+    {
+        TemporaryOutputFile ours(dir.Path());
+        ours.File().WriteAll("x", 1);
+        fs::create_hard_link(ours.Path(), dir / "another-name.txt");
+        for (const fs::path& source : {ours.Path(), dir / "another-name.txt"}) {
+            EXPECT_EQ(writer->AddFile("ours.txt", source), FaultyArguments) << source;
+            EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsOwnTemporary) << source;
+        }
+        ours.CommitAs(dir / "done.txt");
+    }
+    EXPECT_EQ(writer->AddFile("done.txt", dir / "done.txt"), Success);
+    EXPECT_EQ(writer->AddFile("lookalike.part", dir / ".vaultpack-abcdefghij.part"), Success);
+    EXPECT_EQ(writer->Close(), Success);
 }
 
 // Files beyond the whole-file limit stay open until they are written: however
