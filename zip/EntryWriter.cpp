@@ -176,10 +176,18 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
         folder = open->second;
         return EntryOutcome::Done();
     }
-    // Down from the destination, one level at a time, each level opened in
-    // the one above it; only the current level stays open.
+    // Down from the destination, or from the folder above when it is open
+    // (the entries of a tree mostly come folder by folder), one level at a
+    // time, each level opened in the one above it; only the current level
+    // stays open.
     std::shared_ptr<const FileHandle> current = destinationFolder_;
     std::size_t start = 0;
+    if (const std::string_view above = FolderOfTarget(key); !above.empty()) {
+        if (const auto open = openFolders_.find(std::string(above)); open != openFolders_.end()) {
+            current = open->second;
+            start = above.size() + 1;
+        }
+    }
     while (start < key.size()) {
         const std::size_t end = std::min(key.find('/', start), key.size());
         const std::string name = key.substr(start, end - start);
@@ -201,7 +209,7 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
         start = end + 1;
     }
     if (openFolders_.size() >= kOpenFolders) {
-        openFolders_.clear();
+        openFolders_.erase(openFolders_.begin());
     }
     openFolders_.emplace(key, current);
     folder = std::move(current);
