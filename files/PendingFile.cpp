@@ -1,6 +1,7 @@
 #include "files/PendingFile.h"
 
 #include <cerrno>
+#include <atomic>
 #include <cstdio>
 #include <utility>
 
@@ -27,14 +28,37 @@ int LinkDescriptor(int file, int folder, const char* name) {
     return ::linkat(AT_FDCWD, procPath, folder, name, AT_SYMLINK_FOLLOW);
 }
 
+// Whether this process can give an unnamed file a name: without the
+// privilege to link a descriptor and without /proc it cannot, and would only
+// find out once a whole file is written. Tried once, with a file of its own,
+// in the first folder that has unnamed files; until then, unknown.
+enum class Naming { Unknown, Possible, Impossible };
+std::atomic<Naming> naming{Naming::Unknown};
+
+void TryNaming(int folder, const std::string& shownFolder) {
+    FileHandle probe = FileHandle::CreateUnnamedIn(folder, shownFolder, 0600);
+    const std::string name = NewTemporaryOutputName();
+    if (LinkDescriptor(probe.Descriptor(), folder, name.c_str()) == 0) {
+        ::unlinkat(folder, name.c_str(), 0);
+        naming = Naming::Possible;
+    } else if (errno != EEXIST) {
+        naming = Naming::Impossible;
+    }
+}
+
 }  // namespace
 
 PendingFile::PendingFile(int folder, const std::string& shownFolder, mode_t mode) : folder_(folder) {
     const GuardedCreation guard;
     RequireCreationAllowed(guard, FileOperation::CreateTemporaryFileIn, shownFolder);
     try {
-        file_ = FileHandle::CreateUnnamedIn(folder, shownFolder, mode);
-        return;
+        if (naming == Naming::Unknown) {
+            TryNaming(folder, shownFolder);
+        }
+        if (naming == Naming::Possible) {
+            file_ = FileHandle::CreateUnnamedIn(folder, shownFolder, mode);
+            return;
+        }
     } catch (const FileError& error) {
         // Kernels and file systems without unnamed files say so in one of these ways.
         if (error.ErrorNumber() != EOPNOTSUPP && error.ErrorNumber() != EISDIR && error.ErrorNumber() != EINVAL) {

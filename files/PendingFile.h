@@ -11,8 +11,10 @@
 namespace vaultpack {
 
 // A new file in an open folder that gets its name only once it is complete,
-// so that no process end (a kill, a crash, a power loss) ever leaves a part
-// of it under that name. Where the file system allows, it has no name at all
+// so that no end of the process (a kill, a crash, running out of memory)
+// ever leaves a part of it under that name. (After a power loss, a file
+// system that writes names before data may still show one short: only a
+// flush before naming would stop that, at the cost of a disk write per file.) Where the file system allows, it has no name at all
 // while written (O_TMPFILE), so nothing is left of it either; elsewhere it is
 // written under a hidden temporary name, registered for removal.
 // Everything happens relative to the folder's descriptor: no path is looked

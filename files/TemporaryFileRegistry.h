@@ -18,7 +18,9 @@ inline constexpr int kTemporaryPathSlots = 3 * 3;
 // zip/ParallelExtractor asserts. Two extractions at once fit; beyond that,
 // workers leave entries to the job's thread.
 inline constexpr int kMadeFilesAhead = 192 + 32;
-inline constexpr int kMadeFileSlots = 2 * kMadeFilesAhead;
+// Beside them, files written under a temporary name (where a file system has
+// no unnamed files), one per thread that writes.
+inline constexpr int kMadeFileSlots = 2 * kMadeFilesAhead + 64;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).

@@ -47,12 +47,11 @@ std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& wha
     return {std::move(reason), MessageLine::Literal("(" + what + ")")};
 }
 
-// Extracts entry `index`, or takes the file made for it ahead; on failure
-// fills `failure` with what to tell the user.
-EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
-                     EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
-                     std::vector<MessageLine>& failure) {
-    const bool createdAhead = ahead.TakeCreated(index);
+// Extracts entry `index`, or takes `createdAhead`, the file a worker made
+// for it; on failure fills `failure` with what to tell the user.
+EntryStep PutEntry(ZipReader& reader, std::int64_t index, bool createdAhead, const std::filesystem::path& archive,
+                   EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
+                   std::vector<MessageLine>& failure) {
     ZipEntryInfo entry;
     if (const ZipResult result = reader.GetEntry(index, entry); result != ZipResult::Success) {
         // No name to show: the archive and the entry's number stand in for it.
@@ -73,8 +72,7 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
     EntryWriter::Place place;
     EntryOutcome outcome = ahead.Prepare(*target, entry.isFolder, place);
     if (createdAhead && host.CancelRequested()) {
-        ahead.DiscardTaken();  // a cancel at its turn cuts the entry short
-        return EntryStep::Cancel;
+        return EntryStep::Cancel;  // a cancel at its turn cuts the entry short
     }
     if (outcome.Succeeded() && !entry.isFolder && !createdAhead) {
         // Only a file the user agreed to replace is replaced; one that
@@ -103,6 +101,20 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
         return EntryStep::Failed;
     }
     return EntryStep::Extracted;
+}
+
+// PutEntry for entry `index`. A file made ahead for an entry that does not
+// end extracted (refused, failed, cancelled at its turn) goes again, so that
+// what stays is what extracting in order leaves.
+EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
+                     EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
+                     std::vector<MessageLine>& failure) {
+    const bool createdAhead = ahead.TakeCreated(index);
+    const EntryStep step = PutEntry(reader, index, createdAhead, archive, writer, ahead, host, overwrite, failure);
+    if (createdAhead && step != EntryStep::Extracted) {
+        ahead.DiscardTaken();
+    }
+    return step;
 }
 
 // Runs the entry loop; returns the index it stopped at (entryCount when it ran through).

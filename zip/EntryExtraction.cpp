@@ -60,6 +60,9 @@ EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& reco
                               const EntryWriter& writer, const EntryWriter::Place& place,
                               ZipReader::WholeEntryBuffers& buffers, bool replace,
                               const std::function<bool()>& cancelRequested, MadeFile* keep, int* registration) {
+    if (EntryOutcome refusal = RefusalOfKind(info, place.path); !refusal.Succeeded()) {
+        return refusal;
+    }
     std::uint64_t dataOffset = 0;
     EntryTimes times;
     std::span<const unsigned char> data;

@@ -17,6 +17,8 @@ namespace {
 
 using Reason = EntryOutcome::Reason;
 
+constexpr int kTemporaryNameAttempts = 100;
+
 // Gives the file the entry's permission bits (unless it was created with
 // them) and times. Failures (a file system without Unix modes, say) do not
 // make the content wrong, so they are not reported.
@@ -176,6 +178,27 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
         folder = open->second;
         return EntryOutcome::Done();
     }
+    EntryOutcome outcome = WalkDown(key, folder, madeFolders);
+    if (outcome.systemError == EMFILE && !openFolders_.empty()) {
+        // The folders kept open take descriptors the walk needs: let them go.
+        openFolders_.clear();
+        openedInOrder_.clear();
+        outcome = WalkDown(key, folder, madeFolders);
+    }
+    if (!outcome.Succeeded()) {
+        return outcome;
+    }
+    if (openFolders_.size() >= kOpenFolders) {
+        openFolders_.erase(openedInOrder_.front());
+        openedInOrder_.pop_front();
+    }
+    openFolders_.emplace(key, folder);
+    openedInOrder_.push_back(key);
+    return outcome;
+}
+
+EntryOutcome EntryWriter::WalkDown(const std::string& key, std::shared_ptr<const FileHandle>& folder,
+                                   std::vector<MadeFolder>* madeFolders) const {
     // Down from the destination, or from the folder above when it is open
     // (the entries of a tree mostly come folder by folder), one level at a
     // time, each level opened in the one above it; only the current level
@@ -208,10 +231,6 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
         current = std::move(opened);
         start = end + 1;
     }
-    if (openFolders_.size() >= kOpenFolders) {
-        openFolders_.erase(openFolders_.begin());
-    }
-    openFolders_.emplace(key, current);
     folder = std::move(current);
     return EntryOutcome::Done();
 }
@@ -290,9 +309,18 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
     }
     // A link is made whole in one call; under a temporary name first, which
     // then replaces the target in one step.
-    const std::string temporary = NewTemporaryOutputName();
-    if (::symlinkat(linkTarget.c_str(), folder, temporary.c_str()) != 0) {
-        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, errno);
+    std::string temporary;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && temporary.empty(); ++attempt) {
+        temporary = NewTemporaryOutputName();
+        if (::symlinkat(linkTarget.c_str(), folder, temporary.c_str()) != 0) {
+            if (errno != EEXIST) {
+                return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, errno);
+            }
+            temporary.clear();
+        }
+    }
+    if (temporary.empty()) {
+        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, EEXIST);
     }
     if (::renameat(folder, temporary.c_str(), folder, place.name.c_str()) != 0) {
         const int error = errno;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -27,9 +28,11 @@ namespace vaultpack {
 // read and the container it came from are never replaced.
 //
 // Memory stays linear in a name's length: a target beyond the system's
-// limits (PATH_MAX, NAME_MAX) fails as that entry, and only the entry's own
-// folder is kept open. One thread prepares places; writing to a place that
-// is prepared may happen on any thread (the const members).
+// limits (PATH_MAX, NAME_MAX) fails as that entry; a walk down to a folder
+// holds one level open at a time, and the last kOpenFolders folders reached
+// stay open for the entries that follow. The non-const members are called by
+// one thread at a time (ParallelExtractor serialises them); writing to a
+// place that is prepared may happen on any thread (the const members).
 class EntryWriter {
 public:
     struct ProtectedFiles {
@@ -89,13 +92,15 @@ public:
 
     const std::filesystem::path& Destination() const { return destination_; }
 
-    // Folders kept open for later entries, at most.
-    static constexpr std::size_t kOpenFolders = 64;
+    // Folders kept open for later entries, at most; the oldest goes first.
+    static constexpr std::size_t kOpenFolders = 16;
 
 private:
     EntryOutcome OpenDestination();
     EntryOutcome OpenFolders(std::string_view relativeFolder, std::shared_ptr<const FileHandle>& folder,
                              std::vector<MadeFolder>* madeFolders);
+    EntryOutcome WalkDown(const std::string& key, std::shared_ptr<const FileHandle>& folder,
+                          std::vector<MadeFolder>* madeFolders) const;
     std::string Shown(std::string_view relative) const;
 
     std::filesystem::path destination_;
@@ -103,6 +108,7 @@ private:
     std::optional<mode_t> umask_;
     std::shared_ptr<const FileHandle> destinationFolder_;
     std::unordered_map<std::string, std::shared_ptr<const FileHandle>> openFolders_;
+    std::deque<std::string> openedInOrder_;  // the keys of openFolders_, oldest first
 };
 
 }  // namespace vaultpack

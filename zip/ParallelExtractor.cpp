@@ -117,6 +117,7 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
     if (lastTaken_ >= 0) {
         Slot& previous = SlotOf(lastTaken_);
         UnregisterTemporaryPath(std::exchange(previous.registration, -1));
+        previous.place.folder.reset();
     }
     lastTaken_ = index;
     if (index >= knownDone_ || index % kBatch == 0) {
@@ -250,7 +251,7 @@ void ParallelExtractor::Plan(Slot& slot) const {
     }
     const ZipEntryInfo& info = slot.info;
     slot.eligible = !info.isFolder && S_ISREG(info.mode) && !info.encrypted && !slot.paths.empty() &&
-                    IsUsableFileName(slot.place.name) && slot.record.compressedSize <= kEntrySizeLimit &&
+                    IsUsableFileName(LastComponent(info.name)) && slot.record.compressedSize <= kEntrySizeLimit &&
                     slot.record.uncompressedSize <= kEntrySizeLimit;
 }
 
@@ -316,6 +317,7 @@ void ParallelExtractor::MakeFoldersAhead(const std::string& folder) {
     for (EntryWriter::MadeFolder& each : made) {
         std::string relative = each.relative;
         FolderAhead& ahead = foldersAhead_[std::move(relative)];
+        UnregisterTemporaryPath(std::exchange(ahead.registration, -1));  // made again after someone removed it
         ahead.folder = std::move(each);
         ahead.made = {ahead.folder.parent->Descriptor(), ahead.folder.name.c_str(), ahead.folder.identity.device,
                       ahead.folder.identity.inode};
@@ -341,10 +343,16 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
         }
         worker.readyFolder = slot.folder;
     }
+    // The slot holds the folder open only while its file stays registered
+    // through it: descriptors are a budget too.
     slot.place.folder = worker.openFolder;
-    return ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers, false, {},
-                            &slot.made, &slot.registration)
-        .Succeeded();
+    const bool created = ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers, false,
+                                          {}, &slot.made, &slot.registration)
+                             .Succeeded();
+    if (!created) {
+        slot.place.folder.reset();
+    }
+    return created;
 }
 
 }  // namespace vaultpack

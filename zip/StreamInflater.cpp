@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -76,11 +77,19 @@ public:
         }
     }
 
-    // Waits until every piece handed over is written; WriteFailed when one was not.
-    ZipResult Finish() {
+    // Waits until every piece handed over is written; rethrows the FileError
+    // of one that was not, which says why.
+    void Finish() {
         pieces_.EndClaims();
         thread_.Join();
-        return failed_ ? ZipResult::WriteFailed : ZipResult::Success;
+        RethrowWriteFailure();
+    }
+
+    // After Claim found the window closed: the write failure that closed it.
+    void RethrowWriteFailure() const {
+        if (failed_) {
+            std::rethrow_exception(failure_);
+        }
     }
 
 private:
@@ -93,6 +102,8 @@ private:
         try {
             file_.WriteAll(piece->bytes.get(), piece->size);
         } catch (const FileError&) {
+            // Published by the window's lock, which Abort takes.
+            failure_ = std::current_exception();
             failed_ = true;
             pieces_.Abort();
             return false;
@@ -110,6 +121,7 @@ private:
 
     FileHandle& file_;
     std::atomic<bool> failed_{false};
+    std::exception_ptr failure_;
     std::mutex spareMutex_;
     std::vector<std::unique_ptr<unsigned char[]>> spare_;
     OrderedWindow<Piece> pieces_;
@@ -160,7 +172,8 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
         }
         const std::optional<std::uint64_t> number = writer.Claim();
         if (!number) {
-            return ZipResult::WriteFailed;
+            writer.RethrowWriteFailure();
+            return ZipResult::WriteFailed;  // not reached: only a failed write closes the window early
         }
         Piece piece{writer.Buffer()};
         state->next_out = piece.bytes.get();
@@ -202,10 +215,7 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
         crc = Crc32(crc, {piece.bytes.get(), piece.size});
         writer.Write(*number, std::move(piece));
     }
-    const ZipResult result = writer.Finish();
-    if (result != ZipResult::Success) {
-        return result;
-    }
+    writer.Finish();
     return produced == record.uncompressedSize && crc == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 

@@ -15,9 +15,10 @@ namespace vaultpack {
 // memory stays bounded whatever sizes the entry claims. The data must come
 // out with the size and CRC of `record`.
 // Results: Success; CorruptArchive for damaged data, or data of another size
-// or CRC; ReadFailed when reading the archive fails; WriteFailed when writing
-// the file fails; OutOfMemory; PartiallyUnzipped when cancelRequested, asked
-// before each piece, answered true. What was written then stays in `file`.
+// or CRC; ReadFailed when reading the archive fails; OutOfMemory;
+// PartiallyUnzipped when cancelRequested, asked before each piece, answered
+// true. What was written then stays in `file`. A failed write throws its
+// FileError, which says why.
 ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
                               FileHandle& file, const std::function<bool()>& cancelRequested);
 

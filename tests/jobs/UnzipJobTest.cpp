@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include <sys/stat.h>
@@ -270,8 +271,8 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
                      "/proc/one.txt"));
 }
 
-// A write that fails while a large entry streams to its file fails the entry,
-// and no part of the file stays.
+// A write that fails while a large entry streams to its file fails the entry
+// with the system's reason, and no part of the file stays.
 TEST_F(UnzipJobTest, WriteFailureWhileStreamingALargeEntry) {
     const auto archive = Archive({{"large.bin", test::RandomText(20 << 20, 4)}, {"after.txt", "a"}});
     host.Expect("message 111", "No");
@@ -283,8 +284,8 @@ TEST_F(UnzipJobTest, WriteFailureWhileStreamingALargeEntry) {
 
     EXPECT_EQ(outcome, JobOutcome::Failed);
     ASSERT_FALSE(host.messageTexts.empty());
-    EXPECT_EQ(host.messageTexts[0], Failed(std::string(ZipResultText(ZipResult::WriteFailed)),
-                                           (destination / "large.bin").string()));
+    const std::string large = (destination / "large.bin").string();
+    EXPECT_EQ(host.messageTexts[0], Failed("Cannot write \"" + large + "\": " + std::strerror(EFBIG), large));
     EXPECT_EQ(test::FolderEntries(destination), Strings{});
 }
 
@@ -436,6 +437,35 @@ TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
         EXPECT_EQ(FolderContents(destination), FirstEntries(entries, static_cast<std::size_t>(row.cancelAt - 1)));
         EXPECT_EQ(cancelling.messageTexts, Strings{Count(row.cancelAt - 1, 324)});
     }
+}
+
+// Entries that the job's thread refuses are refused as well when there are
+// enough of them for worker threads: a method other than stored and deflated
+// (the data is deflate, which workers must not read as such), and a name
+// whose last component names no file ("d/9/."). Nothing of them stays.
+TEST_F(UnzipJobTest, WorkersRefuseWhatTheJobsThreadRefuses) {
+    std::vector<RawEntry> entries;
+    for (int file = 0; file < 100; ++file) {
+        entries.push_back({"d/" + std::to_string(file) + (file % 10 == 9 ? "/." : ".txt"), "made"});
+    }
+    std::string bytes = ReadText(Archive(entries));
+    // The method of the ".txt" entries, in their local and central headers.
+    for (const auto& [header, method, length, name] :
+         {std::tuple{"PK\x03\x04", 8, 26, 30}, std::tuple{"PK\x01\x02", 10, 28, 46}}) {
+        for (std::size_t at = bytes.find(header); at != std::string::npos; at = bytes.find(header, at + 4)) {
+            const std::size_t nameLength = static_cast<unsigned char>(bytes[at + length]);
+            if (bytes.compare(at + name + nameLength - 4, 4, ".txt") == 0) {
+                bytes[at + method] = 14;
+            }
+        }
+    }
+    test::WriteFile(sandbox / "in.zip", bytes);
+    for (std::size_t failure = 0; failure < entries.size(); ++failure) {
+        host.Expect("message 111", "Yes");
+    }
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox / "in.zip"), host), JobOutcome::Failed);
+    EXPECT_EQ(host.messageTexts.back(), Count(0, 100));
+    EXPECT_EQ(FolderContents(destination), (Files{{"d", "<folder>"}}));  // made in order before the first refusal
 }
 
 // The folder being filled is swapped during the run, after workers have
