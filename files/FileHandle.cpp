@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace vaultpack {
@@ -191,6 +192,14 @@ void RequireCreationAllowed(const GuardedCreation& guard, FileOperation operatio
     if (!guard.allowed()) {
         throw FileError(operation, path, ECANCELED);
     }
+}
+
+std::uint64_t DescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return UINT64_MAX;
+    }
+    return limit.rlim_cur;
 }
 
 std::optional<mode_t> CurrentUmask() {

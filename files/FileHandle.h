@@ -110,6 +110,10 @@ void RequireCreationAllowed(const GuardedCreation& guard, FileOperation operatio
 // when it does not say.
 std::optional<mode_t> CurrentUmask();
 
+// How many descriptors the process may have open at once (RLIMIT_NOFILE),
+// for passes that hold descriptors ahead of need.
+std::uint64_t DescriptorLimit();
+
 // True when both paths name the same existing file (also through links).
 bool IsSameFile(const std::filesystem::path& first, const std::filesystem::path& second);
 

@@ -1,5 +1,6 @@
 #include "zip/EntryWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -107,7 +108,8 @@ EntryOutcome Appeared(const std::string& path) {
 EntryWriter::EntryWriter(std::filesystem::path destination, ProtectedFiles protectedFiles)
     : destination_(destination.empty() ? "." : std::move(destination)),
       protected_(protectedFiles),
-      umask_(CurrentUmask()) {}
+      umask_(CurrentUmask()),
+      openFoldersKept_(static_cast<std::size_t>(std::clamp<std::uint64_t>(DescriptorLimit() / 32, 1, kOpenFolders))) {}
 
 std::string EntryWriter::Shown(std::string_view relative) const {
     std::string shown = destination_.native();
@@ -188,7 +190,7 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
     if (!outcome.Succeeded()) {
         return outcome;
     }
-    if (openFolders_.size() >= kOpenFolders) {
+    if (openFolders_.size() >= openFoldersKept_) {
         openFolders_.erase(openedInOrder_.front());
         openedInOrder_.pop_front();
     }

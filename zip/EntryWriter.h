@@ -93,6 +93,7 @@ public:
     const std::filesystem::path& Destination() const { return destination_; }
 
     // Folders kept open for later entries, at most; the oldest goes first.
+    // Fewer where the process may open few descriptors: one per 32 it may.
     static constexpr std::size_t kOpenFolders = 16;
 
 private:
@@ -106,6 +107,7 @@ private:
     std::filesystem::path destination_;
     ProtectedFiles protected_;
     std::optional<mode_t> umask_;
+    std::size_t openFoldersKept_;
     std::shared_ptr<const FileHandle> destinationFolder_;
     std::unordered_map<std::string, std::shared_ptr<const FileHandle>> openFolders_;
     std::deque<std::string> openedInOrder_;  // the keys of openFolders_, oldest first

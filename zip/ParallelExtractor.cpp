@@ -36,6 +36,10 @@ void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vec
     }
 }
 
+// Folders made ahead are held open until their entries are taken: only
+// where the process may open this many descriptors.
+constexpr std::uint64_t kDescriptorsForFoldersAhead = 256;
+
 // A link already in the destination may lead to a folder that a later entry
 // makes: made ahead, it would change how an earlier entry sees that link. So
 // folders are made ahead only in an empty or new destination.
@@ -52,7 +56,8 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
       entryCount_(entryCount),
       writer_(writer),
       slots_(static_cast<std::size_t>(kLookahead)),
-      foldersAheadAllowed_(IsEmptyOrMissingFolder(writer.Destination())),
+      foldersAheadAllowed_(IsEmptyOrMissingFolder(writer.Destination()) &&
+                           DescriptorLimit() >= kDescriptorsForFoldersAhead),
       workers_(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this](unsigned) { Work(); },
                [this] { StopAfterFailure(); }, 0) {}
 
