@@ -4,8 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace vaultpack::bench {
+
+// The password the cipher benchmarks use: 16 bytes, Blowfish's key length in
+// openssl enc, so that a hexadecimal -K names the same key.
+inline const std::string kBenchPassword = "Bench-Pa55word16";
 
 // Writes `mebibytes` MiB of pseudo-random bytes, the same ones in every run.
 void WriteRandomFile(const std::filesystem::path& path, int mebibytes);

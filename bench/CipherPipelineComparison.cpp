@@ -54,12 +54,11 @@ using vaultpack::FileHandle;
 using vaultpack::FileOperationStatus;
 using vaultpack::kCipherChunkSize;
 using vaultpack::bench::ChildRun;
+using vaultpack::bench::kBenchPassword;
 using vaultpack::bench::Keep;
 using vaultpack::bench::RunInChild;
 using vaultpack::bench::SameBytes;
 using vaultpack::bench::WriteRandomFile;
-
-const std::string kPassword = "Bench-Pa55word16";
 
 // Counts positions and never cancels, as a host whose user waits.
 class QuietProgress final : public vaultpack::ProgressSink {
@@ -122,11 +121,16 @@ const Pass kOurs = [](FileHandle& source, FileHandle& target, const CipherChunkP
 };
 const Pass kTbb = RunCipherChunksWithTbb;
 
+// Blowfish under the benchmarks' password.
+vaultpack::BlowfishCipher BenchBlowfish() {
+    return vaultpack::BlowfishCipher(reinterpret_cast<const unsigned char*>(kBenchPassword.data()),
+                                     static_cast<unsigned>(kBenchPassword.size()));
+}
+
 // Enciphers `plain` into `container` after a header's room, or deciphers it
 // back into `restored`, as EncryptFile and DecryptFile plan their passes.
 bool RunPass(const Pass& pass, const fs::path& from, const fs::path& to, bool encrypt, unsigned workers) {
-    const vaultpack::BlowfishCipher blowfish(reinterpret_cast<const unsigned char*>(kPassword.data()),
-                                             static_cast<unsigned>(kPassword.size()));
+    const vaultpack::BlowfishCipher blowfish = BenchBlowfish();
     FileHandle source = FileHandle::OpenForReading(from);
     FileHandle target = FileHandle::CreateOrTruncate(to);
     const auto length = static_cast<std::uint64_t>(source.Status().st_size);
@@ -195,8 +199,7 @@ void CheckSignals(const char* name, const Pass& pass, const std::vector<bool>& c
     const auto census = [&](bool last) {
         SignalCensus seen;
         const pid_t caller = ::gettid();
-        const vaultpack::BlowfishCipher blowfish(reinterpret_cast<const unsigned char*>(kPassword.data()),
-                                                 static_cast<unsigned>(kPassword.size()));
+        const vaultpack::BlowfishCipher blowfish = BenchBlowfish();
         const ChunkCipher cipher = [&](const unsigned char* in, unsigned char* out, std::size_t size) {
             seen.Note(caller);
             blowfish.Encrypt(in, out, size, vaultpack::kCipherModeEcb);

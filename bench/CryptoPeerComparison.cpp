@@ -27,14 +27,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using vaultpack::bench::ChildRun;
+using vaultpack::bench::kBenchPassword;
 using vaultpack::bench::Keep;
 using vaultpack::bench::RunCommand;
 using vaultpack::bench::RunInChild;
 using vaultpack::bench::SameBytes;
 using vaultpack::bench::WriteRandomFile;
-
-// 16 bytes, Blowfish's key length in openssl enc, so that -K names the same key.
-const std::string kPassword = "Bench-Pa55word16";
 
 std::string HexOf(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -74,7 +72,7 @@ int main(int argc, char** argv) {
     WriteRandomFile(plain, mebibytes);
 
     const std::vector<std::string> peerEncrypt{"openssl", "enc", "-bf-ecb", "-provider", "legacy", "-provider",
-                                               "default", "-K", HexOf(kPassword), "-nosalt", "-nopad",
+                                               "default", "-K", HexOf(kBenchPassword), "-nosalt", "-nopad",
                                                "-in", plain.string(), "-out", peerCipher.string()};
     std::vector<std::string> peerDecrypt = peerEncrypt;
     peerDecrypt.insert(peerDecrypt.begin() + 2, "-d");
@@ -90,12 +88,12 @@ int main(int argc, char** argv) {
         Keep(encrypt.peer, RunCommand(peerEncrypt), "openssl encrypt");
         fs::remove(container);
         Keep(encrypt.ours,
-             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kPassword, "", false).Completed(); }),
+             RunInChild([&] { return vaultpack::EncryptFile(plain, container, kBenchPassword, "", false).Completed(); }),
              "vaultpack encrypt");
         fs::remove(peerPlain);
         Keep(decrypt.peer, RunCommand(peerDecrypt), "openssl decrypt");
         fs::remove(restored);
-        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kPassword).Completed(); }),
+        Keep(decrypt.ours, RunInChild([&] { return vaultpack::DecryptFile(container, kBenchPassword).Completed(); }),
              "vaultpack decrypt");
     }
 
