@@ -361,10 +361,16 @@ TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
     ASSERT_EQ(RunCli({"create", "--zip", "../out/one.zip", "one.txt"}, source).status, 0);
     ASSERT_EQ(RunCli({"create", "--encrypt", "--password-file", password, "../out/one.ezc", "one.txt"}, source).status,
               0);
+    // An archive is compared by what it lists: the access time it stores moves
+    // whenever the source file is read.
+    const auto holds = [&](const std::filesystem::path& file) {
+        return file.extension() == ".zip" ? RunCli({"list", file.filename()}, file.parent_path()).output
+                                          : ReadText(file);
+    };
     // The command, where it runs, the file it would replace and what it would put there.
     struct Command { Arguments arguments; std::filesystem::path folder, file; std::string replacement; };
     const std::vector<Command> commands = {
-        {{"create", "--zip", "../out/again.zip", "one.txt"}, source, out / "again.zip", ReadText(out / "one.zip")},
+        {{"create", "--zip", "../out/again.zip", "one.txt"}, source, out / "again.zip", holds(out / "one.zip")},
         {{"unzip", "one.zip"}, out, out / "one.txt", ReadText(source / "one.txt")},
         {{"decrypt", "--password-file", password, "one.ezc"}, out, out / "one.txt", ReadText(source / "one.txt")},
     };
@@ -377,8 +383,11 @@ TEST_F(CliEndToEnd, OverwritePolicyAnswersAndNoTerminalMeansNo) {
             command.arguments.insert(command.arguments.begin() + 1, policy.begin(), policy.end());
             const CliRun run = RunCli(command.arguments, command.folder);
             EXPECT_EQ(run.status, 0) << run.errors;
-            const std::string now = ReadText(command.file);
-            EXPECT_TRUE(now == (replaces ? command.replacement : "older")) << (now == "older" ? "kept" : "replaced");
+            const bool kept = ReadText(command.file) == "older";
+            EXPECT_EQ(kept, !replaces);
+            if (replaces) {
+                EXPECT_EQ(holds(command.file), command.replacement);
+            }
             const bool told = run.errors.find("(no terminal to answer on: no)") != std::string::npos;
             EXPECT_EQ(told, policy.empty()) << run.errors;
         }
