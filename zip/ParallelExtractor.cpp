@@ -55,6 +55,7 @@ ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entry
     : reader_(reader),
       entryCount_(entryCount),
       writer_(writer),
+      made_(static_cast<std::uint64_t>(entryCount), kLookahead - 1),
       slots_(static_cast<std::size_t>(kLookahead)),
       foldersAheadAllowed_(IsEmptyOrMissingFolder(writer.Destination()) &&
                            DescriptorLimit() >= kDescriptorsForFoldersAhead),
@@ -67,15 +68,11 @@ void ParallelExtractor::StopAfterFailure() {
         stopping_ = true;
     }
     workerWake_.notify_all();
-    orderedWake_.notify_all();
+    made_.Abort();
 }
 
 ParallelExtractor::~ParallelExtractor() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    workerWake_.notify_all();
+    StopAfterFailure();
     workers_.Join();
     for (Slot& slot : slots_) {
         if (slot.created && slot.index > lastTaken_) {
@@ -112,8 +109,8 @@ EntryOutcome ParallelExtractor::Prepare(std::string_view relativeTarget, bool is
     return outcome;
 }
 
-// The threads lock and wake each other only every so many entries, or when
-// one waits for the other: a wake-up costs more than extracting a small file.
+// The ordered thread tells the workers where it is only when it has to wait:
+// a wake-up costs more than extracting a small file.
 bool ParallelExtractor::TakeCreated(std::int64_t index) {
     if (workers_.Size() == 0) {
         return false;
@@ -125,29 +122,21 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         previous.place.folder.reset();
     }
     lastTaken_ = index;
-    if (index >= knownDone_ || index % kBatch == 0) {
-        std::unique_lock lock(mutex_);
-        taken_ = index;
-        // Workers may wait for room ahead, or for this entry's turn.
-        if (workersWaiting_ > 0) {
-            workerWake_.notify_all();
-        }
-        if (!IsDone(index)) {
+    std::optional<bool> created = made_.TryTake();
+    if (!created) {
+        {
+            const std::lock_guard lock(mutex_);
             orderedWaitsFor_ = index;
-            orderedWake_.wait(lock, [&] { return IsDone(index) || stopping_; });
-            orderedWaitsFor_ = -1;
-            if (!IsDone(index)) {
-                lock.unlock();
-                workers_.RethrowFailure();
+            if (workersWaiting_ > 0) {
+                workerWake_.notify_all();
             }
         }
-        knownDone_ = std::max(knownDone_, index + 1);
-        while (knownDone_ < std::min(entryCount_, index + kLookahead) && IsDone(knownDone_)) {
-            ++knownDone_;
-        }
+        created = made_.Take();
     }
-    // Done entries keep their slots until the ordered thread has passed them.
-    return SlotOf(index).created;
+    if (!created) {
+        workers_.RethrowFailure();
+    }
+    return created.value_or(false);
 }
 
 void ParallelExtractor::DiscardTaken() {
@@ -159,12 +148,8 @@ void ParallelExtractor::DiscardTaken() {
 }
 
 void ParallelExtractor::PostFinished(Worker& worker) {
-    for (std::int64_t index = worker.finishedFrom; index < worker.finishedTo; ++index) {
-        SlotOf(index).done = true;
-    }
-    if (orderedWaitsFor_ >= worker.finishedFrom && orderedWaitsFor_ < worker.finishedTo) {
-        orderedWake_.notify_one();
-    }
+    made_.Finish(static_cast<std::uint64_t>(worker.finishedFrom), static_cast<std::uint64_t>(worker.finishedTo),
+                 [this](std::uint64_t index) { return SlotOf(static_cast<std::int64_t>(index)).created; });
     worker.finishedFrom = worker.finishedTo;
 }
 
@@ -181,20 +166,16 @@ void ParallelExtractor::WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker&
 void ParallelExtractor::Work() {
     Worker worker;
     for (;;) {
-        std::int64_t first = 0;
-        std::int64_t last = 0;
+        PostFinished(worker);
+        const std::optional<OrderedWindow<bool>::Batch> batch = made_.ClaimBatch(kBatch);
+        if (!batch) {
+            return;
+        }
+        const auto first = static_cast<std::int64_t>(batch->first);
+        const auto last = static_cast<std::int64_t>(batch->last);
         {
-            std::unique_lock lock(mutex_);
-            PostFinished(worker);
-            const auto limit = [&] { return std::min(entryCount_, std::max<std::int64_t>(taken_, 0) + kLookahead); };
-            WaitAsWorker(lock, worker, [&] { return nextClaim_ >= entryCount_ || nextClaim_ < limit(); });
-            if (stopping_ || nextClaim_ >= entryCount_) {
-                return;
-            }
-            first = nextClaim_;
-            last = std::min(first + kBatch, limit());
-            nextClaim_ = last;
-            // The slots' previous entries are done: their paths no longer count.
+            const std::lock_guard lock(mutex_);
+            // The slots' previous entries are taken: their paths no longer count.
             for (std::int64_t index = first; index < last; ++index) {
                 Slot& slot = SlotOf(index);
                 Forget(users_, slot.paths, slot.index);
@@ -202,7 +183,6 @@ void ParallelExtractor::Work() {
                     Forget(targets_, {slot.paths.front()}, slot.index);
                 }
                 slot.index = index;
-                slot.done = false;
                 slot.created = false;
             }
         }
@@ -266,6 +246,8 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
     if (stopping_) {
         return false;
     }
+    // The entry the ordered thread may be at: it and those after it are in progress.
+    const std::int64_t current = static_cast<std::int64_t>(made_.Taken()) - 1;
     for (std::int64_t index = first; index < last; ++index) {
         Slot& slot = SlotOf(index);
         if (slot.barrier) {
@@ -277,10 +259,10 @@ bool ParallelExtractor::Reserve(std::int64_t first, std::int64_t last, Worker& w
         }
         const auto inProgress = [&](const auto& users, std::size_t path) {
             const auto user = users.find(path);
-            return user != users.end() && user->second >= taken_;
+            return user != users.end() && user->second >= current;
         };
         if (slot.eligible) {
-            const bool barrierInProgress = lastBarrier_ >= 0 && lastBarrier_ >= taken_;
+            const bool barrierInProgress = lastBarrier_ >= 0 && lastBarrier_ >= current;
             slot.eligible = !inProgress(users_, slot.paths.front()) && !barrierInProgress;
             slot.foldersFree = foldersAheadAllowed_ &&
                                std::none_of(slot.paths.begin() + 1, slot.paths.end(),
@@ -338,10 +320,11 @@ bool ParallelExtractor::Create(Slot& slot, Worker& worker) {
     // Ready folders stay ready, so one look at each new folder is enough.
     if (slot.folder != worker.readyFolder || !worker.openFolder) {
         std::unique_lock lock(mutex_);
-        if (slot.foldersFree && taken_ < slot.index && !writer_.ReadyFolder(slot.folder)) {
+        if (slot.foldersFree && orderedWaitsFor_ < slot.index && !writer_.ReadyFolder(slot.folder)) {
             MakeFoldersAhead(slot.folder);
         }
-        WaitAsWorker(lock, worker, [&] { return taken_ >= slot.index || writer_.ReadyFolder(slot.folder); });
+        WaitAsWorker(lock, worker,
+                     [&] { return orderedWaitsFor_ >= slot.index || writer_.ReadyFolder(slot.folder); });
         worker.openFolder = stopping_ ? nullptr : writer_.ReadyFolder(slot.folder);
         if (!worker.openFolder) {
             return false;

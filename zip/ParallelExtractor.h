@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "files/OrderedWindow.h"
 #include "files/TemporaryFileRegistry.h"
 #include "files/WorkerPool.h"
 #include "zip/EntryWriter.h"
@@ -29,8 +30,10 @@ namespace vaultpack {
 // entry's turn. Everything else (a file in the way, a failure, links,
 // folders, large or unusual entries) is left to the ordered thread.
 //
-// Workers take entries in order, at most kLookahead ahead of the ordered
-// thread. They may also make the folders of entries ahead through the
+// Workers claim entries in order from one ordered window, in batches, at
+// most kLookahead ahead of the ordered thread, which takes them in order;
+// between claiming and making, a batch's paths are reserved in entry order.
+// They may also make the folders of entries ahead through the
 // writer (only in a destination that was empty, only until the archive
 // makes a link, and only where no earlier entry still in progress puts
 // anything but a folder). A file or folder made ahead stays registered for
@@ -76,10 +79,12 @@ public:
     void DiscardTaken();
 
 private:
+    // The fields of an entry's slot are the claiming worker's until it hands
+    // the entry in through the window, then the ordered thread's until it
+    // takes the next entry: the window is one entry smaller than the ring of
+    // slots, so a slot is claimed again only after that.
     struct Slot {
         std::int64_t index = -1;
-        bool done = false;  // under mutex_
-        // Written only by the worker that claimed the slot, until it is done.
         bool eligible = false;
         // No earlier entry still in progress puts a file or link where one of
         // the target's folders would go: workers may make those folders.
@@ -106,7 +111,7 @@ private:
     };
     // One worker's own: its buffers, the folder last found ready (held open,
     // so that files are made in it without looking it up again), and the
-    // entries it has finished but not yet marked done.
+    // entries it has finished but not yet handed in.
     struct Worker {
         ZipReader::WholeEntryBuffers buffers;
         std::string readyFolder;
@@ -118,10 +123,9 @@ private:
     void Work();
     // Stops the workers after one failed, waking everyone who waits.
     void StopAfterFailure();
-    // With mutex_ held: marks the worker's finished entries done, and wakes
-    // the ordered thread when it waits for one of them.
+    // Hands the worker's finished entries in to the window.
     void PostFinished(Worker& worker);
-    // With mutex_ held: waits until ready() or stopping, first posting what
+    // With mutex_ held: waits until ready() or stopping, first handing in what
     // the worker has finished, so the ordered thread never waits on it.
     template <typename Ready>
     void WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker& worker, Ready ready);
@@ -142,15 +146,17 @@ private:
     // order now, so they stay.
     void KeepFoldersAhead(std::string_view folder);
     Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
-    bool IsDone(std::int64_t index) { return SlotOf(index).index == index && SlotOf(index).done; }
 
     const ZipReader& reader_;
     const std::int64_t entryCount_;
     EntryWriter& writer_;  // its folders under mutex_
+    // For each entry, in order: whether a worker made its file.
+    OrderedWindow<bool> made_;
     std::mutex mutex_;
-    std::condition_variable orderedWake_;
     std::condition_variable workerWake_;
-    std::int64_t orderedWaitsFor_ = -1;  // the entry the ordered thread waits for, if any
+    // The entry the ordered thread last had to wait for: a worker waiting for
+    // that entry's folder leaves the entry to it.
+    std::int64_t orderedWaitsFor_ = -1;
     int workersWaiting_ = 0;
     // Folders made ahead and not yet needed in order, by relative path.
     struct FolderAhead {
@@ -167,19 +173,13 @@ private:
     std::int64_t lastBarrier_ = -1;
     // Until the entries reserved so far hold a link: see the constructor.
     bool foldersAheadAllowed_ = false;
-    std::int64_t nextClaim_ = 0;
     std::int64_t nextReserve_ = 0;
-    // The entry the ordered thread is at, as it last told the workers; it
-    // tells them at least every kBatch entries and whenever it waits.
-    std::int64_t taken_ = -1;
     bool stopping_ = false;
     // The ordered thread's own: the folder it prepared last.
     std::string lastPreparedFolder_;
     std::shared_ptr<const FileHandle> lastPrepared_;
-    // The ordered thread's own: the entry it took last, and where the run of
-    // entries it knows to be done ends.
+    // The ordered thread's own: the entry it took last.
     std::int64_t lastTaken_ = -1;
-    std::int64_t knownDone_ = 0;
     WorkerPool workers_;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <utility>
 #include <thread>
 
 namespace vaultpack {
@@ -38,6 +39,29 @@ TEST(OrderedWindow, ItemsFinishedOutOfOrderAreTakenInOrderWithinTheWindow) {
     }
     maker.join();
     EXPECT_EQ(window.Take(), std::nullopt);
+}
+
+// A batch is claimed whole: a maker waits until there is room for all of it,
+// or for all that is left; a range is handed in under one call.
+TEST(OrderedWindow, BatchesAreClaimedWholeAndHandedInAtOnce) {
+    using Batch = std::pair<std::uint64_t, std::uint64_t>;
+    const auto numbers = [](const auto& batch) { return batch ? Batch(batch->first, batch->last) : Batch(); };
+    OrderedWindow<std::uint64_t> window(8, 4);
+    ASSERT_EQ(numbers(window.ClaimBatch(3)), Batch(0, 3));
+    EXPECT_EQ(window.TryTake(), std::nullopt);
+    std::thread maker([&] {
+        EXPECT_EQ(numbers(window.ClaimBatch(3)), Batch(3, 6));  // not before 0 and 1 are taken
+        window.Finish(3, 6, [](std::uint64_t number) { return number; });
+        EXPECT_EQ(numbers(window.ClaimBatch(9)), Batch(6, 8));  // what is left
+        window.Finish(6, 8, [](std::uint64_t number) { return number; });
+    });
+    window.Finish(0, 3, [](std::uint64_t number) { return number; });
+    for (std::uint64_t expected = 0; expected < 8; ++expected) {
+        EXPECT_EQ(window.Take(), expected);
+        EXPECT_EQ(window.Taken(), expected + 1);
+    }
+    maker.join();
+    EXPECT_EQ(window.ClaimBatch(1), std::nullopt);
 }
 
 // Ending the claims keeps what was claimed for the taker; an abort drops it.
