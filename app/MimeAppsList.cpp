@@ -112,12 +112,12 @@ bool MimeAppsList::RemoveDefaultApplication(std::string_view mimeType, std::stri
     }
     struct stat status {};
     if (::stat(target.c_str(), &status) != 0) {
-        throw FileError(FileOperation::Examine, target, errno);
+        ThrowLastError(FileOperation::Examine, target);
     }
     TemporaryOutputFile output(target.parent_path());
     output.File().WriteAll(kept.data(), kept.size());
     if (::fchmod(output.File().Descriptor(), status.st_mode & 07777) != 0) {
-        throw FileError(FileOperation::Write, output.Path(), errno);
+        ThrowLastError(FileOperation::Write, output.Path());
     }
     output.CommitAs(target, {.replaceExisting = true, .durable = true});
     return true;

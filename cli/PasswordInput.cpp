@@ -97,10 +97,11 @@ PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardIn
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == EINTR && InterruptFlag().load()) {
+        const int error = errno;
+        if (error == EINTR && InterruptFlag().load()) {
             return Cancelled();  // a FIFO with no writer yet
         }
-        return Refused("cannot open the password file " + path.string() + ": " + std::strerror(errno));
+        return Refused("cannot open the password file " + path.string() + ": " + std::strerror(error));
     }
     PasswordInput input = ReadFirstLine(fd, path.string(), catalogue);
     ::close(fd);

@@ -22,7 +22,7 @@ int OpenOrThrow(int folder, const char* name, const std::string& path, int flags
         descriptor = ::openat(folder, name, flags | O_CLOEXEC, mode);
     } while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
-        throw FileError(operation, path, errno);
+        ThrowLastError(operation, path);
     }
     return descriptor;
 }
@@ -43,7 +43,7 @@ std::size_t ReadUntilFull(void* buffer, std::size_t length, const std::string& p
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError(FileOperation::Read, path, errno);
+            ThrowLastError(FileOperation::Read, path);
         }
         if (count == 0) {
             break;
@@ -65,7 +65,7 @@ void WriteUntilDone(const void* buffer, std::size_t length, const std::string& p
             if (errno == EINTR) {
                 continue;
             }
-            throw FileError(FileOperation::Write, path, errno);
+            ThrowLastError(FileOperation::Write, path);
         }
         total += static_cast<std::size_t>(count);
     }
@@ -176,7 +176,7 @@ void FileHandle::WriteAt(std::uint64_t offset, const void* buffer, std::size_t l
 struct stat FileHandle::Status() const {
     struct stat status {};
     if (::fstat(descriptor_, &status) != 0) {
-        throw FileError(FileOperation::Examine, path_, errno);
+        ThrowLastError(FileOperation::Examine, path_);
     }
     return status;
 }
@@ -184,7 +184,7 @@ struct stat FileHandle::Status() const {
 void FileHandle::Close() {
     const int descriptor = std::exchange(descriptor_, -1);
     if (descriptor >= 0 && ::close(descriptor) != 0 && errno != EINTR) {
-        throw FileError(FileOperation::Close, path_, errno);
+        ThrowLastError(FileOperation::Close, path_);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -42,6 +43,15 @@ private:
     std::filesystem::path path_;
     int errorNumber_;
 };
+
+// Throws FileError for the system call that just failed. errno is read
+// first: making the exception allocates, and an allocation that fails on the
+// way (out of memory) would change it.
+template <typename Path>
+[[noreturn]] void ThrowLastError(FileOperation operation, const Path& path) {
+    const int error = errno;
+    throw FileError(operation, path, error);
+}
 
 // An open file descriptor, closed when the object goes. Every failing call
 // throws FileError.

@@ -126,7 +126,7 @@ void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownP
                               const struct stat& status) {
     if (!replace) {
         if (LinkDescriptor(file_.Descriptor(), folder_, name.c_str()) != 0) {
-            throw FileError(FileOperation::Replace, shownPath, errno);
+            ThrowLastError(FileOperation::Replace, shownPath);
         }
         // A delayed write failure shows at the close: the file then goes again.
         try {
@@ -144,7 +144,7 @@ void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownP
         if (LinkDescriptor(file_.Descriptor(), folder_, candidate.c_str()) == 0) {
             temporaryName_ = std::move(candidate);
         } else if (errno != EEXIST) {
-            throw FileError(FileOperation::Replace, shownPath, errno);
+            ThrowLastError(FileOperation::Replace, shownPath);
         }
     }
     if (temporaryName_.empty()) {
@@ -168,7 +168,7 @@ void PendingFile::RenameNamed(const std::string& name, const std::string& shownP
         }
     }
     if (result != 0) {
-        throw FileError(FileOperation::Replace, shownPath, errno);
+        ThrowLastError(FileOperation::Replace, shownPath);
     }
 }
 

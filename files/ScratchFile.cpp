@@ -16,7 +16,7 @@ ScratchFile::ScratchFile(const std::string& fileName) {
     const GuardedCreation guard;
     RequireCreationAllowed(guard, FileOperation::CreateFolderIn, temporaryFolder);
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw FileError(FileOperation::CreateFolderIn, temporaryFolder, errno);
+        ThrowLastError(FileOperation::CreateFolderIn, temporaryFolder);
     }
     folder_ = pattern;
     path_ = folder_ / fileName;

@@ -87,10 +87,10 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
         return;
     }
     if (errno != EINVAL && errno != ENOSYS) {
-        throw FileError(FileOperation::Replace, to, errno);
+        ThrowLastError(FileOperation::Replace, to);
     }
     if (::link(from.c_str(), to.c_str()) != 0) {
-        throw FileError(FileOperation::Replace, to, errno);
+        ThrowLastError(FileOperation::Replace, to);
     }
     ::unlink(from.c_str());
 }
@@ -99,13 +99,13 @@ void RenameWithoutReplacing(const std::filesystem::path& from, const std::filesy
 
 void TemporaryOutputFile::CommitAs(const std::filesystem::path& finalPath, CommitOptions options) {
     if (options.durable && ::fsync(file_.Descriptor()) != 0) {
-        throw FileError(FileOperation::Write, path_, errno);
+        ThrowLastError(FileOperation::Write, path_);
     }
     file_.Close();
     if (!options.replaceExisting) {
         RenameWithoutReplacing(path_, finalPath);
     } else if (std::rename(path_.c_str(), finalPath.c_str()) != 0) {
-        throw FileError(FileOperation::Replace, finalPath, errno);
+        ThrowLastError(FileOperation::Replace, finalPath);
     }
     committed_ = true;
     mark_.reset();

@@ -69,8 +69,8 @@ EntryOutcome OpenOrMakeFolder(int parent, const std::string& name, const std::st
             return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, ECANCELED);
         }
         made = ::mkdirat(parent, name.c_str(), 0777) == 0;
-        if (!made && errno != EEXIST) {
-            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, errno);
+        if (const int error = errno; !made && error != EEXIST) {
+            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, error);
         }
     }
     return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, ENOENT);
@@ -246,9 +246,10 @@ EntryOutcome EntryWriter::Examine(const Place& place, Occupant& occupant) const 
     occupant = Occupant::Nothing;
     struct stat status {};
     if (::fstatat(place.folder->Descriptor(), place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-        return errno == ENOENT ? EntryOutcome::Done()
+        const int error = errno;
+        return error == ENOENT ? EntryOutcome::Done()
                                : EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path,
-                                                      errno);
+                                                      error);
     }
     // A link is replaced, never followed; but one to a folder, a FIFO or a
     // device, or to a protected file, is refused as that file would be.
@@ -305,9 +306,10 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
         if (::symlinkat(linkTarget.c_str(), folder, place.name.c_str()) == 0) {
             return EntryOutcome::Done();
         }
-        return errno == EEXIST ? Appeared(place.path)
+        const int error = errno;
+        return error == EEXIST ? Appeared(place.path)
                                : EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path,
-                                                      errno);
+                                                      error);
     }
     // A link is made whole in one call; under a temporary name first, which
     // then replaces the target in one step.
@@ -315,8 +317,8 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
     for (int attempt = 0; attempt < kTemporaryNameAttempts && temporary.empty(); ++attempt) {
         temporary = NewTemporaryOutputName();
         if (::symlinkat(linkTarget.c_str(), folder, temporary.c_str()) != 0) {
-            if (errno != EEXIST) {
-                return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, errno);
+            if (const int error = errno; error != EEXIST) {
+                return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
             }
             temporary.clear();
         }

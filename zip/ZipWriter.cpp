@@ -238,7 +238,8 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
             entry.data = {};
             if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
                 entry.result = ZipResult::ReadFailed;
-                entry.failure = ZipWriteFailure::Of(FileError(FileOperation::Read, sourcePath, errno));
+                const int error = errno;
+                entry.failure = ZipWriteFailure::Of(FileError(FileOperation::Read, sourcePath, error));
                 return entry;
             }
             return streamLater();
