@@ -13,14 +13,18 @@ namespace vaultpack {
 // a scratch file with its folder, and an entry being written, for the three
 // jobs the desktop program can run at once.
 inline constexpr int kTemporaryPathSlots = 3 * 3;
+// Extractions that may run at once: an unzip job and the unzip that follows a
+// decrypt. Beyond that, workers leave entries to the job's thread.
+inline constexpr int kExtractionsAtOnce = 2;
 // What the workers of one extraction hold registered at once: a file for each
 // entry of their window and the folders they made ahead, as
-// zip/ParallelExtractor asserts. Two extractions at once fit; beyond that,
-// workers leave entries to the job's thread.
+// zip/ParallelExtractor asserts.
 inline constexpr int kMadeFilesAhead = 192 + 32;
-// Beside them, files written under a temporary name (where a file system has
-// no unnamed files), one per thread that writes.
-inline constexpr int kMadeFileSlots = 2 * kMadeFilesAhead + 64;
+// Beside them, a file written under a temporary name (where a file system has
+// no unnamed files) per thread of an extraction that writes: its workers (at
+// most 32, as zip/ParallelExtractor asserts) and the job's thread.
+inline constexpr int kWritersPerExtraction = 32 + 1;
+inline constexpr int kMadeFileSlots = kExtractionsAtOnce * (kMadeFilesAhead + kWritersPerExtraction);
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).

@@ -25,6 +25,8 @@ constexpr std::size_t kLongestName = 1024;
 constexpr std::size_t kDeepestPath = 64;
 // Every file and folder made ahead stays registered until taken or needed.
 static_assert(ParallelExtractor::kLookahead + ParallelExtractor::kMostFoldersAhead == kMadeFilesAhead);
+// Each worker, and the job's thread, may hold one file under a temporary name.
+static_assert(ParallelPreparer::kMostWorkers + 1 == kWritersPerExtraction);
 
 // Drops the record of `index` for each of `paths` unless a later entry has replaced it.
 void Forget(std::unordered_map<std::size_t, std::int64_t>& users, const std::vector<std::size_t>& paths,

@@ -14,7 +14,6 @@ namespace {
 // held ahead of the writer, which bounds the open descriptors (workers that
 // claimed before the count was reached may add one each).
 constexpr std::size_t kMostOpenAhead = 16;
-constexpr unsigned kMostWorkers = 32;
 
 bool StaysOpen(const PreparedEntry& entry) {
     return entry.blocks || entry.source.Descriptor() >= 0;

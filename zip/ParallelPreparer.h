@@ -50,8 +50,9 @@ public:
     // out (std::bad_alloc, say); the workers have stopped then.
     PreparedEntry Take(std::size_t index);
 
-    // The worker count for a requested count (0: one per processor).
+    // The worker count for a requested count (0: one per processor), at most kMostWorkers.
     static unsigned WorkerCount(unsigned requested);
+    static constexpr unsigned kMostWorkers = 32;
 
 private:
     // What an entry has reserved of the memory budget.
