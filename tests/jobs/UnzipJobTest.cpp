@@ -647,6 +647,27 @@ TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
 
 INSTANTIATE_TEST_SUITE_P(FileOrLink, UnzipFolderClashTest, testing::Values(S_IFREG, S_IFLNK));
 
+// The same for a later entry of the same name: the workers leave it to its
+// turn, where it is asked about, and the earlier entry's file stays.
+TEST_F(UnzipJobTest, LaterEntryOfTheSameNameIsAskedAboutAtItsTurn) {
+    std::vector<RawEntry> entries = ManyEntries();
+    const std::string earlier = test::RandomText(1536 * 1024, 2);
+    entries.insert(entries.begin() + 10, RawEntry{"x.txt", earlier});
+    entries.insert(entries.begin() + 100, RawEntry{"x.txt", "later"});
+    entries.insert(entries.begin() + 101, RawEntry{"d0/after.txt", "a"});
+    host.Expect("message 127", "No");
+    host.onPosition = [&](int count) {
+        if (count == 5) {
+            AwaitWorkers(destination / "d0/after.txt", 300);
+        }
+    };
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Succeeded);
+
+    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 100");
+    EXPECT_EQ(ReadText(destination / "x.txt"), earlier);
+}
+
 // A link already in the destination is judged as extracting in order finds
 // it: "s" leads to where a later entry makes a folder, so when "s" is
 // replaced, that folder is not there yet and the link is a broken one.
