@@ -55,7 +55,6 @@ bool IsEmptyOrMissingFolder(const std::filesystem::path& folder) {
 
 ParallelExtractor::ParallelExtractor(const ZipReader& reader, std::int64_t entryCount, EntryWriter& writer)
     : reader_(reader),
-      entryCount_(entryCount),
       writer_(writer),
       made_(static_cast<std::uint64_t>(entryCount), kLookahead - 1),
       slots_(static_cast<std::size_t>(kLookahead)),

@@ -148,7 +148,6 @@ private:
     Slot& SlotOf(std::int64_t index) { return slots_[static_cast<std::size_t>(index % kLookahead)]; }
 
     const ZipReader& reader_;
-    const std::int64_t entryCount_;
     EntryWriter& writer_;  // its folders under mutex_
     // For each entry, in order: whether a worker made its file.
     OrderedWindow<bool> made_;
