@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vaultpack {
 
@@ -84,17 +85,25 @@ public:
     }
 
     // The same for the numbers first to last - 1 it claimed, under one lock:
-    // itemOf(number) makes each one's item.
+    // itemOf(number) makes each one's item, before the lock is taken.
     template <typename ItemOf>
     void Finish(std::uint64_t first, std::uint64_t last, ItemOf itemOf) {
+        if (first >= last) {
+            return;
+        }
+        std::vector<Item> items;
+        items.reserve(static_cast<std::size_t>(last - first));
+        for (std::uint64_t number = first; number < last; ++number) {
+            items.push_back(itemOf(number));
+        }
         bool awaited = false;
         {
             const std::lock_guard lock(mutex_);
-            if (aborted_ || first >= last) {
+            if (aborted_) {
                 return;
             }
             for (std::uint64_t number = first; number < last; ++number) {
-                finished_[static_cast<std::size_t>(number - taken_)] = itemOf(number);
+                finished_[static_cast<std::size_t>(number - taken_)] = std::move(items[number - first]);
             }
             awaited = first <= taken_ && taken_ < last;
         }

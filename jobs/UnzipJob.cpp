@@ -110,7 +110,15 @@ EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesyste
                      EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
                      std::vector<MessageLine>& failure) {
     const bool createdAhead = ahead.TakeCreated(index);
-    const EntryStep step = PutEntry(reader, index, createdAhead, archive, writer, ahead, host, overwrite, failure);
+    EntryStep step = EntryStep::Failed;
+    try {
+        step = PutEntry(reader, index, createdAhead, archive, writer, ahead, host, overwrite, failure);
+    } catch (...) {
+        if (createdAhead) {
+            ahead.DiscardTaken();
+        }
+        throw;
+    }
     if (createdAhead && step != EntryStep::Extracted) {
         ahead.DiscardTaken();
     }

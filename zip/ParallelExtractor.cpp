@@ -122,7 +122,6 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         UnregisterTemporaryPath(std::exchange(previous.registration, -1));
         previous.place.folder.reset();
     }
-    lastTaken_ = index;
     std::optional<bool> created = made_.TryTake();
     if (!created) {
         {
@@ -135,9 +134,12 @@ bool ParallelExtractor::TakeCreated(std::int64_t index) {
         created = made_.Take();
     }
     if (!created) {
+        // Not taken: a file a worker made for it is removed with the others.
         workers_.RethrowFailure();
+        return false;
     }
-    return created.value_or(false);
+    lastTaken_ = index;
+    return *created;
 }
 
 void ParallelExtractor::DiscardTaken() {

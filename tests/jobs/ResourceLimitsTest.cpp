@@ -40,10 +40,8 @@ struct LimitRow {
 // What the child tells: the job done, failed with its cause named, or anything else.
 constexpr int kDone = 0, kFailedWithCause = 1, kFailedSilently = 2, kNoLimit = 3;
 
-bool SetLimit(const LimitRow& row) {
-    if (row.limit == Limit::Threads) {
-        return test::LimitThreadsOfThisProcess(row.amount);
-    }
+// Lets the process map `mebibytes` MiB more, beside the stack of one more thread.
+bool LimitMemoryBesideAThreadsStack(rlim_t mebibytes) {
     std::ifstream statm("/proc/self/statm");
     rlim_t pages = 0;
     statm >> pages;
@@ -53,7 +51,7 @@ bool SetLimit(const LimitRow& row) {
         return false;
     }
     const auto page = static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
-    const rlim_t bytes = (pages + 1) * page + stack + (row.amount << 20);
+    const rlim_t bytes = (pages + 1) * page + stack + (mebibytes << 20);
     const rlimit limit{bytes, bytes};
     return ::setrlimit(RLIMIT_AS, &limit) == 0;
 }
@@ -85,18 +83,25 @@ public:
         test::OpenToEveryone(sandbox.Path());
     }
 
-    // Runs the job on a thread of the child under the row's limit.
+    // Runs the job on a thread of the child under the row's limit. A memory
+    // limit holds from before that thread starts, as one set for a program
+    // does; a thread limit is set on that thread, so that it counts whatever
+    // threads the runtime has started by then.
     int RunLimited(const JobBody& job) const {
-        if (GetParam().limit == Limit::MemoryAbove && test::UnderSanitizer()) {
+        const LimitRow& row = GetParam();
+        if (row.limit == Limit::MemoryAbove && test::UnderSanitizer()) {
             return kNoLimit;
         }
         return test::ExitStatusInChild([&] {
             test::ScriptedJobHost host;
-            if (!SetLimit(GetParam())) {
+            if (row.limit == Limit::MemoryAbove && !LimitMemoryBesideAThreadsStack(row.amount)) {
                 return kNoLimit;
             }
-            int status = kFailedSilently;
+            int status = kNoLimit;
             std::thread([&] {
+                if (row.limit == Limit::Threads && !test::LimitThreadsOfThisProcess(row.amount)) {
+                    return;
+                }
                 const JobOutcome outcome = RunJobBody(JobKind::CreateArchive, host, job).outcome;
                 status = outcome == JobOutcome::Succeeded                          ? kDone
                          : outcome == JobOutcome::Failed && NamesACause(host) ? kFailedWithCause

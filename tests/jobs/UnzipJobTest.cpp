@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -437,6 +438,22 @@ TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
         EXPECT_EQ(FolderContents(destination), FirstEntries(entries, static_cast<std::size_t>(row.cancelAt - 1)));
         EXPECT_EQ(cancelling.messageTexts, Strings{Count(row.cancelAt - 1, 324)});
     }
+}
+
+// So does an exception on the job's thread (out of memory, say) at an entry
+// whose file a worker made ahead: the file goes with the others made ahead.
+TEST_F(UnzipJobTest, AnExceptionAtAnEntryMadeAheadLeavesTheEntriesBeforeIt) {
+    const std::vector<RawEntry> entries = ManyEntries();
+    bool madeAhead = false;
+    host.onPosition = [&](int count) {
+        if (count == 150) {
+            madeAhead = AwaitWorkers(destination / "d2/f79.txt");
+            throw std::bad_alloc();
+        }
+    };
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Failed);
+    EXPECT_TRUE(madeAhead);
+    EXPECT_EQ(FolderContents(destination), FirstEntries(entries, 149));
 }
 
 // Entries that the job's thread refuses are refused as well when there are
