@@ -15,8 +15,6 @@ namespace vaultpack {
 
 namespace {
 
-constexpr int kNameAttempts = 100;
-
 // Gives the open file `file` the name `name` in `folder`: through its
 // descriptor where the process may, otherwise through /proc.
 int LinkDescriptor(int file, int folder, const char* name) {
@@ -65,7 +63,7 @@ PendingFile::PendingFile(int folder, const std::string& shownFolder, mode_t mode
             throw;
         }
     }
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         temporaryName_ = NewTemporaryOutputName();
         bool created = false;
         try {
@@ -139,16 +137,11 @@ void PendingFile::LinkUnnamed(const std::string& name, const std::string& shownP
     }
     // A link replaces nothing: the file gets a temporary name first, which
     // then replaces the target in one step.
-    for (int attempt = 0; attempt < kNameAttempts && temporaryName_.empty(); ++attempt) {
-        std::string candidate = NewTemporaryOutputName();
-        if (LinkDescriptor(file_.Descriptor(), folder_, candidate.c_str()) == 0) {
-            temporaryName_ = std::move(candidate);
-        } else if (errno != EEXIST) {
-            ThrowLastError(FileOperation::Replace, shownPath);
-        }
-    }
+    int error = 0;
+    temporaryName_ = MakeUnderNewTemporaryName(
+        [&](const char* candidate) { return LinkDescriptor(file_.Descriptor(), folder_, candidate); }, error);
     if (temporaryName_.empty()) {
-        throw FileError(FileOperation::Replace, shownPath, EEXIST);
+        throw FileError(FileOperation::Replace, shownPath, error);
     }
     temporary_ = {folder_, temporaryName_.c_str(), status.st_dev, status.st_ino};
     registration_ = RegisterMadeFile(&temporary_);

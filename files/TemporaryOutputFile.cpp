@@ -44,8 +44,20 @@ std::string NewTemporaryOutputName() {
     return name += kSuffix;
 }
 
+std::string MakeUnderNewTemporaryName(const std::function<int(const char* name)>& make, int& error) {
+    error = EEXIST;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && error == EEXIST; ++attempt) {
+        std::string name = NewTemporaryOutputName();
+        if (make(name.c_str()) == 0) {
+            return name;
+        }
+        error = errno;
+    }
+    return {};
+}
+
 TemporaryOutputFile::TemporaryOutputFile(const std::filesystem::path& folder) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         path_ = folder / NewTemporaryOutputName();
         // Made and registered before an abrupt end removes what is registered, or not at all.
         const GuardedCreation guard;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,15 @@ namespace vaultpack {
 // (CreateTemporaryFileIn, the folder) when no file can be made there.
 // A new name of the form TemporaryOutputFile gives, different on every call.
 std::string NewTemporaryOutputName();
+
+// Names tried before giving up because every one was taken.
+inline constexpr int kTemporaryNameAttempts = 100;
+
+// Makes something under a new temporary name with make(name), a system call
+// that returns 0 or sets errno: a name that is taken (EEXIST) is followed by
+// another. The name made; or empty, with the error number in `error`
+// (EEXIST when every name tried was taken).
+std::string MakeUnderNewTemporaryName(const std::function<int(const char* name)>& make, int& error);
 
 class TemporaryOutputFile {
 public:

@@ -18,8 +18,6 @@ namespace {
 
 using Reason = EntryOutcome::Reason;
 
-constexpr int kTemporaryNameAttempts = 100;
-
 // Gives the file the entry's permission bits (unless it was created with
 // them) and times. Failures (a file system without Unix modes, say) do not
 // make the content wrong, so they are not reported.
@@ -313,21 +311,14 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
     }
     // A link is made whole in one call; under a temporary name first, which
     // then replaces the target in one step.
-    std::string temporary;
-    for (int attempt = 0; attempt < kTemporaryNameAttempts && temporary.empty(); ++attempt) {
-        temporary = NewTemporaryOutputName();
-        if (::symlinkat(linkTarget.c_str(), folder, temporary.c_str()) != 0) {
-            if (const int error = errno; error != EEXIST) {
-                return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
-            }
-            temporary.clear();
-        }
-    }
+    int error = 0;
+    const std::string temporary = MakeUnderNewTemporaryName(
+        [&](const char* candidate) { return ::symlinkat(linkTarget.c_str(), folder, candidate); }, error);
     if (temporary.empty()) {
-        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, EEXIST);
+        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
     }
     if (::renameat(folder, temporary.c_str(), folder, place.name.c_str()) != 0) {
-        const int error = errno;
+        error = errno;
         ::unlinkat(folder, temporary.c_str(), 0);
         return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
     }

@@ -632,28 +632,37 @@ TEST_F(UnzipJobTest, WorkersMakeNothingAheadWhenTheCleanupRegistryIsFull) {
     EXPECT_EQ(FolderContents(destination), FirstEntries(entries, entries.size()));
 }
 
-// A file or link that an earlier entry still in progress puts where a later
-// entry's folder would go keeps the workers from making that folder ahead:
-// the earlier entry is made, and the later one fails at its turn. The earlier
-// entry is left to the job's thread (a large file, a link), which waits before
-// it while the workers could reach the later entry, in a batch of its own.
-class UnzipFolderClashTest : public UnzipJobTest, public testing::WithParamInterface<mode_t> {};
+// An earlier entry left to the job's thread (a large file, a link) at entry
+// 10 and a later one whose path clashes with it at entry 100, in a batch of
+// its own: the job's thread waits before the earlier one while the workers
+// could reach the later one and the entry after it.
+class UnzipClashTest : public UnzipJobTest {
+public:
+    JobOutcome UnzipWithAClash(RawEntry earlier, RawEntry later) {
+        std::vector<RawEntry> entries = ManyEntries();
+        entries.insert(entries.begin() + 10, std::move(earlier));
+        entries.insert(entries.begin() + 100, std::move(later));
+        entries.insert(entries.begin() + 101, RawEntry{"d0/after.txt", "a"});
+        host.onPosition = [&](int count) {
+            if (count == 5) {
+                AwaitWorkers(destination / "d0/after.txt", 300);
+            }
+        };
+        return RunJob(RunUnzipJob, Params(Archive(entries)), host);
+    }
+};
+
+// A file or link that the earlier entry puts where the later entry's folder
+// would go keeps the workers from making that folder ahead: the earlier entry
+// is made, and the later one fails at its turn.
+class UnzipFolderClashTest : public UnzipClashTest, public testing::WithParamInterface<mode_t> {};
 
 TEST_P(UnzipFolderClashTest, LaterEntryFailsAtItsTurn) {
-    std::vector<RawEntry> entries = ManyEntries();
     const std::string x = GetParam() == S_IFLNK ? "d0" : test::RandomText(1536 * 1024, 2);
-    entries.insert(entries.begin() + 10, RawEntry{"x", x, static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3});
-    entries.insert(entries.begin() + 100, RawEntry{"x/y.txt", "y"});
-    entries.insert(entries.begin() + 101, RawEntry{"d0/after.txt", "a"});
     host.Expect("message 111", "Yes");
-    // A worker that made the folder would go on to the entry after it.
-    host.onPosition = [&](int count) {
-        if (count == 5) {
-            AwaitWorkers(destination / "d0/after.txt", 300);
-        }
-    };
 
-    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Failed);
+    EXPECT_EQ(UnzipWithAClash({"x", x, static_cast<std::uint32_t>(GetParam() | 0644) << 16, 3}, {"x/y.txt", "y"}),
+              JobOutcome::Failed);
 
     EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 100");
     const std::filesystem::file_status status = std::filesystem::symlink_status(destination / "x");
@@ -666,20 +675,11 @@ INSTANTIATE_TEST_SUITE_P(FileOrLink, UnzipFolderClashTest, testing::Values(S_IFR
 
 // The same for a later entry of the same name: the workers leave it to its
 // turn, where it is asked about, and the earlier entry's file stays.
-TEST_F(UnzipJobTest, LaterEntryOfTheSameNameIsAskedAboutAtItsTurn) {
-    std::vector<RawEntry> entries = ManyEntries();
+TEST_F(UnzipClashTest, LaterEntryOfTheSameNameIsAskedAboutAtItsTurn) {
     const std::string earlier = test::RandomText(1536 * 1024, 2);
-    entries.insert(entries.begin() + 10, RawEntry{"x.txt", earlier});
-    entries.insert(entries.begin() + 100, RawEntry{"x.txt", "later"});
-    entries.insert(entries.begin() + 101, RawEntry{"d0/after.txt", "a"});
     host.Expect("message 127", "No");
-    host.onPosition = [&](int count) {
-        if (count == 5) {
-            AwaitWorkers(destination / "d0/after.txt", 300);
-        }
-    };
 
-    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Succeeded);
+    EXPECT_EQ(UnzipWithAClash({"x.txt", earlier}, {"x.txt", "later"}), JobOutcome::Succeeded);
 
     EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 100");
     EXPECT_EQ(ReadText(destination / "x.txt"), earlier);
