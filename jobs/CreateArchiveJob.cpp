@@ -160,6 +160,23 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
     return JobOutcome::Failed;
 }
 
+// What the user is told once the output is in place. Only an output whose
+// content is encrypted is called encrypted: a plain ZIP, sent on in that
+// belief, would expose what it holds.
+MessageLine CreatedMessage(CreateCombination combination, const std::filesystem::path& output) {
+    switch (combination) {
+        case CreateCombination::ZipList:
+        case CreateCombination::ZipSingle:
+            return MessageLine::Text(MessageId::PlainArchiveCreated, {output.string()});
+        case CreateCombination::ZipListThenEncrypt:
+        case CreateCombination::EncryptSingle:
+        case CreateCombination::ZipSingleThenEncrypt:
+        case CreateCombination::EncryptSingleThenZip:
+            break;
+    }
+    return MessageLine::Text(MessageId::ArchiveCreated);
+}
+
 JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host) {
     if (params.items.empty()) {
         // Nothing to ask a file name for.
@@ -197,7 +214,7 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host) {
     host.SetCancelCaption(MessageId::Cancel);
     const StepOutcome outcome = WriteOutput(params, combination, *output, outputExisted, host);
     if (outcome.status == StepStatus::Done) {
-        ShowInformation(host, {MessageLine::Text(MessageId::ArchiveCreated)});
+        ShowInformation(host, {CreatedMessage(combination, *output)});
     }
     return OutcomeOf(outcome);
 }

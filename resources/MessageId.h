@@ -149,12 +149,17 @@ enum class MessageId : std::uint16_t {
     DesktopGenericName = 411,
     DesktopComment = 412,
     EncryptedFileTypeName = 413,
+    DesktopKeywords = 414,
     // What the create-archive job leaves out, and why.
     ReasonSourceIsTheArchive = 420,
     ReasonSourceIsUnfinishedOutput = 421,
     SkippedEmptyFolder = 422,
     // An entry's target beyond the system's limits for a path or a name.
     ReasonPathTooLong = 440,
+    // A ZIP archive made without a password: told apart from an encrypted output.
+    PlainArchiveCreated = 450,
+    // The desktop program started where no window can be shown.
+    NoDisplay = 451,
 };
 
 }  // namespace vaultpack

@@ -166,9 +166,11 @@ void ArchiveOptionsDialog::reject() {
 
 void ArchiveOptionsDialog::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
+    // The job's progress window stays in front of this one. Raised only, not
+    // activated: a click activates this window before the button is released,
+    // and taking the focus away then would release the button unclicked.
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && runningJob_ && progress_.isVisible()) {
         progress_.raise();
-        progress_.activateWindow();
     }
 }
 

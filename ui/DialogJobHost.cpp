@@ -115,7 +115,8 @@ void DialogJobHost::ShowFigures(bool now) {
     constexpr double kRefreshSeconds = 0.5;
     const double time = Now();
     const ProgressFigures figures = tracker_.Figures();
-    if (!progress_ || (!now && figures.percent == percentShown_ && time - figuresShownAt_ < kRefreshSeconds)) {
+    if (!progress_ || (!now && figures.percent == percentShown_ && figuresShownAt_ &&
+                       time - *figuresShownAt_ < kRefreshSeconds)) {
         return;
     }
     figuresShownAt_ = time;

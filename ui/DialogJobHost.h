@@ -78,7 +78,9 @@ private:
     // again with what was typed.
     QPointer<DecryptionPasswordDialog> passwordDialog_;
     ProgressTracker tracker_;
-    double figuresShownAt_ = 0;
+    // Empty until the figures are first shown, so that the first showing never
+    // waits on a clock that starts when the machine does.
+    std::optional<double> figuresShownAt_;
     std::optional<int> percentShown_;
 };
 

@@ -191,10 +191,11 @@ void MainDialog::OnUnzipCompleted(const JobCompletion&) {
 
 void MainDialog::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);
-    // A running create job keeps its progress window in front of this one.
+    // A running create job keeps its progress window in front of this one,
+    // raised without taking the focus, which would release a button being
+    // clicked (see ArchiveOptionsDialog::changeEvent).
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && createProgress_->isVisible()) {
         createProgress_->raise();
-        createProgress_->activateWindow();
     }
 }
 

@@ -106,7 +106,7 @@ void QtJobHost::SetAmounts(const ProgressAmounts& amounts) {
 
 void QtJobHost::PostCoalesced() {
     const auto now = std::chrono::steady_clock::now();
-    positionHeldBack_ = now - lastPosted_ < updateInterval_;
+    positionHeldBack_ = lastPosted_ && now - *lastPosted_ < updateInterval_;
     if (!positionHeldBack_) {
         lastPosted_ = now;
         PostPosition();

@@ -82,7 +82,9 @@ private:
     // Job-thread side of the rate limit: a bar needs no more than a few dozen
     // updates a second, and each one costs the GUI thread a repaint.
     const std::chrono::milliseconds updateInterval_;
-    std::chrono::steady_clock::time_point lastPosted_{};
+    // Empty until the first update is posted: the first one always goes out,
+    // whatever the clock read when the machine started.
+    std::optional<std::chrono::steady_clock::time_point> lastPosted_;
     bool positionHeldBack_ = false;
 };
 

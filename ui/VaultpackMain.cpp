@@ -36,6 +36,29 @@ bool HasConsole() {
            (::fstat(STDOUT_FILENO, &status) == 0 && (S_ISFIFO(status.st_mode) || S_ISREG(status.st_mode)));
 }
 
+// Whether a window can be shown: a display server to talk to, or a Qt
+// platform chosen by name (offscreen, vnc). Without either, Qt would abort the
+// program as it starts.
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What a run that needs a window does without a display: says why, after
+// the text it would have shown (when it has one), on standard error.
+int NoDisplay(const MessageCatalogue& catalogue, const std::string& text = {}) {
+    if (!text.empty()) {
+        std::cerr << text << '\n';
+    }
+    std::cerr << catalogue.Load(MessageId::NoDisplay) << std::endl;
+    return EXIT_FAILURE;
+}
+
 int ShowVersion(int argc, char** argv) {
     const std::string version = ProgramVersionText().DottedVersion();
     if (HasConsole()) {
@@ -50,14 +73,18 @@ int ShowVersion(int argc, char** argv) {
         std::cout << std::flush;
         return EXIT_SUCCESS;
     }
+    if (!HasDisplay()) {
+        return NoDisplay(MessageCatalogue(MessageCatalogue::SystemLanguage()), version);
+    }
     QApplication application(argc, argv);
     QMessageBox::warning(nullptr, QString::fromStdString(std::filesystem::path(argv[0]).stem().string()),
                          QString::fromStdString(version));
     return EXIT_SUCCESS;
 }
 
-// The final message goes where the version goes: to the terminal or the
-// reader of the output when there is one, otherwise into a message box.
+// The final message is shown in a message box whenever there is a display:
+// started from a menu or a file manager, the program's output goes to a log
+// nobody reads. A terminal gets the text as well.
 int RunUninstall(int argc, char** argv) {
     const std::vector<MessageId> paragraphs = Uninstall(CurrentUninstallTarget());
     const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
@@ -65,17 +92,24 @@ int RunUninstall(int argc, char** argv) {
     for (const MessageId paragraph : paragraphs) {
         text += (text.empty() ? "" : "\n\n") + catalogue.Load(paragraph);
     }
-    if (HasConsole()) {
+    if (!HasDisplay()) {
+        return NoDisplay(catalogue, text);
+    }
+    if (::isatty(STDOUT_FILENO) == 1) {
         std::cout << text << std::endl;
-        return EXIT_SUCCESS;
     }
     QApplication application(argc, argv);
+    LoadQtTranslations(application, catalogue.CurrentLanguage());
     QMessageBox::information(nullptr, QString::fromStdString(catalogue.Load(MessageId::CaptionInformation)),
                              QString::fromStdString(text));
     return EXIT_SUCCESS;
 }
 
 int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
+    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
+    if (!HasDisplay()) {
+        return NoDisplay(catalogue);
+    }
     // A signal (a logout, kill, Ctrl-C in the terminal) ends the program as
     // closing its window does: running jobs end and their files go.
     InstallTerminationHandlers();
@@ -83,7 +117,6 @@ int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
     // The main window alone decides when the program ends; its dialogs and
     // the progress windows come and go.
     QApplication::setQuitOnLastWindowClosed(false);
-    const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
     LoadQtTranslations(application, catalogue.CurrentLanguage());
     QtPlatformPickers pickers;
     MainDialog window(catalogue, pickers);

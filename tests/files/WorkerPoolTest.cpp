@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include "tests/support/BoundedWait.h"
 #include "tests/support/ResourceLimits.h"
 
 namespace vaultpack {
@@ -50,7 +51,7 @@ TEST_P(WorkerPoolStart, RunsWithTheThreadsItCouldStart) {
                 [&](unsigned) {
                     ++ran;
                     std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return made; });
+                    test::Await(changed, lock, [&] { return made; }, "the pool to be made");
                 },
                 {}, row.fewest);
             {

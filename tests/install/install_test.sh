@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the build for one user into a temporary home and checks what a
 # desktop sees: the desktop entry, MIME package and metainfo pass their
-# validators, an .ezc file (by name, and a misnamed one by its header) has our
-# type and opens with our entry (xdg-open shows the password dialog on an X
-# server), the manual page says what --help says; then
+# validators (the metainfo states the changelog's release, the entry's
+# keywords are translated), an .ezc file (by name, and a misnamed one by its
+# header) has our type and opens with our entry (xdg-open shows the password
+# dialog on an X server), the manual page says what --help says; then
 # "vaultpack -u" leaves no installed file behind and no other program's
 # association changed. A staged install (DESTDIR) writes no caches.
 # Usage: install_test.sh BUILD_DIR
@@ -42,6 +43,19 @@ mime_errors=$(update-mime-database "$share/mime" 2>&1) || fail "update-mime-data
 xmllint --noout "$share/mime/packages/$id.xml" "$share/metainfo/$id.metainfo.xml" || fail "xmllint"
 appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   fail "appstreamcli validate: $(cat "$work/appstream.log")"
+
+# The metainfo's release is the Debian changelog's first entry, and the
+# entry's keywords are translated as its name and comment are.
+changelog=$(dirname "$0")/../../desktop/debian/changelog
+release_version=$(sed -n '1s/^vaultpack (\(.*\)-[^-]*).*/\1/p' "$changelog")
+release_date=$(date -d "$(sed -n 's/^ -- .*>  [A-Za-z]*, \([0-9]* [A-Za-z]* [0-9]*\) .*/\1/p' "$changelog" | head -n 1)" +%F)
+grep -qF "<release version=\"$release_version\" date=\"$release_date\"/>" "$share/metainfo/$id.metainfo.xml" ||
+  fail "the metainfo's release is not $release_version of $release_date"
+english_keywords=$(sed -n 's/^Keywords=//p' "$share/applications/$id.desktop")
+for locale in zh_TW ja zh_CN; do
+  keywords=$(sed -n "s/^Keywords\[$locale\]=//p" "$share/applications/$id.desktop")
+  [[ -n $keywords && $keywords != "$english_keywords" ]] || fail "Keywords[$locale] is missing or untranslated"
+done
 
 # The type by name and by header; the header of another version is not ours.
 printf 'EZC\002rest of a header' >"$work/named.ezc"
@@ -85,10 +99,17 @@ opened=$(XDG_RUNTIME_DIR=$work/runtime LANG=C.UTF-8 QT_QPA_PLATFORM=xcb "$(dirna
 ' _ "$work/secret.ezc") || true
 expect_equal "double-click on an .ezc file" "opened" "$opened"
 
-# Uninstall: the final message on the output, the program files gone once it has ended.
+# Uninstall without a display: the work is done, the final message and the
+# reason no box came go to standard error, status 1; then the program files
+# are gone once it has ended.
 before_other=$(cat "$share/applications/other.desktop")
-(cd "$work" && "$HOME/.local/bin/vaultpack" -u >"$work/uninstall.out")
-expect_equal "message of -u" "Program Uninstalled" "$(cat "$work/uninstall.out")"
+status=0
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$HOME/.local/bin/vaultpack" -u \
+  >"$work/uninstall.out" 2>"$work/uninstall.err") || status=$?
+expect_equal "status of -u without a display" 1 "$status"
+expect_equal "output of -u without a display" "" "$(cat "$work/uninstall.out")"
+expect_equal "message of -u without a display" "Program Uninstalled" "$(head -n 1 "$work/uninstall.err")"
+grep -q "there is no display" "$work/uninstall.err" || fail "-u did not say why no box came: $(cat "$work/uninstall.err")"
 for _ in $(seq 50); do
   [[ -e $HOME/.local/bin/vaultpack ]] || break
   sleep 0.2
@@ -103,6 +124,19 @@ expect_equal "mimeapps.list after -u" \
 expect_equal "default for $type after -u" "" "$(xdg-mime query default "$type")"
 [[ ! -e $share/mime/application/x-vaultpack-encrypted.xml ]] || fail "the MIME database still knows the type"
 grep -q "$id" "$share/applications/mimeinfo.cache" && fail "the desktop database still names our entry"
+
+# Uninstall from a menu or a file manager, whose output goes to a log: with a
+# display the message comes in a box, and nothing is written to the log.
+cmake --install "$build" --prefix "$HOME/.local" >"$work/reinstall.log"
+boxed=$(XDG_RUNTIME_DIR=$work/runtime LANG=C.UTF-8 QT_QPA_PLATFORM=xcb "$(dirname "$0")/../support/with_x_server.sh" bash -c '
+  cd "$2" && "$1" -u >"$2/uninstall.log" 2>&1 &
+  program=$!
+  box=$(timeout 20 xdotool search --sync --onlyvisible --name "^Information\$" | head -n 1)
+  [[ -n $box ]] && xdotool windowfocus --sync "$box" key Return
+  timeout 20 tail --pid="$program" -f /dev/null && wait "$program" && [[ -n $box ]] && echo boxed
+' _ "$HOME/.local/bin/vaultpack" "$work") || true
+expect_equal "-u with its output in a log" "boxed" "$boxed"
+expect_equal "log of -u with a display" "" "$(cat "$work/uninstall.log")"
 
 # A staged install: the entry names the final place (quoted in Exec, where a
 # blank would split it), and no cache is written.

@@ -21,6 +21,7 @@
 #include "jobs/Jobs.h"
 #include "zip/ZipWriter.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/BoundedWait.h"
 #include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
 
@@ -132,7 +133,7 @@ TEST_P(CreateTableTest, WritesTheOutputOnlyWhenAllStepsAreDone) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, CreateTableTest,
     testing::Values(
-        CreateRow{"SeveralZipped", kZipList, "save zip ", false, -1, {113},
+        CreateRow{"SeveralZipped", kZipList, "save zip ", false, -1, {450},
                   [](const auto& test, const auto& output) { EXPECT_EQ(ArchiveContents(output), test.list); }},
         // Decrypting it starts the unzip that puts the files beside the container and removes the archive.
         CreateRow{"SeveralZippedThenEncrypted", kZipListThenEncrypt, "save ezc ", false, -1, {113},
@@ -149,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(out.erase("result"), 1u);
                       EXPECT_EQ(out, test.list);
                   }},
-        CreateRow{"OneZipped", kZipOne, "save zip gamma.zip", false, -1, {113},
+        CreateRow{"OneZipped", kZipOne, "save zip gamma.zip", false, -1, {450},
                   [](const auto& test, const auto& output) {
                       EXPECT_EQ(ArchiveContents(output), (Files{{"gamma.bin", test.gamma}}));
                   }},
@@ -197,10 +198,13 @@ TEST_F(CreateArchiveJobTest, FailedItemLeftOutWhenTheUserGoesOn) {
     // The bar counts bytes: alpha.txt has 5, the missing file none.
     EXPECT_EQ(host.calls, (Strings{"save zip ", "show", "title 182", "cancel-caption 170", "range 307205",
                                    "position 0", "status 132", "position 0", "status 132", "position 5", "message 111",
-                                   "status 132", "position 5", "position 307205", "message 113", "complete"}));
+                                   "status 132", "position 5", "position 307205", "message 450", "complete"}));
     const std::string missing = (sandbox / "in/missing.md").string();
     EXPECT_EQ(host.messageTexts.at(0), "Couldn't create/open file\n" + missing + "\nCannot open \"" + missing +
                                            "\": No such file or directory\nContinue with next file?");
+    // A plain ZIP is not called encrypted, and the message names it.
+    EXPECT_EQ(host.messageTexts.at(1), "The ZIP archive \"" + (sandbox / "all.zip").string() +
+                                           "\" has been created. It is not protected by a password.");
     Files expected = list;
     expected.erase("docs/beta.md");
     EXPECT_EQ(ArchiveContents(sandbox / "all.zip"), expected);
@@ -425,12 +429,12 @@ TEST_F(CreateArchiveJobTest, AbandonedFromAnotherThreadMidWay) {
     host.onPosition = [&](int count) {
         if (count == 3) {
             reached.set_value();
-            abandoned.get_future().wait();
+            test::Await(abandoned.get_future(), "the test to abandon the job");
         }
     };
     JobOutcome outcome = JobOutcome::Succeeded;
     std::thread job([&] { outcome = RunJob(RunCreateArchiveJob, Params(kZipListThenEncrypt), abandonable); });
-    reached.get_future().wait();
+    test::Await(reached.get_future(), "the job to reach its third position");
     abandonable.Abandon();
     abandoned.set_value();
     job.join();

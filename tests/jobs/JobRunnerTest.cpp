@@ -18,6 +18,7 @@
 #include "jobs/AbandonableJobHost.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/BoundedWait.h"
 #include "tests/support/ScriptedJobHost.h"
 
 namespace vaultpack {
@@ -131,18 +132,19 @@ TEST(JobRunnerTest, AbandonWhileAQuestionIsOpen) {
     scripted->Expect("message 127", "Yes");
     scripted->onMessage = [&] {
         questionUp.set_value();
-        abandoned.get_future().wait();
+        test::Await(abandoned.get_future(), "the test to abandon the job");
     };
     {
         auto abandonable = std::make_shared<AbandonableJobHost>(scripted);
         const FileJobParams params{{archive}, {sandbox / "out"}, false};
         StartJob(JobKind::Unzip, abandonable, [params](JobHost& host) { return RunUnzipJob(params, host); });
-        questionUp.get_future().wait();
+        test::Await(questionUp.get_future(), "the job's question");
         abandonable->Abandon();
         scripted.reset();
     }
     abandoned.set_value();
-    hostGone.get_future().wait();  // the job's thread let go of the host: it has ended
+    // The job's thread let go of the host: it has ended.
+    test::Await(hostGone.get_future(), "the job's thread to let go of its host");
 
     EXPECT_EQ(test::ReadText(sandbox / "out/a.txt"), "old") << "the Yes came after the abandon and does not count";
 }

@@ -28,7 +28,7 @@ TEST(AboutDialogTest, ShowsTitleVersionLineAndDefaultOk) {
     EXPECT_TRUE(versionLabel->text().startsWith("Vaultpack - \n\tbuild 1.05"));
     auto* ok = dialog.findChild<QPushButton*>("okButton");
     ASSERT_NE(ok, nullptr);
-    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_EQ(ok->text(), "&OK");
     EXPECT_TRUE(ok->isDefault());
     EXPECT_FALSE(dialog.findChild<QLabel*>("iconLabel")->pixmap().isNull());
 }

@@ -123,12 +123,20 @@ TEST_F(IconButtonTest, HoverStartedBeforeThePressStaysWhileHeldAndEndsWhenMovedO
     SendMouse(QEvent::MouseButtonRelease, Outside(), Qt::NoButton);
 }
 
-TEST_F(IconButtonTest, CaptionIsTheAccessibleName) {
+// The caption, without its mnemonic's marks, is the accessible name; the
+// mnemonic's key presses the button.
+TEST_F(IconButtonTest, CaptionIsTheAccessibleNameAndItsMnemonicPresses) {
     EXPECT_EQ(button_->accessibleName(), "Unzip File");
-    button_->SetCaption(QStringLiteral("Decrypt File"));
-    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button_);
-    ASSERT_NE(accessible, nullptr);
-    EXPECT_EQ(accessible->text(QAccessible::Name), "Decrypt File");
+    const std::pair<const char*, const char*> captions[] = {
+        {"Decrypt File", "Decrypt File"}, {"&Decrypt File", "Decrypt File"}, {"Add F&olders", "Add Folders"},
+        {"ファイルを復号(&D)", "ファイルを復号"}, {"Salt && &Pepper", "Salt & Pepper"}};
+    for (const auto& [caption, name] : captions) {
+        button_->SetCaption(QString::fromUtf8(caption));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button_);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name), QString::fromUtf8(name)) << caption;
+    }
+    EXPECT_EQ(button_->shortcut(), QKeySequence(Qt::ALT | Qt::Key_P));
 }
 
 TEST_F(IconButtonTest, FocusFrameShowsForKeyboardFocusOnly) {

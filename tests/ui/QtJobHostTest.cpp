@@ -14,7 +14,9 @@
 #include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
+#include "tests/support/BoundedWait.h"
 #include "tests/support/ScriptedJobHost.h"
+#include "tests/ui/UiTestSupport.h"
 
 namespace vaultpack {
 namespace {
@@ -53,7 +55,9 @@ TEST(QtJobHostTest, TellsArriveInOrderWithPositionsCoalesced) {
 TEST(QtJobHostTest, APositionHeldBackArrivesBeforeTheNextCall) {
     auto scripted = std::make_shared<test::ScriptedJobHost>();
     // An interval no run reaches: the second position is held back for certain.
-    QtJobHost host(scripted, std::chrono::hours(1));
+    // It is longer than any machine has been up, so the first position, which
+    // always goes out, does not depend on when the steady clock started.
+    QtJobHost host(scripted, std::chrono::hours(24 * 365 * 100));
     std::promise<void> firstShown;
     scripted->onPosition = [&](int count) {
         if (count == 1) {
@@ -64,11 +68,12 @@ TEST(QtJobHostTest, APositionHeldBackArrivesBeforeTheNextCall) {
     scripted->onComplete = [&] { loop.quit(); };
     std::thread job([&] {
         host.SetPosition(1);
-        firstShown.get_future().wait();  // the GUI thread has shown it: nothing is on its way
+        // The GUI thread has shown it: nothing is on its way.
+        test::Await(firstShown.get_future(), "the first position to reach the GUI thread");
         host.SetPosition(5);             // within the limit: held back
         host.Complete(JobCompletion{});
     });
-    loop.exec();
+    test::RunUntilQuit(loop, "the job's completion");
     job.join();
     EXPECT_EQ(scripted->calls, (Strings{"position 1", "position 5", "complete"}));
 }
@@ -86,7 +91,7 @@ TEST(QtJobHostTest, AJobAsksAndCompletesOnTheGuiThread) {
     scripted->onComplete = [&] { loop.quit(); };
     StartJob(JobKind::Unzip, std::make_shared<QtJobHost>(scripted),
              [](JobHost& host) { return RunUnzipJob(FileJobParams(), host); });
-    loop.exec();
+    test::RunUntilQuit(loop, "the unzip job's completion");
 
     EXPECT_EQ(scripted->callingThreads, std::set{std::this_thread::get_id()});
     EXPECT_EQ(scripted->MessageIds(), std::vector<int>{128});

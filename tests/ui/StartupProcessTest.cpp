@@ -29,8 +29,10 @@ struct ProgramRun {
 
 // Runs the program with stdin on /dev/null and stdout and stderr on pipes,
 // on the offscreen platform so that a window it wrongly opens cannot show,
-// only keep it running. A run that outlasts `limit` is killed.
-ProgramRun RunProgram(Arguments arguments, std::chrono::seconds limit = std::chrono::seconds(10)) {
+// only keep it running; or, without `display`, with no display and no
+// platform named at all. A run that outlasts 10 s is killed.
+ProgramRun RunProgram(Arguments arguments, bool display = true) {
+    const auto limit = std::chrono::seconds(10);
     int output[2], errors[2];
     if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(errors, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "no pipes";
@@ -49,7 +51,13 @@ ProgramRun RunProgram(Arguments arguments, std::chrono::seconds limit = std::chr
         if (nothing < 0 || ::dup2(nothing, 0) < 0 || ::dup2(output[1], 1) < 0 || ::dup2(errors[1], 2) < 0) {
             ::_exit(126);
         }
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (display) {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        } else {
+            ::unsetenv("QT_QPA_PLATFORM");
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+        }
         ::setenv("LANG", "C.UTF-8", 1);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -125,6 +133,24 @@ TEST(StartupProcess, RunsThatEndWithoutAPerson) {
             EXPECT_EQ(run.output, "") << shown;
         }
         EXPECT_EQ(run.errors, "") << shown;
+    }
+}
+
+// Without a display, a start that needs a window ends at once with status 1
+// and says why; one that prints to its output still does.
+TEST(StartupProcess, WithoutADisplayWindowsAreRefusedWithTheReason) {
+    const std::string reason = "Vaultpack cannot show its windows: there is no display";
+    struct Row {
+        Arguments arguments;
+        int status;
+    };
+    const Row rows[] = {{{}, 1}, {{"-d", "a.ezc"}, 1}, {{"-d"}, 1}, {{"-v"}, 0}, {{"-v", "x"}, 0}};
+    for (const Row& row : rows) {
+        const std::string shown = row.arguments.empty() ? "no arguments" : row.arguments.front();
+        const ProgramRun run = RunProgram(row.arguments, false);
+        ASSERT_FALSE(run.timedOut) << "still running after 10 s: " << shown;
+        EXPECT_EQ(run.status, row.status) << shown << ": " << run.errors;
+        EXPECT_EQ(run.errors.find(reason) != std::string::npos, row.status != 0) << shown << ": " << run.errors;
     }
 }
 

@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "tests/support/BoundedWait.h"
+
 namespace vaultpack::test {
 
 namespace {
@@ -54,6 +56,11 @@ void WindowAnswerer::OfferVisibleWindows() {
             ++answered_;
         }
     }
+}
+
+void RunUntilQuit(QEventLoop& loop, const std::string& what) {
+    QTimer::singleShot(kWaitLimit, &loop, [what] { GiveUpWaiting(what); });
+    loop.exec();
 }
 
 const MessageCatalogue& EnglishCatalogue() {

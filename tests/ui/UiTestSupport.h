@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -48,6 +49,10 @@ std::function<bool(QWidget*)> AnswerEach(std::function<void(T*)> answer) {
         return true;
     };
 }
+
+// Runs loop until it quits; gives up within the tests' wait limit, saying
+// what it waited for.
+void RunUntilQuit(QEventLoop& loop, const std::string& what);
 
 // The English catalogue, for tests that read what the windows say.
 const MessageCatalogue& EnglishCatalogue();

@@ -26,10 +26,12 @@ cli=$(realpath "$2")
 # Large outputs of stopped jobs go to the disk, not to memory.
 work=$(mktemp -d "${TMPDIR:-/tmp}/vaultpack-real-input.XXXXXX")
 program=
+load=()  # processes that keep the machine busy
 cleanup() {
   if [[ -n $program ]] && kill -0 "$program" 2>/dev/null; then
     kill -9 "$program" 2>/dev/null || true
   fi
+  ((${#load[@]} == 0)) || kill "${load[@]}" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -88,6 +90,14 @@ click_cancel() {
   xdotool windowraise "$1" mousemove --window "$1" $((WIDTH / 2)) $((HEIGHT - 25)) click 1
 }
 
+# Clicks a window at $2 pixels from its right edge and $3 from its bottom,
+# holding the button down for a tenth of a second as a person's click does.
+click_at() {
+  local WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  xdotool mousemove --window "$1" $((WIDTH - $2)) $((HEIGHT - $3)) mousedown 1 sleep 0.1 mouseup 1
+}
+
 # Clicks the middle of a window (the main window's Decrypt File button).
 click_middle() {
   local WIDTH HEIGHT
@@ -130,6 +140,17 @@ choose_in_file_dialog() {
 start() {
   "$vaultpack" "$@" 2>"$work/errors" &
   program=$!
+}
+
+# Starts the program, opens the builder from the main window and adds the
+# file $1 with its file dialog; sets main and builder to their windows.
+start_builder_with() {
+  start
+  main=$(window_titled "$main_title")
+  press "$main" key space
+  builder=$(window_titled "$main_title" "$main")
+  press "$builder" key space  # Add Files has the focus first
+  choose_in_file_dialog "Open" "$1"
 }
 
 # Waits for the program to end with the status $2.
@@ -262,19 +283,22 @@ window_gone "Unzipping Progress"  # the job has ended: closing asks nothing
 press "$main" key Escape
 expect_exit "closing the main window after two jobs" 0
 
-# 7. Closing the main window while a job runs asks first: No keeps the job,
-# Yes ends the program and removes the job's partial file.
+# 7. Closing the main window while a job runs asks first: No (by its
+# mnemonic Alt+N, then by Escape) keeps the job, Yes ends the program and
+# removes the job's partial file.
 start
 main=$(window_titled "$main_title")
 press "$main" key Tab key Tab key space
 choose_in_file_dialog "Open" "$work/long/long.zip"
 choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/out"
 window_titled "Unzipping Progress" >/dev/null
-press "$main" key Escape
-press "$(window_titled "Question")" key Escape  # No
-window_gone "Question"
-window_titled "Unzipping Progress" >/dev/null
-kill -0 "$program" || fail "No to the question ended the program"
+for no in alt+n Escape; do
+  press "$main" key Escape
+  press "$(window_titled "Question")" key "$no"
+  window_gone "Question"
+  window_titled "Unzipping Progress" >/dev/null
+  kill -0 "$program" || fail "No ($no) to the question ended the program"
+done
 press "$main" key Escape
 press "$(window_titled "Question")" key Return  # Yes, the default
 expect_exit "Yes to stopping the job" 0
@@ -283,12 +307,7 @@ rm -f "$work/out"/*
 
 # 8. A whole Create Archive through the real dialogs: a file added with the
 # file dialog, Zip chosen, the output named without an extension.
-start
-main=$(window_titled "$main_title")
-press "$main" key space
-builder=$(window_titled "$main_title" "$main")
-press "$builder" key space  # Add Files has the focus first
-choose_in_file_dialog "Open" "$work/source/note.txt"
+start_builder_with "$work/source/note.txt"
 options=$(create_in_builder "$builder")
 press "$options" key Tab key space key Return  # Zip file, then OK
 choose_in_file_dialog "Save As" "$work/out/made"
@@ -303,12 +322,7 @@ rm -rf "$work/out/made.zip" "$work/check"
 
 # 9. Creating a 3.5 GiB archive, stopped by a click on Cancel: no output and
 # no temporary file; the options dialog stays with the list for another try.
-start
-main=$(window_titled "$main_title")
-press "$main" key space
-builder=$(window_titled "$main_title" "$main")
-press "$builder" key space
-choose_in_file_dialog "Open" "$work/long/big.bin"
+start_builder_with "$work/long/big.bin"
 options=$(create_in_builder "$builder")
 press "$options" key Tab key space key Return
 choose_in_file_dialog "Save As" "$work/out/big"
@@ -322,4 +336,35 @@ press "$builder" key Escape
 press "$main" key Escape
 expect_exit "closing after the stopped create" 0
 
-echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension"
+# 10. The options dialog's Cancel, clicked while its encryption runs, stops
+# the job and closes the dialog every time, also on a busy machine: the
+# click activates the dialog, which must not hand the focus to the progress
+# window before the button is released. Ten times in a row.
+start_builder_with "$work/long/big.bin"
+for _ in 1 2; do
+  sha256sum /dev/zero &
+  load+=($!)
+done
+for try in $(seq 10); do
+  options=$(create_in_builder "$builder")
+  press "$options" key space  # Encrypt file
+  press "$(window_titled "Encryption Password")" type --delay 5 "$password"
+  xdotool key Tab type --delay 5 "$password"
+  xdotool key Return
+  window_gone "Encryption Password"
+  press "$options" key Return  # OK
+  choose_in_file_dialog "Save As" "$work/out/encrypted"
+  window_titled "Creating Archive...." >/dev/null
+  click_at "$options" 50 24  # Cancel, the right-hand button at the bottom
+  wait_limit=10 window_gone "Create Archive"
+  window_gone "Creating Archive...."
+  expect_only "$work/out" "encryption stopped by the options dialog's Cancel, try $try"
+  expect_only "$work/tmp" "encryption stopped by the options dialog's Cancel, try $try"
+done
+kill "${load[@]}"
+load=()
+press "$builder" key Escape
+press "$main" key Escape
+expect_exit "closing after the options dialog's Cancel" 0
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times"

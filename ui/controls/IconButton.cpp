@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -25,7 +26,17 @@ constexpr int kPreferredCaptionWidth = 96;
 constexpr int kMaxAlignment = 3;
 constexpr int kAlignmentRefused = 4;
 
-constexpr int kCaptionFlags = Qt::AlignCenter | Qt::TextWordWrap;
+// The caption's "&" marks its mnemonic, underlined as on any push button.
+constexpr int kCaptionFlags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+
+// The caption as a screen reader says it: without the mnemonic's marks, the
+// "(&X)" of a CJK caption included.
+QString WithoutMnemonic(QString caption) {
+    static const QRegularExpression kCjkMnemonic(QStringLiteral("\\(&[^&]\\)$"));
+    caption.remove(kCjkMnemonic);
+    static const QRegularExpression kMark(QStringLiteral("&(.)"));
+    return caption.replace(kMark, QStringLiteral("\\1"));
+}
 
 }  // namespace
 
@@ -44,7 +55,7 @@ IconButton::IconButton(const QIcon& icon, const QString& caption, QWidget* paren
 
 void IconButton::SetCaption(const QString& caption) {
     setText(caption);
-    setAccessibleName(caption);
+    setAccessibleName(WithoutMnemonic(caption));
     updateGeometry();
 }
 
