@@ -81,9 +81,8 @@ std::string DesktopEntryText() {
            "TryExec=@BINDIR@/vaultpack\n"
            "Terminal=false\n"
            "StartupNotify=true\n"
-           "Categories=Utility;Archiving;Compression;\n"
-           "Keywords=zip;encrypt;decrypt;password;archive;\n"
-           "MimeType=" +
+           "Categories=Utility;Archiving;Compression;\n" +
+           DesktopKey("Keywords", MessageId::DesktopKeywords) + "MimeType=" +
            mimeType + ";\n";
 }
 
@@ -104,7 +103,7 @@ std::string MimePackageText() {
            "</mime-info>\n";
 }
 
-std::string MetainfoText() {
+std::string MetainfoText(const PackageFacts& facts) {
     const std::string id(ApplicationId());
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<component type=\"desktop-application\">\n"
@@ -112,7 +111,9 @@ std::string MetainfoText() {
            id +
            "</id>\n"
            "  <metadata_license>FSFAP</metadata_license>\n"
-           "  <project_license>LicenseRef-proprietary</project_license>\n"
+           "  <project_license>" +
+           XmlEscaped(facts.license) +
+           "</project_license>\n"
            "  <name>Vaultpack</name>\n" +
            XmlElement("  ", "summary", MessageId::DesktopComment) +
            "  <developer_name>The Vaultpack developers</developer_name>\n"
@@ -129,6 +130,9 @@ std::string MetainfoText() {
            "    <p>Opening an .ezc file from the file manager asks for its password and decrypts it.\n"
            "      The command-line tool vaultpack-cli does the same from a terminal or a script.</p>\n"
            "  </description>\n"
+           "  <url type=\"homepage\">" +
+           XmlEscaped(facts.homepage) +
+           "</url>\n"
            "  <launchable type=\"desktop-id\">" +
            DesktopEntryName() +
            "</launchable>\n"
@@ -145,7 +149,9 @@ std::string MetainfoText() {
            "</mediatype>\n"
            "  </provides>\n"
            "  <releases>\n"
-           "    <release version=\"1.05\" date=\"2007-03-20\"/>\n"
+           "    <release version=\"" +
+           XmlEscaped(facts.version) + "\" date=\"" + XmlEscaped(facts.releaseDate) +
+           "\"/>\n"
            "  </releases>\n"
            "  <content_rating type=\"oars-1.1\"/>\n"
            "</component>\n";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vaultpack {
 
@@ -16,8 +17,17 @@ std::string DesktopEntryText();
 // "*.ezc" name and the header's "EZC" and version 2 at the start.
 std::string MimePackageText();
 
-// The AppStream metainfo: what the program is and does, its release, its
-// content rating and the file type it opens.
-std::string MetainfoText();
+// What the build states about the package (the top CMakeLists.txt and the
+// first entry of desktop/debian/changelog).
+struct PackageFacts {
+    std::string_view version;      // "1.05"
+    std::string_view releaseDate;  // ISO 8601: "2026-12-07"
+    std::string_view homepage;
+    std::string_view license;      // an SPDX expression
+};
+
+// The AppStream metainfo: what the program is and does, its home page,
+// licence and release, its content rating and the file type it opens.
+std::string MetainfoText(const PackageFacts& facts);
 
 }  // namespace vaultpack

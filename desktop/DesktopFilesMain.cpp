@@ -58,6 +58,10 @@ int RenderIcon(int argc, char** argv, const QString& svg, int size, const QStrin
     return EXIT_SUCCESS;
 }
 
+std::string Metainfo() {
+    return MetainfoText({VAULTPACK_VERSION, VAULTPACK_RELEASE_DATE, VAULTPACK_HOMEPAGE, VAULTPACK_LICENSE_SPDX});
+}
+
 std::string CliManualPage() {
     return ManualPageFromHelp({"vaultpack-cli", "create, decrypt and unpack ZIP archives and .ezc containers",
                                VAULTPACK_VERSION, HelpText()});
@@ -69,7 +73,7 @@ int main(int argc, char** argv) {
     const std::map<std::string_view, std::string (*)()> texts = {
         {"desktop-entry", DesktopEntryText},
         {"mime-package", MimePackageText},
-        {"metainfo", MetainfoText},
+        {"metainfo", Metainfo},
         {"cli-manual", CliManualPage},
     };
     if (argc == 3 && texts.contains(argv[1])) {
