@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vaultpack needs, only those that are missing.
-# Usage: scripts/install-deps.sh build|test|package
+# Usage: scripts/install-deps.sh build|test|package|screenshots
 set -euo pipefail
 
 build_packages=(
@@ -21,12 +21,16 @@ test_packages=(
 # What scripts/package.sh needs beyond a build: dpkg-shlibdeps (which reads
 # the programs with file) and lintian.
 package_packages=(dpkg-dev file lintian)
+# Capturing the running program on an X server for docs/screenshots/
+# (real-x-*): ImageMagick's import takes a window's picture.
+screenshot_packages=(xvfb xdotool fonts-noto-cjk imagemagick)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${build_packages[@]}" "${test_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
-  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
+  screenshots) wanted=("${build_packages[@]}" "${screenshot_packages[@]}") ;;
+  *) echo "usage: $0 build|test|package|screenshots" >&2; exit 2 ;;
 esac
 
 missing=()
