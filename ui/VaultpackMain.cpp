@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/stat.h>
@@ -37,16 +38,21 @@ bool HasConsole() {
 }
 
 // Whether a window can be shown: a display server to talk to, or a Qt
-// platform chosen by name (offscreen, vnc). Without either, Qt would abort the
-// program as it starts.
+// platform chosen by name that needs none (offscreen, vnc). Without either,
+// Qt would abort the program as it starts.
 bool HasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const auto set = [](const char* name) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
+        return value != nullptr && *value != '\0';
+    };
+    const std::string_view platform = set("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    if (platform.starts_with("xcb")) {
+        return set("DISPLAY");
     }
-    return false;
+    if (platform.starts_with("wayland")) {
+        return set("WAYLAND_DISPLAY");
+    }
+    return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
 // What a run that needs a window does without a display: says why, after

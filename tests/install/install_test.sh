@@ -104,7 +104,8 @@ expect_equal "double-click on an .ezc file" "opened" "$opened"
 # are gone once it has ended.
 before_other=$(cat "$share/applications/other.desktop")
 status=0
-(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$HOME/.local/bin/vaultpack" -u \
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u LANGUAGE -u LC_ALL -u LC_MESSAGES LANG=C.UTF-8 \
+  "$HOME/.local/bin/vaultpack" -u \
   >"$work/uninstall.out" 2>"$work/uninstall.err") || status=$?
 expect_equal "status of -u without a display" 1 "$status"
 expect_equal "output of -u without a display" "" "$(cat "$work/uninstall.out")"

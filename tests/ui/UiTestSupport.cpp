@@ -59,7 +59,10 @@ void WindowAnswerer::OfferVisibleWindows() {
 }
 
 void RunUntilQuit(QEventLoop& loop, const std::string& what) {
-    QTimer::singleShot(kWaitLimit, &loop, [what] { GiveUpWaiting(what); });
+    QTimer limit;  // gone with the wait, so that it never fires after it
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [what] { GiveUpWaiting(what); });
+    limit.start(kWaitLimit);
     loop.exec();
 }
 

@@ -358,6 +358,12 @@ for try in $(seq 10); do
   click_at "$options" 50 24  # Cancel, the right-hand button at the bottom
   wait_limit=10 window_gone "Create Archive"
   window_gone "Creating Archive...."
+  # The abandoned job removes its partial files as it winds down, after
+  # its windows have gone.
+  deadline=$((SECONDS + wait_limit))
+  while [[ -n $(find "$work/out" "$work/tmp" -mindepth 1 -print -quit) ]] && ((SECONDS < deadline)); do
+    sleep 0.05
+  done
   expect_only "$work/out" "encryption stopped by the options dialog's Cancel, try $try"
   expect_only "$work/tmp" "encryption stopped by the options dialog's Cancel, try $try"
 done
