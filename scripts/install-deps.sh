@@ -14,7 +14,7 @@ test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtbb-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
-  xvfb xdotool fonts-noto-cjk
+  xvfb xdotool xclip fonts-noto-cjk
   desktop-file-utils shared-mime-info appstream xdg-utils libfile-mimeinfo-perl libxml2-utils man-db
   dpkg-dev file lintian
 )

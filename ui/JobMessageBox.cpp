@@ -1,7 +1,10 @@
 #include "ui/JobMessageBox.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "app/MessageRendering.h"
 #include "ui/CatalogueText.h"
@@ -61,6 +64,11 @@ std::unique_ptr<QMessageBox> MakeJobMessageBox(QWidget* parent, const MessageCat
     box->setWindowModality(Qt::WindowModal);
     // Paths and names come from disks and archives; never read them as markup.
     box->setTextFormat(Qt::PlainText);
+    // Ctrl+C copies what the box says, so that a path or a reason can be
+    // pasted into a report or a search.
+    auto* copy = new QShortcut(QKeySequence::Copy, box.get());
+    QObject::connect(copy, &QShortcut::activated, box.get(),
+                     [text = box->text()] { QGuiApplication::clipboard()->setText(text); });
     const std::vector<ButtonChoice> choices = ButtonsFor(request.buttons);
     for (const ButtonChoice& choice : choices) {
         box->addButton(choice.button)->setText(CatalogueText(catalogue, choice.caption));

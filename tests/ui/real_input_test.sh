@@ -11,7 +11,7 @@ wait_limit=60  # seconds for any one window to appear or go, or the program to e
 here=$(dirname "$(realpath "$0")")
 
 if [[ ${1-} != --on-display ]]; then
-  for tool in Xvfb xdotool timeout python3; do
+  for tool in Xvfb xdotool xclip timeout python3; do
     if ! command -v "$tool" >/dev/null; then
       echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
       exit 1
@@ -135,6 +135,18 @@ choose_in_file_dialog() {
   press "$dialog" key ctrl+a type --delay 5 "$2"
   xdotool key Return
   window_gone "$1"
+}
+
+# Fails unless the message box $1 says $2: Ctrl+C copies a box's text to the
+# clipboard, which is read while the box, its owner, is still open.
+expect_box_says() {
+  local deadline=$((SECONDS + wait_limit))
+  press "$1" key ctrl+c
+  until xclip -o -selection clipboard -t UTF8_STRING 2>/dev/null | grep -qxF -- "$2"; do
+    ((SECONDS < deadline)) ||
+      fail "the box does not say \"$2\": $(xclip -o -selection clipboard -t UTF8_STRING 2>&1)"
+    sleep 0.05
+  done
 }
 
 start() {
@@ -311,7 +323,9 @@ start_builder_with "$work/source/note.txt"
 options=$(create_in_builder "$builder")
 press "$options" key Tab key space key Return  # Zip file, then OK
 choose_in_file_dialog "Save As" "$work/out/made"
-press "$(window_titled "Information")" key Return
+info=$(window_titled "Information")
+expect_box_says "$info" "The ZIP archive \"$work/out/made.zip\" has been created. It is not protected by a password."
+press "$info" key Return
 window_gone "Create Archive"
 press "$main" key Escape
 expect_exit "after creating an archive" 0
