@@ -13,6 +13,18 @@ MessageButtons OverwriteButtons(OverwriteKind kind) {
     return MessageButtons::YesNoAllCancel;
 }
 
+bool JobDelivered(JobOutcome outcome) {
+    switch (outcome) {
+        case JobOutcome::Succeeded:
+        case JobOutcome::ItemsLeftOut: return true;
+        case JobOutcome::NothingDone:
+        case JobOutcome::Failed:
+        case JobOutcome::WrongPassword:
+        case JobOutcome::Cancelled: break;
+    }
+    return false;
+}
+
 MessageAnswer JobHost::AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) {
     const MessageId question =
         kind == OverwriteKind::DecryptedFile ? MessageId::DecryptOverwriteQuestion : MessageId::UnzipOverwriteQuestion;

@@ -82,6 +82,11 @@ enum class JobOutcome {
     Cancelled,      // stopped through the cancel flag
 };
 
+// Whether the job did what was asked: in full, or without the items that
+// failed and that the user chose to go on without. A create job's archive is
+// then in place.
+bool JobDelivered(JobOutcome outcome);
+
 // How a job ended, delivered once at its very end.
 struct JobCompletion {
     JobKind kind = JobKind::CreateArchive;

@@ -143,8 +143,9 @@ void ArchiveOptionsDialog::OnJobCompleted(const JobCompletion& completion) {
     progress_.ClearCancel();
     emit jobFinished();
     // Only an archive that was made closes the dialog (and the builder with
-    // it); after a cancel or a failure the user's list stays for another try.
-    if (completion.outcome != JobOutcome::Succeeded) {
+    // it), also one made without the files the user chose to leave out; after
+    // a cancel or a failure the user's list stays for another try.
+    if (!JobDelivered(completion.outcome)) {
         ShowOptions();
         activateWindow();
         return;

@@ -387,4 +387,25 @@ press "$builder" key Escape
 press "$main" key Escape
 expect_exit "closing after the options dialog's Cancel" 0
 
-echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times"
+# 11. A create that goes on past a file that can no longer be read (Alt+Y to
+# the question): the archive is made without it, and the options dialog
+# closes with the builder, as after any archive made. The second file is
+# added with Add Files' mnemonic, Alt+F.
+printf 'soon gone\n' >"$work/source/gone.txt"
+start_builder_with "$work/source/note.txt"
+press "$builder" key alt+f  # Add Files, by its mnemonic
+choose_in_file_dialog "Open" "$work/source/gone.txt"
+rm "$work/source/gone.txt"
+options=$(create_in_builder "$builder")
+press "$options" key Tab key space key Return  # Zip file, then OK
+choose_in_file_dialog "Save As" "$work/out/partial"
+press "$(window_titled "Error")" key alt+y
+press "$(window_titled "Information")" key Return
+window_gone "Create Archive"
+press "$main" key Escape  # the builder has gone too, or it would block this
+expect_exit "after creating an archive without a file" 0
+names=$("$cli" list "$work/out/partial.zip" | awk '{print $NF}')
+[[ $names == note.txt ]] || fail "partial.zip holds [$names], expected note.txt alone"
+rm -f "$work/out/partial.zip"
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file"
