@@ -423,23 +423,31 @@ TEST_F(CliEndToEnd, FileNamesSurviveARoundTripOrAreSkipped) {
 
 // A file that cannot be opened (one the system refuses even to root) fails
 // the run, and says why; --keep-going leaves it out, makes the archive of the
-// rest and ends with a status of its own.
+// rest and ends with a status of its own, also when the archive is then
+// encrypted.
 TEST_F(CliEndToEnd, CreateKeepsGoingPastAFileThatCannotBeOpened) {
     const std::filesystem::path unreadable = "/proc/sys/vm/compact_memory";
     if (!std::filesystem::is_regular_file(unreadable)) {
         GTEST_SKIP() << unreadable << " is not there";
     }
-    for (const bool keepGoing : {false, true}) {
-        SCOPED_TRACE(keepGoing);
-        Arguments create = {"create", "--zip", "out.zip", "docs", unreadable.string()};
-        if (keepGoing) {
-            create.insert(create.begin() + 1, "--keep-going");
+    const std::vector<Arguments> modes = {{"--zip", "out.zip"},
+                                          {"--zip", "--encrypt", "--password-file", password, "out.ezc"}};
+    for (const Arguments& mode : modes) {
+        for (const bool keepGoing : {false, true}) {
+            SCOPED_TRACE(mode.back() + (keepGoing ? " with --keep-going" : ""));
+            Arguments create = {"create"};
+            if (keepGoing) {
+                create.push_back("--keep-going");
+            }
+            create.insert(create.end(), mode.begin(), mode.end());
+            create.insert(create.end(), {"docs", unreadable.string()});
+            const CliRun run = RunCli(create, source);
+            EXPECT_EQ(run.status, keepGoing ? 5 : 1);
+            EXPECT_NE(run.errors.find("Cannot open \"" + unreadable.string() + "\": Permission denied"),
+                      std::string::npos)
+                << run.errors;
+            EXPECT_EQ(std::filesystem::exists(source / mode.back()), keepGoing);
         }
-        const CliRun run = RunCli(create, source);
-        EXPECT_EQ(run.status, keepGoing ? 5 : 1);
-        EXPECT_NE(run.errors.find("Cannot open \"" + unreadable.string() + "\": Permission denied"), std::string::npos)
-            << run.errors;
-        EXPECT_EQ(std::filesystem::exists(source / "out.zip"), keepGoing);
     }
     const std::string listed = RunCli({"list", "out.zip"}, source).output;
     EXPECT_EQ(std::regex_replace(listed, std::regex(".*  "), ""), "docs/a.txt\ndocs/sub/b.txt\n");

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -74,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, WorkerPoolStart,
                          [](const auto& info) { return info.param.name; });
 
 // One worker fails for want of memory while the others wait for the owner to
-// stop them: the failure hook must stop them, and the owner sees the failure.
+// stop them: the failure hook must stop them, and the owner sees the first
+// failure, not one that a stopped worker lets out after it.
 TEST(WorkerPool, CarriesAWorkersFailureBackAndLetsTheOwnerStopTheOthers) {
     std::mutex mutex;
     std::condition_variable changed;
@@ -89,6 +91,9 @@ TEST(WorkerPool, CarriesAWorkersFailureBackAndLetsTheOwnerStopTheOthers) {
                 }
                 std::unique_lock lock(mutex);
                 stoppedInTime += changed.wait_for(lock, std::chrono::seconds(20), [&] { return stopping; }) ? 1 : 0;
+                if (worker == 2) {
+                    throw std::runtime_error("a later failure");
+                }
             },
             [&] {
                 const std::lock_guard lock(mutex);

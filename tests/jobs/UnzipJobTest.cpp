@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -270,6 +271,23 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
     EXPECT_EQ(unwritable.messageTexts.at(0),
               Failed("Cannot create a temporary file in \"/proc\": " + std::string(std::strerror(ENOENT)),
                      "/proc/one.txt"));
+}
+
+// The longest name the system allows is extracted, as a file and as a
+// folder; one byte more fails as its entry, with the reason.
+TEST_F(UnzipJobTest, NamesAtTheSystemsLimitExtractAndOneByteMoreFails) {
+    const std::string longest(NAME_MAX, 'n'), folder(NAME_MAX, 'd'), over(NAME_MAX + 1, 'o');
+    host.Expect("message 111", "Yes");
+    const auto archive = Archive({{longest, "file"}, {folder + "/f", "in folder"}, {over, "over"}});
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), JobOutcome::Failed);
+    EXPECT_EQ(ReadText(destination / longest), "file");
+    EXPECT_EQ(ReadText(destination / folder / "f"), "in folder");
+    EXPECT_EQ(test::FolderEntries(destination), (Strings{folder, longest}));
+    ASSERT_EQ(host.messageTexts.size(), 2u);
+    EXPECT_NE(host.messageTexts.at(0).find("is longer than the system allows for a file name or path"),
+              std::string::npos)
+        << host.messageTexts.at(0);
+    EXPECT_EQ(host.messageTexts.at(1), Count(2, 3));
 }
 
 // A write that fails while a large entry streams to its file fails the entry
