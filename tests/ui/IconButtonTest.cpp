@@ -139,6 +139,17 @@ TEST_F(IconButtonTest, CaptionIsTheAccessibleNameAndItsMnemonicPresses) {
     EXPECT_EQ(button_->shortcut(), QKeySequence(Qt::ALT | Qt::Key_P));
 }
 
+// A caption a little wider than the wrapping width, as a CJK caption with its
+// "(X)" mnemonic is, stays on one line; a long one wraps.
+TEST_F(IconButtonTest, CaptionWrapsOnlyWhenFarWiderThanTheButton) {
+    const auto height = [this](const char* caption) {
+        button_->SetCaption(QString::fromUtf8(caption));
+        return button_->sizeHint().height();
+    };
+    EXPECT_EQ(height("アーカイブを作成(&C)"), height("作成(&C)"));
+    EXPECT_GT(height("Create an archive of everything in the list"), height("Unzip File"));
+}
+
 TEST_F(IconButtonTest, FocusFrameShowsForKeyboardFocusOnly) {
     before_->setFocus();
     const QImage unfocused = button_->grab().toImage();

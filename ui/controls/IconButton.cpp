@@ -21,8 +21,11 @@ constexpr int kMargin = 4;
 constexpr int kSpacing = 4;
 // Icon and caption move by this much while pressed, like a sunken button.
 constexpr QPoint kPressedOffset(1, 1);
-// The caption wraps at this width unless the button is wider.
+// The caption wraps at this width unless the button is wider, or the caption
+// fits on one line up to the second width (a CJK caption with its "(X)"
+// mnemonic would otherwise leave that alone on a line of its own).
 constexpr int kPreferredCaptionWidth = 96;
+constexpr int kWidestOneLineCaption = 128;
 constexpr int kMaxAlignment = 3;
 constexpr int kAlignmentRefused = 4;
 
@@ -78,7 +81,10 @@ QRect IconButton::CaptionBounds(int maxWidth) const {
 
 QSize IconButton::sizeHint() const {
     const QSize icon = iconSize();
-    const QRect caption = CaptionBounds(std::max(kPreferredCaptionWidth, icon.width()));
+    const int oneLine = CaptionBounds(QWIDGETSIZE_MAX).width();
+    const int wrapWidth =
+        std::max({kPreferredCaptionWidth, icon.width(), oneLine <= kWidestOneLineCaption ? oneLine : 0});
+    const QRect caption = CaptionBounds(wrapWidth);
     const bool sideBySide = alignment_ == IconLeft || alignment_ == IconRight;
     const int gap = caption.isEmpty() ? 0 : kSpacing;
     QSize content = sideBySide
