@@ -41,18 +41,19 @@ bool HasConsole() {
 // platform chosen by name that needs none (offscreen, vnc). Without either,
 // Qt would abort the program as it starts.
 bool HasDisplay() {
-    const auto set = [](const char* name) {
+    const auto variable = [](const char* name) {
         const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
+        return std::string_view(value != nullptr ? value : "");
     };
-    const std::string_view platform = set("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    const std::string_view platform = variable("QT_QPA_PLATFORM");
+    const bool x11 = !variable("DISPLAY").empty(), wayland = !variable("WAYLAND_DISPLAY").empty();
     if (platform.starts_with("xcb")) {
-        return set("DISPLAY");
+        return x11;
     }
     if (platform.starts_with("wayland")) {
-        return set("WAYLAND_DISPLAY");
+        return wayland;
     }
-    return !platform.empty() || set("DISPLAY") || set("WAYLAND_DISPLAY");
+    return !platform.empty() || x11 || wayland;
 }
 
 // What a run that needs a window does without a display: says why, after

@@ -20,6 +20,7 @@
 #include "crypto/BlowfishCipher.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "tests/crypto/RecordingProgress.h"
+#include "tests/support/BoundedWait.h"
 #include "tests/support/TempDir.h"
 
 namespace vaultpack {
@@ -144,7 +145,7 @@ TEST_F(CipherChunksTest, CancelStopsEveryWorkerBeforeWaitingForThem) {
     bool told = false, released = false;
     int begunAfterRelease = 0;
     const auto await = [&](std::unique_lock<std::mutex>& lock, const std::function<bool()>& condition) {
-        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(30), condition)) << "a worker never came";
+        test::Await(changed, lock, condition, "the workers to reach and leave their chunks");
     };
     struct CancellingProgress : test::RecordingProgress {
         std::function<void()> onCancel;
