@@ -19,7 +19,8 @@ namespace vaultpack {
 //
 // EndClaims ends the claims (a failure that later items need not follow):
 // the taker still gets every item claimed until then. Abort also drops what
-// is not yet taken (a cancel, a maker that died): Take returns nothing more.
+// is not yet taken (a cancel, a maker that died), destroying the items then,
+// and items finished later: Take returns nothing more.
 // Every call takes the window's one lock only for a few steps, never while an
 // item is being made; it is the lowest lock of whoever uses it. A maker
 // waiting for room is woken only once there is room for what it asked, so
@@ -180,10 +181,14 @@ private:
     }
 
     void End(bool abort) {
+        std::deque<std::optional<Item>> dropped;  // destroyed outside the lock
         {
             const std::lock_guard lock(mutex_);
             claimsEnded_ = true;
             aborted_ = aborted_ || abort;
+            if (aborted_) {
+                dropped.swap(finished_);
+            }
         }
         roomMade_.notify_all();
         itemFinished_.notify_all();

@@ -18,11 +18,11 @@ inline constexpr int kTemporaryPathSlots = 3 * 3;
 inline constexpr int kExtractionsAtOnce = 2;
 // What the workers of one extraction hold registered at once: a file for each
 // entry of their window and the folders they made ahead, as
-// zip/ParallelExtractor asserts.
+// zip/Extraction asserts.
 inline constexpr int kMadeFilesAhead = 192 + 32;
 // Beside them, a file written under a temporary name (where a file system has
 // no unnamed files) per thread of an extraction that writes: its workers (at
-// most 32, as zip/ParallelExtractor asserts) and the job's thread.
+// most 32, as zip/Extraction asserts) and the job's thread.
 inline constexpr int kWritersPerExtraction = 32 + 1;
 inline constexpr int kMadeFileSlots = kExtractionsAtOnce * (kMadeFilesAhead + kWritersPerExtraction);
 

@@ -123,7 +123,9 @@ MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName
             return MessageLine::Text(MessageId::ReasonLinkLeavesFolder, {entryName, outcome.detail});
         case Reason::LinkUnreadable: return MessageLine::Text(MessageId::ReasonEntryIsLink, {entryName});
         case Reason::SpecialFile: return MessageLine::Text(MessageId::ReasonEntryIsSpecialFile, {entryName});
+        case Reason::UnsafeName: return ReasonLine(CheckStoredName(entryName));
         case Reason::None:
+        case Reason::EntryUnreadable:
         case Reason::ArchiveData:
         case Reason::Cancelled: break;
     }

@@ -9,27 +9,19 @@
 #include <string>
 #include <system_error>
 
-#include <sys/stat.h>
-
 #include "files/FileIdentity.h"
-#include "files/FileName.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
 #include "jobs/Jobs.h"
 #include "jobs/OverwriteQuestion.h"
 #include "jobs/StatusText.h"
-#include "zip/EntryExtraction.h"
-#include "zip/EntryPath.h"
-#include "zip/EntryWriter.h"
-#include "zip/ParallelExtractor.h"
+#include "zip/Extraction.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {
 
 namespace {
-
-enum class EntryStep { Extracted, Skipped, Failed, Cancel };
 
 struct EntryTally {
     std::int64_t extracted = 0;
@@ -42,114 +34,57 @@ std::uint32_t ProgressValue(std::int64_t value) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(value, 0, std::numeric_limits<std::uint32_t>::max()));
 }
 
-// The failed-entry text: the reason, then what failed in parentheses.
-std::vector<MessageLine> FailureLines(MessageLine reason, const std::string& what) {
-    return {std::move(reason), MessageLine::Literal("(" + what + ")")};
+// The failed-entry text: the reason, then what failed in parentheses; the
+// archive and the entry's number stand in for a name that cannot be read.
+std::vector<MessageLine> FailureLines(const Landing& landing, const std::filesystem::path& archive,
+                                      std::int64_t index) {
+    const EntryOutcome& failure = landing.failure;
+    if (failure.reason == EntryOutcome::Reason::EntryUnreadable) {
+        return {ZipResultLine(failure.result),
+                MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};
+    }
+    return {ReasonLine(failure, landing.name), MessageLine::Literal("(" + landing.path + ")")};
 }
 
-// Extracts entry `index`, or takes `createdAhead`, the file a worker made
-// for it; on failure fills `failure` with what to tell the user.
-EntryStep PutEntry(ZipReader& reader, std::int64_t index, bool createdAhead, const std::filesystem::path& archive,
-                   EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
-                   std::vector<MessageLine>& failure) {
-    ZipEntryInfo entry;
-    if (const ZipResult result = reader.GetEntry(index, entry); result != ZipResult::Success) {
-        // No name to show: the archive and the entry's number stand in for it.
-        failure = {ZipResultLine(result),
-                   MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};
-        return EntryStep::Failed;
-    }
-    host.SetPosition(ProgressValue(index));
-    host.SetAmounts({static_cast<std::uint64_t>(index), static_cast<std::uint64_t>(entry.entryCount), 0});
-    host.SetCancelCaption(MessageId::Cancel);
-    host.SetStatus(UnzippingStatus(entry.name));
-
-    const std::optional<std::string> target = SafeTargetString({}, entry.name);
-    if (!target || (!entry.isFolder && !IsUsableFileName(LastComponent(entry.name)))) {
-        failure = FailureLines(ReasonLine(CheckStoredName(entry.name)), entry.name);
-        return EntryStep::Failed;
-    }
-    EntryWriter::Place place;
-    EntryOutcome outcome = ahead.Prepare(*target, entry.isFolder, place);
-    if (createdAhead && host.CancelRequested()) {
-        return EntryStep::Cancel;  // a cancel at its turn cuts the entry short
-    }
-    if (outcome.Succeeded() && !entry.isFolder && !createdAhead) {
-        // Only a file the user agreed to replace is replaced; one that
-        // appears while the entry is written is kept.
-        EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
-        outcome = writer.Examine(place, occupant);
-        if (outcome.Succeeded() && occupant == EntryWriter::Occupant::File) {
-            const MessageAnswer answer = overwrite.Ask(host, place.path);
-            if (answer == MessageAnswer::Cancel) {
-                return EntryStep::Cancel;
-            }
-            if (answer != MessageAnswer::Yes) {
-                return EntryStep::Skipped;
-            }
-        }
-        if (outcome.Succeeded()) {
-            outcome = ExtractEntryAt(reader, entry, writer, place, occupant == EntryWriter::Occupant::File,
-                                     [&host] { return host.CancelRequested(); });
-        }
-        if (host.CancelRequested()) {
-            return EntryStep::Cancel;  // an entry cut short left nothing behind
-        }
-    }
-    if (!outcome.Succeeded()) {
-        failure = FailureLines(ReasonLine(outcome, entry.name), place.path);
-        return EntryStep::Failed;
-    }
-    return EntryStep::Extracted;
-}
-
-// PutEntry for entry `index`. A file made ahead for an entry that does not
-// end extracted (refused, failed, cancelled at its turn) goes again, so that
-// what stays is what extracting in order leaves.
-EntryStep UnzipEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& archive,
-                     EntryWriter& writer, ParallelExtractor& ahead, JobHost& host, OverwriteQuestion& overwrite,
-                     std::vector<MessageLine>& failure) {
-    const bool createdAhead = ahead.TakeCreated(index);
-    EntryStep step = EntryStep::Failed;
-    try {
-        step = PutEntry(reader, index, createdAhead, archive, writer, ahead, host, overwrite, failure);
-    } catch (...) {
-        if (createdAhead) {
-            ahead.DiscardTaken();
-        }
-        throw;
-    }
-    if (createdAhead && step != EntryStep::Extracted) {
-        ahead.DiscardTaken();
-    }
-    return step;
-}
-
-// Runs the entry loop; returns the index it stopped at (entryCount when it ran through).
-std::int64_t UnzipEntries(ZipReader& reader, std::int64_t entryCount, const FileJobParams& params,
-                          const std::filesystem::path& archive, EntryWriter& writer, JobHost& host,
-                          EntryTally& tally) {
-    ParallelExtractor ahead(reader, entryCount, writer);
+// Lands every entry in order: report, land, tally. Returns the index it
+// stopped at (entryCount when it ran through).
+std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const FileJobParams& params,
+                          const std::filesystem::path& archive, JobHost& host, EntryTally& tally) {
     OverwriteQuestion overwrite(OverwriteKind::UnzippedEntry, params.replaceAll);
-    for (std::int64_t index = 0; index < entryCount; ++index) {
+    std::int64_t index = 0;
+    const LandingCalls calls{
+        [&](const ZipEntryInfo& entry) {
+            host.SetPosition(ProgressValue(index));
+            host.SetAmounts({static_cast<std::uint64_t>(index), static_cast<std::uint64_t>(entryCount), 0});
+            host.SetCancelCaption(MessageId::Cancel);
+            host.SetStatus(UnzippingStatus(entry.name));
+        },
+        [&](const std::string& path) {
+            const MessageAnswer answer = overwrite.Ask(host, path);  // Yes, No or Cancel
+            return answer == MessageAnswer::Yes      ? Replace::Yes
+                   : answer == MessageAnswer::Cancel ? Replace::Cancel
+                                                     : Replace::No;
+        },
+        [&] { return host.CancelRequested(); }};
+    for (; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
             return index;
         }
-        std::vector<MessageLine> failure;
-        switch (UnzipEntry(reader, index, archive, writer, ahead, host, overwrite, failure)) {
-            case EntryStep::Extracted:
+        const Landing landing = extraction.Land(index, calls);
+        switch (landing.step) {
+            case Landing::Step::Extracted:
                 ++tally.extracted;
                 break;
-            case EntryStep::Skipped:
+            case Landing::Step::Skipped:
                 tally.anySkipped = true;
                 break;
-            case EntryStep::Cancel:
+            case Landing::Step::Cancelled:
                 tally.cancelled = true;
                 return index;
-            case EntryStep::Failed:
+            case Landing::Step::Failed:
                 tally.anyFailed = true;
-                if (!host.AskContinueAfterFailure(std::move(failure))) {
+                if (!host.AskContinueAfterFailure(FailureLines(landing, archive, index))) {
                     return index;
                 }
                 break;
@@ -222,10 +157,12 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     host.SetProgressTitle(MessageId::UnzippingProgressTitle);
 
     EntryTally tally;
-    EntryWriter writer(destination, {archiveIdentity, params.container.empty()
-                                                          ? std::nullopt
-                                                          : IdentityOf(params.container)});
-    const std::int64_t stoppedAt = UnzipEntries(*reader, entryCount, params, archive, writer, host, tally);
+    std::int64_t stoppedAt = 0;
+    {
+        Extraction extraction(*reader, entryCount, destination,
+                              {archiveIdentity, params.container.empty() ? std::nullopt : IdentityOf(params.container)});
+        stoppedAt = UnzipEntries(extraction, entryCount, params, archive, host, tally);
+    }
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
         ShowCloseZipFailure(host, result);
         return JobOutcome::Failed;

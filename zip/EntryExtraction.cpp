@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "zip/EntryDecision.h"
 #include "zip/EntryPath.h"
 #include "zip/ZipFormat.h"
 
@@ -41,28 +42,10 @@ EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const Entr
 
 }  // namespace
 
-EntryOutcome RefusalOfKind(const ZipEntryInfo& info, const std::string& path) {
-    if (info.encrypted) {
-        return EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::Encrypted, path);
-    }
-    if (info.method != kMethodStored && info.method != kMethodDeflated) {
-        EntryOutcome outcome = EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::MethodUnsupported, path);
-        outcome.detail = std::to_string(info.method);
-        return outcome;
-    }
-    if (!S_ISREG(info.mode) && !S_ISLNK(info.mode) && !info.isFolder) {
-        return EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::SpecialFile, path);
-    }
-    return EntryOutcome::Done();
-}
-
 EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& record, const ZipEntryInfo& info,
                               const EntryWriter& writer, const EntryWriter::Place& place,
                               ZipReader::WholeEntryBuffers& buffers, bool replace,
                               const std::function<bool()>& cancelRequested, MadeFile* keep, int* registration) {
-    if (EntryOutcome refusal = RefusalOfKind(info, place.path); !refusal.Succeeded()) {
-        return refusal;
-    }
     std::uint64_t dataOffset = 0;
     EntryTimes times;
     std::span<const unsigned char> data;
@@ -89,8 +72,8 @@ EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& reco
 EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
                             const EntryWriter::Place& place, bool replace,
                             const std::function<bool()>& cancelRequested) {
-    if (EntryOutcome refusal = RefusalOfKind(info, place.path); !refusal.Succeeded() || info.isFolder) {
-        return refusal;
+    if (info.isFolder) {
+        return EntryOutcome::Done();
     }
     if (S_ISLNK(info.mode)) {
         return ExtractLink(reader, info, writer, place, replace);
@@ -119,6 +102,9 @@ ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesys
     EntryWriter writer(targetPath.parent_path());
     EntryWriter::Place place;
     EntryOutcome outcome = writer.Prepare(targetPath.filename().native(), false, place);
+    if (outcome.Succeeded()) {
+        outcome = RefusalOfKind(info, place.path);
+    }
     if (outcome.Succeeded()) {
         outcome = ExtractEntryAt(reader, info, writer, place, replaceExisting, cancelRequested);
     }

@@ -15,11 +15,6 @@ namespace vaultpack {
 // the one way an entry's data reaches a file, for the job's own thread and
 // for the workers that extract ahead of it alike.
 
-// Refuses the entries that are not extracted for what they are: encrypted
-// ones, methods other than stored and deflated, special files. Result
-// FaultyArguments then.
-EntryOutcome RefusalOfKind(const ZipEntryInfo& info, const std::string& path);
-
 // Extracts a regular file entry that ZipReader::FitsInMemory, using the
 // calling thread's buffers: inflated and checked in memory, then written.
 // cancelRequested, when given, is asked before and after inflating.
@@ -29,9 +24,9 @@ EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& reco
                               const std::function<bool()>& cancelRequested = {}, MadeFile* keep = nullptr,
                               int* registration = nullptr);
 
-// Extracts the entry GetEntry described last (info) at place: a file, whole
-// or streamed, or a link whose target LinkTargetStaysBelow accepts; nothing
-// for a folder entry. cancelRequested is asked between pieces; a cancelled
+// Extracts the entry GetEntry described last (info), of a kind Decide
+// accepts, at place: a file, whole or streamed, or a link whose target
+// LinkTargetStaysBelow accepts; nothing for a folder entry. cancelRequested is asked between pieces; a cancelled
 // entry leaves nothing (Reason Cancelled, PartiallyUnzipped).
 EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
                             const EntryWriter::Place& place, bool replace,
@@ -39,7 +34,7 @@ EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const E
 
 // Extracts entry `index` to targetPath, whose folder must exist, replacing
 // what stands there unless told otherwise: for tools and tests that need no
-// questions. The ZIP facility's code for how it went.
+// questions. Kinds Decide refuses give FaultyArguments. The ZIP facility's code for how it went.
 ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& targetPath,
                        const std::function<bool()>& cancelRequested = {}, bool replaceExisting = true);
 

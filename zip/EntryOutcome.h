@@ -13,6 +13,8 @@ namespace vaultpack {
 struct EntryOutcome {
     enum class Reason {
         None,
+        EntryUnreadable,      // the entry's record cannot be read: `result` says how; no name to show
+        UnsafeName,           // the stored name gives no file below the destination (path: the name)
         NameTooLong,          // the target is beyond the system's limits for a path or a name
         DestinationUnusable,  // the destination cannot be made or opened as a folder
         FolderIsLink,         // a folder on the way is a symbolic link, which is not followed

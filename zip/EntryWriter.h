@@ -31,7 +31,7 @@ namespace vaultpack {
 // limits (PATH_MAX, NAME_MAX) fails as that entry; a walk down to a folder
 // holds one level open at a time, and the last kOpenFolders folders reached
 // stay open for the entries that follow. The non-const members are called by
-// one thread at a time (ParallelExtractor serialises them); writing to a
+// one thread at a time (Extraction serialises them); writing to a
 // place that is prepared may happen on any thread (the const members).
 class EntryWriter {
 public:

@@ -1,0 +1,386 @@
+// Extracting an archive with worker threads ahead of the job's thread.
+//
+// Small files are cheap to write but each costs a few system calls, so an
+// archive of many small entries is extracted by several threads. The order
+// still matters: the user is asked before a file is replaced, a cancel stops
+// at one entry, and a failed entry is reported at its turn. So one thread,
+// the job's, lands the entries strictly in order, and the workers only make
+// what it would make itself, earlier.
+//
+// The job's thread loops: for entry i, Land(i) takes entry i's item from the
+// window (waiting if a worker still has it), reads and reports the entry,
+// decides on it (Decide, the same rule the workers used), prepares its
+// folder, and then either keeps the file a worker made, or examines the
+// place, asks before replacing, and extracts the entry itself. Nothing else
+// is done for an entry; nothing is left to a later call.
+//
+// A worker loops: claim a batch of up to kBatch entries from the window,
+// plan each one (read its record, decide, hash its paths), reserve the
+// batch's paths in entry order under the lock, make the files of the
+// entries that may be made ahead, and hand the finished entries in to the
+// window, in order of their numbers. A worker that must wait for a folder
+// hands in what it has finished first, so the job's thread never waits on a
+// sleeping worker.
+//
+// A slot's life. A worker allocates it when it claims the entry; it holds
+// the entry's record, decision, place and path hashes. If the worker makes
+// the entry's file, the file is registered for removal at an abrupt end
+// (through its open folder, by identity) and the slot travels through the
+// window to the job's thread; otherwise the worker drops it and hands in
+// nothing for the entry. The job's thread owns the slot it takes: it keeps
+// the file (unregistering it) when the entry lands, and the slot's
+// destructor removes the file in every other case: a cancel at the entry's
+// turn, a failure, an exception, or the run stopping before the entry's turn
+// (the window drops what is not taken). No slot is ever shared or reused.
+//
+// What a worker may make. Only a small regular file (EntryDecision's
+// fitsAhead), only where nothing stands (it never asks or replaces), only
+// in a folder that the job's thread has opened (or that a worker made ahead
+// in a destination that was empty), and only when no earlier entry still in
+// progress uses the same path, as its own or as a folder (PathReservations).
+// So the file is the one the job's thread would have made at the entry's turn.
+//
+// Locks. mutex_ guards the writer's folders, the reservations and the
+// folders made ahead; the window's lock is taken under it, never the other
+// way round. No lock is held while a file is written.
+
+#include "zip/Extraction.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "zip/EntryDecision.h"
+#include "zip/EntryExtraction.h"
+#include "zip/EntryPath.h"
+#include "zip/ParallelPreparer.h"
+
+namespace vaultpack {
+
+namespace {
+
+using Reason = EntryOutcome::Reason;
+
+// Entries a worker claims at a time: their paths are reserved in one go, and
+// their headers and data, stored one after the other, mostly come in one read.
+constexpr std::int64_t kBatch = 64;
+// Names kept for every entry ahead stay within this, so the entries ahead
+// hold at most some megabytes whatever the archive holds.
+constexpr std::size_t kLongestName = 1024;
+// Folders made ahead are held open until their entries land: only where the
+// process may open this many descriptors.
+constexpr std::uint64_t kDescriptorsForFoldersAhead = 256;
+
+// Every file and folder made ahead stays registered until landed or needed.
+static_assert(Extraction::kFilesAhead + FoldersAhead::kMost == kMadeFilesAhead);
+// Each worker, and the job's thread, may hold one file under a temporary name.
+static_assert(ParallelPreparer::kMostWorkers + 1 == kWritersPerExtraction);
+
+// A link already in the destination may lead to a folder that a later entry
+// makes: made ahead, it would change how an earlier entry sees that link. So
+// folders are made ahead only in an empty or new destination.
+bool IsEmptyOrMissingFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    return std::filesystem::directory_iterator(folder, error) == std::filesystem::directory_iterator() &&
+           (!error || error == std::errc::no_such_file_or_directory);
+}
+
+Landing Ended(Landing::Step step, const ZipEntryInfo& info, const std::string& path, EntryOutcome failure = {}) {
+    return {step, std::move(failure), info.name, path};
+}
+
+}  // namespace
+
+struct Extraction::Slot {
+    CentralRecord record;
+    ZipEntryInfo info;
+    EntryDecision decision;
+    std::string folder;        // relative, of the target
+    EntryWriter::Place place;  // name and relative path; the open folder while the file is registered
+    std::vector<std::size_t> hashes;
+    bool unknownPaths = false;  // too long a name or too deep a path to reserve
+    bool fileFree = false;      // may be made ahead, as far as the paths go
+    bool foldersFree = false;   // its folders may be made ahead
+    bool created = false;
+    MadeFile made;
+    int registration = -1;
+
+    Slot() = default;
+    Slot(const Slot&) = delete;
+    Slot& operator=(const Slot&) = delete;
+    ~Slot() {
+        if (created) {
+            RemoveMadeFile(made);
+        }
+        UnregisterTemporaryPath(registration);
+    }
+    // The file is the landed entry's for good.
+    void Keep() {
+        created = false;
+        UnregisterTemporaryPath(std::exchange(registration, -1));
+    }
+};
+
+// One worker's own: its buffers, the folder last found ready (held open, so
+// that files are made in it without looking it up again), and the slots of
+// the batch it claimed, of which those before `handedIn` are handed in.
+struct Extraction::Worker {
+    ZipReader::WholeEntryBuffers buffers;
+    std::string readyFolder;
+    std::shared_ptr<const FileHandle> openFolder;
+    std::int64_t first = 0;
+    std::int64_t handedIn = 0;
+    std::int64_t finished = 0;
+    std::vector<SlotPointer> slots;
+};
+
+Extraction::Extraction(ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination,
+                       EntryWriter::ProtectedFiles protectedFiles)
+    : reader_(reader),
+      writer_(std::move(destination), std::move(protectedFiles)),
+      // The entry being landed holds a file made ahead too.
+      window_(static_cast<std::uint64_t>(entryCount), kFilesAhead - 1),
+      foldersAheadAllowed_(IsEmptyOrMissingFolder(writer_.Destination()) &&
+                           DescriptorLimit() >= kDescriptorsForFoldersAhead),
+      workers_(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this](unsigned) { Work(); },
+               [this] { StopAfterFailure(); }, 0) {}
+
+Extraction::~Extraction() {
+    StopAfterFailure();  // the window drops the slots not taken, which removes their files
+    workers_.Join();     // each worker's slots not handed in go with it, then the folders ahead
+}
+
+void Extraction::StopAfterFailure() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    workerWake_.notify_all();
+    window_.Abort();
+}
+
+Landing Extraction::Land(std::int64_t index, const LandingCalls& calls) {
+    const SlotPointer madeAhead = TakeMadeAhead(index);
+    ZipEntryInfo info;
+    if (const ZipResult result = reader_.GetEntry(index, info); result != ZipResult::Success) {
+        return Ended(Landing::Step::Failed, {}, {}, EntryOutcome::Failed(result, Reason::EntryUnreadable, {}));
+    }
+    calls.starting(info);
+    const EntryDecision decision = Decide(info);
+    if (decision.refusal == Reason::UnsafeName) {
+        return Ended(Landing::Step::Failed, info, info.name,
+                     EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::UnsafeName, info.name));
+    }
+    EntryWriter::Place place;
+    EntryOutcome outcome = Prepare(decision.target, info.isFolder, place);
+    if (outcome.Succeeded() && !info.isFolder) {
+        outcome = RefusalOf(decision, info, place.path);
+    }
+    if (!outcome.Succeeded()) {
+        return Ended(Landing::Step::Failed, info, place.path, std::move(outcome));
+    }
+    if (madeAhead) {
+        if (calls.cancelRequested()) {
+            return Ended(Landing::Step::Cancelled, info, place.path);  // a cancel at its turn cuts the entry short
+        }
+        madeAhead->Keep();
+        return Ended(Landing::Step::Extracted, info, place.path);
+    }
+    return info.isFolder ? Ended(Landing::Step::Extracted, info, place.path) : LandHere(info, place, calls);
+}
+
+// Only a file the user agreed to replace is replaced; one that appears while
+// the entry is written is kept.
+Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryWriter::Place& place, const LandingCalls& calls) {
+    EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
+    EntryOutcome outcome = writer_.Examine(place, occupant);
+    if (outcome.Succeeded() && occupant == EntryWriter::Occupant::File) {
+        switch (calls.replace(place.path)) {
+            case Replace::Yes: break;
+            case Replace::No: return Ended(Landing::Step::Skipped, info, place.path);
+            case Replace::Cancel: return Ended(Landing::Step::Cancelled, info, place.path);
+        }
+    }
+    if (outcome.Succeeded()) {
+        outcome = ExtractEntryAt(reader_, info, writer_, place, occupant == EntryWriter::Occupant::File,
+                                 calls.cancelRequested);
+    }
+    if (calls.cancelRequested()) {
+        return Ended(Landing::Step::Cancelled, info, place.path);  // an entry cut short left nothing behind
+    }
+    return outcome.Succeeded() ? Ended(Landing::Step::Extracted, info, place.path)
+                               : Ended(Landing::Step::Failed, info, place.path, std::move(outcome));
+}
+
+// The job's thread tells the workers where it is only when it has to wait:
+// a wake-up costs more than extracting a small file.
+Extraction::SlotPointer Extraction::TakeMadeAhead(std::int64_t index) {
+    if (workers_.Size() == 0) {
+        return nullptr;
+    }
+    std::optional<SlotPointer> slot = window_.TryTake();
+    if (!slot) {
+        {
+            const std::lock_guard lock(mutex_);
+            orderedWaitsFor_ = index;
+            if (workersWaiting_ > 0) {
+                workerWake_.notify_all();
+            }
+        }
+        slot = window_.Take();
+    }
+    if (!slot) {
+        workers_.RethrowFailure();
+        return nullptr;
+    }
+    return std::move(*slot);
+}
+
+EntryOutcome Extraction::Prepare(std::string_view target, bool isFolder, EntryWriter::Place& place) {
+    EntryOutcome outcome = writer_.Locate(target, isFolder, place);
+    const std::string_view folder = EntryWriter::FolderToOpen(target, isFolder);
+    // Entries mostly follow each other in one folder: the one prepared last
+    // is at hand without the lock.
+    if (!outcome.Succeeded() || (lastPrepared_ && folder == lastPreparedFolder_)) {
+        place.folder = lastPrepared_;
+        return outcome;
+    }
+    const std::lock_guard lock(mutex_);
+    foldersAhead_.Keep(folder);
+    outcome = writer_.OpenFolder(folder, place);
+    if (outcome.Succeeded()) {
+        lastPreparedFolder_ = folder;
+        lastPrepared_ = place.folder;
+        if (workersWaiting_ > 0) {
+            workerWake_.notify_all();
+        }
+    }
+    return outcome;
+}
+
+void Extraction::Work() {
+    Worker worker;
+    for (;;) {
+        HandIn(worker);
+        const std::optional<OrderedWindow<SlotPointer>::Batch> batch = window_.ClaimBatch(kBatch);
+        if (!batch) {
+            return;
+        }
+        worker.first = worker.handedIn = worker.finished = static_cast<std::int64_t>(batch->first);
+        worker.slots.clear();
+        for (std::uint64_t index = batch->first; index < batch->last; ++index) {
+            worker.slots.push_back(Plan(static_cast<std::int64_t>(index)));
+        }
+        if (!Reserve(worker)) {
+            return;
+        }
+        for (SlotPointer& slot : worker.slots) {
+            slot->created = slot->fileFree && Create(*slot, worker);
+            ++worker.finished;
+        }
+    }
+}
+
+void Extraction::HandIn(Worker& worker) {
+    window_.Finish(static_cast<std::uint64_t>(worker.handedIn), static_cast<std::uint64_t>(worker.finished),
+                   [&](std::uint64_t index) {
+                       SlotPointer& slot = worker.slots[static_cast<std::size_t>(index) - worker.first];
+                       return slot->created ? std::move(slot) : nullptr;
+                   });
+    worker.handedIn = worker.finished;
+}
+
+template <typename Ready>
+void Extraction::WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker& worker, Ready ready) {
+    while (!stopping_ && !ready()) {
+        HandIn(worker);
+        ++workersWaiting_;
+        workerWake_.wait(lock);
+        --workersWaiting_;
+    }
+}
+
+Extraction::SlotPointer Extraction::Plan(std::int64_t index) const {
+    auto slot = std::make_unique<Slot>();
+    if (reader_.ReadEntry(index, slot->record, slot->info) != ZipResult::Success) {
+        return slot;  // the job's thread meets the failure at the entry's turn
+    }
+    if (slot->info.name.size() > kLongestName) {
+        slot->unknownPaths = true;
+        slot->record = CentralRecord();  // frees what the long name took
+        slot->info = ZipEntryInfo();
+        return slot;
+    }
+    slot->decision = Decide(slot->info);
+    if (slot->decision.target.empty()) {
+        return slot;  // nothing below the destination is made for it
+    }
+    slot->hashes = PathReservations::HashesOf(slot->decision.target);
+    slot->unknownPaths = slot->hashes.empty();
+    slot->folder = FolderOfTarget(slot->decision.target);
+    slot->place.name = slot->decision.target.substr(slot->folder.empty() ? 0 : slot->folder.size() + 1);
+    slot->place.path = std::move(slot->decision.target);
+    return slot;
+}
+
+bool Extraction::Reserve(Worker& worker) {
+    std::unique_lock lock(mutex_);
+    WaitAsWorker(lock, worker, [&] { return nextReserve_ == worker.first; });
+    if (stopping_) {
+        return false;
+    }
+    // The entry the job's thread may be at: it and those after it are in progress.
+    const std::int64_t current = static_cast<std::int64_t>(window_.Taken()) - 1;
+    std::int64_t index = worker.first;
+    for (const SlotPointer& slot : worker.slots) {
+        if (slot->unknownPaths) {
+            reservations_.ReserveUnknown(index);
+        }
+        // A link may lead where a folder made ahead goes, and so may an entry of unknown kind.
+        if (slot->unknownPaths || S_ISLNK(slot->info.mode)) {
+            foldersAheadAllowed_ = false;
+        }
+        const PathReservations::Verdict verdict =
+            reservations_.Reserve(index++, slot->hashes, slot->info.isFolder, current);
+        slot->fileFree = slot->decision.fitsAhead && verdict.fileFree;
+        slot->foldersFree = foldersAheadAllowed_ && verdict.foldersFree;
+    }
+    nextReserve_ = index;
+    if (workersWaiting_ > 0) {
+        workerWake_.notify_all();
+    }
+    return true;
+}
+
+bool Extraction::Create(Slot& slot, Worker& worker) {
+    // Ready folders stay ready, so one look at each new folder is enough.
+    if (slot.folder != worker.readyFolder || !worker.openFolder) {
+        std::unique_lock lock(mutex_);
+        const std::int64_t index = worker.finished;
+        if (slot.foldersFree && orderedWaitsFor_ < index && !writer_.ReadyFolder(slot.folder)) {
+            if (foldersAhead_.Make(writer_, slot.folder) && workersWaiting_ > 0) {
+                workerWake_.notify_all();
+            }
+        }
+        WaitAsWorker(lock, worker, [&] { return orderedWaitsFor_ >= index || writer_.ReadyFolder(slot.folder); });
+        worker.openFolder = stopping_ ? nullptr : writer_.ReadyFolder(slot.folder);
+        if (!worker.openFolder) {
+            return false;
+        }
+        worker.readyFolder = slot.folder;
+    }
+    // The slot holds the folder open only while its file stays registered
+    // through it: descriptors are a budget too.
+    slot.place.folder = worker.openFolder;
+    const bool created = ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers,
+                                          false, {}, &slot.made, &slot.registration)
+                             .Succeeded();
+    if (!created) {
+        slot.place.folder.reset();
+    }
+    return created;
+}
+
+}  // namespace vaultpack
