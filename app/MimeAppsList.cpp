@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "files/FileHandle.h"
-#include "files/TemporaryOutputFile.h"
+#include "files/OutputFile.h"
 
 namespace vaultpack {
 
@@ -114,12 +114,12 @@ bool MimeAppsList::RemoveDefaultApplication(std::string_view mimeType, std::stri
     if (::stat(target.c_str(), &status) != 0) {
         ThrowLastError(FileOperation::Examine, target);
     }
-    TemporaryOutputFile output(target.parent_path());
+    OutputFile output(target);
     output.File().WriteAll(kept.data(), kept.size());
     if (::fchmod(output.File().Descriptor(), status.st_mode & 07777) != 0) {
-        ThrowLastError(FileOperation::Write, output.Path());
+        ThrowLastError(FileOperation::Write, target);
     }
-    output.CommitAs(target, {.replaceExisting = true, .durable = true});
+    output.Commit({.replaceExisting = true, .durable = true});
     return true;
 }
 

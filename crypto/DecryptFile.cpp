@@ -1,18 +1,19 @@
 #include "crypto/DecryptFile.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "crypto/BlowfishCipher.h"
 #include "crypto/CipherChunks.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "files/FileHandle.h"
-#include "files/TemporaryOutputFile.h"
+#include "files/OutputFile.h"
 
 namespace vaultpack {
 namespace {
 
-FileOperationResult Decrypt(EncryptedContainer& container, std::string_view password, ProgressSink* progress,
-                            bool replaceExisting) {
+FileOperationResult Decrypt(EncryptedContainer& container, std::string_view password,
+                            const PlaintextOutput& makeOutput, ProgressSink* progress) {
     const HeaderCheck headerCheck = container.CheckHeader();
     if (!headerCheck.Valid()) {
         return FailedResult(headerCheck.failure, container.Path());
@@ -37,7 +38,7 @@ FileOperationResult Decrypt(EncryptedContainer& container, std::string_view pass
 
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),
                                 static_cast<unsigned>(password.size()));
-    TemporaryOutputFile output(targetPath.parent_path());
+    FileHandle& output = makeOutput(targetPath);
     const CipherChunkPlan plan{.sourceOffset = EncryptedFileHeader::kSize,
                                .readBytes = cipherLength,
                                .writeBytes = header.plainLength,
@@ -45,13 +46,12 @@ FileOperationResult Decrypt(EncryptedContainer& container, std::string_view pass
                                .startWriteback = true};
     FileOperationResult result;
     result.status = RunCipherChunks(
-        container.File(), output.File(), plan,
+        container.File(), output, plan,
         [&cipher](const unsigned char* in, unsigned char* out, std::size_t length) {
             cipher.Decrypt(in, out, length, kCipherModeEcb);
         },
         progress);
     if (result.status == FileOperationStatus::Completed) {
-        output.CommitAs(targetPath, {.replaceExisting = replaceExisting, .durable = true});
         result.outputPath = targetPath;
     }
     return result;
@@ -59,16 +59,31 @@ FileOperationResult Decrypt(EncryptedContainer& container, std::string_view pass
 
 }  // namespace
 
+FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password,
+                                const PlaintextOutput& output, ProgressSink* progress) {
+    return RunFileOperation([&] { return Decrypt(container, password, output, progress); });
+}
+
 FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password, ProgressSink* progress,
                                 bool replaceExisting) {
-    return RunFileOperation([&] { return Decrypt(container, password, progress, replaceExisting); });
+    return RunFileOperation([&] {
+        std::optional<OutputFile> output;
+        FileOperationResult result = Decrypt(
+            container, password,
+            [&](const std::filesystem::path& targetPath) -> FileHandle& { return output.emplace(targetPath).File(); },
+            progress);
+        if (result.Completed()) {
+            output->Commit({.replaceExisting = replaceExisting, .durable = true});
+        }
+        return result;
+    });
 }
 
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,
                                 ProgressSink* progress, bool replaceExisting) {
     return RunFileOperation([&] {
         EncryptedContainer container = EncryptedContainer::Open(sourcePath);
-        return Decrypt(container, password, progress, replaceExisting);
+        return DecryptFile(container, password, progress, replaceExisting);
     });
 }
 

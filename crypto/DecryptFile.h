@@ -1,10 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 #include "crypto/CryptoResult.h"
 #include "crypto/EncryptedContainer.h"
+#include "files/FileHandle.h"
 #include "files/ProgressSink.h"
 
 namespace vaultpack {
@@ -25,8 +27,18 @@ namespace vaultpack {
 // With replaceExisting false (nothing stood at the target when the user was
 // asked), a file that has appeared there meanwhile is kept and the result is
 // a FileAccess failure with the FileError (Replace, EEXIST).
+//
+// This one is for tools and tests; a job gives the plaintext its own output
+// with the overload below and puts it in place itself.
 FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password,
                                 ProgressSink* progress = nullptr, bool replaceExisting = true);
+// Where the plaintext goes: called once every check has passed, with the path
+// the plaintext belongs at, it gives an open empty file to write it into
+// (an OutputFile's), which the caller puts in place when the result is
+// Completed.
+using PlaintextOutput = std::function<FileHandle&(const std::filesystem::path& targetPath)>;
+FileOperationResult DecryptFile(EncryptedContainer& container, std::string_view password,
+                                const PlaintextOutput& output, ProgressSink* progress);
 // The same for the container at `sourcePath`, opened for this call alone; one
 // that cannot be opened or read is a FileAccess failure.
 FileOperationResult DecryptFile(const std::filesystem::path& sourcePath, std::string_view password,

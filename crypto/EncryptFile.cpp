@@ -1,6 +1,10 @@
 #include "crypto/EncryptFile.h"
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+
+#include <sys/stat.h>
 
 #include "crypto/BlowfishCipher.h"
 #include "crypto/CipherChunks.h"
@@ -14,9 +18,10 @@ namespace {
 // The chain block handed to the cipher; ECB never uses it.
 constexpr CipherBlock kFixedChain{0x12345678, 0x9ABCDEF0};
 
-FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
-                            std::string_view password, std::string_view hint, bool markZip,
-                            ProgressSink* progress) {
+// Checks everything that refuses the encryption before it asks for the target.
+FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::function<FileHandle&()>& openTarget,
+                            const std::filesystem::path& targetPath, std::string_view password, std::string_view hint,
+                            bool markZip, ProgressSink* progress) {
     if (password.empty()) {
         throw CryptoError(CryptoFailure::EmptyPassword, sourcePath);
     }
@@ -30,7 +35,9 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
     if (header.storedName.size() > EncryptedFileHeader::kMaxStoredNameLength) {
         throw CryptoError(CryptoFailure::NameTooLong, sourcePath, header.storedName);
     }
-    if (IsSameFile(sourcePath, targetPath)) {
+    FileHandle& target = openTarget();
+    const struct stat sourceStatus = source.Status(), targetStatus = target.Status();
+    if (sourceStatus.st_dev == targetStatus.st_dev && sourceStatus.st_ino == targetStatus.st_ino) {
         throw CryptoError(CryptoFailure::TargetIsSource, sourcePath);
     }
     header.plainLength = static_cast<std::uint32_t>(sourceLength);
@@ -38,7 +45,6 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
     header.hint = std::string(hint);
     header.zipFlag = markZip && HasZipExtension(header.storedName) ? 1 : 0;
 
-    FileHandle target = FileHandle::CreateOrTruncate(targetPath);
     const EncryptedFileHeader::Bytes headerBytes = header.Serialize();
     target.WriteAll(headerBytes.data(), headerBytes.size());
 
@@ -54,7 +60,6 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
             cipher.Encrypt(in, out, length, kCipherModeEcb);
         },
         progress);
-    target.Close();
 
     FileOperationResult result;
     result.status = status;
@@ -64,10 +69,32 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
 
 }  // namespace
 
+FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, FileHandle& target,
+                                const std::filesystem::path& targetPath, std::string_view password,
+                                std::string_view hint, bool markZip, ProgressSink* progress) {
+    return RunFileOperation([&] {
+        return Encrypt(sourcePath, [&]() -> FileHandle& { return target; }, targetPath, password, hint, markZip,
+                       progress);
+    });
+}
+
 FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
                                 std::string_view password, std::string_view hint, bool markZip,
                                 ProgressSink* progress) {
-    return RunFileOperation([&] { return Encrypt(sourcePath, targetPath, password, hint, markZip, progress); });
+    return RunFileOperation([&] {
+        // Opening the target truncates it: the source must not be it.
+        if (IsSameFile(sourcePath, targetPath)) {
+            throw CryptoError(CryptoFailure::TargetIsSource, sourcePath);
+        }
+        std::optional<FileHandle> target;
+        FileOperationResult result = Encrypt(
+            sourcePath, [&]() -> FileHandle& { return target.emplace(FileHandle::CreateOrTruncate(targetPath)); },
+            targetPath, password, hint, markZip, progress);
+        if (target) {
+            target->Close();
+        }
+        return result;
+    });
 }
 
 }  // namespace vaultpack

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "crypto/CryptoResult.h"
+#include "files/FileHandle.h"
 #include "files/ProgressSink.h"
 
 namespace vaultpack {
@@ -18,6 +19,13 @@ namespace vaultpack {
 // for the caller to remove). Refused before the target is touched: an empty
 // password, a source of 4 GiB or more, a name of 260 bytes or more, and a
 // target that is the source itself. Failures name message 129.
+//
+// The container is written into `target`, an open empty file that the caller
+// puts in place (an OutputFile); targetPath names it in failures.
+FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, FileHandle& target,
+                                const std::filesystem::path& targetPath, std::string_view password,
+                                std::string_view hint, bool markZip, ProgressSink* progress = nullptr);
+// The same for tools and tests: creates targetPath, or truncates it.
 FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, const std::filesystem::path& targetPath,
                                 std::string_view password, std::string_view hint, bool markZip,
                                 ProgressSink* progress = nullptr);

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "files/TemporaryOutputFile.h"
+#include "files/TemporaryName.h"
 
 namespace vaultpack {
 

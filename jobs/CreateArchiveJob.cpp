@@ -4,7 +4,7 @@
 #include <functional>
 #include <optional>
 
-#include "files/TemporaryOutputFile.h"
+#include "files/OutputFile.h"
 #include "jobs/CreateArchivePlan.h"
 #include "jobs/CreateArchiveSteps.h"
 #include "jobs/FailureReasons.h"
@@ -17,7 +17,9 @@ namespace vaultpack {
 
 namespace {
 
-using Step = std::function<StepOutcome(const std::filesystem::path&)>;
+// A step that writes its output, and one that reads an intermediate file.
+using WritingStep = std::function<StepOutcome(const StepOutput&)>;
+using ReadingStep = std::function<StepOutcome(const std::filesystem::path&)>;
 
 std::vector<MessageLine> WithReason(MessageId id, const std::optional<MessageLine>& reason) {
     std::vector<MessageLine> lines{MessageLine::Text(id)};
@@ -40,16 +42,19 @@ void ShowFailureOfKind(JobHost& host, FileFilter kind, const std::optional<Messa
 // whatever happens: the first writes it, the second reads it. A step that does
 // not get done (failed or cancelled) is reported with its message and the
 // second step is skipped.
-StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Step& first, MessageId firstFailure,
-                        const Step& second, MessageId secondFailure) {
+StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const WritingStep& first,
+                        MessageId firstFailure, const ReadingStep& second, MessageId secondFailure) {
     std::optional<ScratchFile> scratch;
+    FileHandle intermediate;
     try {
         scratch.emplace(scratchName);
+        intermediate = FileHandle::CreateOrTruncate(scratch->Path());
     } catch (const std::exception& error) {
         ShowError(host, MessageOwner::None, WithReason(firstFailure, ReasonLine(error)));
         return {StepStatus::Failed};
     }
-    StepOutcome outcome = first(scratch->Path());
+    StepOutcome outcome = first({intermediate, scratch->Path()});
+    intermediate = FileHandle();
     MessageId failure = firstFailure;
     if (outcome.status == StepStatus::Done) {
         const bool itemsLeftOut = outcome.itemsLeftOut;
@@ -63,26 +68,23 @@ StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Ste
     return outcome;
 }
 
-// Runs the combination's steps; target is where the output is written,
-// outputName the path the user chose (which names the intermediate archive of
-// several encrypted items).
+// Runs the combination's steps into target, whose shown path is the output
+// the user chose (which also names the intermediate archive of several
+// encrypted items).
 StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination combination,
-                           const std::filesystem::path& outputName, const std::filesystem::path& target,
-                           JobHost& host) {
+                           const StepOutput& target, JobHost& host) {
     const std::filesystem::path& firstSource = params.items.front().sourcePath;
     // A row found under a folder keeps that folder in the archive; a container
     // is stored under its own file name.
     const std::string firstStoredName = params.items.front().StoredName();
-    const auto encrypt = [&](const std::filesystem::path& source, const std::filesystem::path& output, bool markZip) {
+    const auto encrypt = [&](const std::filesystem::path& source, const StepOutput& output, bool markZip) {
         return EncryptStep(params.password, params.hint, source, output, markZip, host);
     };
-    // The output is written under a temporary name; an intermediate archive under its own.
-    const auto shown = [&](const std::filesystem::path& zipPath) { return zipPath == target ? outputName : zipPath; };
-    const Step zipList = [&](const std::filesystem::path& zipPath) {
-        return ZipItemList(params.items, zipPath, shown(zipPath), params.threads, host);
+    const WritingStep zipList = [&](const StepOutput& archive) {
+        return ZipItemList(params.items, archive, params.threads, host);
     };
-    const Step zipFirstItem = [&](const std::filesystem::path& zipPath) {
-        return ZipSingleFile(firstSource, firstStoredName, zipPath, shown(zipPath), host);
+    const WritingStep zipFirstItem = [&](const StepOutput& archive) {
+        return ZipSingleFile(firstSource, firstStoredName, archive, host);
     };
 
     switch (combination) {
@@ -100,7 +102,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
         }
         case CreateCombination::ZipListThenEncrypt:
             return RunTwoSteps(
-                host, BaseName(outputName) + ".zip", zipList, MessageId::ZipFailed,
+                host, BaseName(target.shown) + ".zip", zipList, MessageId::ZipFailed,
                 [&](const std::filesystem::path& archive) { return encrypt(archive, target, true); },
                 MessageId::EncryptFailed);
         case CreateCombination::ZipSingleThenEncrypt:
@@ -111,35 +113,35 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
         case CreateCombination::EncryptSingleThenZip:
             return RunTwoSteps(
                 host, BaseName(firstSource) + ".ezc",
-                [&](const std::filesystem::path& container) { return encrypt(firstSource, container, false); },
+                [&](const StepOutput& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
                 [&](const std::filesystem::path& container) {
-                    return ZipSingleFile(container, container.filename().string(), target, outputName, host);
+                    return ZipSingleFile(container, container.filename().string(), target, host);
                 },
                 MessageId::ZipFailed);
     }
     return {StepStatus::Failed};
 }
 
-// Writes the output under a temporary name beside it and puts it in place only
-// when every step is done, so a failed or cancelled job leaves a file the user
-// agreed to replace (possibly one of the items) as it was.
+// Writes the output as an OutputFile beside its final name and puts it in
+// place only when every step is done, so a failed or cancelled job leaves a
+// file the user agreed to replace (possibly one of the items) as it was.
 // A file that appears at the output while the job runs, where nothing stood
 // when the user chose it (replaceExisting false), is kept.
 StepOutcome WriteOutput(const CreateArchiveParams& params, CreateCombination combination,
                         const std::filesystem::path& output, bool replaceExisting, JobHost& host) {
     const FileFilter kind = OutputKind(combination);
-    std::optional<TemporaryOutputFile> staged;
+    std::optional<OutputFile> staged;
     try {
-        staged.emplace(output.parent_path());
+        staged.emplace(output);
     } catch (const std::exception& error) {
         ShowFailureOfKind(host, kind, ReasonLine(error));
         return {StepStatus::Failed};
     }
-    StepOutcome outcome = RunCombination(params, combination, output, staged->Path(), host);
+    StepOutcome outcome = RunCombination(params, combination, {staged->File(), output}, host);
     if (outcome.status == StepStatus::Done) {
         try {
-            staged->CommitAs(output, {.replaceExisting = replaceExisting, .durable = true});
+            staged->Commit({.replaceExisting = replaceExisting, .durable = true});
         } catch (const std::exception& error) {
             ShowFailureOfKind(host, kind, ReasonLine(error));
             outcome.status = StepStatus::Failed;

@@ -17,34 +17,17 @@ namespace vaultpack {
 
 namespace {
 
-// The archive at zipPath as the user knows it: failures of the file being
-// written name the output the user chose rather than its temporary name.
-struct ArchivePaths {
-    const std::filesystem::path& zipPath;
-    const std::filesystem::path& shownArchive;
-};
-
-// Why the writer failed, in the user's terms; nothing when the code says all.
-std::optional<MessageLine> CauseLine(ZipWriteFailure failure, const std::filesystem::path& source,
-                                     const ArchivePaths& archive) {
-    if (failure.fileError && failure.fileError->Path() == archive.zipPath) {
-        const FileError& error = *failure.fileError;
-        failure.fileError = FileError(error.Operation(), archive.shownArchive, error.ErrorNumber());
-    }
-    return ReasonLine(failure, source);
-}
-
 // Closes the archive; true when it is complete. A failing close is shown,
 // except for an archive that a file damaged part-way: that was reported with
 // the file, and such an archive cannot be completed anyway.
-bool CloseArchive(ZipWriter& writer, const ArchivePaths& archive, JobHost& host) {
+bool CloseArchive(ZipWriter& writer, const StepOutput& archive, JobHost& host) {
     if (!writer.AcceptsMoreFiles()) {
         writer.Close();
         return false;
     }
     const ZipResult result = writer.Close();
     if (result != ZipResult::Success) {
-        ShowCloseZipFailure(host, result, CauseLine(writer.LastFailure(), archive.shownArchive, archive));
+        ShowCloseZipFailure(host, result, ReasonLine(writer.LastFailure(), archive.shown));
         return false;
     }
     return true;
@@ -53,11 +36,11 @@ bool CloseArchive(ZipWriter& writer, const ArchivePaths& archive, JobHost& host)
 // An AddFile failure: the result's text, then the file at fault (the archive
 // for a failed write, otherwise the source), then why, where that is known.
 std::vector<MessageLine> AddFailureLines(ZipResult result, const ZipWriteFailure& failure,
-                                         const std::filesystem::path& source, const ArchivePaths& archive) {
+                                         const std::filesystem::path& source, const StepOutput& archive) {
     std::vector<MessageLine> lines{
         ZipResultLine(result),
-        MessageLine::Literal((result == ZipResult::WriteFailed ? archive.shownArchive : source).string())};
-    if (std::optional<MessageLine> cause = CauseLine(failure, source, archive)) {
+        MessageLine::Literal((result == ZipResult::WriteFailed ? archive.shown : source).string())};
+    if (std::optional<MessageLine> cause = ReasonLine(failure, source)) {
         lines.push_back(std::move(*cause));
     }
     return lines;
@@ -102,12 +85,12 @@ std::function<void(std::uint64_t)> BytesWritten(JobHost& host, const UnitBar& ba
     };
 }
 
-std::unique_ptr<ZipWriter> CreateArchive(const ArchivePaths& archive, JobHost& host) {
+std::unique_ptr<ZipWriter> CreateArchive(const StepOutput& archive, JobHost& host) {
     ZipWriteFailure failure;
-    std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive.zipPath, &failure);
+    std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive.file, archive.shown, &failure);
     if (!writer) {
         std::vector<MessageLine> lines{MessageLine::Text(MessageId::CreateZipFailed)};
-        if (std::optional<MessageLine> cause = CauseLine(failure, archive.shownArchive, archive)) {
+        if (std::optional<MessageLine> cause = ReasonLine(failure, archive.shown)) {
             lines.push_back(std::move(*cause));
         }
         ShowError(host, MessageOwner::Progress, std::move(lines));
@@ -117,9 +100,8 @@ std::unique_ptr<ZipWriter> CreateArchive(const ArchivePaths& archive, JobHost& h
 
 }  // namespace
 
-StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
-                        const std::filesystem::path& shownArchive, unsigned threads, JobHost& host) {
-    const ArchivePaths archive{zipPath, shownArchive};
+StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput& archive, unsigned threads,
+                        JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -201,9 +183,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesy
 }
 
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const std::filesystem::path& zipPath, const std::filesystem::path& shownArchive,
-                          JobHost& host) {
-    const ArchivePaths archive{zipPath, shownArchive};
+                          const StepOutput& archive, JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -230,11 +210,11 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
 }
 
 StepOutcome EncryptStep(std::string_view password, std::string_view hint, const std::filesystem::path& source,
-                        const std::filesystem::path& output, bool markZip, JobHost& host) {
+                        const StepOutput& output, bool markZip, JobHost& host) {
     host.SetStatus(EncryptingStatus(source));
     // The cipher's bar stands for the source's bytes.
     host.SetAmounts({0, 1, SizeOf(source)});
-    const FileOperationResult result = EncryptFile(source, output, password, hint, markZip, &host);
+    const FileOperationResult result = EncryptFile(source, output.file, output.shown, password, hint, markZip, &host);
     if (host.CancelRequested() || result.status == FileOperationStatus::Cancelled) {
         return {StepStatus::Cancelled};
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "files/FileHandle.h"
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
 
@@ -22,11 +23,17 @@ struct StepOutcome {
     std::optional<MessageLine> reason{};
 };
 
-// The zip steps write a new archive at zipPath, a file the caller owns and
-// throws away unless the step is done; a failed write names it as shownArchive
-// (the output the user chose, rather than its temporary name). Each shows its own messages (110, the
-// ZIP result, 112); an archive that a file damaged part-way is closed without
-// a message of its own, as it was reported with that file.
+// Where a step writes: an open empty file, which the caller puts in place
+// (or throws away unless the step is done), named in messages as `shown`:
+// the output the user chose, or an intermediate file.
+struct StepOutput {
+    FileHandle& file;
+    std::filesystem::path shown;
+};
+
+// The zip steps each show their own messages (110, the ZIP result, 112); an
+// archive that a file damaged part-way is closed without a message of its
+// own, as it was reported with that file.
 
 // Writes every item into the archive under its stored name, showing the
 // progress per item and asking whether to go on after an item fails. Stops
@@ -34,19 +41,18 @@ struct StepOutcome {
 // fails part-way (111 is not offered then). `threads` files are read and
 // compressed at a time (0: one per processor); the archive is the same for
 // every count.
-StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const std::filesystem::path& zipPath,
-                        const std::filesystem::path& shownArchive, unsigned threads, JobHost& host);
+StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput& archive, unsigned threads,
+                        JobHost& host);
 
 // Writes one file into the archive under storedName. Stops within the file
 // when cancel is requested.
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const std::filesystem::path& zipPath, const std::filesystem::path& shownArchive,
-                          JobHost& host);
+                          const StepOutput& archive, JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows
 // nothing; a failure carries its reason.
 StepOutcome EncryptStep(std::string_view password, std::string_view hint, const std::filesystem::path& source,
-                        const std::filesystem::path& output, bool markZip, JobHost& host);
+                        const StepOutput& output, bool markZip, JobHost& host);
 
 }  // namespace vaultpack

@@ -7,6 +7,7 @@
 #include "crypto/DecryptFile.h"
 #include "crypto/EncryptedContainer.h"
 #include "crypto/EncryptedFileHeader.h"
+#include "files/OutputFile.h"
 #include "jobs/FailureReasons.h"
 #include "jobs/JobMessages.h"
 #include "jobs/JobPaths.h"
@@ -102,11 +103,20 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     host.SetProgressTitle(MessageId::DecryptingProgressTitle);
     // The cipher's bar stands for the container's enciphered bytes.
     host.SetAmounts({0, 1, checked->container.CipherBytes()});
-    // The engine writes under a temporary name and replaces the target only
-    // when the plaintext is complete: after a cancellation or a failure there
-    // is nothing to delete, and a file the user agreed to replace is still
-    // there. It decrypts the file opened above, whatever stands at its path now.
-    const FileOperationResult result = DecryptFile(checked->container, password, &host, targetExisted);
+    // The plaintext goes into an OutputFile that replaces the target only
+    // when it is complete: after a cancellation or a failure there is nothing
+    // to delete, and a file the user agreed to replace is still there. The
+    // file opened above is decrypted, whatever stands at its path now.
+    std::optional<OutputFile> output;
+    FileOperationResult result = DecryptFile(
+        checked->container, password,
+        [&output](const std::filesystem::path& path) -> FileHandle& { return output.emplace(path).File(); }, &host);
+    if (result.Completed()) {
+        result = RunFileOperation([&] {
+            output->Commit({.replaceExisting = targetExisted, .durable = true});
+            return result;
+        });
+    }
     if (result.status == FileOperationStatus::Cancelled) {
         return JobOutcome::Cancelled;
     }

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "files/PendingFile.h"
-#include "files/TemporaryOutputFile.h"
+#include "files/TemporaryName.h"
 #include "zip/EntryPath.h"
 
 namespace vaultpack {

@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <libdeflate.h>
 #include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
@@ -17,10 +16,11 @@
 #include "files/FileHandle.h"
 #include "files/FileName.h"
 #include "files/OwnTemporaryFiles.h"
-#include "files/PerThread.h"
 #include "files/TemporaryFileRegistry.h"
+#include "zip/ArchiveStream.h"
 #include "zip/Crc32.h"
 #include "zip/EntryPath.h"
+#include "zip/WholeFileCompression.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -57,94 +57,11 @@ std::time_t CreationTime(int fd, const struct stat& status) {
     return status.st_mtime;
 }
 
-// minizip's own way of opening the archive, but close-on-exec, noting the
-// status of the file it opened and the system's error of a failed open,
-// write or close in *opaque (a ZipWriter::ArchiveFile).
-voidpf OpenArchiveFile(voidpf opaque, const void* filename, int mode) {
-    auto& archive = *static_cast<ZipWriter::ArchiveFile*>(opaque);
-    if ((mode & ZLIB_FILEFUNC_MODE_CREATE) == 0 || filename == nullptr) {
-        archive.writeError = EINVAL;
-        return nullptr;  // the writer only ever creates
-    }
-    // The path may be registered for removal at an abrupt end: once that has
-    // begun, nothing is made there again.
-    const GuardedCreation guard;
-    if (!guard.allowed()) {
-        archive.writeError = ECANCELED;
-        return nullptr;
-    }
-    FILE* file = std::fopen(static_cast<const char*>(filename), "wbe");
-    if (file == nullptr) {
-        archive.writeError = errno;
-    } else {
-        ::fstat(::fileno(file), &archive.status);
-    }
-    return file;
-}
-
-uLong WriteArchiveFile(voidpf opaque, voidpf stream, const void* buffer, uLong size) {
-    const std::size_t written = std::fwrite(buffer, 1, size, static_cast<FILE*>(stream));
-    if (written != size) {
-        static_cast<ZipWriter::ArchiveFile*>(opaque)->writeError = errno;
-    }
-    return static_cast<uLong>(written);
-}
-
-// A write that the buffer held back may fail only here.
-int CloseArchiveFile(voidpf opaque, voidpf stream) {
-    const int result = std::fclose(static_cast<FILE*>(stream));
-    if (result != 0) {
-        static_cast<ZipWriter::ArchiveFile*>(opaque)->writeError = errno;
-    }
-    return result;
-}
-
 // The stored form of a name: "/" separators.
 std::string StoredForm(std::string_view storedName) {
     std::string name(storedName);
     std::replace(name.begin(), name.end(), '\\', '/');
     return name;
-}
-
-// libdeflate's level 6 deflates small files tighter than zlib's default
-// level, and faster; on larger ones it falls a little behind, level 7 does not.
-constexpr std::size_t kSmallFileLimit = 1024 * 1024;
-constexpr int kSmallFileLevel = 6;
-constexpr int kLargerFileLevel = 7;
-
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
-};
-
-// A thread's two compressors, made on its first file; either is null when
-// there was no memory for it.
-struct Compressors {
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> small{libdeflate_alloc_compressor(kSmallFileLevel)};
-    std::unique_ptr<libdeflate_compressor, CompressorDeleter> larger{libdeflate_alloc_compressor(kLargerFileLevel)};
-};
-
-// Deflates entry.data in place when that makes it smaller; otherwise (also
-// when there is no memory for a compressor) the entry is stored.
-void CompressWhole(PreparedEntry& entry) {
-    static PerThread<Compressors> perThread;
-    Compressors* compressors = perThread.Get();
-    libdeflate_compressor* compressor =
-        compressors == nullptr ? nullptr
-                               : (entry.data.size() <= kSmallFileLimit ? compressors->small : compressors->larger).get();
-    std::size_t produced = 0;
-    if (compressor != nullptr && entry.data.size() > 1) {
-        std::vector<unsigned char> output(entry.data.size() - 1);
-        produced = libdeflate_deflate_compress(compressor, entry.data.data(), entry.data.size(), output.data(),
-                                               output.size());
-        if (produced > 0) {
-            output.resize(produced);
-            output.shrink_to_fit();
-            entry.data = std::move(output);
-        }
-    }
-    if (produced == 0) {
-        entry.method = kMethodStored;
-    }
 }
 
 }  // namespace
@@ -153,25 +70,39 @@ void ZipWriter::HandleCloser::operator()(void* handle) const {
     zipClose(handle, nullptr);
 }
 
-std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipWriteFailure* failure) {
+std::unique_ptr<ZipWriter> ZipWriter::Create(const FileHandle& archive, const std::filesystem::path& shownPath,
+                                             ZipWriteFailure* failure) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
-    writer->archive_.path = archivePath;
-    zlib_filefunc64_def functions{};
-    fill_fopen64_filefunc(&functions);
-    functions.zopen64_file = OpenArchiveFile;
-    functions.zwrite_file = WriteArchiveFile;
-    functions.zclose_file = CloseArchiveFile;
-    functions.opaque = &writer->archive_;
-    writer->handle_.reset(zipOpen2_64(archivePath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
+    writer->archive_.path = shownPath;
+    writer->archive_.descriptor = archive.Descriptor();
+    zlib_filefunc64_def functions = ArchiveStreamFunctions(writer->archive_);
+    writer->handle_.reset(zipOpen2_64(shownPath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
     if (!writer->handle_) {
         if (failure != nullptr) {
             const int error = writer->archive_.writeError;
             *failure = error == 0 ? ZipWriteFailure{ZipWriteFailure::Cause::OutOfMemory, std::nullopt}
-                                  : ZipWriteFailure::Of(FileError(FileOperation::Create, archivePath, error));
+                                  : ZipWriteFailure::Of(FileError(FileOperation::Create, shownPath, error));
         }
         return nullptr;
     }
     writer->input_.resize(kPieceSize);
+    return writer;
+}
+
+std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipWriteFailure* failure) {
+    FileHandle file;
+    try {
+        file = FileHandle::CreateOrTruncate(archivePath);
+    } catch (const FileError& error) {
+        if (failure != nullptr) {
+            *failure = ZipWriteFailure::Of(error);
+        }
+        return nullptr;
+    }
+    std::unique_ptr<ZipWriter> writer = Create(file, archivePath, failure);
+    if (writer) {
+        writer->created_ = std::move(file);
+    }
     return writer;
 }
 

@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+#include "files/FileHandle.h"
+#include "zip/ArchiveStream.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipResult.h"
 #include "zip/ZipWriteFailure.h"
@@ -34,8 +36,14 @@ public:
     // Files up to this size are read and compressed in one piece.
     static constexpr std::uint64_t kWholeFileLimit = 8u * 1024 * 1024;
 
-    // Creates the archive file, or truncates it when it exists. Nothing when
-    // it cannot be created; then *failure, if given, says why.
+    // Writes the archive into `archive`, a new empty file open for writing
+    // that the caller keeps open and puts in place (an OutputFile); failures
+    // name it as shownPath. Nothing when no stream can be made on it; then
+    // *failure, if given, says why.
+    static std::unique_ptr<ZipWriter> Create(const FileHandle& archive, const std::filesystem::path& shownPath,
+                                             ZipWriteFailure* failure = nullptr);
+    // The same for tools and tests: creates the archive file at archivePath,
+    // or truncates it when it exists.
     static std::unique_ptr<ZipWriter> Create(const std::filesystem::path& archivePath,
                                              ZipWriteFailure* failure = nullptr);
 
@@ -135,19 +143,9 @@ private:
         void operator()(void* handle) const;
     };
 
-public:
-    // What the writer knows of its archive file, shared with minizip's file
-    // functions: the status of the file it opened, so that it is never added
-    // to itself, and the system's error of the last failed write, which minizip
-    // does not keep.
-    struct ArchiveFile {
-        std::filesystem::path path;
-        struct stat status {};
-        int writeError = 0;
-    };
-
 private:
-    ArchiveFile archive_;
+    FileHandle created_;  // the archive file, when this writer created it
+    ArchiveStream archive_;
     std::unique_ptr<void, HandleCloser> handle_;
     ZipResult stickyError_ = ZipResult::Success;
     ZipWriteFailure failure_;

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "files/FileHandle.h"
-#include "files/TemporaryOutputFile.h"
+#include "files/OutputFile.h"
 #include "tests/support/ResourceLimits.h"
 #include "tests/support/TempDir.h"
 
@@ -71,10 +71,9 @@ TEST(TemporaryFileRegistry, AFullRegistryLeavesTheNextPathAlone) {
 TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
     const test::TempDir dir;
     {
-        TemporaryOutputFile abandoned(dir.Path());
-        TemporaryOutputFile committed(dir.Path());
-        committed.CommitAs(dir / "done");
-        EXPECT_EQ(test::FolderEntries(dir.Path()).size(), 2u);
+        OutputFile abandoned(dir / "abandoned");
+        OutputFile committed(dir / "done");
+        committed.Commit();
         RemoveInChild();
         EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
     }
@@ -95,7 +94,7 @@ TEST(TemporaryFileRegistry, NothingIsCreatedOnceARemovalHasBegun) {
                       }
                       return false;
                   };
-                  const bool outputRefused = refused([&] { TemporaryOutputFile output(dir.Path()); });
+                  const bool outputRefused = refused([&] { OutputFile output(dir / "out"); });
                   const bool fileRefused = refused([&] { FileHandle::CreateOrTruncate(dir / "new"); });
                   return outputRefused && fileRefused && test::FolderEntries(dir.Path()).empty() ? 0 : 1;
               }),

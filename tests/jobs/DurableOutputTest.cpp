@@ -38,13 +38,14 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Each path flushed, with a temporary file's name shown as ".part".
+// Each path flushed, with an output not yet named (unnamed, or under a
+// temporary name) shown as ".part".
 Strings TakeFlushed() {
     const std::lock_guard<std::mutex> lock(flushedLock);
     Strings paths;
     for (std::string& path : flushed) {
-        paths.push_back(path.find("/.vaultpack-") != std::string::npos ? path.substr(0, path.rfind('/')) + "/.part"
-                                                                         : path);
+        const bool pending = path.find("/.vaultpack-") != std::string::npos || path.ends_with(" (deleted)");
+        paths.push_back(pending ? path.substr(0, path.rfind('/')) + "/.part" : path);
     }
     flushed.clear();
     return paths;

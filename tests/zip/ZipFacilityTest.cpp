@@ -2,7 +2,7 @@
 // texts, stored extensions, name encodings and times; and what the writer and
 // the reader do with bad arguments, a failed write and damaged archives.
 
-#include "files/TemporaryOutputFile.h"
+#include "files/OutputFile.h"
 #include "zip/BlockDeflater.h"
 #include "zip/EntryPath.h"
 #include "zip/ParallelPreparer.h"
@@ -18,6 +18,9 @@
 #include <functional>
 #include <iterator>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 
 #include <sys/resource.h>
@@ -278,14 +281,17 @@ TEST(ZipFacilityTest, OnlyUnfinishedOutputsOfOursAreRefusedWhateverTheirNames) {
     auto writer = ZipWriter::Create(dir / "out.zip");
     ASSERT_TRUE(writer);
     {
-        TemporaryOutputFile ours(dir.Path());
+        OutputFile ours(dir / "done.txt");
         ours.File().WriteAll("x", 1);
-        fs::create_hard_link(ours.Path(), dir / "another-name.txt");
-        for (const fs::path& source : {ours.Path(), dir / "another-name.txt"}) {
+        // Reached through the process's descriptor, and under a name of its own.
+        const fs::path reached = "/proc/self/fd/" + std::to_string(ours.File().Descriptor());
+        ASSERT_EQ(::linkat(AT_FDCWD, reached.c_str(), AT_FDCWD, (dir / "another-name.txt").c_str(), AT_SYMLINK_FOLLOW),
+                  0);
+        for (const fs::path& source : {reached, dir / "another-name.txt"}) {
             EXPECT_EQ(writer->AddFile("ours.txt", source), FaultyArguments) << source;
             EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsOwnTemporary) << source;
         }
-        ours.CommitAs(dir / "done.txt");
+        ours.Commit();
     }
     EXPECT_EQ(writer->AddFile("done.txt", dir / "done.txt"), Success);
     EXPECT_EQ(writer->AddFile("lookalike.part", dir / ".vaultpack-abcdefghij.part"), Success);
