@@ -38,10 +38,12 @@ std::shared_ptr<ConsoleJobHost> MakeHost(const CliConsole& console, ConsoleHostA
 
 // Runs a job the way the desktop program does, on its own thread through the
 // job runner, and waits for it: the terminal is this run's only window.
-ExitStatus RunJob(JobKind kind, const std::shared_ptr<ConsoleJobHost>& host, JobBody body) {
+// itemsLeftOutBefore: collecting the job's items left some out.
+ExitStatus RunJob(JobKind kind, const std::shared_ptr<ConsoleJobHost>& host, JobBody body,
+                  bool itemsLeftOutBefore = false) {
     StartJob(kind, host, std::move(body)).Wait();
     const JobOutcome outcome = host->Completion() ? host->Completion()->outcome : JobOutcome::Failed;
-    return ExitStatusFor(outcome, host->UserCancelled(), host->PasswordRefused());
+    return ExitStatusFor(outcome, {host->UserCancelled(), host->PasswordRefused(), itemsLeftOutBefore});
 }
 
 ConsoleHostAnswers AnswersFrom(const CommandLine& command) {
@@ -162,11 +164,11 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     ConsoleHostAnswers answers = AnswersFrom(command);
     answers.fileToSave = command.target;
     answers.continueAfterFailure = command.keepGoing;
-    const ExitStatus status =
-        RunJob(JobKind::CreateArchive, MakeHost(console, std::move(answers)),
-               [params = std::move(params)](JobHost& host) { return RunCreateArchiveJob(params, host); });
     // What was skipped was named before the job began; a script learns it from the status.
-    return CombinedExitStatus(status, list.skipped.empty() ? ExitStatus::Done : ExitStatus::ItemsLeftOut);
+    return RunJob(
+        JobKind::CreateArchive, MakeHost(console, std::move(answers)),
+        [params = std::move(params)](JobHost& host) { return RunCreateArchiveJob(params, host); },
+        !list.skipped.empty());
 }
 
 // The decrypt job, then, for a container that holds an archive made by

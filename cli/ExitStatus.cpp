@@ -2,28 +2,25 @@
 
 namespace vaultpack {
 
-ExitStatus ExitStatusFor(JobOutcome outcome, bool userCancelled, bool passwordRefused) {
-    if (outcome == JobOutcome::Succeeded) {
-        return ExitStatus::Done;
-    }
-    if (outcome == JobOutcome::ItemsLeftOut) {
-        return ExitStatus::ItemsLeftOut;
-    }
-    if (outcome == JobOutcome::Cancelled || userCancelled) {
-        return ExitStatus::Cancelled;
-    }
+ExitStatus ExitStatusFor(JobOutcome outcome, const RunFacts& facts) {
+    const ExitStatus done = facts.itemsLeftOutBefore ? ExitStatus::ItemsLeftOut : ExitStatus::Done;
     switch (outcome) {
-        case JobOutcome::WrongPassword:
-            return ExitStatus::WrongPassword;
-        case JobOutcome::NothingDone:
-            return passwordRefused ? ExitStatus::BadInput : ExitStatus::Done;
         case JobOutcome::Succeeded:
+            return done;
         case JobOutcome::ItemsLeftOut:
+            return ExitStatus::ItemsLeftOut;
         case JobOutcome::Cancelled:
+            return ExitStatus::Cancelled;
+        case JobOutcome::WrongPassword:
+            return facts.userCancelled ? ExitStatus::Cancelled : ExitStatus::WrongPassword;
+        case JobOutcome::NothingDone:
+            return facts.userCancelled    ? ExitStatus::Cancelled
+                   : facts.passwordRefused ? ExitStatus::BadInput
+                                           : done;
         case JobOutcome::Failed:
             break;
     }
-    return ExitStatus::Failed;
+    return facts.userCancelled ? ExitStatus::Cancelled : ExitStatus::Failed;
 }
 
 ExitStatus CombinedExitStatus(ExitStatus first, ExitStatus second) {

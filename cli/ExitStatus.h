@@ -14,18 +14,24 @@ enum class ExitStatus : int {
     ItemsLeftOut = 5,    // done, but some of the files asked for were left out, each named
 };
 
-// The status of a job run. A job that succeeded gives Done (ItemsLeftOut when
-// it left files out) even when Ctrl-C came too late to stop it. Otherwise a cancel by the user wins over the
-// outcome, because a step the user stopped reports itself as failed. A job
-// that did nothing after a password could not be had gives BadInput; one that
-// did nothing because an overwrite was declined gives Done: the existing file
-// was kept, as asked.
-ExitStatus ExitStatusFor(JobOutcome outcome, bool userCancelled, bool passwordRefused);
+// What a run knows beside its job's outcome.
+struct RunFacts {
+    bool userCancelled = false;    // Ctrl-C, or the end of input at a password prompt
+    bool passwordRefused = false;  // no acceptable password could be had
+    bool itemsLeftOutBefore = false;  // collecting the ITEMs left some out, each named
+};
 
-// The status of two things done in turn: the first's status unless that is
-// Done, then the second's. A decryption followed by the unzip of its archive;
-// a create job followed by what collecting its ITEMs left out (ItemsLeftOut
-// when it left out anything, otherwise Done).
+// The status of a job run, decided here alone. A job that delivered gives
+// Done, or ItemsLeftOut when it or the collecting before it left files out,
+// even when Ctrl-C came too late to stop it. Otherwise a cancel by the user
+// wins over the outcome, because a step the user stopped reports itself as
+// failed. A job that did nothing after a password could not be had gives
+// BadInput; one that did nothing because an overwrite was declined gives
+// Done: the existing file was kept, as asked.
+ExitStatus ExitStatusFor(JobOutcome outcome, const RunFacts& facts);
+
+// The status of two jobs run in turn (a decryption followed by the unzip of
+// its archive): the first's status unless that is Done, then the second's.
 ExitStatus CombinedExitStatus(ExitStatus first, ExitStatus second);
 
 }  // namespace vaultpack
