@@ -482,5 +482,18 @@ TEST(AbandonableJobHostTest, AnswersEveryQuestionAsCancelledOnceAbandoned) {
     EXPECT_EQ(callsBefore, (Strings{"folder 125", "message 127"}));
 }
 
+// An item left out while the archive to encrypt is made still counts once
+// the container is in place: the job did not deliver everything asked for.
+TEST_F(CreateArchiveJobTest, ItemLeftOutOfAnEncryptedArchiveIsReported) {
+    CreateArchiveParams params = Params(kZipListThenEncrypt);
+    params.items[1].sourcePath = sandbox / "in/missing.md";
+    host.Expect("save ezc ", (sandbox / "all.ezc").string()).Expect("message 111", "Yes");
+
+    EXPECT_EQ(RunJob(RunCreateArchiveJob, params, host), JobOutcome::ItemsLeftOut);
+
+    EXPECT_TRUE(std::filesystem::is_regular_file(sandbox / "all.ezc"));
+    EXPECT_EQ(host.MessageIds(), (std::vector<int>{111, 113}));
+}
+
 }  // namespace
 }  // namespace vaultpack
