@@ -18,7 +18,6 @@
 
 #include "files/TemporaryFileRegistry.h"
 #include "jobs/Jobs.h"
-#include "zip/EntryDecision.h"
 #include "zip/ZipResult.h"
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/support/ResourceLimits.h"
@@ -726,29 +725,6 @@ TEST_F(UnzipJobTest, LinkInTheDestinationIsReplacedAsInOrder) {
     EXPECT_TRUE(madeAhead);
     EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "s"), Count(326, 326)}));
     EXPECT_EQ(ReadText(destination / "s"), "file");
-}
-
-// An entry whose name an earlier entry still to land uses is not made ahead
-// of it: the earlier one lands first, and the later one then asks before it
-// replaces it, as in order.
-TEST_F(UnzipJobTest, ANameUsedTwiceLandsInOrder) {
-    std::vector<RawEntry> entries = ManyEntries();
-    entries.insert(entries.begin() + 10, RawEntry{"twice.txt", std::string(kLargestEntryAhead + 1, 'a')});
-    entries.insert(entries.begin() + 11, RawEntry{"twice.txt", "second"});
-    host.Expect("message 127", "Yes");
-    // The workers pass entry 11 before the job's thread reaches entry 10.
-    bool workersPassed = false;
-    host.onPosition = [&](int count) {
-        if (count == 5) {
-            workersPassed = AwaitWorkers(destination / "d0/f79.txt");
-        }
-    };
-
-    EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive(entries)), host), JobOutcome::Succeeded);
-
-    EXPECT_TRUE(workersPassed);
-    EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "twice.txt"), Count(326, 326)}));
-    EXPECT_TRUE(ReadText(destination / "twice.txt") == "second") << "the later entry's data is not the one kept";
 }
 
 }  // namespace
