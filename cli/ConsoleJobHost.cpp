@@ -9,14 +9,12 @@
 #include "files/AsciiCase.h"
 
 namespace vaultpack {
-namespace {
-
-}  // namespace
 
 ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAnswers answers, Terminal* terminal,
                                std::ostream& output, std::ostream& errors, const std::atomic<bool>& cancelFlag,
                                ProgressBar* progressBar)
-    : catalogue_(catalogue),
+    : JobHost(cancelFlag),
+      catalogue_(catalogue),
       answers_(std::move(answers)),
       terminal_(terminal),
       output_(output),
@@ -24,10 +22,13 @@ ConsoleJobHost::ConsoleJobHost(const MessageCatalogue& catalogue, ConsoleHostAns
       cancelFlag_(cancelFlag),
       progressBar_(progressBar) {}
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToOpen(FileFilter) { return std::nullopt; }
+Answer ConsoleJobHost::Ask(const Question& question) {
+    return std::visit([this](const auto& asked) -> Answer { return Reply(asked); }, question);
+}
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter, const std::string&,
-                                                                     const std::filesystem::path&) {
+PathAnswer ConsoleJobHost::Reply(const OpenFileQuestion&) { return std::nullopt; }
+
+PathAnswer ConsoleJobHost::Reply(const SaveFileQuestion&) {
     if (!answers_.fileToSave) {
         return std::nullopt;
     }
@@ -41,24 +42,24 @@ std::optional<std::filesystem::path> ConsoleJobHost::ChooseFileToSave(FileFilter
         return std::nullopt;
     }
     // A save dialog confirms replacing an existing file.
-    return AskOverwrite(target, OverwriteKind::SavedFile) == MessageAnswer::Yes ? std::optional(target)
-                                                                                  : std::nullopt;
+    return Reply(ReplaceQuestion{target, OverwriteKind::SavedFile}) == MessageAnswer::Yes ? PathAnswer(target)
+                                                                                            : std::nullopt;
 }
 
-std::optional<std::filesystem::path> ConsoleJobHost::ChooseFolder(MessageId) { return std::nullopt; }
+PathAnswer ConsoleJobHost::Reply(const FolderQuestion&) { return std::nullopt; }
 
-std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) {
-    const int question = passwordQuestions_++;
+PasswordAnswer ConsoleJobHost::Reply(const PasswordQuestion& question) {
+    const int asked = passwordQuestions_++;
     if (answers_.password) {
-        return question == 0 ? answers_.password : std::nullopt;
+        return asked == 0 ? answers_.password : std::nullopt;
     }
-    if (cancelFlag_.load() || question >= kPasswordQuestions) {
+    if (cancelFlag_.load() || asked >= kPasswordQuestions) {
         return std::nullopt;
     }
     if (progressBar_ != nullptr) {
         progressBar_->Erase();
     }
-    PasswordInput input = AskPasswordOnTerminal(terminal_, catalogue_, hint);
+    PasswordInput input = AskPasswordOnTerminal(terminal_, catalogue_, question.hint);
     switch (input.status) {
         case PasswordInput::Status::Given:
             return std::move(input.password);
@@ -74,32 +75,32 @@ std::optional<std::string> ConsoleJobHost::AskPassword(const std::string& hint) 
     return std::nullopt;
 }
 
-MessageAnswer ConsoleJobHost::ShowMessage(const MessageBoxRequest& request) {
+MessageAnswer ConsoleJobHost::Reply(const MessageBoxRequest& request) {
     const std::string text = PrintableText(RenderMessageLines(catalogue_, request.lines), true);
     if (request.buttons == MessageButtons::Ok) {
         Print(request.caption == MessageId::CaptionError ? errors_ : output_, text);
         return MessageAnswer::Ok;
     }
-    return Ask(request, text);
+    return AskOnTerminal(request, text);
 }
 
-MessageAnswer ConsoleJobHost::AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) {
+MessageAnswer ConsoleJobHost::Reply(const ReplaceQuestion& question) {
     if (answers_.overwrite != OverwritePolicy::Ask) {
         return answers_.overwrite == OverwritePolicy::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
-    return JobHost::AskOverwrite(path, kind);
+    return Reply(MessageBoxFor(question));
 }
 
-bool ConsoleJobHost::AskContinueAfterFailure(std::vector<MessageLine> reason) {
+MessageAnswer ConsoleJobHost::Reply(const GoOnQuestion& question) {
+    const MessageBoxRequest box = MessageBoxFor(question);
     if (!answers_.continueAfterFailure) {
-        return JobHost::AskContinueAfterFailure(std::move(reason));
+        return Reply(box);
     }
-    reason.push_back(MessageLine::Text(MessageId::ContinueWithNextFile));
-    Print(errors_, PrintableText(RenderMessageLines(catalogue_, reason), true) + "\n(--keep-going: yes)");
-    return true;
+    Print(errors_, PrintableText(RenderMessageLines(catalogue_, box.lines), true) + "\n(--keep-going: yes)");
+    return MessageAnswer::Yes;
 }
 
-MessageAnswer ConsoleJobHost::Ask(const MessageBoxRequest& request, const std::string& text) {
+MessageAnswer ConsoleJobHost::AskOnTerminal(const MessageBoxRequest& request, const std::string& text) {
     const MessageAnswer wayOut = CancelledAnswer(request.buttons);
     const bool withAll =
         request.buttons == MessageButtons::YesNoAll || request.buttons == MessageButtons::YesNoAllCancel;
@@ -151,48 +152,33 @@ void ConsoleJobHost::Print(std::ostream& stream, const std::string& text) {
     stream << text << '\n' << std::flush;
 }
 
-void ConsoleJobHost::ShowProgress() {
-    if (progressBar_ != nullptr) {
+// Only what changed reaches the bar. There is no Cancel button to label
+// (Ctrl-C cancels), and of the amounts only the count shows: a rate and a
+// time left would leave no room for the file name on a narrow terminal.
+void ConsoleJobHost::Report(const Progress& progress) {
+    const ProgressChanges changed = TakeChanges(shown_, progress);
+    if (progressBar_ == nullptr) {
+        return;
+    }
+    if (changed.shown) {
         progressBar_->Show();
     }
-}
-
-void ConsoleJobHost::SetProgressTitle(MessageId title) {
-    if (progressBar_ != nullptr) {
-        progressBar_->SetTitle(catalogue_.Load(title));
+    if (changed.title && progress.title) {
+        progressBar_->SetTitle(catalogue_.Load(*progress.title));
+    }
+    if (changed.status && progress.status) {
+        progressBar_->SetStatus(RenderMessageLine(catalogue_, *progress.status));
+    }
+    if (changed.bar) {
+        progressBar_->SetRange(progress.range);
+    }
+    if (changed.position) {
+        progressBar_->SetPosition(progress.position);
+    }
+    if (changed.amounts) {
+        progressBar_->SetCount(progress.amounts.done, progress.amounts.total);
     }
 }
-
-void ConsoleJobHost::SetStatus(const MessageLine& status) {
-    if (progressBar_ != nullptr) {
-        progressBar_->SetStatus(RenderMessageLine(catalogue_, status));
-    }
-}
-
-// There is no button to label: Ctrl-C cancels.
-void ConsoleJobHost::SetCancelCaption(MessageId) {}
-
-// The count only: a rate and a time left would leave no room for the file
-// name on a narrow terminal.
-void ConsoleJobHost::SetAmounts(const ProgressAmounts& amounts) {
-    if (progressBar_ != nullptr) {
-        progressBar_->SetCount(amounts.done, amounts.total);
-    }
-}
-
-void ConsoleJobHost::SetRange(std::uint32_t high) {
-    if (progressBar_ != nullptr) {
-        progressBar_->SetRange(high);
-    }
-}
-
-void ConsoleJobHost::SetPosition(std::uint32_t position) {
-    if (progressBar_ != nullptr) {
-        progressBar_->SetPosition(position);
-    }
-}
-
-bool ConsoleJobHost::CancelRequested() const { return cancelFlag_.load(); }
 
 void ConsoleJobHost::Complete(const JobCompletion& completion) {
     if (progressBar_ != nullptr) {

@@ -42,27 +42,8 @@ public:
                    std::ostream& output, std::ostream& errors, const std::atomic<bool>& cancelFlag,
                    ProgressBar* progressBar);
 
-    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
-                                                          const std::filesystem::path& startFolder) override;
-    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
-    // From the password file, or asked on the terminal at most
-    // kPasswordQuestions times in one job. Why no password could be had (no
-    // terminal, input against the rule) is told on `errors`.
-    std::optional<std::string> AskPassword(const std::string& hint) override;
-    MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
-    MessageAnswer AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) override;
-    bool AskContinueAfterFailure(std::vector<MessageLine> reason) override;
-
-    void ShowProgress() override;
-    void SetProgressTitle(MessageId title) override;
-    void SetStatus(const MessageLine& status) override;
-    void SetCancelCaption(MessageId caption) override;
-    void SetAmounts(const ProgressAmounts& amounts) override;
-    void SetRange(std::uint32_t high) override;
-    void SetPosition(std::uint32_t position) override;
-    bool CancelRequested() const override;
-
+    Answer Ask(const Question& question) override;
+    void Report(const Progress& progress) override;
     void Complete(const JobCompletion& completion) override;
 
     // How many passwords a terminal user may try on one container.
@@ -78,7 +59,18 @@ public:
     const std::optional<JobCompletion>& Completion() const { return completion_; }
 
 private:
-    MessageAnswer Ask(const MessageBoxRequest& request, const std::string& text);
+    MessageAnswer Reply(const MessageBoxRequest& request);
+    MessageAnswer Reply(const ReplaceQuestion& question);
+    MessageAnswer Reply(const GoOnQuestion& question);
+    // From the password file, or asked on the terminal at most
+    // kPasswordQuestions times in one job. Why no password could be had (no
+    // terminal, input against the rule) is told on `errors`.
+    PasswordAnswer Reply(const PasswordQuestion& question);
+    PathAnswer Reply(const OpenFileQuestion& question);
+    PathAnswer Reply(const SaveFileQuestion& question);
+    PathAnswer Reply(const FolderQuestion& question);
+
+    MessageAnswer AskOnTerminal(const MessageBoxRequest& request, const std::string& text);
     void Print(std::ostream& stream, const std::string& text);
 
     const MessageCatalogue& catalogue_;
@@ -92,6 +84,8 @@ private:
     int passwordQuestions_ = 0;
     bool userCancelled_ = false;
     bool passwordRefused_ = false;
+    // What the progress bar shows of the job's snapshots.
+    Progress shown_;
     std::optional<JobCompletion> completion_;
 };
 

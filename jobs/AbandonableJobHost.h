@@ -11,10 +11,9 @@ namespace vaultpack {
 // Wraps the host of a job that its starter may abandon (the options window
 // closed while its create job runs). Until Abandon, every call goes to the
 // wrapped host. From Abandon on, no call reaches it any more: questions are
-// answered as cancelled (no file, no folder, no password, Cancel or No for a
-// message box, Ok for an OK box), the progress calls do nothing,
-// CancelRequested is true so the job winds down at its next check, and the
-// completion is swallowed.
+// answered CancelledAnswer, reports do nothing, CancelRequested is true (the
+// base's own flag) so the job winds down at its next check, and the
+// completion is swallowed. Before that, the wrapped host's cancel flag counts.
 //
 // Abandon may be called from any thread while the job calls the host on its
 // own thread, and it returns at once: it never waits for a call in progress
@@ -24,28 +23,13 @@ namespace vaultpack {
 // wrapped host.
 class AbandonableJobHost final : public JobHost {
 public:
-    explicit AbandonableJobHost(std::shared_ptr<JobHost> wrapped) : wrapped_(std::move(wrapped)) {}
+    explicit AbandonableJobHost(std::shared_ptr<JobHost> wrapped)
+        : JobHost(wrapped.get()), wrapped_(std::move(wrapped)) {}
 
     void Abandon();
 
-    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
-                                                          const std::filesystem::path& startFolder) override;
-    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
-    std::optional<std::string> AskPassword(const std::string& hint) override;
-    MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
-    MessageAnswer AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) override;
-    bool AskContinueAfterFailure(std::vector<MessageLine> reason) override;
-
-    void ShowProgress() override;
-    void SetProgressTitle(MessageId title) override;
-    void SetStatus(const MessageLine& status) override;
-    void SetCancelCaption(MessageId caption) override;
-    void SetAmounts(const ProgressAmounts& amounts) override;
-    void SetRange(std::uint32_t high) override;
-    void SetPosition(std::uint32_t position) override;
-    bool CancelRequested() const override;
-
+    Answer Ask(const Question& question) override;
+    void Report(const Progress& progress) override;
     void Complete(const JobCompletion& completion) override;
 
 private:

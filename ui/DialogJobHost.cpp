@@ -47,7 +47,8 @@ std::shared_ptr<JobHost> MakeDesktopJobHost(const MessageCatalogue& catalogue, P
 
 DialogJobHost::DialogJobHost(const MessageCatalogue& catalogue, PlatformPickers& pickers, ProgressDialog& progress,
                              QWidget* questionOwner, CompletionHandler onComplete)
-    : catalogue_(catalogue),
+    : JobHost(*progress.CancelFlag()),
+      catalogue_(catalogue),
       pickers_(pickers),
       progress_(&progress),
       cancelFlag_(progress.CancelFlag()),
@@ -77,34 +78,42 @@ QWidget* DialogJobHost::OwnerFor(MessageOwner owner) const {
     return questionOwner_;
 }
 
-std::optional<std::filesystem::path> DialogJobHost::ChooseFileToOpen(FileFilter filter) {
-    return pickers_.OpenFile(QuestionParent(), FilterText(filter));
+Answer DialogJobHost::Ask(const Question& question) {
+    return std::visit([this](const auto& asked) -> Answer { return Reply(asked); }, question);
 }
 
-std::optional<std::filesystem::path> DialogJobHost::ChooseFileToSave(FileFilter filter, const std::string& defaultName,
-                                                                     const std::filesystem::path& startFolder) {
-    const std::string_view suffix = ExtensionOf(filter);
-    return pickers_.SaveFile(QuestionParent(), {FilterText(filter), QString::fromUtf8(suffix.data(), suffix.size()),
-                                                startFolder, QString::fromStdString(defaultName)});
+MessageAnswer DialogJobHost::Reply(const MessageBoxRequest& request) {
+    return ShowJobMessage(OwnerFor(request.owner), catalogue_, request);
 }
 
-std::optional<std::filesystem::path> DialogJobHost::ChooseFolder(MessageId title) {
-    return vaultpack::ChooseFolder(pickers_, QuestionParent(), CatalogueText(catalogue_, title), false);
-}
+MessageAnswer DialogJobHost::Reply(const ReplaceQuestion& question) { return Reply(MessageBoxFor(question)); }
 
-std::optional<std::string> DialogJobHost::AskPassword(const std::string& hint) {
+MessageAnswer DialogJobHost::Reply(const GoOnQuestion& question) { return Reply(MessageBoxFor(question)); }
+
+PasswordAnswer DialogJobHost::Reply(const PasswordQuestion& question) {
     if (!passwordDialog_) {
         passwordDialog_ = new DecryptionPasswordDialog(catalogue_, QuestionParent());
     }
-    passwordDialog_->SetHint(hint);
+    passwordDialog_->SetHint(question.hint);
     if (passwordDialog_->exec() != QDialog::Accepted || !passwordDialog_) {
         return std::nullopt;
     }
     return passwordDialog_->Password();
 }
 
-MessageAnswer DialogJobHost::ShowMessage(const MessageBoxRequest& request) {
-    return ShowJobMessage(OwnerFor(request.owner), catalogue_, request);
+PathAnswer DialogJobHost::Reply(const OpenFileQuestion& question) {
+    return pickers_.OpenFile(QuestionParent(), FilterText(question.filter));
+}
+
+PathAnswer DialogJobHost::Reply(const SaveFileQuestion& question) {
+    const std::string_view suffix = ExtensionOf(question.filter);
+    return pickers_.SaveFile(QuestionParent(),
+                             {FilterText(question.filter), QString::fromUtf8(suffix.data(), suffix.size()),
+                              question.startFolder, QString::fromStdString(question.defaultName)});
+}
+
+PathAnswer DialogJobHost::Reply(const FolderQuestion& question) {
+    return vaultpack::ChooseFolder(pickers_, QuestionParent(), CatalogueText(catalogue_, question.title), false);
 }
 
 double DialogJobHost::Now() {
@@ -124,56 +133,49 @@ void DialogJobHost::ShowFigures(bool now) {
     progress_->SetDetails(QString::fromStdString(ProgressFiguresText(catalogue_, figures)));
 }
 
-void DialogJobHost::ShowProgress() {
-    tracker_.Start(Now());
-    ShowFigures(true);
-    if (progress_) {
+// Only what changed since the last snapshot reaches the window; the window is
+// brought up last, with its texts in place.
+void DialogJobHost::Report(const Progress& progress) {
+    const ProgressChanges changed = TakeChanges(shown_, progress);
+    const double now = Now();
+    if (changed.shown) {
+        tracker_.Start(now);
+    }
+    if (changed.bar) {
+        tracker_.SetRange(now, progress.range);
+    }
+    if (changed.position) {
+        tracker_.SetPosition(now, progress.position);
+    }
+    if (changed.amounts) {
+        tracker_.SetAmounts(progress.amounts);
+    }
+    if (changed.position || changed.amounts || changed.shown) {
+        // A new bar, new amounts or a new showing are told at once; a moving
+        // bar's figures at their own pace.
+        ShowFigures(changed.shown || changed.bar || changed.amounts);
+    }
+    if (!progress_) {
+        return;
+    }
+    if (changed.title && progress.title) {
+        progress_->SetTitle(CatalogueText(catalogue_, *progress.title));
+    }
+    if (changed.cancelCaption && progress.cancelCaption) {
+        progress_->SetCancelCaption(CatalogueText(catalogue_, *progress.cancelCaption));
+    }
+    if (changed.status && progress.status) {
+        progress_->SetStatus(QString::fromStdString(RenderMessageLine(catalogue_, *progress.status)));
+    }
+    if (changed.bar) {
+        progress_->SetRange(progress.range);
+    }
+    if (changed.position) {
+        progress_->SetPosition(progress.position);
+    }
+    if (changed.shown) {
         progress_->ShowInFront();
     }
-}
-
-void DialogJobHost::SetProgressTitle(MessageId title) {
-    if (progress_) {
-        progress_->SetTitle(CatalogueText(catalogue_, title));
-    }
-}
-
-void DialogJobHost::SetStatus(const MessageLine& status) {
-    if (progress_) {
-        progress_->SetStatus(QString::fromStdString(RenderMessageLine(catalogue_, status)));
-    }
-}
-
-void DialogJobHost::SetCancelCaption(MessageId caption) {
-    if (progress_) {
-        progress_->SetCancelCaption(CatalogueText(catalogue_, caption));
-    }
-}
-
-void DialogJobHost::SetAmounts(const ProgressAmounts& amounts) {
-    // Amounts come once per file or entry, coalesced by QtJobHost.
-    tracker_.SetAmounts(amounts);
-    ShowFigures(true);
-}
-
-void DialogJobHost::SetRange(std::uint32_t high) {
-    tracker_.SetRange(Now(), high);
-    ShowFigures(true);
-    if (progress_) {
-        progress_->SetRange(high);
-    }
-}
-
-void DialogJobHost::SetPosition(std::uint32_t position) {
-    tracker_.SetPosition(Now(), position);
-    ShowFigures(false);
-    if (progress_) {
-        progress_->SetPosition(position);
-    }
-}
-
-bool DialogJobHost::CancelRequested() const {
-    return cancelFlag_->load(std::memory_order_relaxed);
 }
 
 void DialogJobHost::Complete(const JobCompletion& completion) {

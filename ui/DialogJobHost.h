@@ -18,12 +18,12 @@ class DecryptionPasswordDialog;
 class PlatformPickers;
 class ProgressDialog;
 
-// The GUI-thread side of the desktop program's host: answers a job's
-// questions with the real dialogs (the platform's pickers, the decryption
-// password dialog, message boxes) and shows its progress in the job kind's
-// progress window. Every call but CancelRequested runs on the GUI thread
-// (QtJobHost brings them there); CancelRequested reads the progress
-// window's flag from any thread.
+// The GUI-thread side of the desktop program's host: answers each kind of
+// question with its own dialog (the platform's pickers, the folder chooser,
+// the decryption password dialog, message boxes) and shows the progress
+// snapshots in the job kind's progress window. Ask, Report and Complete run
+// on the GUI thread (QtJobHost brings them there); CancelRequested reads the
+// progress window's flag (the base's named flag) from any thread.
 //
 // Every question blocks only the job's own windows: the progress window
 // while it is up, else the window that owns the job's questions (none for
@@ -40,25 +40,20 @@ public:
                   QWidget* questionOwner, CompletionHandler onComplete);
     ~DialogJobHost() override;
 
-    std::optional<std::filesystem::path> ChooseFileToOpen(FileFilter filter) override;
-    std::optional<std::filesystem::path> ChooseFileToSave(FileFilter filter, const std::string& defaultName,
-                                                          const std::filesystem::path& startFolder) override;
-    std::optional<std::filesystem::path> ChooseFolder(MessageId title) override;
-    std::optional<std::string> AskPassword(const std::string& hint) override;
-    MessageAnswer ShowMessage(const MessageBoxRequest& request) override;
-
-    void ShowProgress() override;
-    void SetProgressTitle(MessageId title) override;
-    void SetStatus(const MessageLine& status) override;
-    void SetCancelCaption(MessageId caption) override;
-    void SetAmounts(const ProgressAmounts& amounts) override;
-    void SetRange(std::uint32_t high) override;
-    void SetPosition(std::uint32_t position) override;
-    bool CancelRequested() const override;
-
+    Answer Ask(const Question& question) override;
+    void Report(const Progress& progress) override;
     void Complete(const JobCompletion& completion) override;
 
 private:
+    // The dialog for each kind of question.
+    MessageAnswer Reply(const MessageBoxRequest& request);
+    MessageAnswer Reply(const ReplaceQuestion& question);
+    MessageAnswer Reply(const GoOnQuestion& question);
+    PasswordAnswer Reply(const PasswordQuestion& question);
+    PathAnswer Reply(const OpenFileQuestion& question);
+    PathAnswer Reply(const SaveFileQuestion& question);
+    PathAnswer Reply(const FolderQuestion& question);
+
     QWidget* OwnerFor(MessageOwner owner) const;
     // The progress window while it is up, else the question owner.
     QWidget* QuestionParent() const;
@@ -71,12 +66,15 @@ private:
     const MessageCatalogue& catalogue_;
     PlatformPickers& pickers_;
     QPointer<ProgressDialog> progress_;
+    // Kept for CancelRequested, which reads it through the base.
     std::shared_ptr<const std::atomic<bool>> cancelFlag_;
     QPointer<QWidget> questionOwner_;
     CompletionHandler onComplete_;
     // One dialog for the whole job, so that after a wrong password it opens
     // again with what was typed.
     QPointer<DecryptionPasswordDialog> passwordDialog_;
+    // What the progress window shows of the job's snapshots.
+    Progress shown_;
     ProgressTracker tracker_;
     // Empty until the figures are first shown, so that the first showing never
     // waits on a clock that starts when the machine does.

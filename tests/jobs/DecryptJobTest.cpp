@@ -46,16 +46,18 @@ TEST_F(DecryptJobTest, AsksForContainerAndPasswordAndRestoresTheFileBesideIt) {
     EXPECT_EQ(RunJob(RunDecryptJob, FileJobParams(), host), JobOutcome::Succeeded);
 
     EXPECT_EQ(ReadText(target), plaintext);
-    EXPECT_EQ(std::vector<std::string>(host.calls.begin(), host.calls.begin() + 7),
-              (std::vector<std::string>{"open ezc", "password the hint", "show", "cancel-caption 170", "range 1",
-                                        "status 187", "title 184"}));
+    EXPECT_TRUE(host.progress.shown);
+    EXPECT_EQ(host.progress.title, MessageId::DecryptingProgressTitle);
+    EXPECT_EQ(host.progress.cancelCaption, MessageId::Cancel);
+    EXPECT_EQ(host.progress.position, host.progress.range) << "the bar ends full";
     EXPECT_EQ(host.statuses, std::vector<std::string>{"Decrypting \"" + container.string() + "\""});
-    EXPECT_EQ(host.calls.back(), "complete");
+    EXPECT_EQ(host.MessageIds(), std::vector<int>{static_cast<int>(MessageId::FileDecrypted)});
 
     test::ScriptedJobHost noContainer;
     noContainer.Expect("open ezc", std::nullopt);
     EXPECT_EQ(RunJob(RunDecryptJob, FileJobParams(), noContainer), JobOutcome::NothingDone);
-    EXPECT_EQ(noContainer.calls, (std::vector<std::string>{"open ezc", "complete"}));
+    EXPECT_FALSE(noContainer.progress.shown);
+    EXPECT_TRUE(noContainer.messages.empty());
 }
 
 // Every way the job ends. Only a complete decryption changes the container's

@@ -65,6 +65,20 @@ std::string Failed(const std::string& reason, const std::string& what) {
     return reason + "\n(" + what + ")\nContinue with next file?";
 }
 
+// The progress position at which the first message box came up.
+std::string PositionOfFirstMessage(const Strings& calls) {
+    std::string position;
+    for (const std::string& call : calls) {
+        if (call.starts_with("message")) {
+            return position;
+        }
+        if (call.starts_with("position")) {
+            position = call;
+        }
+    }
+    return {};
+}
+
 TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
     const auto archive = Archive({{"top.txt", "T"}, {"a/b/c.txt", "C"}, {"empty/", "", 0x10}});
     host.Expect("open zip", archive.string()).Expect("folder 125", destination.string());
@@ -72,11 +86,14 @@ TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
 
     EXPECT_EQ(FolderContents(destination), (Files{{"a", "<folder>"}, {"a/b", "<folder>"}, {"a/b/c.txt", "C"},
                                                    {"empty", "<folder>"}, {"top.txt", "T"}}));
-    EXPECT_EQ(host.calls, (Strings{"open zip", "folder 125", "show", "cancel-caption 170", "range 3", "status 186",
-                                   "title 185", "position 0", "cancel-caption 170", "status 189", "position 1",
-                                   "cancel-caption 170", "status 189", "position 2", "cancel-caption 170", "status 189",
-                                   "position 3", "message 128", "complete"}));
-    EXPECT_EQ(host.statuses.at(2), "Unzipping \"a/b/c.txt\"");
+    EXPECT_EQ(host.progress.title, MessageId::UnzippingProgressTitle);
+    EXPECT_EQ(host.progress.cancelCaption, MessageId::Cancel);
+    EXPECT_EQ(host.statuses, (Strings{"Start unziping...", "Unzipping \"top.txt\"", "Unzipping \"a/b/c.txt\"",
+                                      "Unzipping \"empty/\""}));
+    // The count shows with the bar full.
+    EXPECT_EQ(PositionOfFirstMessage(host.calls), "position 3");
+    EXPECT_EQ(host.progress.range, 3u);
+    EXPECT_EQ(host.progress.amounts, (ProgressAmounts{3, 3, 0}));
     EXPECT_EQ(host.messageTexts, Strings{Count(3, 3)});
     EXPECT_EQ(host.messages[0].caption, MessageId::CaptionInformation);
     EXPECT_TRUE(std::filesystem::exists(archive));
@@ -84,20 +101,22 @@ TEST_F(UnzipJobTest, AsksForArchiveAndFolderAndExtractsEveryEntryBelowIt) {
     test::ScriptedJobHost noFolder;
     noFolder.Expect("open zip", archive.string()).Expect("folder 125", std::nullopt);
     EXPECT_EQ(RunJob(RunUnzipJob, FileJobParams{}, noFolder), JobOutcome::NothingDone);
-    EXPECT_EQ(noFolder.calls, (Strings{"open zip", "folder 125", "complete"}));
+    EXPECT_FALSE(noFolder.progress.shown);
+    EXPECT_TRUE(noFolder.messages.empty());
 }
 
 TEST_F(UnzipJobTest, ArchivesThatCannotBeReadOrHoldNothing) {
     EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox.Write("text.zip", "plain text, not an archive")), host), JobOutcome::Failed);
-    EXPECT_EQ(host.calls, (Strings{"message 126", "complete"}));
+    EXPECT_FALSE(host.progress.shown);
     EXPECT_EQ(host.messageTexts, Strings{"Failed to open zip file\n\"" + (sandbox / "text.zip").string() +
                                          "\" is not a ZIP archive, or its directory is damaged"});
     EXPECT_EQ(host.messages.at(0).owner, MessageOwner::None);
 
     test::ScriptedJobHost empty;
     EXPECT_EQ(RunJob(RunUnzipJob, Params(Archive({})), empty), JobOutcome::Succeeded);
-    EXPECT_EQ(empty.calls, (Strings{"show", "cancel-caption 170", "range 0", "status 186", "title 185", "position 0",
-                                    "message 128", "complete"}));
+    EXPECT_TRUE(empty.progress.shown);
+    EXPECT_EQ(empty.progress.title, MessageId::UnzippingProgressTitle);
+    EXPECT_EQ(empty.statuses, Strings{"Start unziping..."});
     EXPECT_EQ(empty.messageTexts.at(0), Count(0, 0));
 }
 
@@ -348,9 +367,9 @@ TEST_F(UnzipJobTest, CancelStopsWithinTheEntryAndStillRemovesADecryptedArchive) 
     host.CancelAtPosition(2);  // as the second entry begins
     EXPECT_EQ(RunJob(RunUnzipJob, Params(archive, true), host), JobOutcome::Cancelled);
     EXPECT_EQ(FolderContents(destination), (Files{{"one.txt", "1"}}));
-    EXPECT_EQ(host.calls, (Strings{"show", "cancel-caption 170", "range 3", "status 186", "title 185", "position 0",
-                                   "cancel-caption 170", "status 189", "position 1", "cancel-caption 170", "status 189",
-                                   "message 128", "complete"}));
+    // The window stops at the second entry, which is not extracted.
+    EXPECT_EQ(host.statuses.back(), "Unzipping \"two.txt\"");
+    EXPECT_EQ(host.progress.position, 1u);
     EXPECT_EQ(host.messageTexts, Strings{Count(1, 3)});
     EXPECT_FALSE(std::filesystem::exists(archive));
 }
@@ -413,20 +432,6 @@ bool AwaitWorkers(const std::filesystem::path& last, int milliseconds = 10000) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::filesystem::exists(last);
-}
-
-// The progress position at which the first message box came up.
-std::string PositionOfFirstMessage(const Strings& calls) {
-    std::string position;
-    for (const std::string& call : calls) {
-        if (call.starts_with("message")) {
-            return position;
-        }
-        if (call.starts_with("position")) {
-            position = call;
-        }
-    }
-    return {};
 }
 
 // Files and folders made ahead of a cancel are removed again: what stays is

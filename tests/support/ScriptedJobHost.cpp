@@ -40,7 +40,7 @@ std::vector<int> ScriptedJobHost::MessageIds() const {
     return ids;
 }
 
-std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
+std::optional<std::string> ScriptedJobHost::Scripted(const std::string& question) {
     Record(question);
     if (script_.empty() || !question.starts_with(script_.front().first)) {
         ADD_FAILURE() << "unexpected question: " << question;
@@ -51,7 +51,7 @@ std::optional<std::string> ScriptedJobHost::Ask(const std::string& question) {
     return answer;
 }
 
-MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
+MessageAnswer ScriptedJobHost::Reply(const MessageBoxRequest& request) {
     messages.push_back(request);
     messageTexts.push_back(EnglishText(request));
     if (onMessage) {
@@ -62,7 +62,7 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
         Record(question);
         return MessageAnswer::Ok;
     }
-    const std::string answer = Ask(question).value_or("Cancel");
+    const std::string answer = Scripted(question).value_or("Cancel");
     for (const auto& [name, value] : {std::pair{"Yes", MessageAnswer::Yes}, std::pair{"No", MessageAnswer::No},
                                       std::pair{"YesToAll", MessageAnswer::YesToAll},
                                       std::pair{"NoToAll", MessageAnswer::NoToAll}}) {
@@ -73,16 +73,33 @@ MessageAnswer ScriptedJobHost::ShowMessage(const MessageBoxRequest& request) {
     return MessageAnswer::Cancel;
 }
 
-void ScriptedJobHost::SetStatus(const MessageLine& status) {
-    statuses.push_back(EnglishText(status));
-    Record("status " + (status.id ? Id(*status.id) : std::string("-")));
-}
-
-void ScriptedJobHost::SetPosition(std::uint32_t position) {
-    Record("position " + std::to_string(position));
-    cancel_ = cancel_ || ++positions_ == cancelAtPosition_;
-    if (onPosition) {
-        onPosition(positions_);
+void ScriptedJobHost::Report(const Progress& latest) {
+    callingThreads.insert(std::this_thread::get_id());
+    const ProgressChanges changed = TakeChanges(progress, latest);
+    if (changed.shown) {
+        Record("show");
+    }
+    if (changed.title && latest.title) {
+        Record("title " + Id(*latest.title));
+    }
+    if (changed.cancelCaption && latest.cancelCaption) {
+        Record("cancel-caption " + Id(*latest.cancelCaption));
+    }
+    if (changed.bar) {
+        Record("range " + std::to_string(latest.range));
+    }
+    if (changed.status && latest.status) {
+        statuses.push_back(EnglishText(*latest.status));
+        Record("status " + (latest.status->id ? Id(*latest.status->id) : std::string("-")));
+    }
+    if (changed.position) {
+        Record("position " + std::to_string(latest.position));
+        if (++positions_ == cancelAtPosition_) {
+            RequestCancel();
+        }
+        if (onPosition) {
+            onPosition(positions_);
+        }
     }
 }
 

@@ -407,8 +407,10 @@ printf 'soon gone\n' >"$work/source/gone.txt"
 start_builder_with "$work/source/note.txt"
 press "$builder" key alt+f  # Add Files, by its mnemonic
 choose_in_file_dialog "Open" "$work/source/gone.txt"
-rm "$work/source/gone.txt"
+# Removed only once the options dialog is up: the builder drops a chosen file
+# that is already gone when it takes the dialog's answer.
 options=$(create_in_builder "$builder")
+rm "$work/source/gone.txt"
 press "$options" key Tab key space key Return  # Zip file, then OK
 choose_in_file_dialog "Save As" "$work/out/partial"
 press "$(window_titled "Error")" key alt+y
