@@ -100,6 +100,9 @@ public:
     void Close();
 
     std::filesystem::path Path() const { return path_; }
+    // Names `path` in this handle's errors from now on: a file written
+    // unnamed is known to the user by the name it is to get.
+    void ShowAs(std::string path) { path_ = std::move(path); }
     // The descriptor, for calls this class does not wrap (permissions, times).
     int Descriptor() const { return descriptor_; }
 

@@ -25,6 +25,7 @@ OutputFile::OutputFile(std::filesystem::path finalPath) : finalPath_(std::move(f
         throw FileError(FileOperation::CreateTemporaryFileIn, folder, error.ErrorNumber());
     }
     pending_.emplace(folder_.Descriptor(), folder.native(), 0666);
+    pending_->File().ShowAs(finalPath_.native());
     mark_.emplace(pending_->File().Status());
 }
 

@@ -54,7 +54,13 @@ StepOutcome RunTwoSteps(JobHost& host, const std::string& scratchName, const Wri
         return {StepStatus::Failed};
     }
     StepOutcome outcome = first({intermediate, scratch->Path()});
-    intermediate = FileHandle();
+    if (outcome.status == StepStatus::Done) {
+        try {
+            intermediate.Close();  // a deferred write failure shows here, before the file is read
+        } catch (const std::exception& error) {
+            outcome = {StepStatus::Failed, false, ReasonLine(error)};
+        }
+    }
     MessageId failure = firstFailure;
     if (outcome.status == StepStatus::Done) {
         const bool itemsLeftOut = outcome.itemsLeftOut;

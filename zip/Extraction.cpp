@@ -175,9 +175,6 @@ Landing Extraction::Land(std::int64_t index, const LandingCalls& calls) {
     }
     EntryWriter::Place place;
     EntryOutcome outcome = Prepare(decision.target, info.isFolder, place);
-    if (outcome.Succeeded() && !info.isFolder) {
-        outcome = RefusalOf(decision, info, place.path);
-    }
     if (!outcome.Succeeded()) {
         return Ended(Landing::Step::Failed, info, place.path, std::move(outcome));
     }
@@ -188,12 +185,15 @@ Landing Extraction::Land(std::int64_t index, const LandingCalls& calls) {
         madeAhead->Keep();
         return Ended(Landing::Step::Extracted, info, place.path);
     }
-    return info.isFolder ? Ended(Landing::Step::Extracted, info, place.path) : LandHere(info, place, calls);
+    return info.isFolder ? Ended(Landing::Step::Extracted, info, place.path)
+                         : LandHere(info, decision, place, calls);
 }
 
 // Only a file the user agreed to replace is replaced; one that appears while
-// the entry is written is kept.
-Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryWriter::Place& place, const LandingCalls& calls) {
+// the entry is written is kept. An entry of a kind that is not extracted is
+// refused once the user has decided on the file in its place.
+Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& decision,
+                             const EntryWriter::Place& place, const LandingCalls& calls) {
     EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
     EntryOutcome outcome = writer_.Examine(place, occupant);
     if (outcome.Succeeded() && occupant == EntryWriter::Occupant::File) {
@@ -202,6 +202,9 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryWriter::Place&
             case Replace::No: return Ended(Landing::Step::Skipped, info, place.path);
             case Replace::Cancel: return Ended(Landing::Step::Cancelled, info, place.path);
         }
+    }
+    if (outcome.Succeeded()) {
+        outcome = RefusalOf(decision, info, place.path);
     }
     if (outcome.Succeeded()) {
         outcome = ExtractEntryAt(reader_, info, writer_, place, occupant == EntryWriter::Occupant::File,

@@ -12,6 +12,7 @@
 
 #include "files/OrderedWindow.h"
 #include "files/WorkerPool.h"
+#include "zip/EntryDecision.h"
 #include "zip/EntryOutcome.h"
 #include "zip/EntryWriter.h"
 #include "zip/FoldersAhead.h"
@@ -74,7 +75,8 @@ private:
     // The ordered side.
     SlotPointer TakeMadeAhead(std::int64_t index);
     EntryOutcome Prepare(std::string_view target, bool isFolder, EntryWriter::Place& place);
-    Landing LandHere(const ZipEntryInfo& info, const EntryWriter::Place& place, const LandingCalls& calls);
+    Landing LandHere(const ZipEntryInfo& info, const EntryDecision& decision, const EntryWriter::Place& place,
+                     const LandingCalls& calls);
 
     // The workers' side.
     void Work();

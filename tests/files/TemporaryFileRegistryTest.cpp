@@ -67,13 +67,19 @@ TEST(TemporaryFileRegistry, AFullRegistryLeavesTheNextPathAlone) {
     }
 }
 
-// Registered while it exists: gone on removal before its commit, kept after.
+// An output has its final name only once committed; until then it has no
+// name or a registered temporary one, which a removal takes away. The
+// committed one stays.
 TEST(TemporaryFileRegistry, HoldsAnOutputFileUntilItsCommit) {
     const test::TempDir dir;
     {
         OutputFile abandoned(dir / "abandoned");
+        abandoned.File().WriteAll("x", 1);
         OutputFile committed(dir / "done");
         committed.Commit();
+        for (const std::string& name : test::FolderEntries(dir.Path())) {
+            EXPECT_TRUE(name == "done" || name.starts_with(".vaultpack-")) << name << " is named before its commit";
+        }
         RemoveInChild();
         EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"done"});
     }

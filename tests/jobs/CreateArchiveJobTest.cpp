@@ -401,20 +401,25 @@ TEST_F(CreateArchiveJobTest, FileThatAppearsMeanwhileIsKept) {
     }
 }
 
-// A write that fails names the output the user chose, not the file being read.
+// A write that fails names the output the user chose, not the file being
+// read nor the folder its unnamed file is made in.
 TEST_F(CreateArchiveJobTest, WriteFailureNamesTheOutput) {
-    const Path output = sandbox / "big.zip";
-    host.Expect("save zip", output.string());
-    JobOutcome outcome = JobOutcome::Succeeded;
-    {
-        const test::ScopedFileSizeLimit small(64 * 1024);
-        outcome = RunJob(RunCreateArchiveJob, Params(kZipOne), host);
-    }
+    for (const Options& options : {kZipOne, kEncryptOne}) {
+        const Path output = sandbox / (options.encrypt ? "big.ezc" : "big.zip");
+        test::ScriptedJobHost writing;
+        writing.Expect("save", output.string());
+        JobOutcome outcome = JobOutcome::Succeeded;
+        {
+            const test::ScopedFileSizeLimit small(64 * 1024);
+            outcome = RunJob(RunCreateArchiveJob, Params(options), writing);
+        }
 
-    EXPECT_EQ(outcome, JobOutcome::Failed);
-    EXPECT_EQ(host.messageTexts, Strings{"Error writing to file\n" + output.string() + "\nCannot write \"" +
-                                         output.string() + "\": File too large"});
-    EXPECT_FALSE(std::filesystem::exists(output));
+        EXPECT_EQ(outcome, JobOutcome::Failed);
+        ASSERT_EQ(writing.messageTexts.size(), 1u);
+        EXPECT_TRUE(writing.messageTexts[0].ends_with("Cannot write \"" + output.string() + "\": File too large"))
+            << writing.messageTexts[0];
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
 }
 
 TEST_F(CreateArchiveJobTest, OutputMayReplaceItsOwnSourceButNotGoWhereNoFolderIs) {

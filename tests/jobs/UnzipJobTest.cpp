@@ -292,6 +292,22 @@ TEST_F(UnzipJobTest, FailedEntriesSayWhy) {
                      "/proc/one.txt"));
 }
 
+// An entry of a kind that is not extracted asks first about a file in its
+// place, as any entry does: declined, the file stays and the entry is skipped.
+TEST_F(UnzipJobTest, AnUnextractedKindAsksBeforeItIsRefused) {
+    std::string bytes = ReadText(Archive({{"packed.bin", "data"}}));
+    bytes[8] = 12;  // bzip2, in the local header and in the directory record
+    bytes[bytes.find("PK\x01\x02") + 10] = 12;
+    test::WriteFile(sandbox / "in.zip", bytes);
+    test::WriteFile(destination / "packed.bin", "mine");
+    host.Expect("message 127", "No");
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(sandbox / "in.zip"), host), JobOutcome::NothingDone);
+
+    EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "packed.bin"), Count(0, 1)}));
+    EXPECT_EQ(ReadText(destination / "packed.bin"), "mine");
+}
+
 // The longest name the system allows is extracted, as a file and as a
 // folder; one byte more fails as its entry, with the reason.
 TEST_F(UnzipJobTest, NamesAtTheSystemsLimitExtractAndOneByteMoreFails) {
