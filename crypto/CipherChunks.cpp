@@ -135,7 +135,7 @@ void CipherChunk(FileHandle& source, FileHandle& target, const CipherChunkPlan& 
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kCipherChunkSize, plan.readBytes - start));
     const std::size_t got = source.ReadAt(plan.sourceOffset + start, buffer.data(), wanted);
     if (got != wanted) {
-        throw CryptoError(CryptoFailure::SourceShrank, source.Path());
+        throw FailureError(Failure::Of(FailureReason::SourceShrank, source.Path()));
     }
     const auto cipherLength = static_cast<std::size_t>(PaddedLength(got));
     std::memset(buffer.data() + got, 0, cipherLength - got);

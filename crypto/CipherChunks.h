@@ -36,7 +36,7 @@ using ChunkCipher = std::function<void(const unsigned char* in, unsigned char* o
 // The work of one chunk of a pass: reads chunk number `chunk` of the plan
 // into `buffer`, zero-pads it to whole blocks, ciphers it and writes what the
 // plan keeps of it at its place in the target (starting its disk writes when
-// the plan asks). A source that ends early throws CryptoError(SourceShrank);
+// the plan asks). A source that ends early throws FailureError(SourceShrank);
 // file errors throw FileError.
 void CipherChunk(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan, const ChunkCipher& cipher,
                  std::uint64_t chunk, std::vector<unsigned char>& buffer);
@@ -58,7 +58,7 @@ unsigned DefaultCipherWorkers();
 // written, and the full range at the end. Its cancel request is polled there
 // before the first chunk and after each position but the last; once seen, no
 // worker starts another chunk and the result is Cancelled. A source that ends early
-// throws CryptoError(SourceShrank); file errors throw FileError. On any way out
+// throws FailureError(SourceShrank); file errors throw FileError. On any way out
 // every worker has stopped; what was written stays in the target.
 FileOperationStatus RunCipherChunks(FileHandle& source, FileHandle& target, const CipherChunkPlan& plan,
                                     const ChunkCipher& cipher, ProgressSink* progress,

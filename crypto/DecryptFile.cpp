@@ -16,10 +16,10 @@ FileOperationResult Decrypt(EncryptedContainer& container, std::string_view pass
                             const PlaintextOutput& makeOutput, ProgressSink* progress) {
     const HeaderCheck headerCheck = container.CheckHeader();
     if (!headerCheck.Valid()) {
-        return FailedResult(headerCheck.failure, container.Path());
+        return FailedResult(Failure::Of(headerCheck.failure, container.Path()));
     }
     if (password.empty() || !container.PasswordMatches(password)) {
-        return FailedResult(CryptoFailure::WrongPassword, container.Path());
+        return FailedResult(Failure::Of(FailureReason::WrongPassword, container.Path()));
     }
 
     const EncryptedFileHeader& header = container.Header();
@@ -28,12 +28,12 @@ FileOperationResult Decrypt(EncryptedContainer& container, std::string_view pass
     // cut short in the meantime.
     const auto containerLength = static_cast<std::uint64_t>(container.File().Status().st_size);
     if (!container.HeaderComplete() || containerLength < EncryptedFileHeader::kSize + cipherLength) {
-        throw CryptoError(CryptoFailure::TruncatedContainer, container.Path());
+        throw FailureError(Failure::Of(FailureReason::TruncatedContainer, container.Path()));
     }
 
     const std::filesystem::path targetPath = container.TargetPath();
     if (container.IsAt(targetPath)) {
-        throw CryptoError(CryptoFailure::TargetIsContainer, container.Path());
+        throw FailureError(Failure::Of(FailureReason::TargetIsContainer, container.Path()));
     }
 
     const BlowfishCipher cipher(reinterpret_cast<const unsigned char*>(password.data()),

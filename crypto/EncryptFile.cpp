@@ -23,22 +23,22 @@ FileOperationResult Encrypt(const std::filesystem::path& sourcePath, const std::
                             const std::filesystem::path& targetPath, std::string_view password, std::string_view hint,
                             bool markZip, ProgressSink* progress) {
     if (password.empty()) {
-        throw CryptoError(CryptoFailure::EmptyPassword, sourcePath);
+        throw FailureError(Failure::Of(FailureReason::EmptyPassword, sourcePath));
     }
     FileHandle source = FileHandle::OpenForReading(sourcePath);
     const std::uint64_t sourceLength = static_cast<std::uint64_t>(source.Status().st_size);
     if (sourceLength > UINT32_MAX) {
-        throw CryptoError(CryptoFailure::SourceTooLarge, sourcePath);
+        throw FailureError(Failure::Of(FailureReason::SourceTooLarge, sourcePath));
     }
     EncryptedFileHeader header;
     header.storedName = sourcePath.filename().string();
     if (header.storedName.size() > EncryptedFileHeader::kMaxStoredNameLength) {
-        throw CryptoError(CryptoFailure::NameTooLong, sourcePath, header.storedName);
+        throw FailureError(Failure::Of(FailureReason::NameTooLong, sourcePath, header.storedName));
     }
     FileHandle& target = openTarget();
     const struct stat sourceStatus = source.Status(), targetStatus = target.Status();
     if (sourceStatus.st_dev == targetStatus.st_dev && sourceStatus.st_ino == targetStatus.st_ino) {
-        throw CryptoError(CryptoFailure::TargetIsSource, sourcePath);
+        throw FailureError(Failure::Of(FailureReason::TargetIsSource, sourcePath));
     }
     header.plainLength = static_cast<std::uint32_t>(sourceLength);
     header.passwordDigest = Md5Context::Of(password);
@@ -84,7 +84,7 @@ FileOperationResult EncryptFile(const std::filesystem::path& sourcePath, const s
     return RunFileOperation([&] {
         // Opening the target truncates it: the source must not be it.
         if (IsSameFile(sourcePath, targetPath)) {
-            throw CryptoError(CryptoFailure::TargetIsSource, sourcePath);
+            throw FailureError(Failure::Of(FailureReason::TargetIsSource, sourcePath));
         }
         std::optional<FileHandle> target;
         FileOperationResult result = Encrypt(

@@ -22,10 +22,10 @@ EncryptedContainer EncryptedContainer::Open(const std::filesystem::path& path) {
 HeaderCheck EncryptedContainer::CheckHeader() const {
     if (headerLength_ <= EncryptedFileHeader::kVersionOffset ||
         !std::equal(kEncryptedFileMagic.begin(), kEncryptedFileMagic.end(), bytes_.begin())) {
-        return {CryptoFailure::NotEncryptedFile};
+        return {FailureReason::NotEncryptedFile};
     }
     if (bytes_[EncryptedFileHeader::kVersionOffset] != EncryptedFileHeader::kVersion) {
-        return {CryptoFailure::VersionMismatch};
+        return {FailureReason::VersionMismatch};
     }
     return {};
 }
@@ -44,7 +44,7 @@ std::uint64_t EncryptedContainer::CipherBytes() const {
 std::filesystem::path EncryptedContainer::TargetPath() const {
     const std::optional<std::string> safeName = SafeStoredName(header_.storedName);
     if (!safeName) {
-        throw CryptoError(CryptoFailure::UnsafeStoredName, path_, header_.storedName);
+        throw FailureError(Failure::Of(FailureReason::UnsafeStoredName, path_, header_.storedName));
     }
     return path_.parent_path() / *safeName;
 }

@@ -13,9 +13,9 @@ namespace vaultpack {
 
 // Whether a file starts with the magic "EZC" and version 2.
 struct HeaderCheck {
-    CryptoFailure failure = CryptoFailure::None;  // None, NotEncryptedFile or VersionMismatch
+    FailureReason failure = FailureReason::None;  // None, NotEncryptedFile or VersionMismatch
 
-    bool Valid() const { return failure == CryptoFailure::None; }
+    bool Valid() const { return failure == FailureReason::None; }
 };
 
 // A container opened once, its clear header read once. Every question about
@@ -42,7 +42,7 @@ public:
     // What followed the header when the file was opened.
     std::uint64_t CipherBytes() const;
     // Where decrypting writes: the container's folder and the stored name
-    // reduced to a plain file name. Throws CryptoError(UnsafeStoredName) when
+    // reduced to a plain file name. Throws FailureError(UnsafeStoredName) when
     // no usable name is left.
     std::filesystem::path TargetPath() const;
     // True when `path` names this very file (also through links).

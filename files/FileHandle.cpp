@@ -73,12 +73,6 @@ void WriteUntilDone(const void* buffer, std::size_t length, const std::string& p
 
 }  // namespace
 
-FileError::FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber)
-    : std::runtime_error(path.string() + ": " + std::strerror(errorNumber)),
-      operation_(operation),
-      path_(path),
-      errorNumber_(errorNumber) {}
-
 FileHandle FileHandle::OpenForReading(const std::filesystem::path& path) {
     // Non-blocking, so that a FIFO is refused instead of waited on.
     FileHandle file(OpenOrThrow(path, O_RDONLY | O_NOCTTY | O_NONBLOCK, FileOperation::Open), path.native());

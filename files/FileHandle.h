@@ -10,39 +10,10 @@
 
 #include <sys/stat.h>
 
+#include "files/Failure.h"
 #include "files/TemporaryFileRegistry.h"
 
 namespace vaultpack {
-
-// The file operations that can fail, so that the layer talking to the user
-// can say which one did in the user's language.
-enum class FileOperation {
-    Open,
-    Create,
-    Read,
-    Write,
-    Close,
-    Examine,
-    Replace,
-    CreateTemporaryFileIn,  // the path is the folder
-    CreateFolderIn,         // the path is the folder
-};
-
-// A file that could not be opened, read, written or renamed: the operation,
-// the path and the system's error number. what() is a terse diagnostic for
-// logs, not a text for the user.
-class FileError : public std::runtime_error {
-public:
-    FileError(FileOperation operation, const std::filesystem::path& path, int errorNumber);
-    FileOperation Operation() const { return operation_; }
-    const std::filesystem::path& Path() const { return path_; }
-    int ErrorNumber() const { return errorNumber_; }
-
-private:
-    FileOperation operation_;
-    std::filesystem::path path_;
-    int errorNumber_;
-};
 
 // Throws FileError for the system call that just failed. errno is read
 // first: making the exception allocates, and an allocation that fails on the

@@ -52,10 +52,6 @@ std::thread StartThreadWithTerminationSignalsBlocked(std::function<void()> work)
     }
 }
 
-ThreadStartError::ThreadStartError(int errorNumber)
-    : std::runtime_error("cannot start a thread: " + std::string(std::strerror(errorNumber))),
-      errorNumber_(errorNumber) {}
-
 WorkerPool::WorkerPool(unsigned wanted, Work work, std::function<void()> onFailure, unsigned fewest)
     : work_(std::move(work)), onFailure_(std::move(onFailure)) {
     int startError = 0;

@@ -7,18 +7,16 @@
 #include <thread>
 #include <vector>
 
+#include "files/Failure.h"
+
 namespace vaultpack {
 
 // Not even one thread could be started: the system's limit of threads or
-// processes is reached, or there is no memory for a thread's stack. what() is
-// a diagnostic for logs, not a text for the user.
-class ThreadStartError : public std::runtime_error {
+// processes is reached, or there is no memory for a thread's stack.
+class ThreadStartError : public FailureError {
 public:
-    explicit ThreadStartError(int errorNumber);
-    int ErrorNumber() const { return errorNumber_; }
-
-private:
-    int errorNumber_;
+    explicit ThreadStartError(int errorNumber)
+        : FailureError({FailureReason::CannotStartThread, FileOperation::Open, errorNumber, {}, {}}) {}
 };
 
 // Starts one thread that runs `work` with the termination signals blocked, as

@@ -20,14 +20,14 @@ namespace {
 // Closes the archive; true when it is complete. A failing close is shown,
 // except for an archive that a file damaged part-way: that was reported with
 // the file, and such an archive cannot be completed anyway.
-bool CloseArchive(ZipWriter& writer, const StepOutput& archive, JobHost& host) {
+bool CloseArchive(ZipWriter& writer, JobHost& host) {
     if (!writer.AcceptsMoreFiles()) {
         writer.Close();
         return false;
     }
     const ZipResult result = writer.Close();
     if (result != ZipResult::Success) {
-        ShowCloseZipFailure(host, result, ReasonLine(writer.LastFailure(), archive.shown));
+        ShowCloseZipFailure(host, result, ReasonLine(writer.LastFailure()));
         return false;
     }
     return true;
@@ -35,12 +35,12 @@ bool CloseArchive(ZipWriter& writer, const StepOutput& archive, JobHost& host) {
 
 // An AddFile failure: the result's text, then the file at fault (the archive
 // for a failed write, otherwise the source), then why, where that is known.
-std::vector<MessageLine> AddFailureLines(ZipResult result, const ZipWriteFailure& failure,
+std::vector<MessageLine> AddFailureLines(ZipResult result, const Failure& failure,
                                          const std::filesystem::path& source, const StepOutput& archive) {
     std::vector<MessageLine> lines{
         ZipResultLine(result),
         MessageLine::Literal((result == ZipResult::WriteFailed ? archive.shown : source).string())};
-    if (std::optional<MessageLine> cause = ReasonLine(failure, source)) {
+    if (std::optional<MessageLine> cause = ReasonLine(failure)) {
         lines.push_back(std::move(*cause));
     }
     return lines;
@@ -86,11 +86,11 @@ std::function<void(std::uint64_t)> BytesWritten(JobHost& host, const UnitBar& ba
 }
 
 std::unique_ptr<ZipWriter> CreateArchive(const StepOutput& archive, JobHost& host) {
-    ZipWriteFailure failure;
+    Failure failure;
     std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive.file, archive.shown, &failure);
     if (!writer) {
         std::vector<MessageLine> lines{MessageLine::Text(MessageId::CreateZipFailed)};
-        if (std::optional<MessageLine> cause = ReasonLine(failure, archive.shown)) {
+        if (std::optional<MessageLine> cause = ReasonLine(failure)) {
             lines.push_back(std::move(*cause));
         }
         ShowError(host, MessageOwner::Progress, std::move(lines));
@@ -172,7 +172,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput&
         }
     }
     preparer.reset();
-    if (!CloseArchive(*writer, archive, host) && outcome.status == StepStatus::Done) {
+    if (!CloseArchive(*writer, host) && outcome.status == StepStatus::Done) {
         outcome.status = StepStatus::Failed;
     }
     if (outcome.status == StepStatus::Done) {
@@ -204,7 +204,7 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
     if (result != ZipResult::Success) {
         ShowError(host, MessageOwner::Progress, AddFailureLines(result, writer->LastFailure(), source, archive));
     }
-    const bool closed = CloseArchive(*writer, archive, host);
+    const bool closed = CloseArchive(*writer, host);
     host.SetPosition(bar.Range());
     return {result == ZipResult::Success && closed ? StepStatus::Done : StepStatus::Failed};
 }
@@ -219,7 +219,7 @@ StepOutcome EncryptStep(std::string_view password, std::string_view hint, const 
         return {StepStatus::Cancelled};
     }
     if (!result.Completed()) {
-        return {StepStatus::Failed, false, ReasonLine(result)};
+        return {StepStatus::Failed, false, ReasonLine(result.failure).value_or(InternalErrorLine("encrypt"))};
     }
     return {};
 }

@@ -122,7 +122,8 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     }
     completion.decryptedContainer = container;
     if (!result.Completed()) {
-        ShowDecryptFailure(host, FailureMessage(result.failure, MessageId::DecryptFailed), ReasonLine(result));
+        ShowDecryptFailure(host, FailureMessage(result.failure.reason, MessageId::DecryptFailed),
+                           ReasonLine(result.failure).value_or(InternalErrorLine("decrypt")));
         return JobOutcome::Failed;
     }
     completion.decryptionCompleted = true;

@@ -1,42 +1,34 @@
 #pragma once
 
 #include <exception>
-#include <filesystem>
 #include <optional>
+#include <string>
 
-#include "crypto/CryptoResult.h"
-#include "files/FileHandle.h"
+#include "files/Failure.h"
 #include "jobs/MessageLine.h"
-#include "zip/EntryOutcome.h"
-#include "zip/EntryPath.h"
-#include "zip/ZipWriteFailure.h"
 
 namespace vaultpack {
 
-// The engine below the jobs reports failures as reason codes; these turn them
-// into catalogue lines in the user's language.
+// The engine below the jobs reports every failure as one Failure; these turn
+// it into catalogue lines in the user's language.
 
 // The message that names a failed encryption or decryption: the reason's own
 // message for a wrong password, a file that is no container and a container of
 // another version; otherwise `generic` (EncryptFailed, DecryptFailed).
-MessageId FailureMessage(CryptoFailure failure, MessageId generic);
+MessageId FailureMessage(FailureReason reason, MessageId generic);
 
-// Why an encryption or decryption failed, with the file and the system's
-// reason where there is one.
-MessageLine ReasonLine(const FileOperationResult& result);
-MessageLine ReasonLine(const FileError& error);
-// Why a stored entry name gives no file to extract; `problem` None stands for
-// a safe name that names no file (such as "docs/.").
-MessageLine ReasonLine(StoredNameProblem problem);
-// Why an entry could not be put on disk, with the entry's name and its path.
-MessageLine ReasonLine(const EntryOutcome& outcome, const std::string& entryName);
-// Why the file `source` could not be added to an archive, or the archive
-// written; nothing when the failure has no more to say than its ZIP result.
-std::optional<MessageLine> ReasonLine(const ZipWriteFailure& failure, const std::filesystem::path& source);
+// Why it failed, with the file, the name and the system's reason where the
+// failure has them. Nothing for a failure that has no more to say than the
+// ZIP facility's code that came with it (reason None, EntryUnreadable,
+// ArchiveData, Cancelled, UnacceptableName).
+std::optional<MessageLine> ReasonLine(const Failure& failure);
 
-// The reason for anything a job step threw: file errors, refusals, running out
-// of memory and a thread that could not be started by their causes, anything
-// else as an internal error with its diagnostic.
+// The reason for anything a job step threw: the engine's failures by their
+// reason, running out of memory by its cause, anything else as an internal
+// error with its diagnostic.
 MessageLine ReasonLine(const std::exception& error);
+
+// An internal error, for a failure that should have had a reason and had none.
+MessageLine InternalErrorLine(const std::string& diagnostic);
 
 }  // namespace vaultpack

@@ -38,12 +38,13 @@ std::uint32_t ProgressValue(std::int64_t value) {
 // archive and the entry's number stand in for a name that cannot be read.
 std::vector<MessageLine> FailureLines(const Landing& landing, const std::filesystem::path& archive,
                                       std::int64_t index) {
-    const EntryOutcome& failure = landing.failure;
-    if (failure.reason == EntryOutcome::Reason::EntryUnreadable) {
-        return {ZipResultLine(failure.result),
+    const EntryOutcome& outcome = landing.failure;
+    if (outcome.failure.reason == FailureReason::EntryUnreadable) {
+        return {ZipResultLine(outcome.result),
                 MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};
     }
-    return {ReasonLine(failure, landing.name), MessageLine::Literal("(" + landing.path + ")")};
+    return {ReasonLine(outcome.failure).value_or(ZipResultLine(outcome.result)),
+            MessageLine::Literal("(" + landing.path + ")")};
 }
 
 // Lands every entry in order: report, land, tally. Returns the index it

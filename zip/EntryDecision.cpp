@@ -12,7 +12,7 @@ namespace vaultpack {
 
 namespace {
 
-using Reason = EntryOutcome::Reason;
+using Reason = FailureReason;
 
 Reason KindRefusal(const ZipEntryInfo& info) {
     if (info.isFolder) {
@@ -47,21 +47,20 @@ EntryDecision Decide(const ZipEntryInfo& info) {
     return decision;
 }
 
-EntryOutcome RefusalOf(const EntryDecision& decision, const ZipEntryInfo& info, const std::string& path) {
+EntryOutcome RefusalOf(const EntryDecision& decision, const ZipEntryInfo& info) {
     if (decision.refusal == Reason::None) {
         return EntryOutcome::Done();
     }
-    EntryOutcome outcome = EntryOutcome::Failed(ZipResult::FaultyArguments, decision.refusal, path);
-    if (decision.refusal == Reason::MethodUnsupported) {
-        outcome.detail = std::to_string(info.method);
-    }
-    return outcome;
+    return EntryOutcome::Failed(
+        ZipResult::FaultyArguments,
+        Failure::Of(decision.refusal, info.name,
+                    decision.refusal == Reason::MethodUnsupported ? std::to_string(info.method) : std::string()));
 }
 
-EntryOutcome RefusalOfKind(const ZipEntryInfo& info, const std::string& path) {
+EntryOutcome RefusalOfKind(const ZipEntryInfo& info) {
     EntryDecision decision;
     decision.refusal = KindRefusal(info);
-    return RefusalOf(decision, info, path);
+    return RefusalOf(decision, info);
 }
 
 }  // namespace vaultpack

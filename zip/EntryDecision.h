@@ -15,7 +15,7 @@ struct EntryDecision {
     // UnsafeName when the name gives no file to extract (it is checked before
     // anything is made); Encrypted, MethodUnsupported or SpecialFile for a
     // kind that is not extracted (refused at the entry's place); None otherwise.
-    EntryOutcome::Reason refusal = EntryOutcome::Reason::None;
+    FailureReason refusal = FailureReason::None;
     // The target below the destination as plain components joined by "/";
     // empty for the destination itself.
     std::string target;
@@ -29,12 +29,12 @@ inline constexpr std::uint64_t kLargestEntryAhead = 1024 * 1024;
 
 EntryDecision Decide(const ZipEntryInfo& info);
 
-// The refusal of a kind that is not extracted (see EntryDecision::refusal)
-// for the entry at `path`, whatever its name; Done when there is none.
-EntryOutcome RefusalOfKind(const ZipEntryInfo& info, const std::string& path);
+// The refusal of a kind that is not extracted (see EntryDecision::refusal),
+// whatever the entry's name; Done when there is none. A refusal's failure
+// names the entry by its stored name.
+EntryOutcome RefusalOfKind(const ZipEntryInfo& info);
 
-// The decision's refusal as an outcome for the entry at `path`; Done when
-// there is none.
-EntryOutcome RefusalOf(const EntryDecision& decision, const ZipEntryInfo& info, const std::string& path);
+// The decision's refusal as an outcome; Done when there is none.
+EntryOutcome RefusalOf(const EntryDecision& decision, const ZipEntryInfo& info);
 
 }  // namespace vaultpack

@@ -10,7 +10,7 @@ namespace vaultpack {
 
 namespace {
 
-using Reason = EntryOutcome::Reason;
+using Reason = FailureReason;
 
 bool Cancelled(const std::function<bool()>& cancelRequested) {
     return cancelRequested && cancelRequested();
@@ -29,13 +29,12 @@ EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const Entr
     std::string linkTarget;
     if (const ZipResult result = reader.ReadLinkTarget(info.index, linkTarget); result != ZipResult::Success) {
         return result == ZipResult::FaultyArguments
-                   ? EntryOutcome::Failed(result, Reason::LinkUnreadable, place.path)
+                   ? EntryOutcome::Failed(result, Reason::LinkUnreadable, info.name)
                    : DataFailure(result, place.path);
     }
     if (!LinkTargetStaysBelow(info.name, linkTarget)) {
-        EntryOutcome outcome = EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::LinkLeavesFolder, place.path);
-        outcome.detail = linkTarget;
-        return outcome;
+        return EntryOutcome::Failed(ZipResult::FaultyArguments,
+                                    Failure::Of(Reason::LinkLeavesFolder, info.name, std::move(linkTarget)));
     }
     return writer.WriteLink(place, linkTarget, replace);
 }
@@ -103,7 +102,7 @@ ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesys
     EntryWriter::Place place;
     EntryOutcome outcome = writer.Prepare(targetPath.filename().native(), false, place);
     if (outcome.Succeeded()) {
-        outcome = RefusalOfKind(info, place.path);
+        outcome = RefusalOfKind(info);
     }
     if (outcome.Succeeded()) {
         outcome = ExtractEntryAt(reader, info, writer, place, replaceExisting, cancelRequested);

@@ -16,7 +16,7 @@ namespace vaultpack {
 
 namespace {
 
-using Reason = EntryOutcome::Reason;
+using Reason = FailureReason;
 
 // Gives the file the entry's permission bits (unless it was created with
 // them) and times. Failures (a file system without Unix modes, say) do not
@@ -45,7 +45,7 @@ EntryOutcome FolderRefusal(int parent, const std::string& name, std::string show
                                     S_ISLNK(status.st_mode) ? Reason::FolderIsLink : Reason::NotAFolder,
                                     std::move(shown));
     }
-    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, std::move(shown), error);
+    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Failure::OfFile(FileOperation::CreateFolder, std::move(shown), error));
 }
 
 // Opens the folder `name` in `parent`, making it first when nothing stands
@@ -64,35 +64,38 @@ EntryOutcome OpenOrMakeFolder(int parent, const std::string& name, const std::st
         }
         const GuardedCreation guard;
         if (!guard.allowed()) {
-            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, ECANCELED);
+            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Failure::OfFile(FileOperation::CreateFolder, shown, ECANCELED));
         }
         made = ::mkdirat(parent, name.c_str(), 0777) == 0;
         if (const int error = errno; !made && error != EEXIST) {
-            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, error);
+            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Failure::OfFile(FileOperation::CreateFolder, shown, error));
         }
     }
-    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFolder, shown, ENOENT);
+    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Failure::OfFile(FileOperation::CreateFolder, shown, ENOENT));
 }
 
-// A failure to put a file in place, by the step that failed.
+EntryOutcome CannotCreate(const std::string& path, int error) {
+    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Failure::OfFile(FileOperation::Create, path, error));
+}
+
+// A failure to put a file in place, by the step that failed: a write or a
+// close as a write of the entry's file, the temporary file's folder as it is,
+// anything else as making the file.
 EntryOutcome FileFailure(const FileError& error, const std::string& path) {
     switch (error.Operation()) {
         case FileOperation::Write:
         case FileOperation::Close:
-            return EntryOutcome::Failed(ZipResult::WriteFailed, Reason::WriteFailed, path, error.ErrorNumber());
-        case FileOperation::CreateTemporaryFileIn:
-            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateTemporaryFile,
-                                        error.Path().native(), error.ErrorNumber());
-        default:
-            return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, path,
-                                        error.ErrorNumber());
+            return EntryOutcome::Failed(ZipResult::WriteFailed,
+                                        Failure::OfFile(FileOperation::Write, path, error.ErrorNumber()));
+        case FileOperation::CreateTemporaryFileIn: return EntryOutcome::Failed(ZipResult::CannotOpenFile, error.Get());
+        default: return CannotCreate(path, error.ErrorNumber());
     }
 }
 
 // A target too long to use, cut to what a message can show.
 EntryOutcome TooLong(const std::string& path) {
     constexpr std::size_t kShownLength = 200;
-    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::NameTooLong,
+    return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::PathTooLong,
                                 path.size() <= kShownLength ? path : path.substr(0, kShownLength) + "...",
                                 ENAMETOOLONG);
 }
@@ -147,7 +150,7 @@ EntryOutcome EntryWriter::Locate(std::string_view relativeTarget, bool isFolder,
     place.path = Shown(relativeTarget);
     if (place.path.size() >= PATH_MAX) {
         EntryOutcome outcome = TooLong(place.path);
-        place.path = outcome.path;
+        place.path = outcome.failure.path;
         return outcome;
     }
     const std::string_view folder = FolderToOpen(relativeTarget, isFolder);
@@ -179,7 +182,7 @@ EntryOutcome EntryWriter::OpenFolders(std::string_view relativeFolder, std::shar
         return EntryOutcome::Done();
     }
     EntryOutcome outcome = WalkDown(key, folder, madeFolders);
-    if (outcome.systemError == EMFILE && !openFolders_.empty()) {
+    if (outcome.failure.systemError == EMFILE && !openFolders_.empty()) {
         // The folders kept open take descriptors the walk needs: let them go.
         openFolders_.clear();
         openedInOrder_.clear();
@@ -246,8 +249,7 @@ EntryOutcome EntryWriter::Examine(const Place& place, Occupant& occupant) const 
     if (::fstatat(place.folder->Descriptor(), place.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         const int error = errno;
         return error == ENOENT ? EntryOutcome::Done()
-                               : EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path,
-                                                      error);
+                               : CannotCreate(place.path, error);
     }
     // A link is replaced, never followed; but one to a folder, a FIFO or a
     // device, or to a protected file, is refused as that file would be.
@@ -281,7 +283,7 @@ EntryOutcome EntryWriter::WriteFile(const Place& place, const ZipEntryInfo& info
         PendingFile file(place.folder->Descriptor(), std::string(FolderOfTarget(place.path)),
                          createdWithMode ? permissions : 0666);
         if (const ZipResult result = fill(file.File()); result != ZipResult::Success) {
-            const Reason reason = result == ZipResult::WriteFailed         ? Reason::WriteFailed
+            const Reason reason = result == ZipResult::WriteFailed         ? Reason::None
                                   : result == ZipResult::PartiallyUnzipped ? Reason::Cancelled
                                                                            : Reason::ArchiveData;
             return EntryOutcome::Failed(result, reason, place.path);
@@ -298,7 +300,7 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
     const int folder = place.folder->Descriptor();
     const GuardedCreation guard;
     if (!guard.allowed()) {
-        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, ECANCELED);
+        return CannotCreate(place.path, ECANCELED);
     }
     if (!replace) {
         if (::symlinkat(linkTarget.c_str(), folder, place.name.c_str()) == 0) {
@@ -306,8 +308,7 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
         }
         const int error = errno;
         return error == EEXIST ? Appeared(place.path)
-                               : EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path,
-                                                      error);
+                               : CannotCreate(place.path, error);
     }
     // A link is made whole in one call; under a temporary name first, which
     // then replaces the target in one step.
@@ -315,12 +316,12 @@ EntryOutcome EntryWriter::WriteLink(const Place& place, const std::string& linkT
     const std::string temporary = MakeUnderNewTemporaryName(
         [&](const char* candidate) { return ::symlinkat(linkTarget.c_str(), folder, candidate); }, error);
     if (temporary.empty()) {
-        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
+        return CannotCreate(place.path, error);
     }
     if (::renameat(folder, temporary.c_str(), folder, place.name.c_str()) != 0) {
         error = errno;
         ::unlinkat(folder, temporary.c_str(), 0);
-        return EntryOutcome::Failed(ZipResult::CannotOpenFile, Reason::CannotCreateFile, place.path, error);
+        return CannotCreate(place.path, error);
     }
     return EntryOutcome::Done();
 }

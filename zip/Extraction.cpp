@@ -61,7 +61,7 @@ namespace vaultpack {
 
 namespace {
 
-using Reason = EntryOutcome::Reason;
+using Reason = FailureReason;
 
 // Entries a worker claims at a time: their paths are reserved in one go, and
 // their headers and data, stored one after the other, mostly come in one read.
@@ -204,7 +204,7 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& deci
         }
     }
     if (outcome.Succeeded()) {
-        outcome = RefusalOf(decision, info, place.path);
+        outcome = RefusalOf(decision, info);
     }
     if (outcome.Succeeded()) {
         outcome = ExtractEntryAt(reader_, info, writer_, place, occupant == EntryWriter::Occupant::File,

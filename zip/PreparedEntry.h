@@ -10,7 +10,7 @@
 #include "files/FileHandle.h"
 #include "zip/BlockDeflater.h"
 #include "zip/ZipResult.h"
-#include "zip/ZipWriteFailure.h"
+#include "files/Failure.h"
 
 namespace vaultpack {
 
@@ -22,7 +22,8 @@ struct PreparedEntry {
     // Success, or why the file cannot be added: CannotOpenFile, ReadFailed,
     // FaultyArguments (the archive itself or another of our temporaries as source).
     ZipResult result = ZipResult::Success;
-    ZipWriteFailure failure;  // why, when result is not Success
+    Failure failure;  // why, when result is not Success
+    std::string sourcePath;  // for the failures met while it is written
     struct stat status {};
     std::time_t creationTime = 0;
     // The entry's data as it goes into the archive when `whole`; otherwise

@@ -71,7 +71,7 @@ void ZipWriter::HandleCloser::operator()(void* handle) const {
 }
 
 std::unique_ptr<ZipWriter> ZipWriter::Create(const FileHandle& archive, const std::filesystem::path& shownPath,
-                                             ZipWriteFailure* failure) {
+                                             Failure* failure) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
     writer->archive_.path = shownPath;
     writer->archive_.descriptor = archive.Descriptor();
@@ -80,8 +80,8 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const FileHandle& archive, const st
     if (!writer->handle_) {
         if (failure != nullptr) {
             const int error = writer->archive_.writeError;
-            *failure = error == 0 ? ZipWriteFailure{ZipWriteFailure::Cause::OutOfMemory, std::nullopt}
-                                  : ZipWriteFailure::Of(FileError(FileOperation::Create, shownPath, error));
+            *failure = error == 0 ? Failure::Of(FailureReason::OutOfMemory)
+                                  : Failure::OfFile(FileOperation::Create, shownPath, error);
         }
         return nullptr;
     }
@@ -89,13 +89,13 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const FileHandle& archive, const st
     return writer;
 }
 
-std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, ZipWriteFailure* failure) {
+std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archivePath, Failure* failure) {
     FileHandle file;
     try {
         file = FileHandle::CreateOrTruncate(archivePath);
     } catch (const FileError& error) {
         if (failure != nullptr) {
-            *failure = ZipWriteFailure::Of(error);
+            *failure = error.Get();
         }
         return nullptr;
     }
@@ -123,23 +123,24 @@ ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem:
 PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesystem::path& sourcePath,
                                  const std::function<bool(std::uint64_t)>& reserve) const {
     PreparedEntry entry;
+    entry.sourcePath = sourcePath;
     try {
         entry.source = FileHandle::OpenForReading(sourcePath);
         entry.status = entry.source.Status();
     } catch (const FileError& error) {
         entry.result = ZipResult::CannotOpenFile;
-        entry.failure = ZipWriteFailure::Of(error);
+        entry.failure = error.Get();
         return entry;
     }
     if (entry.status.st_dev == archive_.status.st_dev && entry.status.st_ino == archive_.status.st_ino) {
         entry.result = ZipResult::FaultyArguments;
-        entry.failure.cause = ZipWriteFailure::Cause::SourceIsArchive;
+        entry.failure = Failure::Of(FailureReason::SourceIsArchive, sourcePath);
         return entry;
     }
     // Known by what it is, not by its name: a user's file may look like ours.
     if (IsOwnTemporaryFile(entry.status)) {
         entry.result = ZipResult::FaultyArguments;
-        entry.failure.cause = ZipWriteFailure::Cause::SourceIsOwnTemporary;
+        entry.failure = Failure::Of(FailureReason::SourceIsOwnTemporary, sourcePath);
         return entry;
     }
     entry.creationTime = CreationTime(entry.source.Descriptor(), entry.status);
@@ -170,7 +171,7 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
             if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
                 entry.result = ZipResult::ReadFailed;
                 const int error = errno;
-                entry.failure = ZipWriteFailure::Of(FileError(FileOperation::Read, sourcePath, error));
+                entry.failure = Failure::OfFile(FileOperation::Read, sourcePath, error);
                 return entry;
             }
             return streamLater();
@@ -179,7 +180,7 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     } catch (const FileError& error) {
         entry.data = {};
         entry.result = ZipResult::ReadFailed;
-        entry.failure = ZipWriteFailure::Of(error);
+        entry.failure = error.Get();
         return entry;
     }
     entry.source = FileHandle();
@@ -201,22 +202,22 @@ bool ZipWriter::IsAcceptableName(std::string_view storedName) {
            IsUsableFileName(LastComponent(name));
 }
 
-ZipResult ZipWriter::Failed(ZipResult result, ZipWriteFailure failure) {
+ZipResult ZipWriter::Failed(ZipResult result, Failure failure) {
     failure_ = std::move(failure);
     return result;
 }
 
-ZipWriteFailure ZipWriter::ArchiveWriteFailure() const {
+Failure ZipWriter::ArchiveWriteFailure() const {
     if (archive_.writeError == 0) {
         return {};
     }
-    return ZipWriteFailure::Of(FileError(FileOperation::Write, archive_.path, archive_.writeError));
+    return Failure::OfFile(FileOperation::Write, archive_.path, archive_.writeError);
 }
 
 ZipResult ZipWriter::Failed(int minizipError) {
     switch (minizipError) {
         case ZIP_ERRNO: return Failed(ZipResult::WriteFailed, ArchiveWriteFailure());
-        case Z_MEM_ERROR: return Failed(ZipResult::OutOfMemory, {ZipWriteFailure::Cause::OutOfMemory, std::nullopt});
+        case Z_MEM_ERROR: return Failed(ZipResult::OutOfMemory, Failure::Of(FailureReason::OutOfMemory));
         default: return Failed(ResultOfZipError(minizipError), {});
     }
 }
@@ -231,7 +232,7 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
         return Failed(ZipResult::PreviousError, {});
     }
     if (!IsAcceptableName(storedName)) {
-        return Failed(ZipResult::FaultyArguments, {ZipWriteFailure::Cause::UnacceptableName, std::nullopt});
+        return Failed(ZipResult::FaultyArguments, Failure::Of(FailureReason::UnacceptableName));
     }
     if (entry.result == ZipResult::CannotOpenFile || entry.result == ZipResult::FaultyArguments) {
         return Failed(entry.result, entry.failure);
@@ -269,11 +270,11 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
             block = entry.blocks->Next();
             Piece piece{block.result, {}, block.data, block.crc, block.size, block.last};
             if (block.readError) {
-                piece.failure = ZipWriteFailure::Of(*block.readError);
+                piece.failure = block.readError->Get();
             } else if (block.result == ZipResult::ReadFailed) {
-                piece.failure.cause = ZipWriteFailure::Cause::SourceChanged;
+                piece.failure = Failure::Of(FailureReason::SourceShrank, entry.sourcePath);
             } else if (block.result == ZipResult::OutOfMemory) {
-                piece.failure.cause = ZipWriteFailure::Cause::OutOfMemory;
+                piece.failure = Failure::Of(FailureReason::OutOfMemory);
             }
             return piece;
         });
@@ -290,7 +291,7 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
                 piece.last = count == 0;
             } catch (const FileError& error) {
                 piece.result = ZipResult::ReadFailed;
-                piece.failure = ZipWriteFailure::Of(error);
+                piece.failure = error.Get();
             }
             return piece;
         });

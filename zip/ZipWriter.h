@@ -14,7 +14,7 @@
 #include "zip/ArchiveStream.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipResult.h"
-#include "zip/ZipWriteFailure.h"
+#include "files/Failure.h"
 
 namespace vaultpack {
 
@@ -41,11 +41,11 @@ public:
     // name it as shownPath. Nothing when no stream can be made on it; then
     // *failure, if given, says why.
     static std::unique_ptr<ZipWriter> Create(const FileHandle& archive, const std::filesystem::path& shownPath,
-                                             ZipWriteFailure* failure = nullptr);
+                                             Failure* failure = nullptr);
     // The same for tools and tests: creates the archive file at archivePath,
     // or truncates it when it exists.
     static std::unique_ptr<ZipWriter> Create(const std::filesystem::path& archivePath,
-                                             ZipWriteFailure* failure = nullptr);
+                                             Failure* failure = nullptr);
 
     // Finishes the archive as Close does when Close was not called.
     ~ZipWriter();
@@ -100,7 +100,7 @@ public:
 
     // Why the last AddFile, AddPrepared or Close that did not give Success
     // failed; a later failure without more to say than its code leaves Cause::None.
-    const ZipWriteFailure& LastFailure() const { return failure_; }
+    const Failure& LastFailure() const { return failure_; }
 
     // Writes the central directory and the end record and closes the file,
     // also when the result is not Success. PreviousError when an earlier
@@ -118,7 +118,7 @@ private:
     // and count of the file bytes it stands for.
     struct Piece {
         ZipResult result = ZipResult::Success;
-        ZipWriteFailure failure;
+        Failure failure;
         std::span<const unsigned char> data;
         std::uint32_t crc = 0;
         std::uint64_t size = 0;
@@ -134,9 +134,9 @@ private:
     // The result of a failed minizip call, with its cause noted in failure_.
     ZipResult Failed(int minizipError);
     // A failed write of the archive, with the system's error where there is one.
-    ZipWriteFailure ArchiveWriteFailure() const;
+    Failure ArchiveWriteFailure() const;
     // Notes why the current call fails, and returns its code.
-    ZipResult Failed(ZipResult result, ZipWriteFailure failure);
+    ZipResult Failed(ZipResult result, Failure failure);
 
     // Closes a minizip handle, writing the central directory.
     struct HandleCloser {
@@ -148,7 +148,7 @@ private:
     ArchiveStream archive_;
     std::unique_ptr<void, HandleCloser> handle_;
     ZipResult stickyError_ = ZipResult::Success;
-    ZipWriteFailure failure_;
+    Failure failure_;
     std::vector<unsigned char> input_;
 };
 

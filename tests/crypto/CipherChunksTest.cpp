@@ -209,8 +209,8 @@ TEST_F(CipherChunksTest, SourceShorterThanPlannedFailsAsShrunk) {
             try {
                 Run(dir / "plain", dir / "out", EncryptPlan(5 * kChunk), encrypt, workers);
                 ADD_FAILURE() << "no failure";
-            } catch (const CryptoError& error) {
-                EXPECT_EQ(error.Failure(), CryptoFailure::SourceShrank);
+            } catch (const FailureError& error) {
+                EXPECT_EQ(error.Get().reason, FailureReason::SourceShrank);
             }
         }
     }

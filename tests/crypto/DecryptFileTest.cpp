@@ -54,7 +54,7 @@ TEST_F(DecryptFileTest, RoundTripsSizesAroundBlocksAndChunks) {
         const Bytes plain = test::PseudoRandomBytes(length, static_cast<unsigned>(length) + 1);
         const fs::path container = Container("data.bin", plain, "S3cret!");
         const FileOperationResult result = DecryptFile(container, "S3cret!");
-        ASSERT_TRUE(result.Completed()) << static_cast<int>(result.failure);
+        ASSERT_TRUE(result.Completed()) << static_cast<int>(result.failure.reason);
         EXPECT_EQ(result.outputPath, dir / "data.bin");
         EXPECT_EQ(test::ReadFile(dir / "data.bin"), plain);
     }
@@ -71,17 +71,17 @@ TEST_F(DecryptFileTest, HeaderProblemsNameTheirReasonsAndCreateNothing) {
     const fs::path container = Container("x.txt", {1, 2, 3});
     Patch(container, 3, {1});
     FileOperationResult result = DecryptFile(container, "pw");
-    EXPECT_EQ(result.failure, CryptoFailure::VersionMismatch);
-    EXPECT_EQ(CheckEncryptedHeader(container).failure, CryptoFailure::VersionMismatch);
+    EXPECT_EQ(result.failure.reason, FailureReason::VersionMismatch);
+    EXPECT_EQ(CheckEncryptedHeader(container).failure, FailureReason::VersionMismatch);
 
     Patch(container, 0, {'e', 'z', 'c', 2});
     result = DecryptFile(container, "pw");
-    EXPECT_EQ(result.failure, CryptoFailure::NotEncryptedFile);
+    EXPECT_EQ(result.failure.reason, FailureReason::NotEncryptedFile);
 
     const fs::path tiny = dir / "tiny.ezc";
     test::WriteFile(tiny, "EZC");
-    EXPECT_EQ(CheckEncryptedHeader(tiny).failure, CryptoFailure::NotEncryptedFile);
-    EXPECT_EQ(DecryptFile(tiny, "pw").failure, CryptoFailure::NotEncryptedFile);
+    EXPECT_EQ(CheckEncryptedHeader(tiny).failure, FailureReason::NotEncryptedFile);
+    EXPECT_EQ(DecryptFile(tiny, "pw").failure.reason, FailureReason::NotEncryptedFile);
 
     EXPECT_EQ(test::FolderEntries(dir.Path()), (std::vector<std::string>{"tiny.ezc", "x.txt.ezc"}));
 }
@@ -91,7 +91,7 @@ TEST_F(DecryptFileTest, WrongPasswordIsItsOwnReasonAndCreatesNothing) {
     EXPECT_FALSE(CheckPassword(container, "secret"));
     EXPECT_TRUE(CheckPassword(container, "Secret"));
     const FileOperationResult result = DecryptFile(container, "secret");
-    EXPECT_EQ(result.failure, CryptoFailure::WrongPassword);
+    EXPECT_EQ(result.failure.reason, FailureReason::WrongPassword);
     EXPECT_FALSE(fs::exists(dir / "x.txt"));
 }
 
@@ -108,9 +108,9 @@ TEST_F(DecryptFileTest, DamagedContainersFailAndKeepTheExistingFile) {
         SetStoredName(damaged, "kept.txt");
         const FileOperationResult result = DecryptFile(damaged, "pw");
         EXPECT_EQ(result.status, FileOperationStatus::Failed);
-        EXPECT_EQ(result.failure == CryptoFailure::WrongPassword, size < 284);
+        EXPECT_EQ(result.failure.reason == FailureReason::WrongPassword, size < 284);
         if (size >= 348) {
-            EXPECT_EQ(result.failure, CryptoFailure::TruncatedContainer);
+            EXPECT_EQ(result.failure.reason, FailureReason::TruncatedContainer);
         }
         EXPECT_EQ(test::ReadFile(dir / "kept.txt"), Bytes({'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'}));
     }
@@ -161,9 +161,9 @@ TEST_F(DecryptFileTest, HostileStoredNamesStayInTheContainersFolder) {
         SetStoredName(container, row.stored);
         const FileOperationResult result = DecryptFile(container, "pw");
         if (row.written == nullptr) {
-            EXPECT_EQ(result.failure, CryptoFailure::UnsafeStoredName);
+            EXPECT_EQ(result.failure.reason, FailureReason::UnsafeStoredName);
         } else {
-            ASSERT_TRUE(result.Completed()) << static_cast<int>(result.failure);
+            ASSERT_TRUE(result.Completed()) << static_cast<int>(result.failure.reason);
             EXPECT_EQ(result.outputPath, dir / row.written);
             fs::remove(dir / row.written);
         }
@@ -176,7 +176,7 @@ TEST_F(DecryptFileTest, StoredNameOfTheContainerItselfIsRefused) {
     const fs::path container = Container("self.txt", {'s'});
     SetStoredName(container, "self.txt.ezc");
     const Bytes before = test::ReadFile(container);
-    EXPECT_EQ(DecryptFile(container, "pw").failure, CryptoFailure::TargetIsContainer);
+    EXPECT_EQ(DecryptFile(container, "pw").failure.reason, FailureReason::TargetIsContainer);
     EXPECT_EQ(test::ReadFile(container), before);
 }
 
@@ -196,7 +196,7 @@ TEST_F(DecryptFileTest, ReadersTakeFieldsUpToTheirLimits) {
     // A FIFO is refused at once rather than waited on for a writer.
     ASSERT_EQ(::mkfifo((dir / "pipe.ezc").c_str(), 0600), 0);
     EXPECT_THROW(CheckEncryptedHeader(dir / "pipe.ezc"), FileError);
-    EXPECT_EQ(EncryptFile(dir / "pipe.ezc", dir / "pipe.out", "pw", "", false).failure, CryptoFailure::FileAccess);
+    EXPECT_EQ(EncryptFile(dir / "pipe.ezc", dir / "pipe.out", "pw", "", false).failure.reason, FailureReason::FileAccess);
 }
 
 }  // namespace

@@ -143,26 +143,25 @@ TEST_F(EncryptFileTest, RefusalsLeaveTheTargetUntouched) {
     test::WriteFile(existing, "keep me");
 
     FileOperationResult result = EncryptFile(source, existing, "", "", false);
-    EXPECT_EQ(result.failure, CryptoFailure::EmptyPassword);
+    EXPECT_EQ(result.failure.reason, FailureReason::EmptyPassword);
 
     result = EncryptFile(dir / "missing.bin", existing, "pw", "", false);
-    EXPECT_EQ(result.failure, CryptoFailure::FileAccess);
-    ASSERT_TRUE(result.fileError);
-    EXPECT_EQ(result.fileError->Operation(), FileOperation::Open);
-    EXPECT_EQ(result.fileError->Path(), dir / "missing.bin");
+    EXPECT_EQ(result.failure.reason, FailureReason::FileAccess);
+    EXPECT_EQ(result.failure.operation, FileOperation::Open);
+    EXPECT_EQ(result.failure.path, dir / "missing.bin");
 
     const fs::path huge = dir / "huge.bin";
     test::WriteFile(huge, "");
     fs::resize_file(huge, 0x100000000ull);  // sparse: takes no disk space
     result = EncryptFile(huge, existing, "pw", "", false);
-    EXPECT_EQ(result.failure, CryptoFailure::SourceTooLarge);
+    EXPECT_EQ(result.failure.reason, FailureReason::SourceTooLarge);
 
     EXPECT_EQ(test::ReadFile(existing), Bytes({'k', 'e', 'e', 'p', ' ', 'm', 'e'}));
 
     fs::create_hard_link(source, dir / "link.bin");
     for (const fs::path& target : {source, dir / "." / "s.bin", dir / "link.bin"}) {
         result = EncryptFile(source, target, "pw", "", false);
-        EXPECT_EQ(result.failure, CryptoFailure::TargetIsSource) << target;
+        EXPECT_EQ(result.failure.reason, FailureReason::TargetIsSource) << target;
     }
     EXPECT_EQ(test::ReadFile(source), Bytes(100, 3));
 }
@@ -173,7 +172,7 @@ TEST_F(EncryptFileTest, SourceThatShrinksWhileReadFails) {
     progress.onRange = [&] { fs::resize_file(source, 150000); };
     const FileOperationResult result = EncryptFile(source, dir / "s.ezc", "pw", "", false, &progress);
     EXPECT_EQ(result.status, FileOperationStatus::Failed);
-    EXPECT_EQ(result.failure, CryptoFailure::SourceShrank);
+    EXPECT_EQ(result.failure.reason, FailureReason::SourceShrank);
 }
 
 }  // namespace

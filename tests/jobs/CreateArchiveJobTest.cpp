@@ -72,7 +72,7 @@ public:
     // Decrypts a container beside itself and returns what came out.
     static Path DecryptBack(const Path& container) {
         const FileOperationResult result = DecryptFile(container, kPassword);
-        EXPECT_TRUE(result.Completed()) << static_cast<int>(result.failure);
+        EXPECT_TRUE(result.Completed()) << static_cast<int>(result.failure.reason);
         return result.outputPath;
     }
 

@@ -1,8 +1,15 @@
-// The rules the jobs share: status-line shortening and output names.
+// The rules the jobs share: status-line shortening, output names, and the
+// reason lines that the engine's failures become.
+
+#include <cerrno>
+#include <cstring>
+#include <new>
 
 #include <gtest/gtest.h>
 
+#include "files/WorkerPool.h"
 #include "jobs/CreateArchivePlan.h"
+#include "jobs/FailureReasons.h"
 #include "jobs/StatusText.h"
 #include "tests/jobs/JobTestSupport.h"
 
@@ -45,6 +52,57 @@ TEST(JobRulesTest, BaseNameDropsTheLastExtensionOfTheFileName) {
     EXPECT_EQ(BaseName("/data/.profile"), "");
     EXPECT_EQ(DefaultOutputName("archive.tar.gz", FileFilter::Zip), "archive.tar.zip");
     EXPECT_EQ(DefaultOutputName("README", FileFilter::Ezc), "README.ezc");
+}
+
+// Each failure says its own reason with what it is about; a failure whose
+// ZIP code says all there is gives no line of its own.
+TEST(JobRulesTest, EachFailureBecomesItsReasonLine) {
+    struct Row {
+        Failure failure;
+        std::optional<MessageId> id;
+        std::vector<std::string> arguments;
+    };
+    const std::string noSpace = std::strerror(ENOSPC);
+    const Row rows[] = {
+        {Failure::OfFile(FileOperation::CreateFolder, "/d/sub", ENOSPC), MessageId::ReasonCannotCreateFolder,
+         {"/d/sub", noSpace}},
+        {Failure::OfFile(FileOperation::Replace, "/d/out", EEXIST), MessageId::ReasonOutputAppeared, {"/d/out"}},
+        {Failure::OfFile(FileOperation::Write, "/d/out", ENOSPC), MessageId::ReasonCannotWrite, {"/d/out", noSpace}},
+        {Failure::Of(FailureReason::MethodUnsupported, "a/b.bin", "12"), MessageId::ReasonEntryMethodUnsupported,
+         {"a/b.bin", "12"}},
+        {Failure::Of(FailureReason::LinkLeavesFolder, "l", "../../etc"), MessageId::ReasonLinkLeavesFolder,
+         {"l", "../../etc"}},
+        {Failure::Of(FailureReason::UnsafeName, "../x"), MessageId::ReasonEntryNameLeavesFolder, {}},
+        {Failure::Of(FailureReason::UnsafeName, "docs/."), MessageId::ReasonEntryNamesNoFile, {}},
+        {Failure::Of(FailureReason::NameTooLong, "/s/f", "long name"), MessageId::ReasonNameTooLong, {"long name"}},
+        {Failure::Of(FailureReason::UnsafeStoredName, "/c.ezc", "../n"), MessageId::ReasonUnsafeStoredName,
+         {"/c.ezc", "../n"}},
+        {Failure::Of(FailureReason::SourceShrank, "/s/f"), MessageId::ReasonSourceShrank, {"/s/f"}},
+        {Failure::Of(FailureReason::Internal, {}, "what"), MessageId::ReasonInternalError, {"what"}},
+        {Failure::Of(FailureReason::ArchiveData, "/d/x"), std::nullopt, {}},
+        {Failure::Of(FailureReason::None, "/d/x"), std::nullopt, {}},
+    };
+    for (const Row& row : rows) {
+        const std::optional<MessageLine> line = ReasonLine(row.failure);
+        SCOPED_TRACE(static_cast<int>(row.failure.reason));
+        ASSERT_EQ(line.has_value(), row.id.has_value());
+        if (line) {
+            EXPECT_EQ(line->id, row.id);
+            EXPECT_EQ(line->arguments, row.arguments);
+        }
+    }
+}
+
+// Whatever a job step throws is said by its cause.
+TEST(JobRulesTest, AnExceptionBecomesTheReasonOfItsCause) {
+    EXPECT_EQ(ReasonLine(FileError(FileOperation::Open, "/in", ENOENT)).id, MessageId::ReasonCannotOpen);
+    EXPECT_EQ(ReasonLine(ThreadStartError(EAGAIN)).id, MessageId::ReasonCannotStartThread);
+    EXPECT_EQ(ReasonLine(std::bad_alloc()).id, MessageId::ReasonOutOfMemory);
+    const MessageLine other = ReasonLine(std::logic_error("broken"));
+    EXPECT_EQ(other.id, MessageId::ReasonInternalError);
+    EXPECT_EQ(other.arguments, std::vector<std::string>{"broken"});
+    // A failure with nothing of its own to say is still not passed over.
+    EXPECT_EQ(ReasonLine(FailureError(Failure::Of(FailureReason::ArchiveData))).id, MessageId::ReasonInternalError);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace vaultpack {
 namespace {
 
 namespace fs = std::filesystem;
-using Reason = EntryOutcome::Reason;
+using Reason = FailureReason;
 using test::ReadText;
 using test::WriteFile;
 
@@ -72,10 +72,10 @@ TEST_P(EntryWriterDestinationTest, TargetIsExaminedAndWrittenOnlyAsAllowed) {
     EntryWriter::Place place;
     ASSERT_TRUE(writer.Prepare("t", false, place).Succeeded());
     EntryWriter::Occupant occupant = EntryWriter::Occupant::Nothing;
-    EXPECT_EQ(writer.Examine(place, occupant).reason, row.examined);
+    EXPECT_EQ(writer.Examine(place, occupant).failure.reason, row.examined);
     EXPECT_EQ(occupant, row.occupant);
-    EXPECT_EQ(Write(writer, "t", "new", false).reason, row.unasked);
-    EXPECT_EQ(Write(writer, "t", "new", true).reason, row.replaced);
+    EXPECT_EQ(Write(writer, "t", "new", false).failure.reason, row.unasked);
+    EXPECT_EQ(Write(writer, "t", "new", true).failure.reason, row.replaced);
     if (row.content != nullptr) {
         EXPECT_EQ(fs::symlink_status(destination / "t").type(), fs::file_type::regular);
         EXPECT_EQ(ReadText(destination / "t"), row.content);
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         DestinationRow{"File", [](auto& d, auto&) { WriteFile(d / "t", "old"); }, Reason::None, File,
                        Reason::Appeared, Reason::None, "new"},
         DestinationRow{"Folder", [](auto& d, auto&) { fs::create_directory(d / "t"); }, Reason::NotARegularFile,
-                       Nothing, Reason::Appeared, Reason::CannotCreateFile, nullptr},
+                       Nothing, Reason::Appeared, Reason::FileAccess, nullptr},
         DestinationRow{"LinkToAFileOutside",
                        [](auto& d, auto& o) { fs::create_symlink(o / "victim.txt", d / "t"); }, Reason::None, File,
                        Reason::Appeared, Reason::None, "new"},
@@ -136,7 +136,7 @@ TEST(EntryWriterTest, AFolderSwappedForALinkIsNeverFollowed) {
     ASSERT_TRUE(writer.WriteFile(early, PlainFile(), EntryTimes{}, fill, false).Succeeded());
 
     EntryWriter fresh(destination);
-    EXPECT_EQ(Write(fresh, "sub/fresh", "fresh", false).reason, Reason::FolderIsLink);
+    EXPECT_EQ(Write(fresh, "sub/fresh", "fresh", false).failure.reason, Reason::FolderIsLink);
     EXPECT_EQ(test::FolderEntries(sandbox / "outside"), std::vector<std::string>{});
     EXPECT_EQ(test::FolderEntries(destination / "moved"), (std::vector<std::string>{"early", "later"}));
 }
@@ -172,7 +172,7 @@ TEST(EntryWriterTest, TargetsBeyondTheSystemsLimitsFailAsTheirEntry) {
     }
     for (const std::string& name : {deep + "f", std::string(300, 'n'), std::string(300, 'd') + "/f"}) {
         EntryWriter::Place place;
-        EXPECT_EQ(writer.Prepare(name, false, place).reason, Reason::NameTooLong);
+        EXPECT_EQ(writer.Prepare(name, false, place).failure.reason, Reason::PathTooLong);
     }
     EXPECT_EQ(test::FolderEntries(sandbox.Path()), std::vector<std::string>{});
 }

@@ -225,16 +225,16 @@ TEST(ZipFacilityTest, BadArgumentsAreRefusedWithoutSpoilingTheArchive) {
         EXPECT_EQ(writer->AddFile(name, dir / "good.txt"), FaultyArguments) << name;
     }
     EXPECT_EQ(writer->AddFile("self.zip", archive), FaultyArguments);
-    EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsArchive);
+    EXPECT_EQ(writer->LastFailure().reason, FailureReason::SourceIsArchive);
     // Beside the code, the system's reason for the source that cannot be opened.
     const std::pair<fs::path, int> unopenable[] = {{dir / "missing.txt", ENOENT}, {dir.Path(), EISDIR},
                                                     {dir / "fifo", EINVAL}};
     for (const auto& [source, errorNumber] : unopenable) {
         EXPECT_EQ(writer->AddFile("x", source), CannotOpenFile) << source;
-        const ZipWriteFailure& failure = writer->LastFailure();
-        ASSERT_TRUE(failure.fileError) << source;
-        EXPECT_EQ(failure.fileError->Path(), source);
-        EXPECT_EQ(failure.fileError->ErrorNumber(), errorNumber) << source;
+        const Failure& failure = writer->LastFailure();
+        EXPECT_EQ(failure.reason, FailureReason::FileAccess) << source;
+        EXPECT_EQ(failure.path, source);
+        EXPECT_EQ(failure.systemError, errorNumber) << source;
     }
     EXPECT_EQ(writer->AddFile("good.txt", dir / "good.txt"), Success);
     EXPECT_EQ(writer->Close(), Success);
@@ -260,16 +260,16 @@ TEST(ZipFacilityTest, AFailedWriteIsStickyAndCloseReportsIt) {
     auto writer = ZipWriter::Create("/dev/full");
     ASSERT_TRUE(writer);
     EXPECT_EQ(writer->AddFile("random.bin", dir / "random.bin"), WriteFailed);
-    ASSERT_TRUE(writer->LastFailure().fileError);
-    EXPECT_EQ(writer->LastFailure().fileError->Path(), "/dev/full");
-    EXPECT_EQ(writer->LastFailure().fileError->ErrorNumber(), ENOSPC);
+    EXPECT_EQ(writer->LastFailure().reason, FailureReason::FileAccess);
+    EXPECT_EQ(writer->LastFailure().path, "/dev/full");
+    EXPECT_EQ(writer->LastFailure().systemError, ENOSPC);
     EXPECT_EQ(writer->AddFile("again.bin", dir / "random.bin"), PreviousError);
     EXPECT_EQ(writer->Close(), PreviousError);
 
-    ZipWriteFailure failure;
+    Failure failure;
     EXPECT_FALSE(ZipWriter::Create(dir / "missing" / "out.zip", &failure));
-    ASSERT_TRUE(failure.fileError);
-    EXPECT_EQ(failure.fileError->ErrorNumber(), ENOENT);
+    EXPECT_EQ(failure.reason, FailureReason::FileAccess);
+    EXPECT_EQ(failure.systemError, ENOENT);
 }
 
 // A file this process is still writing is never added, under whatever name it
@@ -289,7 +289,7 @@ TEST(ZipFacilityTest, OnlyUnfinishedOutputsOfOursAreRefusedWhateverTheirNames) {
                   0);
         for (const fs::path& source : {reached, dir / "another-name.txt"}) {
             EXPECT_EQ(writer->AddFile("ours.txt", source), FaultyArguments) << source;
-            EXPECT_EQ(writer->LastFailure().cause, ZipWriteFailure::Cause::SourceIsOwnTemporary) << source;
+            EXPECT_EQ(writer->LastFailure().reason, FailureReason::SourceIsOwnTemporary) << source;
         }
         ours.Commit();
     }
