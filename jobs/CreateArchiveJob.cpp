@@ -90,7 +90,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
         return ZipItemList(params.items, archive, params.threads, host);
     };
     const WritingStep zipFirstItem = [&](const StepOutput& archive) {
-        return ZipSingleFile(firstSource, firstStoredName, archive, host);
+        return ZipSingleFile(firstSource, firstStoredName, archive, params.threads, host);
     };
 
     switch (combination) {
@@ -122,7 +122,7 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                 [&](const StepOutput& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
                 [&](const std::filesystem::path& container) {
-                    return ZipSingleFile(container, container.filename().string(), target, host);
+                    return ZipSingleFile(container, container.filename().string(), target, params.threads, host);
                 },
                 MessageId::ZipFailed);
     }

@@ -183,7 +183,7 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput&
 }
 
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const StepOutput& archive, JobHost& host) {
+                          const StepOutput& archive, unsigned threads, JobHost& host) {
     const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
     if (!writer) {
         return {StepStatus::Failed};
@@ -196,7 +196,13 @@ StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view 
     host.SetPosition(0);
     host.SetAmounts({0, 1, size});
 
-    const ZipResult result = writer->AddFile(storedName, source, CancelCheck(host), BytesWritten(host, bar, 0, size));
+    ZipResult result = ZipResult::Success;
+    {
+        // The workers deflate a large file's blocks while this thread writes them.
+        ParallelPreparer preparer(*writer, {{std::string(storedName), source}}, threads);
+        PreparedEntry entry = preparer.Take(0);
+        result = writer->AddPrepared(storedName, entry, CancelCheck(host), BytesWritten(host, bar, 0, size));
+    }
     if (host.CancelRequested()) {
         writer->Close();
         return {StepStatus::Cancelled};

@@ -44,10 +44,11 @@ struct StepOutput {
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput& archive, unsigned threads,
                         JobHost& host);
 
-// Writes one file into the archive under storedName. Stops within the file
+// Writes one file into the archive under storedName; a large one is
+// deflated on `threads` workers (0: one per processor). Stops within the file
 // when cancel is requested.
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const StepOutput& archive, JobHost& host);
+                          const StepOutput& archive, unsigned threads, JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows

@@ -8,42 +8,34 @@
 #include <thread>
 #include <utility>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include "files/PerThread.h"
 #include "zip/Crc32.h"
+#include "zip/DeflateJoin.h"
 
 namespace vaultpack {
 
 namespace {
 
-// Deflate's window: how far back a block may refer into the one before it.
+// Deflate's window: how far back a block might refer into the one before it.
+// Blocks are deflated on their own, but the bytes before each are read
+// again, to see that the file did not change between the reads.
 constexpr std::size_t kWindow = 32 * 1024;
-// zlib's default for level 6, as whole files stream it.
-constexpr int kMemoryLevel = 8;
+// libdeflate's level 6 on 1 MiB blocks deflates tighter than zlib's level 6
+// over the whole file, at about three times its speed.
+constexpr int kLevel = 6;
 
-struct DeflateEnd {
-    void operator()(z_stream* stream) const {
-        deflateEnd(stream);
-        delete stream;
-    }
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
 };
 
-// One deflate stream and its buffers per thread, made on its first block.
+// One compressor and its buffers per thread, made on its first block.
 struct BlockScratch {
-    std::unique_ptr<z_stream, DeflateEnd> stream;
+    std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor;
     std::vector<unsigned char> input;
-    std::vector<unsigned char> output;
+    std::size_t outputBound = 0;
 };
-
-z_stream* NewDeflateStream() {
-    auto stream = std::make_unique<z_stream>();
-    if (deflateInit2(stream.get(), Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, kMemoryLevel,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-        return nullptr;
-    }
-    return stream.release();
-}
 
 }  // namespace
 
@@ -62,59 +54,51 @@ void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
         return;
     }
     BlockScratch& scratch = *scratchOfThread;
-    if (!scratch.stream) {
-        // Made whole or not at all, so a failure here leaves no stream without buffers.
+    if (!scratch.compressor) {
+        // Made whole or not at all, so a failure here leaves no compressor without buffers.
         BlockScratch made;
-        made.stream.reset(NewDeflateStream());
-        if (!made.stream) {
+        made.compressor.reset(libdeflate_alloc_compressor(kLevel));
+        if (!made.compressor) {
             block.result = ZipResult::OutOfMemory;
             return;
         }
         made.input.resize(kWindow + kBlockSize);
-        // Room for a block that does not compress, with its flush marker.
-        made.output.resize(deflateBound(made.stream.get(), kBlockSize) + 16);
+        // Room for a block that does not compress, with the empty block that continues it.
+        made.outputBound = libdeflate_deflate_compress_bound(made.compressor.get(), kBlockSize) + 8;
         scratch = std::move(made);
     }
-    const std::size_t dictionarySize = index == 0 ? 0 : kWindow;
+    const std::size_t overlap = index == 0 ? 0 : kWindow;
     std::size_t count = 0;
     try {
-        count = source_.ReadAt(index * kBlockSize - dictionarySize, scratch.input.data(),
-                               dictionarySize + kBlockSize);
+        count = source_.ReadAt(index * kBlockSize - overlap, scratch.input.data(),
+                               overlap + kBlockSize);
     } catch (const FileError& error) {
         block.result = ZipResult::ReadFailed;
         block.readError = error;
         return;
     }
-    if (count < dictionarySize) {
+    if (count < overlap) {
         // The file is shorter than when the block before was read.
         block.result = ZipResult::ReadFailed;
         return;
     }
-    const unsigned char* data = scratch.input.data() + dictionarySize;
-    block.size = count - dictionarySize;
+    const unsigned char* data = scratch.input.data() + overlap;
+    block.size = count - overlap;
     block.last = block.size < kBlockSize;
     block.crc = Crc32(0, {data, block.size});
-    made.dictionaryCrc = Crc32(0, {scratch.input.data(), dictionarySize});
+    made.overlapCrc = Crc32(0, {scratch.input.data(), overlap});
     if (!block.last) {
         made.tailCrc = Crc32(0, {data + block.size - kWindow, kWindow});
     }
 
-    z_stream& stream = *scratch.stream;
-    deflateReset(&stream);
-    if (dictionarySize > 0) {
-        deflateSetDictionary(&stream, scratch.input.data(), static_cast<uInt>(dictionarySize));
-    }
-    stream.next_in = const_cast<unsigned char*>(data);
-    stream.avail_in = static_cast<uInt>(block.size);
-    stream.next_out = scratch.output.data();
-    stream.avail_out = static_cast<uInt>(scratch.output.size());
-    // A sync flush ends the block on a byte boundary with the stream still open.
-    const int status = deflate(&stream, block.last ? Z_FINISH : Z_SYNC_FLUSH);
-    if (stream.avail_in != 0 || (block.last ? status != Z_STREAM_END : status != Z_OK)) {
+    // Each block is a whole deflate stream of its own; all but the last are
+    // made to continue into the next, so that in order they make one stream.
+    block.data.resize(scratch.outputBound);
+    block.data.resize(
+        libdeflate_deflate_compress(scratch.compressor.get(), data, block.size, block.data.data(), block.data.size()));
+    if (block.data.empty() || (!block.last && !ContinueAfter(block.data))) {
         block.result = ZipResult::FlationError;
-        return;
     }
-    block.data.assign(scratch.output.data(), stream.next_out);
 }
 
 void BlockDeflater::Make(std::uint64_t index) {
@@ -142,9 +126,10 @@ BlockDeflater::Block BlockDeflater::Next() {
         return stopped;
     }
     Block& block = made->block;
-    // A block primed with other bytes than the ones the block before it read
-    // would not decompress to the file: it changed while it was read.
-    if (taken_ > 0 && block.result == ZipResult::Success && made->dictionaryCrc != previousTailCrc_) {
+    // Bytes before a block that differ from the ones the block before it read
+    // mean that the file changed while it was read: the entry would mix two
+    // versions of it.
+    if (taken_ > 0 && block.result == ZipResult::Success && made->overlapCrc != previousTailCrc_) {
         block.result = ZipResult::ReadFailed;
         blocks_.EndClaims();
     }

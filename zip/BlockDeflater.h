@@ -14,9 +14,9 @@
 namespace vaultpack {
 
 // Deflates one large file into a single raw deflate stream, cut into blocks
-// of kBlockSize that several threads compress at once. Each block is primed
-// with the 32 KiB of the file before it and ends with a sync flush, the last
-// with the end of the stream, so the blocks, written in order, make one
+// of kBlockSize that several threads compress at once. Each block is
+// deflated on its own with libdeflate and, but for the last, made to continue
+// into the next (ContinueAfter), so the blocks, written in order, make one
 // ordinary deflate stream whose bytes do not depend on which thread made
 // which block. The file is read at offsets, never through its position.
 //
@@ -66,7 +66,7 @@ public:
 private:
     struct Made {
         Block block;
-        std::uint32_t dictionaryCrc = 0;  // of the 32 KiB it was primed with, as read
+        std::uint32_t overlapCrc = 0;  // of the 32 KiB before it, as this block read them
         std::uint32_t tailCrc = 0;        // of its own last 32 KiB, as read
     };
 
