@@ -22,16 +22,24 @@
 // hands in what it has finished first, so the job's thread never waits on a
 // sleeping worker.
 //
-// A slot's life. A worker allocates it when it claims the entry; it holds
-// the entry's record, decision, place and path hashes. If the worker makes
-// the entry's file, the file is registered for removal at an abrupt end
-// (through its open folder, by identity) and the slot travels through the
-// window to the job's thread; otherwise the worker drops it and hands in
-// nothing for the entry. The job's thread owns the slot it takes: it keeps
-// the file (unregistering it) when the entry lands, and the slot's
-// destructor removes the file in every other case: a cancel at the entry's
-// turn, a failure, an exception, or the run stopping before the entry's turn
-// (the window drops what is not taken). No slot is ever shared or reused.
+// A slot's life. It holds an entry's record, decision, place and path
+// hashes. A worker takes one, reset, for each entry it claims: one its last
+// batch kept, else one from the pool, else a new one. If the worker makes the
+// entry's file, the file is registered for removal at an abrupt end (through
+// its open folder, by identity) and the slot travels through the window to
+// the job's thread; otherwise the worker keeps the slot for its next batch
+// and hands in nothing for the entry. The job's thread keeps the file
+// (unregistering it) when the entry lands, and resets the slot at the end of
+// the entry's turn, which removes a file not kept (a cancel at its turn, a
+// failure); the slot's destructor does the same after an exception or when
+// the run stops before the entry's turn (the window drops what is not taken).
+// It gives the reset slots back to the pool a batch at a time. Reuse is safe
+// because a slot has one owner at a time (it is moved, never shared: a
+// worker's batch, the window, the job's thread, the pool), and its owner
+// resets it before it may serve another entry: the file is gone or kept, the
+// registration dropped and every field as new. New slots are made only when
+// the pool is empty, so there are at most those of the window and a batch's
+// worth for each worker and for the job's thread.
 //
 // What a worker may make. Only a small regular file (EntryDecision's
 // fitsAhead), only where nothing stands (it never asks or replaces), only
@@ -93,39 +101,10 @@ Landing Ended(Landing::Step step, const ZipEntryInfo& info, const std::string& p
 
 }  // namespace
 
-struct Extraction::Slot {
-    CentralRecord record;
-    ZipEntryInfo info;
-    EntryDecision decision;
-    std::string folder;        // relative, of the target
-    EntryWriter::Place place;  // name and relative path; the open folder while the file is registered
-    std::vector<std::size_t> hashes;
-    bool unknownPaths = false;  // too long a name or too deep a path to reserve
-    bool fileFree = false;      // may be made ahead, as far as the paths go
-    bool foldersFree = false;   // its folders may be made ahead
-    bool created = false;
-    MadeFile made;
-    int registration = -1;
-
-    Slot() = default;
-    Slot(const Slot&) = delete;
-    Slot& operator=(const Slot&) = delete;
-    ~Slot() {
-        if (created) {
-            RemoveMadeFile(made);
-        }
-        UnregisterTemporaryPath(registration);
-    }
-    // The file is the landed entry's for good.
-    void Keep() {
-        created = false;
-        UnregisterTemporaryPath(std::exchange(registration, -1));
-    }
-};
-
 // One worker's own: its buffers, the folder last found ready (held open, so
 // that files are made in it without looking it up again), and the slots of
-// the batch it claimed, of which those before `handedIn` are handed in.
+// the batch it claimed, of which those before `handedIn` are handed in (the
+// others are reused for its next batch).
 struct Extraction::Worker {
     ZipReader::WholeEntryBuffers buffers;
     std::string readyFolder;
@@ -161,8 +140,23 @@ void Extraction::StopAfterFailure() {
     window_.Abort();
 }
 
+// The slot is reset at the end of the entry's turn, so that a file not kept
+// goes now (should landing throw, its destructor removes it), and given back
+// to the pool a batch at a time: one lock per batch.
 Landing Extraction::Land(std::int64_t index, const LandingCalls& calls) {
-    const SlotPointer madeAhead = TakeMadeAhead(index);
+    SlotPointer madeAhead = TakeMadeAhead(index);
+    Landing landing = LandEntry(index, madeAhead.get(), calls);
+    if (madeAhead) {
+        madeAhead->Reset();
+        landed_.push_back(std::move(madeAhead));
+        if (landed_.size() >= static_cast<std::size_t>(kBatch)) {
+            pool_.Give(landed_);
+        }
+    }
+    return landing;
+}
+
+Landing Extraction::LandEntry(std::int64_t index, Slot* madeAhead, const LandingCalls& calls) {
     ZipEntryInfo info;
     if (const ZipResult result = reader_.GetEntry(index, info); result != ZipResult::Success) {
         return Ended(Landing::Step::Failed, {}, {}, EntryOutcome::Failed(result, Reason::EntryUnreadable, {}));
@@ -219,7 +213,7 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& deci
 
 // The job's thread tells the workers where it is only when it has to wait:
 // a wake-up costs more than extracting a small file.
-Extraction::SlotPointer Extraction::TakeMadeAhead(std::int64_t index) {
+SlotPointer Extraction::TakeMadeAhead(std::int64_t index) {
     if (workers_.Size() == 0) {
         return nullptr;
     }
@@ -272,9 +266,9 @@ void Extraction::Work() {
             return;
         }
         worker.first = worker.handedIn = worker.finished = static_cast<std::int64_t>(batch->first);
-        worker.slots.clear();
-        for (std::uint64_t index = batch->first; index < batch->last; ++index) {
-            worker.slots.push_back(Plan(static_cast<std::int64_t>(index)));
+        SlotsForBatch(worker, static_cast<std::size_t>(batch->last - batch->first));
+        for (std::size_t slot = 0; slot < worker.slots.size(); ++slot) {
+            Plan(worker.first + static_cast<std::int64_t>(slot), *worker.slots[slot]);
         }
         if (!Reserve(worker)) {
             return;
@@ -305,27 +299,44 @@ void Extraction::WaitAsWorker(std::unique_lock<std::mutex>& lock, Worker& worker
     }
 }
 
-Extraction::SlotPointer Extraction::Plan(std::int64_t index) const {
-    auto slot = std::make_unique<Slot>();
-    if (reader_.ReadEntry(index, slot->record, slot->info) != ZipResult::Success) {
-        return slot;  // the job's thread meets the failure at the entry's turn
+// The batch's slots, all reset: first those of the last batch that were not
+// handed in, then the pool's, then new ones. So a worker holds no more slots
+// between batches than a batch has.
+void Extraction::SlotsForBatch(Worker& worker, std::size_t count) {
+    std::vector<SlotPointer>& slots = worker.slots;
+    std::erase(slots, nullptr);  // handed in
+    for (const SlotPointer& slot : slots) {
+        slot->Reset();
     }
-    if (slot->info.name.size() > kLongestName) {
-        slot->unknownPaths = true;
-        slot->record = CentralRecord();  // frees what the long name took
-        slot->info = ZipEntryInfo();
-        return slot;
+    if (slots.size() < count) {
+        pool_.Take(slots, count - slots.size());
     }
-    slot->decision = Decide(slot->info);
-    if (slot->decision.target.empty()) {
-        return slot;  // nothing below the destination is made for it
+    const std::size_t reused = std::min(slots.size(), count);
+    slots.resize(count);
+    std::generate(slots.begin() + static_cast<std::ptrdiff_t>(reused), slots.end(),
+                  [] { return std::make_unique<Slot>(); });
+}
+
+// The slot comes reset; what is not planned keeps its reset value.
+void Extraction::Plan(std::int64_t index, Slot& slot) const {
+    if (reader_.ReadEntry(index, slot.record, slot.info) != ZipResult::Success) {
+        return;  // the job's thread meets the failure at the entry's turn
     }
-    slot->hashes = PathReservations::HashesOf(slot->decision.target);
-    slot->unknownPaths = slot->hashes.empty();
-    slot->folder = FolderOfTarget(slot->decision.target);
-    slot->place.name = slot->decision.target.substr(slot->folder.empty() ? 0 : slot->folder.size() + 1);
-    slot->place.path = std::move(slot->decision.target);
-    return slot;
+    if (slot.info.name.size() > kLongestName) {
+        slot.unknownPaths = true;
+        slot.record = CentralRecord();  // frees what the long name took
+        slot.info = ZipEntryInfo();
+        return;
+    }
+    slot.decision = Decide(slot.info);
+    if (slot.decision.target.empty()) {
+        return;  // nothing below the destination is made for it
+    }
+    PathReservations::HashesOf(slot.decision.target, slot.hashes);
+    slot.unknownPaths = slot.hashes.empty();
+    slot.folder = FolderOfTarget(slot.decision.target);
+    slot.place.name.assign(slot.decision.target, slot.folder.empty() ? 0 : slot.folder.size() + 1);
+    slot.place.path = std::move(slot.decision.target);
 }
 
 bool Extraction::Reserve(Worker& worker) {

@@ -9,12 +9,14 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/OrderedWindow.h"
 #include "files/WorkerPool.h"
 #include "zip/EntryDecision.h"
 #include "zip/EntryOutcome.h"
 #include "zip/EntryWriter.h"
+#include "zip/ExtractionSlot.h"
 #include "zip/FoldersAhead.h"
 #include "zip/PathReservations.h"
 #include "zip/ZipReader.h"
@@ -68,19 +70,20 @@ public:
     Landing Land(std::int64_t index, const LandingCalls& calls);
 
 private:
-    struct Slot;
+    using Slot = ExtractionSlot;
     struct Worker;
-    using SlotPointer = std::unique_ptr<Slot>;
 
     // The ordered side.
     SlotPointer TakeMadeAhead(std::int64_t index);
+    Landing LandEntry(std::int64_t index, Slot* madeAhead, const LandingCalls& calls);
     EntryOutcome Prepare(std::string_view target, bool isFolder, EntryWriter::Place& place);
     Landing LandHere(const ZipEntryInfo& info, const EntryDecision& decision, const EntryWriter::Place& place,
                      const LandingCalls& calls);
 
     // The workers' side.
     void Work();
-    SlotPointer Plan(std::int64_t index) const;
+    void SlotsForBatch(Worker& worker, std::size_t count);
+    void Plan(std::int64_t index, Slot& slot) const;
     bool Reserve(Worker& worker);
     bool Create(Slot& slot, Worker& worker);
     void HandIn(Worker& worker);
@@ -92,6 +95,7 @@ private:
     EntryWriter writer_;  // its folders under mutex_
     // For each entry in order: its slot when a worker made its file, else null.
     OrderedWindow<SlotPointer> window_;
+    SlotPool pool_;
     std::mutex mutex_;
     std::condition_variable workerWake_;
     int workersWaiting_ = 0;
@@ -104,9 +108,11 @@ private:
     bool foldersAheadAllowed_ = false;
     FoldersAhead foldersAhead_;
     bool stopping_ = false;
-    // The job's thread's own: the folder it prepared last.
+    // The job's thread's own: the folder it prepared last, and the slots it
+    // landed that are not yet given back to the pool.
     std::string lastPreparedFolder_;
     std::shared_ptr<const FileHandle> lastPrepared_;
+    std::vector<SlotPointer> landed_;
     WorkerPool workers_;
 };
 

@@ -12,16 +12,16 @@ constexpr std::size_t kRecordsBeforeForgetting = 64 * 1024;
 
 }  // namespace
 
-std::vector<std::size_t> PathReservations::HashesOf(std::string_view target) {
-    std::vector<std::size_t> hashes;
+void PathReservations::HashesOf(std::string_view target, std::vector<std::size_t>& hashes) {
+    hashes.clear();
     // The target and each of its folders end at a separator or the end.
     for (std::size_t end = target.size(); end != target.npos && end > 0; end = target.rfind('/', end - 1)) {
         if (hashes.size() == kDeepestPath) {
-            return {};
+            hashes.clear();
+            return;
         }
         hashes.push_back(std::hash<std::string_view>()(target.substr(0, end)));
     }
-    return hashes;
 }
 
 bool PathReservations::InProgress(const Users& users, std::size_t hash, std::int64_t current) {

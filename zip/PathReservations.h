@@ -15,10 +15,10 @@ namespace vaultpack {
 // keeps an entry from being made ahead.
 class PathReservations {
 public:
-    // The hashes of a target and of each folder above it, target first: the
-    // target is plain components joined by "/". Empty when the path is deeper
-    // than can be kept for every entry ahead.
-    static std::vector<std::size_t> HashesOf(std::string_view target);
+    // Sets `hashes` to those of a target and of each folder above it, target
+    // first: the target is plain components joined by "/". Empty when the
+    // path is deeper than can be kept for every entry ahead.
+    static void HashesOf(std::string_view target, std::vector<std::size_t>& hashes);
     static constexpr std::size_t kDeepestPath = 64;
 
     struct Verdict {

@@ -450,9 +450,33 @@ bool AwaitWorkers(const std::filesystem::path& last, int milliseconds = 10000) {
     return std::filesystem::exists(last);
 }
 
+// Every slot of the cleanup registry taken while it lives; madeFiles counts
+// those it found free for made files.
+struct FullRegistry {
+    FullRegistry() {
+        for (int token = 0; (token = RegisterTemporaryPath(path)) >= 0;) {
+            tokens.push_back(token);
+        }
+        for (int token = 0; (token = RegisterMadeFile(&file)) >= 0; ++madeFiles) {
+            tokens.push_back(token);
+        }
+    }
+    ~FullRegistry() {
+        for (const int token : tokens) {
+            UnregisterTemporaryPath(token);
+        }
+    }
+    const char* path = "/nonexistent/vaultpack-test-slot";
+    const MadeFile file{-1, path, 0, 0};
+    std::vector<int> tokens;
+    int madeFiles = 0;
+};
+
 // Files and folders made ahead of a cancel are removed again: what stays is
 // exactly what the entries before the cancel point made, also a folder made
 // ahead that an entry before it needed (the cancel comes right after d2/).
+// Nothing stays registered for removal: a registration left with a slot
+// that is reused would remove what a later entry makes in it.
 TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
     const std::vector<RawEntry> entries = ManyEntries();
     const struct {
@@ -476,6 +500,7 @@ TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
         EXPECT_TRUE(madeAhead);
         EXPECT_EQ(FolderContents(destination), FirstEntries(entries, static_cast<std::size_t>(row.cancelAt - 1)));
         EXPECT_EQ(cancelling.messageTexts, Strings{Count(row.cancelAt - 1, 324)});
+        EXPECT_EQ(FullRegistry().madeFiles, kMadeFileSlots);
     }
 }
 
@@ -638,24 +663,6 @@ INSTANTIATE_TEST_SUITE_P(
 // thread extracts every entry itself.
 TEST_F(UnzipJobTest, WorkersMakeNothingAheadWhenTheCleanupRegistryIsFull) {
     const std::vector<RawEntry> entries = ManyEntries();
-    struct FullRegistry {
-        FullRegistry() {
-            for (int token = 0; (token = RegisterTemporaryPath(path)) >= 0;) {
-                tokens.push_back(token);
-            }
-            for (int token = 0; (token = RegisterMadeFile(&file)) >= 0;) {
-                tokens.push_back(token);
-            }
-        }
-        ~FullRegistry() {
-            for (const int token : tokens) {
-                UnregisterTemporaryPath(token);
-            }
-        }
-        const char* path = "/nonexistent/vaultpack-test-slot";
-        const MadeFile file{-1, path, 0, 0};
-        std::vector<int> tokens;
-    };
     bool madeAhead = true;
     {
         const FullRegistry full;
