@@ -14,10 +14,12 @@
 #include "cli/CommandRunner.h"
 #include "cli/PrintableText.h"
 #include "cli/TtyTerminal.h"
+#include "files/AllocatorArenas.h"
 #include "jobs/FailureReasons.h"
 
 int main(int argc, char** argv) {
     using namespace vaultpack;
+    ShareOneAllocatorArena();
     ProgramVersionText().AppendBuildStamp();
     InstallTerminationHandlersWithCancellingInterrupt("\nvaultpack-cli: stopping; Ctrl-C again ends at once\n",
                                                       static_cast<int>(ExitStatus::Cancelled));

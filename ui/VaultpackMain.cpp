@@ -21,6 +21,7 @@
 #include "app/TerminationSignals.h"
 #include "app/Uninstall.h"
 #include "app/VersionText.h"
+#include "files/AllocatorArenas.h"
 #include "ui/MainDialog.h"
 #include "ui/QtPlatformPickers.h"
 #include "ui/QtTranslations.h"
@@ -145,6 +146,7 @@ int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ShareOneAllocatorArena();
     ProgramVersionText().AppendBuildStamp();
     const StartupDecision decision = DecideStartup(std::vector<std::string>(argv + 1, argv + argc));
     switch (decision.outcome) {

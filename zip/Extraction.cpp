@@ -78,7 +78,8 @@ constexpr std::int64_t kBatch = 64;
 // hold at most some megabytes whatever the archive holds.
 constexpr std::size_t kLongestName = 1024;
 // Folders made ahead are held open until their entries land: only where the
-// process may open this many descriptors.
+// process may open this many descriptors. Workers, which hold a folder and a
+// file open (4 each with a margin), only where the job's thread keeps 24.
 constexpr std::uint64_t kDescriptorsForFoldersAhead = 256;
 
 // Every file and folder made ahead stays registered until landed or needed.
@@ -123,8 +124,8 @@ Extraction::Extraction(ZipReader& reader, std::int64_t entryCount, std::filesyst
       window_(static_cast<std::uint64_t>(entryCount), kFilesAhead - 1),
       foldersAheadAllowed_(IsEmptyOrMissingFolder(writer_.Destination()) &&
                            DescriptorLimit() >= kDescriptorsForFoldersAhead),
-      workers_(entryCount < kFewestEntries ? 0 : ParallelPreparer::WorkerCount(0), [this](unsigned) { Work(); },
-               [this] { StopAfterFailure(); }, 0) {}
+      workers_(entryCount < kFewestEntries ? 0 : WorkersWithinDescriptors(ParallelPreparer::WorkerCount(0), 4, 24),
+               [this](unsigned) { Work(); }, [this] { StopAfterFailure(); }, 0) {}
 
 Extraction::~Extraction() {
     StopAfterFailure();  // the window drops the slots not taken, which removes their files

@@ -25,7 +25,7 @@ unsigned ParallelPreparer::WorkerCount(unsigned requested) {
     if (requested == 0) {
         requested = std::max(1u, std::thread::hardware_concurrency());
     }
-    return std::min(requested, kMostWorkers);
+    return WorkersWithinAddressSpace(std::min(requested, kMostWorkers), kAddressSpacePerWorker);
 }
 
 ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> sources, unsigned threads)

@@ -50,8 +50,11 @@ public:
     // out (std::bad_alloc, say); the workers have stopped then.
     PreparedEntry Take(std::size_t index);
 
-    // The worker count for a requested count (0: one per processor), at most kMostWorkers.
+    // The worker count for a requested count (0: one per processor), at most
+    // kMostWorkers, and fewer where the address space is limited.
     static unsigned WorkerCount(unsigned requested);
+    // A worker's stack, its compressors and the blocks it makes ahead.
+    static constexpr std::size_t kAddressSpacePerWorker = 8u * 1024 * 1024;
     static constexpr unsigned kMostWorkers = 32;
 
 private:

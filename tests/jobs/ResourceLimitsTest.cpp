@@ -13,7 +13,10 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include "files/AllocatorArenas.h"
 #include "jobs/JobRunner.h"
 #include "jobs/Jobs.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -27,13 +30,14 @@ using test::Files;
 using test::FolderContents;
 using test::PrintTo;
 
-enum class Limit { Threads, MemoryAbove };
+enum class Limit { Threads, MemoryAbove, Descriptors };
 
 struct LimitRow {
     std::string name;
     Limit limit;
     // Threads of the process in all, the main thread and the job's included;
-    // or MiB above what it maps already and the job thread's stack.
+    // or MiB above what it maps already and the job thread's stack; or open
+    // descriptors in all (ulimit -n).
     rlim_t amount;
 };
 
@@ -56,6 +60,15 @@ bool LimitMemoryBesideAThreadsStack(rlim_t mebibytes) {
     return ::setrlimit(RLIMIT_AS, &limit) == 0;
 }
 
+// Closes every descriptor above the standard three and lets `count` be open.
+bool LimitDescriptors(rlim_t count) {
+    for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+        ::close(descriptor);
+    }
+    const rlimit limit{count, count};
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
 bool NamesACause(const test::ScriptedJobHost& host) {
     for (const std::string& text : host.messageTexts) {
         for (const char* cause : {"Out of memory", "Failed to allocate memory", "Cannot start a thread"}) {
@@ -72,7 +85,10 @@ public:
     ResourceLimitsTest() {
         std::vector<test::RawEntry> small;
         for (int i = 0; i < 200; ++i) {
-            small.push_back({"d" + std::to_string(i % 8) + "/f" + std::to_string(i) + ".txt", test::RandomText(900, i)});
+            // Three levels of folders, which the workers take turns in.
+            small.push_back({"a" + std::to_string(i % 4) + "/b" + std::to_string(i % 8) + "/c" + std::to_string(i % 16) +
+                                 "/f" + std::to_string(i) + ".txt",
+                             test::RandomText(900, i)});
         }
         test::WriteRawZip(sandbox / "small.zip", small);
         test::WriteRawZip(sandbox / "large.zip", {{"large.bin", test::RandomText(20 << 20, 3)}});
@@ -93,8 +109,12 @@ public:
             return kNoLimit;
         }
         return test::ExitStatusInChild([&] {
+            ShareOneAllocatorArena();  // as the programs do first
             test::ScriptedJobHost host;
             if (row.limit == Limit::MemoryAbove && !LimitMemoryBesideAThreadsStack(row.amount)) {
+                return kNoLimit;
+            }
+            if (row.limit == Limit::Descriptors && !LimitDescriptors(row.amount)) {
                 return kNoLimit;
             }
             int status = kNoLimit;
@@ -111,12 +131,13 @@ public:
         });
     }
 
-    // Under a thread limit every job completes; under a memory limit it may fail, saying so.
+    // Under a thread or descriptor limit every job completes; under a memory
+    // limit it may fail, saying so.
     void ExpectDoneOrFailedWithCause(int status) const {
         if (status == kNoLimit) {
             GTEST_SKIP() << "no such limit here";
         }
-        if (GetParam().limit == Limit::Threads) {
+        if (GetParam().limit != Limit::MemoryAbove) {
             EXPECT_EQ(status, kDone);
         } else {
             EXPECT_TRUE(status == kDone || status == kFailedWithCause) << status;
@@ -135,7 +156,7 @@ TEST_P(ResourceLimitsTest, UnzipOfManySmallFiles) {
     });
     ExpectDoneOrFailedWithCause(status);
     if (status == kDone) {
-        EXPECT_EQ(FolderContents(sandbox / "out").size(), 208u);
+        EXPECT_EQ(FolderContents(sandbox / "out").size(), 228u);
     }
 }
 
@@ -149,19 +170,31 @@ TEST_P(ResourceLimitsTest, UnzipOfALargeEntry) {
     }
 }
 
+// More workers never fail where one goes through: those that cannot start
+// are done without, and those that start share the allocator's one arena.
 TEST_P(ResourceLimitsTest, CreateOfSmallFilesAndALargeOne) {
-    const int status = RunLimited([&](JobHost& host) {
-        std::vector<ArchiveItem> items;
-        for (const auto& entry : std::filesystem::directory_iterator(sandbox / "in")) {
-            items.push_back(test::ItemFor(entry.path()));
+    int oneWorker = kNoLimit;
+    for (const std::uint32_t threads : {1u, 8u}) {
+        SCOPED_TRACE(threads);
+        const int status = RunLimited([&](JobHost& host) {
+            std::vector<ArchiveItem> items;
+            for (const auto& entry : std::filesystem::directory_iterator(sandbox / "in")) {
+                items.push_back(test::ItemFor(entry.path()));
+            }
+            auto& scripted = static_cast<test::ScriptedJobHost&>(host);
+            scripted.Expect("save zip", (sandbox / "out.zip").string());
+            return RunCreateArchiveJob({items, "", "", 1, true, true, false, threads}, host);
+        });
+        ExpectDoneOrFailedWithCause(status);
+        if (status == kDone) {
+            EXPECT_EQ(test::ArchiveContents(sandbox / "out.zip"), FolderContents(sandbox / "in"));
+            std::filesystem::remove(sandbox / "out.zip");
         }
-        auto& scripted = static_cast<test::ScriptedJobHost&>(host);
-        scripted.Expect("save zip", (sandbox / "out.zip").string());
-        return RunCreateArchiveJob({items, "", "", 1, true, true, false}, host);
-    });
-    ExpectDoneOrFailedWithCause(status);
-    if (status == kDone) {
-        EXPECT_EQ(test::ArchiveContents(sandbox / "out.zip"), FolderContents(sandbox / "in"));
+        if (threads == 1) {
+            oneWorker = status;
+        } else if (oneWorker == kDone) {
+            EXPECT_EQ(status, kDone) << "one worker went through";
+        }
     }
 }
 
@@ -179,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, ResourceLimitsTest,
                                          LimitRow{"OneWorker", Limit::Threads, 3},
                                          LimitRow{"Memory8MiB", Limit::MemoryAbove, 8},
                                          LimitRow{"Memory24MiB", Limit::MemoryAbove, 24},
-                                         LimitRow{"Memory64MiB", Limit::MemoryAbove, 64}),
+                                         LimitRow{"Memory64MiB", Limit::MemoryAbove, 64},
+                                         LimitRow{"TenDescriptors", Limit::Descriptors, 10}),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
