@@ -39,10 +39,11 @@ struct BlockScratch {
 
 }  // namespace
 
-BlockDeflater::BlockDeflater(FileHandle source)
+BlockDeflater::BlockDeflater(FileHandle source, std::uint64_t size)
     // Enough blocks ahead to keep every processor busy while the writer writes;
     // the file's length is found at its last block.
     : source_(std::move(source)),
+      size_(size),
       blocks_(std::numeric_limits<std::uint64_t>::max(), std::clamp(2 * std::thread::hardware_concurrency(), 4u, 16u)) {}
 
 void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
@@ -68,23 +69,24 @@ void BlockDeflater::Compress(std::uint64_t index, Made& made) const {
         scratch = std::move(made);
     }
     const std::size_t overlap = index == 0 ? 0 : kWindow;
+    const std::uint64_t start = index * kBlockSize;
+    const std::size_t wanted = start < size_ ? static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - start)) : 0;
     std::size_t count = 0;
     try {
-        count = source_.ReadAt(index * kBlockSize - overlap, scratch.input.data(),
-                               overlap + kBlockSize);
+        count = source_.ReadAt(start - overlap, scratch.input.data(), overlap + wanted);
     } catch (const FileError& error) {
         block.result = ZipResult::ReadFailed;
         block.readError = error;
         return;
     }
-    if (count < overlap) {
-        // The file is shorter than when the block before was read.
+    if (count < overlap + wanted) {
+        // The file became shorter than it was when measured.
         block.result = ZipResult::ReadFailed;
         return;
     }
     const unsigned char* data = scratch.input.data() + overlap;
-    block.size = count - overlap;
-    block.last = block.size < kBlockSize;
+    block.size = wanted;
+    block.last = start + wanted >= size_;
     block.crc = Crc32(0, {data, block.size});
     made.overlapCrc = Crc32(0, {scratch.input.data(), overlap});
     if (!block.last) {

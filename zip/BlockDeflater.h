@@ -27,7 +27,9 @@ class BlockDeflater {
 public:
     static constexpr std::size_t kBlockSize = 1024 * 1024;
 
-    explicit BlockDeflater(FileHandle source);
+    // Deflates the first `size` bytes of `source`, its size when measured; a
+    // file that turns out shorter fails as a read failure.
+    BlockDeflater(FileHandle source, std::uint64_t size);
     BlockDeflater(const BlockDeflater&) = delete;
     BlockDeflater& operator=(const BlockDeflater&) = delete;
 
@@ -75,6 +77,7 @@ private:
     void Compress(std::uint64_t index, Made& made) const;
 
     const FileHandle source_;
+    const std::uint64_t size_;
     OrderedWindow<Made> blocks_;
     // The writer's own: the blocks taken, and the CRC of the last one's tail.
     std::uint64_t taken_ = 0;

@@ -207,6 +207,9 @@ bool ReadDynamicTables(BitReader& bits, BlockTables& tables) {
     static constexpr std::array<int, 19> kOrder{16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
     const int lengthCodes = static_cast<int>(bits.Get(5)) + 257;
     const int distanceCodes = static_cast<int>(bits.Get(5)) + 1;
+    if (lengthCodes > 286 || distanceCodes > 30) {
+        return false;  // codes that deflate does not have
+    }
     const int codeLengthCodes = static_cast<int>(bits.Get(4)) + 4;
     std::array<std::uint8_t, 19> codeLengths{};
     for (int index = 0; index < codeLengthCodes; ++index) {
@@ -275,6 +278,9 @@ bool ContinueAfter(std::vector<unsigned char>& stream) {
         }
     }
     const std::uint64_t end = bits.Position();
+    if ((end + 7) / 8 != stream.size()) {
+        return false;  // more follows the last block
+    }
     stream[finalHeader / 8] &= static_cast<unsigned char>(~(1u << (finalHeader % 8)));
     // The bits after the end are the empty stored block's header (three
     // zeros: not last, stored) and its padding to the byte boundary.

@@ -148,7 +148,8 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     // A larger file is deflated in blocks as it is written; a stored one copied.
     const auto streamLater = [&entry] {
         if (entry.method == kMethodDeflated) {
-            entry.blocks = std::make_shared<BlockDeflater>(std::move(entry.source));
+            entry.blocks = std::make_shared<BlockDeflater>(std::move(entry.source),
+                                                           static_cast<std::uint64_t>(entry.status.st_size));
         }
         return std::move(entry);
     };
@@ -166,8 +167,10 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
         const std::size_t count = entry.source.Read(entry.data.data(), entry.data.size());
         unsigned char extra = 0;
         if (count == entry.data.size() && entry.source.Read(&extra, 1) != 0) {
-            // The file grew since it was measured: it is streamed from its start.
+            // The file grew since it was measured: it is measured again and
+            // streamed from its start.
             entry.data = {};
+            entry.status = entry.source.Status();
             if (::lseek(entry.source.Descriptor(), 0, SEEK_SET) != 0) {
                 entry.result = ZipResult::ReadFailed;
                 const int error = errno;
@@ -280,11 +283,19 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
         });
         entry.blocks->Stop();
     } else {
-        // A large stored file, copied from its source.
+        // A large stored file, copied from its source as far as it was measured.
+        auto left = static_cast<std::uint64_t>(entry.status.st_size);
         result = WritePieces(entry, cancelRequested, bytesWritten, [&] {
             Piece piece;
             try {
-                const std::size_t count = entry.source.Read(input_.data(), input_.size());
+                const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(input_.size(), left));
+                const std::size_t count = wanted == 0 ? 0 : entry.source.Read(input_.data(), wanted);
+                if (count < wanted) {
+                    piece.result = ZipResult::ReadFailed;
+                    piece.failure = Failure::Of(FailureReason::SourceShrank, entry.sourcePath);
+                    return piece;
+                }
+                left -= count;
                 piece.data = {input_.data(), count};
                 piece.crc = Crc32(0, {input_.data(), count});
                 piece.size = count;

@@ -72,11 +72,16 @@ TEST(DeflateJoinTest, PiecesOfEveryBlockKindJoinIntoOneStream) {
 
 TEST(DeflateJoinTest, WhatIsNoDeflateStreamIsLeftAsItIs) {
     const Bytes good = Deflate(test::PseudoRandomBytes(5000, 3));
-    const std::vector<Bytes> bad = {
+    std::vector<Bytes> bad = {
         {0x07},                                      // block type 3 does not exist
         Bytes(good.begin(), good.begin() + 100),     // stops inside a stored block
         {0x00, 0x05, 0x00, 0x00, 0x00},              // a stored block whose length check fails
+        // A dynamic block that claims 288 length and 32 distance codes.
+        {0xFD, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
     };
+    Bytes trailing = good;  // a whole stream with a byte after its end
+    trailing.push_back(0);
+    bad.push_back(trailing);
     for (const Bytes& stream : bad) {
         Bytes copy = stream;
         EXPECT_FALSE(ContinueAfter(copy));

@@ -301,20 +301,27 @@ TEST(ZipFacilityTest, OnlyUnfinishedOutputsOfOursAreRefusedWhateverTheirNames) {
 // Files beyond the whole-file limit stay open until they are written: however
 // many come in a row, only a few are open at a time, so a tight descriptor
 // limit still lets every one of them be added.
-// A large file is deflated in blocks, each primed with the end of the one
-// before as it was read then: a file that changes between two blocks' reads
-// fails as a read failure instead of giving a stream that decompresses to
-// neither version.
-TEST(ZipFacilityTest, ALargeFileThatChangesBetweenItsBlocksFailsToBeRead) {
+// A large file is deflated in blocks, each with the bytes before it read
+// again: a file that changes between two blocks' reads, or becomes shorter
+// than it was measured, fails as a read failure instead of giving an entry
+// of neither version.
+TEST(ZipFacilityTest, ALargeFileThatChangesOrShrinksBetweenItsBlocksFailsToBeRead) {
     const test::TempDir dir;
     const fs::path file = dir / "large.bin";
-    std::vector<unsigned char> bytes = test::PseudoRandomBytes(3 * BlockDeflater::kBlockSize, 3);
-    WriteFile(file, bytes);
-    BlockDeflater blocks(FileHandle::OpenForReading(file));
-    EXPECT_EQ(blocks.Next().result, Success);
-    bytes[BlockDeflater::kBlockSize - 100] ^= 1;  // in the first block's last 32 KiB
-    WriteFile(file, bytes);
-    EXPECT_EQ(blocks.Next().result, ReadFailed);
+    for (const bool shrink : {false, true}) {
+        SCOPED_TRACE(shrink);
+        std::vector<unsigned char> bytes = test::PseudoRandomBytes(3 * BlockDeflater::kBlockSize, 3);
+        WriteFile(file, bytes);
+        BlockDeflater blocks(FileHandle::OpenForReading(file), bytes.size());
+        EXPECT_EQ(blocks.Next().result, Success);
+        if (shrink) {
+            bytes.resize(BlockDeflater::kBlockSize * 3 / 2);
+        } else {
+            bytes[BlockDeflater::kBlockSize - 100] ^= 1;  // in the first block's last 32 KiB
+        }
+        WriteFile(file, bytes);
+        EXPECT_EQ(blocks.Next().result, ReadFailed);
+    }
 }
 
 // Workers read files ahead of the writer only within the memory budget: with
