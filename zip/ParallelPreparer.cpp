@@ -34,7 +34,9 @@ ParallelPreparer::ParallelPreparer(const ZipWriter& writer, std::vector<Source> 
       entries_(sources_.size(), kLookahead),
       charges_(sources_.size()),
       // As many workers as asked for, also for a short list: a large file keeps them all busy with its blocks.
-      workers_(WorkerCount(threads), [this](unsigned) { Work(); }, [this] { StopWorkers(); }, 0) {}
+      // Each holds a source open; the files kept open ahead, the archive and the job's own come first.
+      workers_(WorkersWithinDescriptors(WorkerCount(threads), 2, kMostOpenAhead + 8), [this](unsigned) { Work(); },
+               [this] { StopWorkers(); }, 0) {}
 
 ParallelPreparer::~ParallelPreparer() {
     StopWorkers();
