@@ -38,7 +38,7 @@ std::uint32_t ProgressValue(std::int64_t value) {
 // archive and the entry's number stand in for a name that cannot be read.
 std::vector<MessageLine> FailureLines(const Landing& landing, const std::filesystem::path& archive,
                                       std::int64_t index) {
-    const EntryOutcome& outcome = landing.failure;
+    const EntryOutcome& outcome = landing.outcome;
     if (outcome.failure.reason == FailureReason::EntryUnreadable) {
         return {ZipResultLine(outcome.result),
                 MessageLine::Text(MessageId::EntryNumberInArchive, {archive.string(), std::to_string(index + 1)})};

@@ -38,7 +38,7 @@ struct LandingCalls {
 struct Landing {
     enum class Step { Extracted, Skipped, Failed, Cancelled };
     Step step = Step::Failed;
-    EntryOutcome failure;  // why, when Failed
+    EntryOutcome outcome;  // why, when Failed
     std::string name;      // the stored name; empty when the entry's record could not be read
     std::string path;      // where it goes, as shown; the stored name when that gives no path
 };

@@ -1,6 +1,7 @@
 #include "tests/support/ResourceLimits.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -11,12 +12,20 @@
 namespace vaultpack::test {
 
 int ExitStatusInChild(const std::function<int()>& body) {
+    constexpr unsigned kChildSeconds = 60;
     const pid_t child = ::fork();
     if (child == 0) {
+        ::alarm(kChildSeconds);  // a child that hangs ends, and the test says so below
         std::_Exit(body());
     }
     int status = -1;
-    return ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (::waitpid(child, &status, 0) != child) {
+        return -1;
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) {
+        std::fprintf(stderr, "the child process did not end within %u s\n", kChildSeconds);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool LimitThreadsOfThisProcess(rlim_t threads) {

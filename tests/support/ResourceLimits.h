@@ -8,7 +8,8 @@
 namespace vaultpack::test {
 
 // Runs `body` in a forked child and returns the status it exits with; -1 when
-// it did not exit by itself (a crash, an abort, an uncaught exception).
+// it did not exit by itself (a crash, an abort, an uncaught exception, or no
+// end within a minute, which it names on stderr).
 int ExitStatusInChild(const std::function<int()>& body);
 
 // For a forked child only: lets this process run at most `threads` threads in
