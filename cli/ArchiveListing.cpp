@@ -19,6 +19,22 @@ std::string FormatUtcTime(std::time_t time) {
     return text;
 }
 
+namespace {
+
+// How an encrypted entry is protected, after its name; nothing for a plain one.
+std::string ProtectionNote(const ZipEntryInfo& info, const MessageCatalogue& catalogue) {
+    switch (info.encryption) {
+        case EntryEncryption::None: return {};
+        case EntryEncryption::Aes:
+            return "  (" + catalogue.Format(MessageId::ListedAesEntry, std::to_string(info.aesKeyBits)) + ")";
+        case EntryEncryption::Traditional: return "  (" + catalogue.Load(MessageId::ListedWeakEntry) + ")";
+        case EntryEncryption::Unreadable: break;
+    }
+    return "  (" + catalogue.Load(MessageId::ListedUnreadableEntry) + ")";
+}
+
+}  // namespace
+
 ExitStatus PrintArchiveListing(const std::filesystem::path& archive, const MessageCatalogue& catalogue,
                                std::ostream& output, std::ostream& errors) {
     const std::string shownPath = PrintableText(archive.string(), false);
@@ -49,7 +65,7 @@ ExitStatus PrintArchiveListing(const std::filesystem::path& archive, const Messa
         char size[32];
         std::snprintf(size, sizeof size, "%12llu", static_cast<unsigned long long>(info.uncompressedSize));
         output << size << "  " << FormatUtcTime(info.lastWriteTime) << "  " << PrintableText(info.name, false)
-               << '\n';
+               << ProtectionNote(info, catalogue) << '\n';
     }
     reader->Close();
     output << std::flush;

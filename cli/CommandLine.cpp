@@ -18,17 +18,19 @@ struct CommandName {
 
 const std::array<CommandName, 5>& Commands() {
     static const std::array<CommandName, 5> commands = {{
-        {"create", CommandKind::Create, {"--zip", "--encrypt", "--order", "--hint", "--password-file", "--overwrite",
+        {"create", CommandKind::Create, {"--zip", "--aes", "--encrypt", "--order", "--hint", "--password-file", "--overwrite",
                                          "--threads", "--keep-going"}},
         {"decrypt", CommandKind::Decrypt, {"--password-file", "--overwrite"}},
-        {"unzip", CommandKind::Unzip, {"--overwrite", "--keep-going"}},
+        {"unzip", CommandKind::Unzip, {"--password-file", "--overwrite", "--keep-going"}},
         {"list", CommandKind::List, {}},
         {"info", CommandKind::Info, {}},
     }};
     return commands;
 }
 
-bool IsFlag(std::string_view option) { return option == "--zip" || option == "--encrypt" || option == "--keep-going"; }
+bool IsFlag(std::string_view option) {
+    return option == "--zip" || option == "--aes" || option == "--encrypt" || option == "--keep-going";
+}
 
 ParsedCommandLine Error(std::string text) { return {std::nullopt, std::move(text)}; }
 
@@ -42,6 +44,8 @@ ParsedCommandLine Parsed(CommandKind kind) {
 std::optional<std::string> ApplyOption(CommandLine& command, std::string_view option, std::string_view value) {
     if (option == "--zip") {
         command.zip = true;
+    } else if (option == "--aes") {
+        command.aes = true;
     } else if (option == "--encrypt") {
         command.encrypt = true;
     } else if (option == "--keep-going") {
@@ -185,11 +189,12 @@ std::string UsageLine() {
 
 std::string HelpText() {
     return "Usage:\n"
-           "  vaultpack-cli create [--zip] [--encrypt] [--order encrypt-first|zip-first] [--hint TEXT]\n"
+           "  vaultpack-cli create [--zip [--aes]] [--encrypt] [--order encrypt-first|zip-first] [--hint TEXT]\n"
            "                       [--password-file FILE] [--overwrite ask|yes|no] [--threads N]\n"
            "                       [--keep-going] OUTPUT ITEM...\n"
            "  vaultpack-cli decrypt [--password-file FILE] [--overwrite ask|yes|no] CONTAINER\n"
-           "  vaultpack-cli unzip [--overwrite ask|yes|no] [--keep-going] ARCHIVE [FOLDER]\n"
+           "  vaultpack-cli unzip [--password-file FILE] [--overwrite ask|yes|no] [--keep-going]\n"
+           "                      ARCHIVE [FOLDER]\n"
            "  vaultpack-cli list ARCHIVE\n"
            "  vaultpack-cli info CONTAINER\n"
            "  vaultpack-cli --version | --help\n"
@@ -201,10 +206,17 @@ std::string HelpText() {
            "         encrypts; .zip (or any other) encrypts first, then zips.\n"
            "decrypt  restores the file of a container beside it, and unpacks it there when\n"
            "         it is an archive made by create.\n"
-           "unzip    extracts an archive into FOLDER or the current folder.\n"
-           "list     prints each entry of an archive: size, modification time (UTC), name.\n"
+           "unzip    extracts an archive into FOLDER or the current folder. The password\n"
+           "         of encrypted entries (AES or the weak traditional scheme) is asked\n"
+           "         once, when the first needs it; without one they are skipped (exit\n"
+           "         status 5).\n"
+           "list     prints each entry of an archive: size, modification time (UTC), name,\n"
+           "         and how an encrypted entry is protected.\n"
            "info     prints the header of a container.\n"
            "\n"
+           "--aes                 create: protects the ZIP archive itself with the password\n"
+           "                      as AES-256, which other archivers open (the hint is not\n"
+           "                      stored in a ZIP).\n"
            "--password-file FILE  reads the password from the first line of FILE (- for\n"
            "                      standard input) instead of asking on the terminal.\n"
            "--overwrite           answers the questions about replacing existing files.\n"

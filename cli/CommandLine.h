@@ -22,6 +22,7 @@ struct CommandLine {
     // create
     bool zip = false;
     bool encrypt = false;
+    bool aes = false;  // the ZIP itself protected with AES-256
     // CreateArchiveParams::order: 0 encrypt first, 1 zip first; nothing lets
     // the OUTPUT's extension choose.
     std::optional<std::int32_t> order;

@@ -52,7 +52,7 @@ ConsoleHostAnswers AnswersFrom(const CommandLine& command) {
     return answers;
 }
 
-// The password of a create or decrypt run when it comes from --password-file;
+// The password of a run when it comes from --password-file;
 // nothing without one.
 std::optional<PasswordInput> PasswordFromFile(const CommandLine& command, const CliConsole& console) {
     if (!command.passwordFile) {
@@ -71,6 +71,19 @@ std::optional<ExitStatus> EndWithoutPassword(const PasswordInput& input, const C
             return ExitStatus::Cancelled;
         case PasswordInput::Status::Refused:
             return Refuse(console, ExitStatus::BadInput, input.problem);
+    }
+    return std::nullopt;
+}
+
+// The password from --password-file, where given, as the host's answer; how
+// the run ends when it could not be read.
+std::optional<ExitStatus> TakePasswordFile(const CommandLine& command, const CliConsole& console,
+                                           ConsoleHostAnswers& answers) {
+    if (std::optional<PasswordInput> input = PasswordFromFile(command, console)) {
+        if (const auto end = EndWithoutPassword(*input, console)) {
+            return end;
+        }
+        answers.password = std::move(input->password);
     }
     return std::nullopt;
 }
@@ -141,7 +154,8 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
     params.encryptEnabled = command.encrypt;
     params.threads = command.threads;
     // Several files are only ever encrypted as one archive.
-    params.zipEnabled = command.zip || (command.encrypt && params.multipleItems);
+    params.zipEnabled = command.zip || command.aes || (command.encrypt && params.multipleItems);
+    params.aesZip = command.aes;
     if (params.items.size() == 1 && params.zipEnabled && params.encryptEnabled) {
         const auto order = OrderForOneFile(command);
         if (const auto* problem = std::get_if<std::string>(&order)) {
@@ -149,7 +163,7 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
         }
         params.order = std::get<std::int32_t>(order);
     }
-    if (command.encrypt) {
+    if (command.encrypt || command.aes) {
         std::optional<PasswordInput> input = PasswordFromFile(command, console);
         if (!input) {
             input = AskNewPasswordOnTerminal(console.terminal, console.catalogue);
@@ -175,11 +189,8 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
 // create, the unzip job on the decrypted archive as the main window runs it.
 ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
     ConsoleHostAnswers answers = AnswersFrom(command);
-    if (std::optional<PasswordInput> input = PasswordFromFile(command, console)) {
-        if (const auto end = EndWithoutPassword(*input, console)) {
-            return *end;
-        }
-        answers.password = std::move(input->password);
+    if (const auto end = TakePasswordFile(command, console, answers)) {
+        return *end;
     }
     const std::shared_ptr<ConsoleJobHost> host = MakeHost(console, std::move(answers));
     FileJobParams params;
@@ -205,6 +216,9 @@ ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
     params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
     ConsoleHostAnswers answers = AnswersFrom(command);
     answers.continueAfterFailure = command.keepGoing;
+    if (const auto end = TakePasswordFile(command, console, answers)) {
+        return *end;
+    }
     return RunJob(JobKind::Unzip, MakeHost(console, std::move(answers)),
                   [params](JobHost& host) { return RunUnzipJob(params, host); });
 }

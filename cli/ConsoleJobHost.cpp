@@ -59,7 +59,9 @@ PasswordAnswer ConsoleJobHost::Reply(const PasswordQuestion& question) {
     if (progressBar_ != nullptr) {
         progressBar_->Erase();
     }
-    PasswordInput input = AskPasswordOnTerminal(terminal_, catalogue_, question.hint);
+    // An archive's password has no hint to show.
+    PasswordInput input = AskPasswordOnTerminal(
+        terminal_, catalogue_, question.forArchive ? std::nullopt : std::optional<std::string>(question.hint));
     switch (input.status) {
         case PasswordInput::Status::Given:
             return std::move(input.password);

@@ -108,12 +108,15 @@ PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardIn
     return input;
 }
 
-PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue, const std::string& hint) {
+PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue,
+                                    const std::optional<std::string>& hint) {
     if (terminal == nullptr) {
         return NoTerminal();
     }
-    terminal->Write(Label(catalogue, MessageId::HintLabel) + (hint.empty() ? "--" : PrintableText(hint, false)) +
-                    "\n");
+    if (hint) {
+        terminal->Write(Label(catalogue, MessageId::HintLabel) + (hint->empty() ? "--" : PrintableText(*hint, false)) +
+                        "\n");
+    }
     return AskInRounds(*terminal, catalogue, false);
 }
 

@@ -36,12 +36,13 @@ std::optional<std::string> PasswordProblem(const MessageCatalogue& catalogue, st
 PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardInput,
                                const MessageCatalogue& catalogue);
 
-// Asks for the password of a container without echo, showing its hint ("--"
-// when it has none), until the typed text keeps the rule. Each refusal but the
+// Asks for a password without echo, showing a container's hint ("--" when it
+// has none; no hint line for an archive's password), until the typed text keeps the rule. Each refusal but the
 // last is told on the terminal; the last is the result's problem. With no
 // terminal (a null one) there is nobody to ask: Refused, pointing to
 // --password-file.
-PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue, const std::string& hint);
+PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue,
+                                    const std::optional<std::string>& hint);
 
 // Asks for a new password twice without echo, until it keeps the rule and
 // both texts are the same; Refused as above with no terminal.

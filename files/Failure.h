@@ -58,6 +58,9 @@ enum class FailureReason {
     IsTheContainer,       // the target is the container the archive came from
     Appeared,             // a file appeared at the target after the user was asked
     Encrypted,            // entries this facility does not extract
+    EntryWrongPassword,   // the password does not open the encrypted entry
+    EntryDataChanged,     // the encrypted entry's authentication code does not match its data
+    EntryLocked,          // an encrypted entry skipped: no password was given
     MethodUnsupported,    // `detail`: the method's number
     LinkLeavesFolder,     // `detail`: the link's target
     LinkUnreadable,

@@ -86,11 +86,12 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
     const auto encrypt = [&](const std::filesystem::path& source, const StepOutput& output, bool markZip) {
         return EncryptStep(params.password, params.hint, source, output, markZip, host);
     };
+    const ZipProtection protection{params.aesZip ? std::optional<std::string>(params.password) : std::nullopt};
     const WritingStep zipList = [&](const StepOutput& archive) {
-        return ZipItemList(params.items, archive, params.threads, host);
+        return ZipItemList(params.items, archive, params.threads, protection, host);
     };
     const WritingStep zipFirstItem = [&](const StepOutput& archive) {
-        return ZipSingleFile(firstSource, firstStoredName, archive, params.threads, host);
+        return ZipSingleFile(firstSource, firstStoredName, archive, params.threads, protection, host);
     };
 
     switch (combination) {
@@ -122,7 +123,8 @@ StepOutcome RunCombination(const CreateArchiveParams& params, CreateCombination 
                 [&](const StepOutput& container) { return encrypt(firstSource, container, false); },
                 MessageId::EncryptFailed,
                 [&](const std::filesystem::path& container) {
-                    return ZipSingleFile(container, container.filename().string(), target, params.threads, host);
+                    return ZipSingleFile(container, container.filename().string(), target, params.threads,
+                                         protection, host);
                 },
                 MessageId::ZipFailed);
     }
@@ -171,11 +173,12 @@ JobOutcome OutcomeOf(const StepOutcome& outcome) {
 // What the user is told once the output is in place. Only an output whose
 // content is encrypted is called encrypted: a plain ZIP, sent on in that
 // belief, would expose what it holds.
-MessageLine CreatedMessage(CreateCombination combination, const std::filesystem::path& output) {
+MessageLine CreatedMessage(CreateCombination combination, bool aesZip, const std::filesystem::path& output) {
     switch (combination) {
         case CreateCombination::ZipList:
         case CreateCombination::ZipSingle:
-            return MessageLine::Text(MessageId::PlainArchiveCreated, {output.string()});
+            return MessageLine::Text(aesZip ? MessageId::AesArchiveCreated : MessageId::PlainArchiveCreated,
+                                     {output.string()});
         case CreateCombination::ZipListThenEncrypt:
         case CreateCombination::EncryptSingle:
         case CreateCombination::ZipSingleThenEncrypt:
@@ -222,7 +225,7 @@ JobOutcome CreateArchive(CreateArchiveParams params, JobHost& host) {
     host.SetCancelCaption(MessageId::Cancel);
     const StepOutcome outcome = WriteOutput(params, combination, *output, outputExisted, host);
     if (outcome.status == StepStatus::Done) {
-        ShowInformation(host, {CreatedMessage(combination, *output)});
+        ShowInformation(host, {CreatedMessage(combination, params.aesZip, *output)});
     }
     return OutcomeOf(outcome);
 }

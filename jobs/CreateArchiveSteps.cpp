@@ -85,9 +85,12 @@ std::function<void(std::uint64_t)> BytesWritten(JobHost& host, const UnitBar& ba
     };
 }
 
-std::unique_ptr<ZipWriter> CreateArchive(const StepOutput& archive, JobHost& host) {
+std::unique_ptr<ZipWriter> CreateArchive(const StepOutput& archive, const ZipProtection& protection, JobHost& host) {
     Failure failure;
     std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive.file, archive.shown, &failure);
+    if (writer && protection.aesPassword) {
+        writer->ProtectWithAes(*protection.aesPassword);
+    }
     if (!writer) {
         std::vector<MessageLine> lines{MessageLine::Text(MessageId::CreateZipFailed)};
         if (std::optional<MessageLine> cause = ReasonLine(failure)) {
@@ -101,8 +104,8 @@ std::unique_ptr<ZipWriter> CreateArchive(const StepOutput& archive, JobHost& hos
 }  // namespace
 
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput& archive, unsigned threads,
-                        JobHost& host) {
-    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
+                        const ZipProtection& protection, JobHost& host) {
+    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, protection, host);
     if (!writer) {
         return {StepStatus::Failed};
     }
@@ -183,8 +186,9 @@ StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput&
 }
 
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const StepOutput& archive, unsigned threads, JobHost& host) {
-    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, host);
+                          const StepOutput& archive, unsigned threads, const ZipProtection& protection,
+                          JobHost& host) {
+    const std::unique_ptr<ZipWriter> writer = CreateArchive(archive, protection, host);
     if (!writer) {
         return {StepStatus::Failed};
     }

@@ -31,6 +31,12 @@ struct StepOutput {
     std::filesystem::path shown;
 };
 
+// The password a zip step protects every entry with as AES-256; none for a
+// plain archive.
+struct ZipProtection {
+    std::optional<std::string> aesPassword;
+};
+
 // The zip steps each show their own messages (110, the ZIP result, 112); an
 // archive that a file damaged part-way is closed without a message of its
 // own, as it was reported with that file.
@@ -42,13 +48,14 @@ struct StepOutput {
 // compressed at a time (0: one per processor); the archive is the same for
 // every count.
 StepOutcome ZipItemList(const std::vector<ArchiveItem>& items, const StepOutput& archive, unsigned threads,
-                        JobHost& host);
+                        const ZipProtection& protection, JobHost& host);
 
 // Writes one file into the archive under storedName; a large one is
 // deflated on `threads` workers (0: one per processor). Stops within the file
 // when cancel is requested.
 StepOutcome ZipSingleFile(const std::filesystem::path& source, std::string_view storedName,
-                          const StepOutput& archive, unsigned threads, JobHost& host);
+                          const StepOutput& archive, unsigned threads, const ZipProtection& protection,
+                          JobHost& host);
 
 // Encrypts source into output with the status line "Encrypting'…'". Cancelled
 // whenever the host requests cancellation by the time it returns. Shows

@@ -102,6 +102,9 @@ std::optional<MessageLine> ReasonLine(const Failure& failure) {
         case Reason::IsTheContainer: return AboutFile(MessageId::ReasonEntryIsTheContainer, path);
         case Reason::Appeared: return AboutFile(MessageId::ReasonOutputAppeared, path);
         case Reason::Encrypted: return MessageLine::Text(MessageId::ReasonEntryEncrypted, {path});
+        case Reason::EntryWrongPassword: return MessageLine::Text(MessageId::ReasonEntryWrongPassword);
+        case Reason::EntryDataChanged: return MessageLine::Text(MessageId::ReasonEntryDataChanged);
+        case Reason::EntryLocked: return MessageLine::Text(MessageId::ReasonEntryLocked);
         case Reason::MethodUnsupported:
             return MessageLine::Text(MessageId::ReasonEntryMethodUnsupported, {path, failure.detail});
         case Reason::LinkLeavesFolder: return MessageLine::Text(MessageId::ReasonLinkLeavesFolder, {path, failure.detail});

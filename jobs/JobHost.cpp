@@ -112,6 +112,10 @@ std::optional<std::string> JobHost::AskPassword(const std::string& hint) {
     return AskFor<PasswordAnswer>(PasswordQuestion{hint});
 }
 
+std::optional<std::string> JobHost::AskArchivePassword() {
+    return AskFor<PasswordAnswer>(PasswordQuestion{{}, true});
+}
+
 MessageAnswer JobHost::ShowMessage(const MessageBoxRequest& request) { return AskFor<MessageAnswer>(request); }
 
 MessageAnswer JobHost::AskOverwrite(const std::filesystem::path& path, OverwriteKind kind) {

@@ -126,9 +126,10 @@ struct GoOnQuestion {
     std::vector<MessageLine> reason;
 };
 // The decryption password, showing the container's hint. Asked again after a
-// wrong password.
+// wrong password. A ZIP archive's password (forArchive) has no hint.
 struct PasswordQuestion {
     std::string hint;
+    bool forArchive = false;
 };
 // An existing file to open.
 struct OpenFileQuestion {
@@ -258,6 +259,7 @@ public:
                                                           const std::filesystem::path& startFolder);
     std::optional<std::filesystem::path> ChooseFolder(MessageId title);
     std::optional<std::string> AskPassword(const std::string& hint);
+    std::optional<std::string> AskArchivePassword();
     MessageAnswer ShowMessage(const MessageBoxRequest& request);
     MessageAnswer AskOverwrite(const std::filesystem::path& path, OverwriteKind kind);
     bool AskContinueAfterFailure(std::vector<MessageLine> reason);

@@ -33,6 +33,9 @@ struct CreateArchiveParams {
     bool encryptEnabled = false;
     // Files compressed at a time when several are zipped; 0 for one per processor.
     std::uint32_t threads = 0;
+    // The ZIP archive itself is protected with `password` as AES-256, which
+    // other archivers open; with encryptEnabled too it then goes into the container.
+    bool aesZip = false;
 };
 
 // The record of the decrypt and unzip jobs. Empty lists make the job ask.

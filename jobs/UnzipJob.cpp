@@ -27,6 +27,7 @@ struct EntryTally {
     std::int64_t extracted = 0;
     bool anyFailed = false;
     bool anySkipped = false;
+    std::int64_t locked = 0;  // encrypted entries left out: no password was given
     bool cancelled = false;  // the cancel flag, or Cancel in an overwrite question
 };
 
@@ -66,7 +67,13 @@ std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const
                    : answer == MessageAnswer::Cancel ? Replace::Cancel
                                                      : Replace::No;
         },
-        [&] { return host.CancelRequested(); }};
+        [&] { return host.CancelRequested(); },
+        [&](bool wrongBefore) {
+            if (wrongBefore) {
+                ShowError(host, MessageOwner::Progress, {MessageLine::Text(MessageId::WrongPassword)});
+            }
+            return host.AskArchivePassword();
+        }};
     for (; index < entryCount; ++index) {
         if (host.CancelRequested()) {
             tally.cancelled = true;
@@ -79,6 +86,9 @@ std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const
                 break;
             case Landing::Step::Skipped:
                 tally.anySkipped = true;
+                break;
+            case Landing::Step::Locked:
+                ++tally.locked;
                 break;
             case Landing::Step::Cancelled:
                 tally.cancelled = true;
@@ -108,6 +118,9 @@ JobOutcome OutcomeOf(const EntryTally& tally) {
     }
     if (tally.anyFailed) {
         return JobOutcome::Failed;
+    }
+    if (tally.locked > 0) {
+        return JobOutcome::ItemsLeftOut;
     }
     if (tally.extracted == 0 && tally.anySkipped) {
         return JobOutcome::NothingDone;
@@ -175,8 +188,12 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     if (params.deleteSourceAfter) {
         DeleteArchive(archive, archiveIdentity);
     }
-    ShowInformation(host, {MessageLine::Text(MessageId::UnzipSummary,
-                                             {std::to_string(tally.extracted), std::to_string(entryCount)})});
+    std::vector<MessageLine> summary{
+        MessageLine::Text(MessageId::UnzipSummary, {std::to_string(tally.extracted), std::to_string(entryCount)})};
+    if (tally.locked > 0) {
+        summary.push_back(MessageLine::Text(MessageId::EncryptedEntriesLocked, {std::to_string(tally.locked)}));
+    }
+    ShowInformation(host, std::move(summary));
     return OutcomeOf(tally);
 }
 

@@ -160,6 +160,18 @@ enum class MessageId : std::uint16_t {
     PlainArchiveCreated = 450,
     // The desktop program started where no window can be shown.
     NoDisplay = 451,
+    // Encrypted ZIP entries: a password that does not open one, data changed
+    // after it was encrypted, and entries left out without a password.
+    ReasonEntryWrongPassword = 460,
+    ReasonEntryDataChanged = 461,
+    ReasonEntryLocked = 462,
+    EncryptedEntriesLocked = 463,
+    // How an encrypted entry is protected, in the listing.
+    ListedAesEntry = 464,
+    ListedWeakEntry = 465,
+    ListedUnreadableEntry = 466,
+    // A ZIP archive protected with the password as AES-256.
+    AesArchiveCreated = 467,
 };
 
 }  // namespace vaultpack

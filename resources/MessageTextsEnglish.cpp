@@ -152,6 +152,14 @@ constexpr MessageText kTexts[] = {
     {NoDisplay,
      "Vaultpack cannot show its windows: there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set). "
      "Start it in a desktop session, or use vaultpack-cli in a terminal."},
+    {ReasonEntryWrongPassword, "The password does not open this entry"},
+    {ReasonEntryDataChanged, "This entry was changed or damaged after it was encrypted: its authentication code does not match, so it is not extracted"},
+    {ReasonEntryLocked, "This entry is encrypted and no password was given, so it is skipped"},
+    {EncryptedEntriesLocked, "%1 encrypted entries were skipped: no password that opens them was given."},
+    {ListedAesEntry, "encrypted: AES-%1"},
+    {ListedWeakEntry, "encrypted weakly: traditional ZIP encryption"},
+    {ListedUnreadableEntry, "encrypted: a scheme that is not supported"},
+    {AesArchiveCreated, "The ZIP archive \"%1\" has been created. It is protected with the password as AES-256, which other archivers open. The hint is not stored in a ZIP archive."},
 };
 
 }  // namespace

@@ -149,6 +149,14 @@ constexpr MessageText kTexts[] = {
     {NoDisplay,
      "Vaultpack のウィンドウを表示できません。ディスプレイがありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)。"
      "デスクトップのセッションで起動するか、端末で vaultpack-cli を使ってください。"},
+    {ReasonEntryWrongPassword, "このパスワードではこの項目を開けません"},
+    {ReasonEntryDataChanged, "この項目は暗号化の後に変更されたか破損しています。認証コードが一致しないため、展開しません"},
+    {ReasonEntryLocked, "この項目は暗号化されていますが、パスワードが入力されなかったためスキップします"},
+    {EncryptedEntriesLocked, "開くことのできるパスワードが入力されなかったため、暗号化された %1 個の項目をスキップしました。"},
+    {ListedAesEntry, "暗号化: AES-%1"},
+    {ListedWeakEntry, "弱い暗号化: 従来の ZIP 暗号化"},
+    {ListedUnreadableEntry, "暗号化: サポートされていない方式"},
+    {AesArchiveCreated, "ZIP アーカイブ \"%1\" を作成しました。パスワードによる AES-256 で保護されており、他のアーカイバーでも開けます。ヒントは ZIP アーカイブには保存されません。"},
 };
 
 }  // namespace

@@ -150,6 +150,14 @@ constexpr MessageText kTexts[] = {
     {NoDisplay,
      "Vaultpack 无法显示窗口：没有显示器 (DISPLAY 和 WAYLAND_DISPLAY 均未设置)。"
      "请在桌面会话中启动，或在终端中使用 vaultpack-cli。"},
+    {ReasonEntryWrongPassword, "此密码无法打开这个条目"},
+    {ReasonEntryDataChanged, "这个条目在加密后已被更改或损坏：验证码不匹配，因此不予解压"},
+    {ReasonEntryLocked, "这个条目已加密，但未提供密码，因此跳过"},
+    {EncryptedEntriesLocked, "由于未提供能打开的密码，已跳过 %1 个加密条目。"},
+    {ListedAesEntry, "已加密：AES-%1"},
+    {ListedWeakEntry, "弱加密：传统 ZIP 加密"},
+    {ListedUnreadableEntry, "已加密：不支持的加密方式"},
+    {AesArchiveCreated, "已创建 ZIP 压缩文件 \"%1\"。它以密码通过 AES-256 保护，其他压缩程序也能打开。提示不会保存在 ZIP 压缩文件中。"},
 };
 
 }  // namespace

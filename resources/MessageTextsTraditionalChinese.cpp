@@ -149,6 +149,14 @@ constexpr MessageText kTexts[] = {
     {NoDisplay,
      "Vaultpack 無法顯示視窗：沒有顯示器 (DISPLAY 與 WAYLAND_DISPLAY 皆未設定)。"
      "請在桌面工作階段中啟動，或在終端機中使用 vaultpack-cli。"},
+    {ReasonEntryWrongPassword, "此密碼無法開啟這個項目"},
+    {ReasonEntryDataChanged, "這個項目在加密後已被變更或損壞：驗證碼不符，因此不予解壓縮"},
+    {ReasonEntryLocked, "這個項目已加密，但未提供密碼，因此略過"},
+    {EncryptedEntriesLocked, "由於未提供能開啟的密碼，已略過 %1 個加密項目。"},
+    {ListedAesEntry, "已加密：AES-%1"},
+    {ListedWeakEntry, "弱加密：傳統 ZIP 加密"},
+    {ListedUnreadableEntry, "已加密：不支援的加密方式"},
+    {AesArchiveCreated, "已建立 ZIP 壓縮檔 \"%1\"。它以密碼透過 AES-256 保護，其他壓縮程式也能開啟。提示不會儲存在 ZIP 壓縮檔中。"},
 };
 
 }  // namespace

@@ -5,13 +5,13 @@ set -euo pipefail
 
 build_packages=(
   cmake ninja-build g++ pkg-config
-  zlib1g-dev libminizip-dev libdeflate-dev libisal-dev
+  zlib1g-dev libdeflate-dev libisal-dev libssl-dev
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
 )
 # libtbb-dev: only for a benchmark that compares oneTBB's pipeline with our
 # own worker pool; it is left out of the build when missing.
 test_packages=(
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev libtbb-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libminizip-dev libtbb-dev
   clang libclang-rt-14-dev
   zip unzip p7zip-full libarchive-tools python3
   xvfb xdotool xclip fonts-noto-cjk

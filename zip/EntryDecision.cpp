@@ -18,7 +18,7 @@ Reason KindRefusal(const ZipEntryInfo& info) {
     if (info.isFolder) {
         return Reason::None;  // a folder is made whatever its record claims
     }
-    if (info.encrypted) {
+    if (info.encryption == EntryEncryption::Unreadable) {
         return Reason::Encrypted;
     }
     if (info.method != kMethodStored && info.method != kMethodDeflated) {
@@ -41,7 +41,8 @@ EntryDecision Decide(const ZipEntryInfo& info) {
     }
     decision.target = std::move(*target);
     decision.refusal = KindRefusal(info);
-    decision.fitsAhead = decision.refusal == Reason::None && !info.isFolder && S_ISREG(info.mode) &&
+    // An encrypted entry lands on the job's thread, which holds the password.
+    decision.fitsAhead = decision.refusal == Reason::None && !info.isFolder && !info.encrypted && S_ISREG(info.mode) &&
                          !decision.target.empty() && info.compressedSize <= kLargestEntryAhead &&
                          info.uncompressedSize <= kLargestEntryAhead;
     return decision;

@@ -20,8 +20,8 @@ EntryOutcome CancelledAt(const std::string& path) {
     return EntryOutcome::Failed(ZipResult::PartiallyUnzipped, Reason::Cancelled, path);
 }
 
-EntryOutcome DataFailure(ZipResult result, const std::string& path) {
-    return EntryOutcome::Failed(result, Reason::ArchiveData, path);
+EntryOutcome DataFailure(ZipResult result, const std::string& path, const PasswordUse& use = {}) {
+    return EntryOutcome::Failed(result, use.refusal != Reason::None ? use.refusal : Reason::ArchiveData, path);
 }
 
 EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
@@ -43,7 +43,7 @@ EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const Entr
 
 EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& record, const ZipEntryInfo& info,
                               const EntryWriter& writer, const EntryWriter::Place& place,
-                              ZipReader::WholeEntryBuffers& buffers, bool replace,
+                              ZipReader::WholeEntryBuffers& buffers, bool replace, PasswordUse& use,
                               const std::function<bool()>& cancelRequested, MadeFile* keep, int* registration) {
     std::uint64_t dataOffset = 0;
     EntryTimes times;
@@ -53,10 +53,10 @@ EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& reco
         return CancelledAt(place.path);
     }
     if (result == ZipResult::Success) {
-        result = reader.ReadWhole(record, dataOffset, buffers, data);
+        result = reader.ReadWhole(record, dataOffset, buffers, data, use);
     }
     if (result != ZipResult::Success) {
-        return DataFailure(result, place.path);
+        return DataFailure(result, place.path, use);
     }
     if (Cancelled(cancelRequested)) {
         return CancelledAt(place.path);
@@ -69,7 +69,7 @@ EntryOutcome ExtractWholeFile(const ZipReader& reader, const CentralRecord& reco
 }
 
 EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
-                            const EntryWriter::Place& place, bool replace,
+                            const EntryWriter::Place& place, bool replace, PasswordUse& use,
                             const std::function<bool()>& cancelRequested) {
     if (info.isFolder) {
         return EntryOutcome::Done();
@@ -79,7 +79,7 @@ EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const E
     }
     const CentralRecord& record = reader.Record();
     if (ZipReader::FitsInMemory(record)) {
-        return ExtractWholeFile(reader, record, info, writer, place, reader.Buffers(), replace, cancelRequested);
+        return ExtractWholeFile(reader, record, info, writer, place, reader.Buffers(), replace, use, cancelRequested);
     }
     std::uint64_t dataOffset = 0;
     EntryTimes times;
@@ -87,12 +87,19 @@ EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const E
         result != ZipResult::Success) {
         return DataFailure(result, place.path);
     }
-    const auto fill = [&](FileHandle& file) { return reader.StreamData(record, dataOffset, file, cancelRequested); };
-    return writer.WriteFile(place, info, times, fill, replace);
+    const auto fill = [&](FileHandle& file) {
+        return reader.StreamData(record, dataOffset, file, cancelRequested, use);
+    };
+    EntryOutcome outcome = writer.WriteFile(place, info, times, fill, replace);
+    if (use.refusal != Reason::None) {
+        outcome.failure = Failure::Of(use.refusal, place.path);
+    }
+    return outcome;
 }
 
 ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesystem::path& targetPath,
-                       const std::function<bool()>& cancelRequested, bool replaceExisting) {
+                       const std::function<bool()>& cancelRequested, bool replaceExisting,
+                       const std::string* password) {
     ZipEntryInfo info;
     if (const ZipResult result = index < 0 ? ZipResult::FaultyArguments : reader.GetEntry(index, info);
         result != ZipResult::Success || info.isFolder) {
@@ -105,7 +112,8 @@ ZipResult ExtractEntry(ZipReader& reader, std::int64_t index, const std::filesys
         outcome = RefusalOfKind(info);
     }
     if (outcome.Succeeded()) {
-        outcome = ExtractEntryAt(reader, info, writer, place, replaceExisting, cancelRequested);
+        PasswordUse use{password};
+        outcome = ExtractEntryAt(reader, info, writer, place, replaceExisting, use, cancelRequested);
     }
     return outcome.result;
 }

@@ -201,15 +201,44 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& deci
     if (outcome.Succeeded()) {
         outcome = RefusalOf(decision, info);
     }
-    if (outcome.Succeeded()) {
-        outcome = ExtractEntryAt(reader_, info, writer_, place, occupant == EntryWriter::Occupant::File,
-                                 calls.cancelRequested);
+    const bool replace = occupant == EntryWriter::Occupant::File;
+    if (outcome.Succeeded() && info.encrypted) {
+        outcome = ExtractEncrypted(info, place, replace, calls);
+    } else if (outcome.Succeeded()) {
+        PasswordUse none;
+        outcome = ExtractEntryAt(reader_, info, writer_, place, replace, none, calls.cancelRequested);
     }
     if (calls.cancelRequested()) {
         return Ended(Landing::Step::Cancelled, info, place.path);  // an entry cut short left nothing behind
     }
+    if (outcome.failure.reason == Reason::EntryLocked) {
+        return Ended(Landing::Step::Locked, info, place.path);
+    }
     return outcome.Succeeded() ? Ended(Landing::Step::Extracted, info, place.path)
                                : Ended(Landing::Step::Failed, info, place.path, std::move(outcome));
+}
+
+// With the password given before, or asked for now; asked again while the
+// entry does not accept it. Once the user declines, every encrypted entry is
+// left out (EntryLocked); one the last password did not open fails.
+EntryOutcome Extraction::ExtractEncrypted(const ZipEntryInfo& info, const EntryWriter::Place& place, bool replace,
+                                          const LandingCalls& calls) {
+    for (bool wrongBefore = false;; wrongBefore = true) {
+        if (!password_ && !passwordDeclined_) {
+            password_ = calls.password ? calls.password(wrongBefore) : std::nullopt;
+            passwordDeclined_ = !password_;
+        }
+        if (!password_) {
+            return EntryOutcome::Failed(ZipResult::FaultyArguments,
+                                        wrongBefore ? Reason::EntryWrongPassword : Reason::EntryLocked, place.path);
+        }
+        PasswordUse use{&*password_};
+        EntryOutcome outcome = ExtractEntryAt(reader_, info, writer_, place, replace, use, calls.cancelRequested);
+        if (use.refusal != Reason::EntryWrongPassword) {
+            return outcome;
+        }
+        password_.reset();
+    }
 }
 
 // The job's thread tells the workers where it is only when it has to wait:
@@ -389,8 +418,9 @@ bool Extraction::Create(Slot& slot, Worker& worker) {
     // The slot holds the folder open only while its file stays registered
     // through it: descriptors are a budget too.
     slot.place.folder = worker.openFolder;
+    PasswordUse none;
     const bool created = ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers,
-                                          false, {}, &slot.made, &slot.registration)
+                                          false, none, {}, &slot.made, &slot.registration)
                              .Succeeded();
     if (!created) {
         slot.place.folder.reset();

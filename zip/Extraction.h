@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,11 +33,16 @@ struct LandingCalls {
     std::function<void(const ZipEntryInfo&)> starting;  // the entry is read and about to land
     std::function<Replace(const std::string& path)> replace;
     std::function<bool()> cancelRequested;
+    // The password for the encrypted entries, asked when the first needs it
+    // and again (wrongBefore) when an entry does not accept the one given;
+    // nothing when the user gave none.
+    std::function<std::optional<std::string>(bool wrongBefore)> password;
 };
 
 // How landing one entry ended.
 struct Landing {
-    enum class Step { Extracted, Skipped, Failed, Cancelled };
+    // Locked: an encrypted entry left out because the user gave no password.
+    enum class Step { Extracted, Skipped, Locked, Failed, Cancelled };
     Step step = Step::Failed;
     EntryOutcome outcome;  // why, when Failed
     std::string name;      // the stored name; empty when the entry's record could not be read
@@ -79,6 +85,8 @@ private:
     EntryOutcome Prepare(std::string_view target, bool isFolder, EntryWriter::Place& place);
     Landing LandHere(const ZipEntryInfo& info, const EntryDecision& decision, const EntryWriter::Place& place,
                      const LandingCalls& calls);
+    EntryOutcome ExtractEncrypted(const ZipEntryInfo& info, const EntryWriter::Place& place, bool replace,
+                                  const LandingCalls& calls);
 
     // The workers' side.
     void Work();
@@ -113,6 +121,10 @@ private:
     std::string lastPreparedFolder_;
     std::shared_ptr<const FileHandle> lastPrepared_;
     std::vector<SlotPointer> landed_;
+    // The password the encrypted entries are read with, and whether the user
+    // declined to give one: the job's thread's own.
+    std::optional<std::string> password_;
+    bool passwordDeclined_ = false;
     WorkerPool workers_;
 };
 

@@ -17,6 +17,7 @@
 #include "files/OrderedWindow.h"
 #include "files/WorkerPool.h"
 #include "zip/Crc32.h"
+#include "zip/EntryCipher.h"
 #include "zip/ZipFormat.h"
 
 namespace vaultpack {
@@ -128,11 +129,13 @@ private:
     WorkerPool thread_;
 };
 
-// Reads the entry's compressed bytes in pieces.
+// Reads the entry's compressed bytes in pieces, decrypted when a decryptor
+// is given.
 class DataReader {
 public:
-    DataReader(const ZipArchiveFile& archive, std::uint64_t offset, std::uint64_t size)
-        : archive_(archive), offset_(offset), remaining_(size), buffer_(kInputPiece) {}
+    DataReader(const ZipArchiveFile& archive, std::uint64_t offset, std::uint64_t size,
+               EntryDecryptor* decryptor)
+        : archive_(archive), offset_(offset), remaining_(size), buffer_(kInputPiece), decryptor_(decryptor) {}
 
     bool AtEnd() const { return remaining_ == 0; }
     // The next piece, or an empty span when reading fails.
@@ -143,6 +146,9 @@ public:
         }
         offset_ += size;
         remaining_ -= size;
+        if (decryptor_ != nullptr) {
+            decryptor_->Decrypt(buffer_.data(), size);
+        }
         return {buffer_.data(), size};
     }
 
@@ -151,15 +157,62 @@ private:
     std::uint64_t offset_;
     std::uint64_t remaining_;
     std::vector<unsigned char> buffer_;
+    EntryDecryptor* decryptor_;
 };
 
-ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
-                        FileHandle& file, const std::function<bool()>& cancelRequested) {
-    const bool stored = record.method == kMethodStored;
-    if (stored && record.compressedSize != record.uncompressedSize) {
+// The decryptor of an encrypted entry, opened with the bytes in front of its
+// data; the data's offset and size then leave out those in front and after.
+ZipResult OpenDecryptor(const ZipArchiveFile& archive, const EntryProtection& protection, PasswordUse& use,
+                        std::uint64_t& offset, std::uint64_t& size, std::optional<EntryDecryptor>& decryptor) {
+    const std::size_t header = protection.HeaderSize();
+    const std::size_t trailer = protection.TrailerSize();
+    if (size < header + trailer || use.password == nullptr) {
         return ZipResult::CorruptArchive;
     }
-    DataReader reader(archive, dataOffset, record.compressedSize);
+    std::vector<unsigned char> bytes(header);
+    if (!archive.ReadAt(offset, bytes.data(), bytes.size())) {
+        return ZipResult::ReadFailed;
+    }
+    decryptor = EntryDecryptor::Open(protection, *use.password, bytes);
+    if (!decryptor) {
+        use.refusal = FailureReason::EntryWrongPassword;
+        return ZipResult::CorruptArchive;
+    }
+    offset += header;
+    size -= header + trailer;
+    return ZipResult::Success;
+}
+
+// Whether the bytes after the data hold the code of the data read.
+ZipResult CheckTrailer(const ZipArchiveFile& archive, const EntryProtection& protection, PasswordUse& use,
+                       std::uint64_t offset, EntryDecryptor& decryptor) {
+    std::vector<unsigned char> trailer(protection.TrailerSize());
+    if (!archive.ReadAt(offset, trailer.data(), trailer.size())) {
+        return ZipResult::ReadFailed;
+    }
+    if (!decryptor.Authentic(trailer)) {
+        use.refusal = FailureReason::EntryDataChanged;
+        return ZipResult::CorruptArchive;
+    }
+    return ZipResult::Success;
+}
+
+ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
+                        FileHandle& file, const std::function<bool()>& cancelRequested, PasswordUse& use) {
+    const EntryProtection protection = ProtectionOf(record);
+    std::uint64_t dataSize = record.compressedSize;
+    std::optional<EntryDecryptor> decryptor;
+    if (protection.scheme != EntryEncryption::None) {
+        if (const ZipResult result = OpenDecryptor(archive, protection, use, dataOffset, dataSize, decryptor);
+            result != ZipResult::Success) {
+            return result;
+        }
+    }
+    const bool stored = protection.method == kMethodStored;
+    if (stored && dataSize != record.uncompressedSize) {
+        return ZipResult::CorruptArchive;
+    }
+    DataReader reader(archive, dataOffset, dataSize, decryptor ? &*decryptor : nullptr);
     auto state = std::make_unique<inflate_state>();
     isal_inflate_init(state.get());
     state->crc_flag = ISAL_DEFLATE;  // raw deflate; the CRC is taken piece by piece below
@@ -216,15 +269,24 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
         writer.Write(*number, std::move(piece));
     }
     writer.Finish();
-    return produced == record.uncompressedSize && crc == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
+    if (decryptor) {
+        if (const ZipResult result = CheckTrailer(archive, protection, use, dataOffset + dataSize, *decryptor);
+            result != ZipResult::Success) {
+            return result;
+        }
+    }
+    // AE-2 stores no CRC: its authentication code covers the data.
+    return produced == record.uncompressedSize && (!protection.checkCrc || crc == record.crc)
+               ? ZipResult::Success
+               : ZipResult::CorruptArchive;
 }
 
 }  // namespace
 
 ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
-                              FileHandle& file, const std::function<bool()>& cancelRequested) {
+                              FileHandle& file, const std::function<bool()>& cancelRequested, PasswordUse& use) {
     try {
-        return InflateStream(archive, record, dataOffset, file, cancelRequested);
+        return InflateStream(archive, record, dataOffset, file, cancelRequested, use);
     } catch (const std::bad_alloc&) {
         return ZipResult::OutOfMemory;
     }

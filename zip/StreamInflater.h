@@ -5,6 +5,7 @@
 
 #include "files/FileHandle.h"
 #include "zip/ZipArchiveFile.h"
+#include "zip/EntryProtection.h"
 #include "zip/ZipResult.h"
 
 namespace vaultpack {
@@ -19,7 +20,9 @@ namespace vaultpack {
 // PartiallyUnzipped when cancelRequested, asked before each piece, answered
 // true. What was written then stays in `file`. A failed write throws its
 // FileError, which says why.
+// An encrypted entry is decrypted with use.password as it is read, and its
+// authentication code checked at the end (see PasswordUse).
 ZipResult InflateStreamToFile(const ZipArchiveFile& archive, const CentralRecord& record, std::uint64_t dataOffset,
-                              FileHandle& file, const std::function<bool()>& cancelRequested);
+                              FileHandle& file, const std::function<bool()>& cancelRequested, PasswordUse& use);
 
 }  // namespace vaultpack

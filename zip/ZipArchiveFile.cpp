@@ -10,18 +10,12 @@ namespace vaultpack {
 
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::size_t kEndSize = 22;
 constexpr std::size_t kZip64EndSize = 56;
 constexpr std::size_t kZip64LocatorSize = 20;
 constexpr std::size_t kCentralSize = 46;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kMaxCommentSize = 0xFFFF;
-constexpr std::uint16_t kZip64ExtraTag = 0x0001;
 constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 
 std::uint16_t U16(const unsigned char* bytes) { return static_cast<std::uint16_t>(LittleEndian(bytes, 2)); }
@@ -43,7 +37,7 @@ bool ApplyZip64Extra(CentralRecord& record, bool diskMarked) {
     bool seen = false;
     bool applied = false;
     ForEachExtraField(record.extra, [&](std::uint16_t tag, std::span<const unsigned char> data) {
-        if (tag != kZip64ExtraTag || seen) {
+        if (tag != kZip64Tag || seen) {
             return;
         }
         seen = true;
@@ -106,7 +100,7 @@ ZipResult ZipArchiveFile::Open(const std::filesystem::path& path) {
         }
         const unsigned char* header = directory_.data() + (position - start);
         const std::uint64_t length = kCentralSize + U16(header + 28) + U16(header + 30) + U16(header + 32);
-        if (U32(header) != kCentralSignature || !FitsWithin(position, length, end)) {
+        if (U32(header) != kCentralHeaderSignature || !FitsWithin(position, length, end)) {
             break;
         }
         recordOffsets_.push_back(position);
@@ -319,7 +313,7 @@ ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveWindow&
     }
     const std::size_t extraSize = U16(header + 28);
     const std::uint64_t headerSize = kLocalSize + U16(header + 26) + extraSize;
-    if (U32(header) != kLocalSignature || !FitsWithin(position, headerSize, fileSize_)) {
+    if (U32(header) != kLocalHeaderSignature || !FitsWithin(position, headerSize, fileSize_)) {
         return ZipResult::CorruptArchive;
     }
     dataOffset = position + headerSize;

@@ -8,6 +8,14 @@
 
 namespace vaultpack {
 
+// How an entry's data is encrypted.
+enum class EntryEncryption {
+    None,
+    Traditional,  // the traditional PKWARE cipher: weak
+    Aes,          // AES in the AE-1 or AE-2 framing
+    Unreadable,   // strong encryption, or an AES record without a valid 0x9901 field
+};
+
 // What ZipReader::GetEntry reports about an archive, or about one entry.
 struct ZipEntryInfo {
     // The entry's index; -1 when the record describes the archive, in which
@@ -26,9 +34,13 @@ struct ZipEntryInfo {
     // File type and permission bits (S_IFREG | 0644 and so on).
     mode_t mode = 0;
     std::uint32_t externalAttributes = 0;
-    // Compression method (0 stored, 8 deflated) and whether the entry is encrypted.
+    // Compression method (0 stored, 8 deflated; for AES entries the method
+    // inside, not the record's 99) and whether the entry is encrypted, how,
+    // and for AES with how many key bits.
     std::uint16_t method = 0;
     bool encrypted = false;
+    EntryEncryption encryption = EntryEncryption::None;
+    unsigned aesKeyBits = 0;
 
     std::uint64_t uncompressedSize = 0;
     std::uint64_t compressedSize = 0;

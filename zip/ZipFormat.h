@@ -22,6 +22,13 @@ inline constexpr std::uint32_t kDosReadOnly = 0x01;
 inline constexpr unsigned kHostUnix = 3;
 // General purpose flag bit 11: the name is UTF-8.
 inline constexpr std::uint16_t kUtf8NameFlag = 1u << 11;
+// The signatures of the records, and the tag of the Zip64 extra field.
+inline constexpr std::uint32_t kLocalHeaderSignature = 0x04034b50;
+inline constexpr std::uint32_t kCentralHeaderSignature = 0x02014b50;
+inline constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
+inline constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+inline constexpr std::uint32_t kEndSignature = 0x06054b50;
+inline constexpr std::uint16_t kZip64Tag = 0x0001;
 // The compression methods written and extracted.
 inline constexpr std::uint16_t kMethodStored = 0;
 inline constexpr std::uint16_t kMethodDeflated = 8;

@@ -11,6 +11,7 @@
 #include <libdeflate.h>
 
 #include "zip/Crc32.h"
+#include "zip/EntryCipher.h"
 #include "zip/EntryPath.h"
 #include "zip/StreamInflater.h"
 #include "zip/ZipFormat.h"
@@ -32,7 +33,6 @@ constexpr unsigned kHostMacOsX = 19;
 constexpr unsigned kHostDos = 0;
 constexpr unsigned kHostNtfs = 11;
 constexpr unsigned kHostVfat = 14;
-constexpr std::uint16_t kEncryptedFlag = 1;
 
 bool IsKnownFileType(mode_t mode) {
     return S_ISREG(mode) || S_ISDIR(mode) || S_ISLNK(mode);
@@ -61,8 +61,11 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
             info.mode &= ~static_cast<mode_t>(0222);
         }
     }
-    info.method = record.method;
-    info.encrypted = (record.flags & kEncryptedFlag) != 0;
+    const EntryProtection protection = ProtectionOf(record);
+    info.method = protection.method;
+    info.encrypted = protection.scheme != EntryEncryption::None;
+    info.encryption = protection.scheme;
+    info.aesKeyBits = protection.AesKeyBits();
     info.uncompressedSize = record.uncompressedSize;
     info.compressedSize = record.compressedSize;
     info.crc = record.crc;
@@ -132,27 +135,66 @@ ZipResult ZipReader::LocateData(const CentralRecord& record, WholeEntryBuffers& 
 }
 
 ZipResult ZipReader::StreamData(const CentralRecord& record, std::uint64_t dataOffset, FileHandle& file,
-                                const std::function<bool()>& cancelRequested) const {
-    return InflateStreamToFile(archive_, record, dataOffset, file, cancelRequested);
+                                const std::function<bool()>& cancelRequested, PasswordUse& use) const {
+    return InflateStreamToFile(archive_, record, dataOffset, file, cancelRequested, use);
 }
+
+namespace {
+
+// Decrypts an encrypted entry's bytes (header, data, trailer) into `plain`
+// and checks them; input then points at the plain data.
+ZipResult DecryptWhole(const EntryProtection& protection, std::span<const unsigned char>& input,
+                       std::vector<unsigned char>& plain, PasswordUse& use) {
+    const std::size_t header = protection.HeaderSize();
+    const std::size_t trailer = protection.TrailerSize();
+    if (input.size() < header + trailer || use.password == nullptr) {
+        return ZipResult::CorruptArchive;
+    }
+    std::optional<EntryDecryptor> decryptor = EntryDecryptor::Open(protection, *use.password, input.first(header));
+    if (!decryptor) {
+        use.refusal = FailureReason::EntryWrongPassword;
+        return ZipResult::CorruptArchive;
+    }
+    const std::span<const unsigned char> data = input.subspan(header, input.size() - header - trailer);
+    plain.assign(data.begin(), data.end());
+    decryptor->Decrypt(plain.data(), plain.size());
+    if (!decryptor->Authentic(input.last(trailer))) {
+        use.refusal = FailureReason::EntryDataChanged;
+        return ZipResult::CorruptArchive;
+    }
+    input = plain;
+    return ZipResult::Success;
+}
+
+}  // namespace
 
 // Both sizes are capped by kWholeEntryLimit; the compressed one also lies
 // within the file.
 ZipResult ZipReader::ReadWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
-                                  std::span<const unsigned char>& data) const {
-    const auto compressedSize = static_cast<std::size_t>(record.compressedSize);
-    const auto size = static_cast<std::size_t>(record.uncompressedSize);
-    // Deflate cannot expand data more than about 1032 times; a larger claim
-    // is damage and gets no buffer.
-    if (record.method == kMethodStored ? compressedSize != size : size / kMaxDeflateRatio > compressedSize) {
-        return ZipResult::CorruptArchive;
-    }
-    const unsigned char* input = nullptr;
-    if (!archive_.ReadThrough(buffers.window, dataOffset, compressedSize, ZipArchiveFile::kWindowSize, input)) {
+                               std::span<const unsigned char>& data, PasswordUse& use) const {
+    const EntryProtection protection = ProtectionOf(record);
+    const unsigned char* read = nullptr;
+    if (!archive_.ReadThrough(buffers.window, dataOffset, static_cast<std::size_t>(record.compressedSize),
+                              ZipArchiveFile::kWindowSize, read)) {
         return ZipResult::ReadFailed;
     }
-    if (record.method == kMethodStored) {
-        data = {input, size};
+    std::span<const unsigned char> input{read, static_cast<std::size_t>(record.compressedSize)};
+    if (protection.scheme != EntryEncryption::None) {
+        if (const ZipResult result = DecryptWhole(protection, input, buffers.decrypted, use);
+            result != ZipResult::Success) {
+            return result;
+        }
+    }
+    const std::size_t compressedSize = input.size();
+    const auto size = static_cast<std::size_t>(record.uncompressedSize);
+    const bool stored = protection.method == kMethodStored;
+    // Deflate cannot expand data more than about 1032 times; a larger claim
+    // is damage and gets no buffer.
+    if (stored ? compressedSize != size : size / kMaxDeflateRatio > compressedSize) {
+        return ZipResult::CorruptArchive;
+    }
+    if (stored) {
+        data = input;
     } else {
         if (!buffers.decompressor) {
             buffers.decompressor.reset(libdeflate_alloc_decompressor());
@@ -165,13 +207,14 @@ ZipResult ZipReader::ReadWhole(const CentralRecord& record, std::uint64_t dataOf
         }
         // Success means exactly `size` bytes came out: fewer, more or bad
         // data all fail.
-        if (libdeflate_deflate_decompress(buffers.decompressor.get(), input, compressedSize, buffers.output.data(),
-                                          size, nullptr) != LIBDEFLATE_SUCCESS) {
+        if (libdeflate_deflate_decompress(buffers.decompressor.get(), input.data(), compressedSize,
+                                          buffers.output.data(), size, nullptr) != LIBDEFLATE_SUCCESS) {
             return ZipResult::CorruptArchive;
         }
         data = {buffers.output.data(), size};
     }
-    return Crc32(0, data) == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
+    // AE-2 stores no CRC: its authentication code covers the data.
+    return !protection.checkCrc || Crc32(0, data) == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 
 ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/FileHandle.h"
+#include "zip/EntryProtection.h"
 #include "zip/ZipArchiveFile.h"
 #include "zip/ZipEntryInfo.h"
 #include "zip/ZipFormat.h"
@@ -42,6 +43,7 @@ public:
         ArchiveWindow window;
         std::vector<unsigned char> localExtra;
         std::vector<unsigned char> output;
+        std::vector<unsigned char> decrypted;
         struct FreeDecompressor {
             void operator()(libdeflate_decompressor* decompressor) const;
         };
@@ -75,12 +77,13 @@ public:
     // against its size and CRC: data then points at it. CorruptArchive for
     // damaged data or data of another size or CRC, ReadFailed when reading
     // the archive fails, OutOfMemory.
+    // An encrypted entry is decrypted and checked with use.password first.
     ZipResult ReadWhole(const CentralRecord& record, std::uint64_t dataOffset, WholeEntryBuffers& buffers,
-                        std::span<const unsigned char>& data) const;
+                        std::span<const unsigned char>& data, PasswordUse& use) const;
     // Streams any entry's data into file, checked the same way (see
     // InflateStreamToFile); PartiallyUnzipped when cancelRequested answered true.
     ZipResult StreamData(const CentralRecord& record, std::uint64_t dataOffset, FileHandle& file,
-                         const std::function<bool()>& cancelRequested) const;
+                         const std::function<bool()>& cancelRequested, PasswordUse& use) const;
 
     // The target of a symbolic link entry, as stored. FaultyArguments for a
     // bad index, for other entries and for a target longer than a path may

@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 #include <zlib.h>
 
 #include "files/FileHandle.h"
@@ -19,6 +18,8 @@
 #include "files/TemporaryFileRegistry.h"
 #include "zip/ArchiveStream.h"
 #include "zip/Crc32.h"
+#include "zip/EntryCipher.h"
+#include "zip/EntryProtection.h"
 #include "zip/EntryPath.h"
 #include "zip/WholeFileCompression.h"
 #include "zip/ZipFormat.h"
@@ -28,26 +29,10 @@ namespace vaultpack {
 namespace {
 
 constexpr std::size_t kPieceSize = 16 * 1024;
-// Version made by: Unix in the high byte, so that readers take the upper
-// half of the external attributes as a Unix mode; ZIP format version 3.0 in
-// the low byte.
-constexpr unsigned long kVersionMadeBy = kHostUnix << 8 | 30u;
-// minizip must be told before the data whether an entry needs Zip64 fields.
-// Deflate can grow incompressible data a little, so sources within 16 MiB of
-// 4 GiB get them too.
+// The local header must say before the data whether an entry needs Zip64
+// fields. Deflate can grow incompressible data a little, and encryption adds
+// its salt and code, so sources within 16 MiB of 4 GiB get them too.
 constexpr std::uint64_t kZip64Threshold = 0xFFFFFFFFull - 16 * 1024 * 1024;
-
-ZipResult ResultOfZipError(int error) {
-    switch (error) {
-        case ZIP_OK: return ZipResult::Success;
-        case ZIP_ERRNO: return ZipResult::WriteFailed;
-        case ZIP_PARAMERROR: return ZipResult::FaultyArguments;
-        // minizip's answer when an entry outgrew the size fields it had room for.
-        case ZIP_BADZIPFILE: return ZipResult::SizeMismatch;
-        case Z_MEM_ERROR: return ZipResult::OutOfMemory;
-        default: return ZipResult::FlationError;
-    }
-}
 
 std::time_t CreationTime(int fd, const struct stat& status) {
     struct statx extended {};
@@ -66,25 +51,17 @@ std::string StoredForm(std::string_view storedName) {
 
 }  // namespace
 
-void ZipWriter::HandleCloser::operator()(void* handle) const {
-    zipClose(handle, nullptr);
-}
-
 std::unique_ptr<ZipWriter> ZipWriter::Create(const FileHandle& archive, const std::filesystem::path& shownPath,
                                              Failure* failure) {
     std::unique_ptr<ZipWriter> writer(new ZipWriter());
     writer->archive_.path = shownPath;
-    writer->archive_.descriptor = archive.Descriptor();
-    zlib_filefunc64_def functions = ArchiveStreamFunctions(writer->archive_);
-    writer->handle_.reset(zipOpen2_64(shownPath.c_str(), APPEND_STATUS_CREATE, nullptr, &functions));
-    if (!writer->handle_) {
+    if (!writer->archive_.Open(archive.Descriptor())) {
         if (failure != nullptr) {
-            const int error = writer->archive_.writeError;
-            *failure = error == 0 ? Failure::Of(FailureReason::OutOfMemory)
-                                  : Failure::OfFile(FileOperation::Create, shownPath, error);
+            *failure = Failure::OfFile(FileOperation::Create, shownPath, writer->archive_.writeError);
         }
         return nullptr;
     }
+    writer->open_ = true;
     writer->input_.resize(kPieceSize);
     return writer;
 }
@@ -106,12 +83,20 @@ std::unique_ptr<ZipWriter> ZipWriter::Create(const std::filesystem::path& archiv
     return writer;
 }
 
-ZipWriter::~ZipWriter() = default;
+ZipWriter::~ZipWriter() {
+    if (open_) {
+        records_.Finish();
+    }
+}
+
+void ZipWriter::ProtectWithAes(std::string password) {
+    aesPassword_ = std::move(password);
+}
 
 ZipResult ZipWriter::AddFile(std::string_view storedName, const std::filesystem::path& sourcePath,
                              const std::function<bool()>& cancelRequested,
                              const std::function<void(std::uint64_t)>& bytesWritten) {
-    if (!handle_ || stickyError_ != ZipResult::Success || !IsAcceptableName(storedName)) {
+    if (!open_ || stickyError_ != ZipResult::Success || !IsAcceptableName(storedName)) {
         // AddPrepared gives the reason without reading anything.
         PreparedEntry nothing;
         return AddPrepared(storedName, nothing, cancelRequested);
@@ -193,6 +178,9 @@ PreparedEntry ZipWriter::Prepare(std::string_view storedName, const std::filesys
     if (entry.method == kMethodDeflated) {
         CompressWhole(entry);
     }
+    if (aesPassword_) {
+        entry.data = EncryptWhole(*aesPassword_, entry.data);
+    }
     return entry;
 }
 
@@ -217,18 +205,14 @@ Failure ZipWriter::ArchiveWriteFailure() const {
     return Failure::OfFile(FileOperation::Write, archive_.path, archive_.writeError);
 }
 
-ZipResult ZipWriter::Failed(int minizipError) {
-    switch (minizipError) {
-        case ZIP_ERRNO: return Failed(ZipResult::WriteFailed, ArchiveWriteFailure());
-        case Z_MEM_ERROR: return Failed(ZipResult::OutOfMemory, Failure::Of(FailureReason::OutOfMemory));
-        default: return Failed(ResultOfZipError(minizipError), {});
-    }
+ZipResult ZipWriter::Written(ZipResult result) {
+    return result == ZipResult::WriteFailed ? Failed(result, ArchiveWriteFailure()) : result;
 }
 
 ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& entry,
                                  const std::function<bool()>& cancelRequested,
                                  const std::function<void(std::uint64_t)>& bytesWritten) {
-    if (!handle_) {
+    if (!open_) {
         return Failed(ZipResult::AdditionsEnded, {});
     }
     if (stickyError_ != ZipResult::Success) {
@@ -245,23 +229,40 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
         stickyError_ = ZipResult::ReadFailed;
         return Failed(stickyError_, entry.failure);
     }
-    const std::string name = StoredForm(storedName);
     const struct stat& status = entry.status;
-    zip_fileinfo info{};
-    info.dosDate = DosDateTimeFromTime(status.st_mtime);
-    info.external_fa = static_cast<uLong>(status.st_mode) << 16 | ((status.st_mode & S_IWUSR) ? 0 : kDosReadOnly);
+    ZipRecordWriter::EntryHeader header;
+    header.name = StoredForm(storedName);
+    header.flags = NeedsUtf8Flag(header.name) ? kUtf8NameFlag : 0;
+    header.method = entry.method;
+    header.dosDateTime = DosDateTimeFromTime(status.st_mtime);
+    header.externalAttributes =
+        static_cast<std::uint32_t>(status.st_mode) << 16 | ((status.st_mode & S_IWUSR) ? 0 : kDosReadOnly);
     const auto localExtra = LocalTimestampExtra(status.st_mtime, status.st_atime, entry.creationTime);
     const auto centralExtra = CentralTimestampExtra(status.st_mtime);
-    const int zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold ? 1 : 0;
-
-    // minizip writes the headers; the data comes deflated, as raw data for minizip.
-    const int openError = zipOpenNewFileInZip4_64(
-        handle_.get(), name.c_str(), &info, localExtra.data(), localExtra.size(), centralExtra.data(),
-        centralExtra.size(), nullptr, entry.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL,
-        Z_DEFAULT_STRATEGY, nullptr, 0, kVersionMadeBy, NeedsUtf8Flag(name) ? kUtf8NameFlag : 0, zip64);
-    if (openError != ZIP_OK) {
-        stickyError_ = Failed(openError);
+    header.localExtra.assign(localExtra.begin(), localExtra.end());
+    header.centralExtra.assign(centralExtra.begin(), centralExtra.end());
+    header.zip64 = static_cast<std::uint64_t>(status.st_size) >= kZip64Threshold;
+    if (aesPassword_) {
+        header.flags |= kEncryptedFlag;
+        header.method = kMethodAes;
+        const std::vector<unsigned char> aes = AesExtraField(entry.method);
+        header.localExtra.insert(header.localExtra.end(), aes.begin(), aes.end());
+        header.centralExtra.insert(header.centralExtra.end(), aes.begin(), aes.end());
+    }
+    if (const ZipResult begun = Written(records_.Begin(header)); begun != ZipResult::Success) {
+        stickyError_ = begun;
         return stickyError_;
+    }
+    // A large file's pieces are encrypted here, in order; a whole one came encrypted.
+    std::optional<EntryEncryptor> encryptor;
+    if (aesPassword_ && !entry.whole) {
+        encryptor.emplace(*aesPassword_);
+        const std::vector<unsigned char> front = encryptor->Header();
+        if (const ZipResult begun = WriteData(front); begun != ZipResult::Success) {
+            stickyError_ = begun;
+            return stickyError_;
+        }
+        encryptor_ = &*encryptor;
     }
     ZipResult result = ZipResult::Success;
     if (entry.whole) {
@@ -307,10 +308,18 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
             return piece;
         });
     }
-    // The entry is closed in every case, so that minizip stays consistent.
-    const int closeError = zipCloseFileInZipRaw64(handle_.get(), entry.size, entry.crc);
-    if (result == ZipResult::Success && closeError != ZIP_OK) {
-        result = Failed(closeError);
+    if (encryptor) {
+        encryptor_ = nullptr;
+        if (result == ZipResult::Success) {
+            const auto trailer = encryptor->Trailer();
+            result = Written(records_.Write(trailer));
+        }
+    }
+    // The entry is closed in every case, so that the directory stays whole.
+    // AE-2 stores no CRC: the code after the data covers it.
+    const ZipResult closed = records_.End(aesPassword_ ? 0 : entry.crc, entry.size);
+    if (result == ZipResult::Success && closed != ZipResult::Success) {
+        result = closed == ZipResult::SizeMismatch ? Failed(closed, {}) : Written(closed);
     }
     // A failed, cut or cancelled entry stays in the archive: nothing can be added after it.
     stickyError_ = result;
@@ -318,11 +327,12 @@ ZipResult ZipWriter::AddPrepared(std::string_view storedName, PreparedEntry& ent
 }
 
 ZipResult ZipWriter::WriteData(std::span<const unsigned char> data) {
-    if (data.empty()) {
-        return ZipResult::Success;
+    if (encryptor_ == nullptr || data.empty()) {
+        return Written(records_.Write(data));
     }
-    const int error = zipWriteInFileInZip(handle_.get(), data.data(), static_cast<unsigned>(data.size()));
-    return error == ZIP_OK ? ZipResult::Success : Failed(error);
+    encrypted_.assign(data.begin(), data.end());
+    encryptor_->Encrypt(encrypted_.data(), encrypted_.size());
+    return Written(records_.Write(encrypted_));
 }
 
 ZipResult ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
@@ -359,19 +369,17 @@ ZipResult ZipWriter::WritePieces(PreparedEntry& entry, const std::function<bool(
 }
 
 ZipResult ZipWriter::Close() {
-    if (!handle_) {
+    if (!open_) {
         return ZipResult::AdditionsEnded;
     }
-    const int error = zipClose(handle_.release(), nullptr);
+    open_ = false;
+    const ZipResult finished = records_.Finish();
     input_ = {};
+    encrypted_ = {};
     if (stickyError_ != ZipResult::Success) {
         return Failed(ZipResult::PreviousError, {});
     }
-    if (error == ZIP_OK) {
-        return ZipResult::Success;
-    }
-    // Whatever minizip says, the end of the archive could not be written.
-    return Failed(ZipResult::WriteFailed, ArchiveWriteFailure());
+    return Written(finished);
 }
 
 }  // namespace vaultpack

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,8 @@
 
 #include "files/FileHandle.h"
 #include "zip/ArchiveStream.h"
+#include "zip/EntryCipher.h"
+#include "zip/ZipRecordWriter.h"
 #include "zip/PreparedEntry.h"
 #include "zip/ZipResult.h"
 #include "files/Failure.h"
@@ -94,9 +98,13 @@ public:
                           const std::function<bool()>& cancelRequested = {},
                           const std::function<void(std::uint64_t)>& bytesWritten = {});
 
+    // Protects every entry added from now on with AES-256 under `password`
+    // (AE-2, a fresh salt per entry): call it before the first Prepare.
+    void ProtectWithAes(std::string password);
+
     // False once a failed AddFile left a damaged entry: the archive cannot be
     // completed any more, so going on with the next file is pointless.
-    bool AcceptsMoreFiles() const { return handle_ && stickyError_ == ZipResult::Success; }
+    bool AcceptsMoreFiles() const { return open_ && stickyError_ == ZipResult::Success; }
 
     // Why the last AddFile, AddPrepared or Close that did not give Success
     // failed; a later failure without more to say than its code leaves Cause::None.
@@ -124,29 +132,30 @@ private:
         std::uint64_t size = 0;
         bool last = false;
     };
-    // Writes the pieces `next` gives into the entry minizip has open, in
+    // Writes the pieces `next` gives into the entry being written, in
     // order, until the last one, a failure or a cancel (AdditionsEnded); sets
     // entry.crc and entry.size from what was written.
     ZipResult WritePieces(PreparedEntry& entry, const std::function<bool()>& cancelRequested,
                           const std::function<void(std::uint64_t)>& bytesWritten, const std::function<Piece()>& next);
-    // Writes data into the entry minizip has open.
+    // Writes data into the entry being written, encrypted when encryptor_ is set.
     ZipResult WriteData(std::span<const unsigned char> data);
-    // The result of a failed minizip call, with its cause noted in failure_.
-    ZipResult Failed(int minizipError);
+    // A record writer's result, a failed write's cause noted in failure_.
+    ZipResult Written(ZipResult result);
     // A failed write of the archive, with the system's error where there is one.
     Failure ArchiveWriteFailure() const;
     // Notes why the current call fails, and returns its code.
     ZipResult Failed(ZipResult result, Failure failure);
 
-    // Closes a minizip handle, writing the central directory.
-    struct HandleCloser {
-        void operator()(void* handle) const;
-    };
-
 private:
     FileHandle created_;  // the archive file, when this writer created it
     ArchiveStream archive_;
-    std::unique_ptr<void, HandleCloser> handle_;
+    ZipRecordWriter records_{archive_};
+    bool open_ = false;
+    // The password of an AES-protected archive; the encryptor of the large
+    // entry being written, and its buffer.
+    std::optional<std::string> aesPassword_;
+    EntryEncryptor* encryptor_ = nullptr;
+    std::vector<unsigned char> encrypted_;
     ZipResult stickyError_ = ZipResult::Success;
     Failure failure_;
     std::vector<unsigned char> input_;

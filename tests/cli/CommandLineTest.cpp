@@ -29,7 +29,7 @@ TEST(CommandLine, RefusesWhatNoCommandTakes) {
         {"create", "--encrypt", "o", "a", "--password-file"},  // value missing
         {"decrypt", "--zip", "c.ezc"},                   // not an option of decrypt
         {"decrypt", "a.ezc", "b.ezc"},
-        {"unzip", "--password-file", "p", "a.zip"},
+        {"unzip", "--hint", "h", "a.zip"},                // a hint belongs to a container
         {"unzip", "a.zip", "out", "more"},
         {"unzip", "--overwrite", "always", "a.zip"},
         {"list"},

@@ -210,9 +210,11 @@ TEST_F(UnzipJobTest, HostileArchive) {
     std::filesystem::create_directory(sandbox / "outside");
     std::filesystem::create_directory_symlink(sandbox / "outside", destination / "linked");
     host.Expect("message 127", "Yes");
-    for (int failure = 0; failure < 10; ++failure) {
+    for (int failure = 0; failure < 9; ++failure) {
         host.Expect("message 111", "Yes");
     }
+    // secret.txt is flagged as encrypted, but its data is too short for the header.
+    host.Expect("password", "guess").Expect("message 111", "Yes");
     host.Expect("message 127", "Yes").Expect("message 111", "No");
 
     EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), JobOutcome::Failed);
@@ -234,8 +236,7 @@ TEST_F(UnzipJobTest, HostileArchive) {
                        Failed(LinkOut("link", "/etc/passwd"), (destination / "link").string()),
                        Failed(LinkOut("Folder/up", "../../outside"), (destination / "Folder/up").string()),
                        Failed("\"" + root + "\" is a symbolic link, which is not followed", root + "/evil.txt"),
-                       Failed("\"secret.txt\" is encrypted, which is not supported",
-                              (destination / "secret.txt").string()),
+                       Failed(corrupt, (destination / "secret.txt").string()),
                        Exists(destination / "fine.txt"),
                        Failed("\"" + linked + "\" is a symbolic link, which is not followed", linked + "/evil.txt"),
                        Count(5, 17)}));
