@@ -41,8 +41,7 @@ EntryDecision Decide(const ZipEntryInfo& info) {
     }
     decision.target = std::move(*target);
     decision.refusal = KindRefusal(info);
-    // An encrypted entry lands on the job's thread, which holds the password.
-    decision.fitsAhead = decision.refusal == Reason::None && !info.isFolder && !info.encrypted && S_ISREG(info.mode) &&
+    decision.fitsAhead = decision.refusal == Reason::None && !info.isFolder && S_ISREG(info.mode) &&
                          !decision.target.empty() && info.compressedSize <= kLargestEntryAhead &&
                          info.uncompressedSize <= kLargestEntryAhead;
     return decision;

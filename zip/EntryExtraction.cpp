@@ -25,12 +25,12 @@ EntryOutcome DataFailure(ZipResult result, const std::string& path, const Passwo
 }
 
 EntryOutcome ExtractLink(ZipReader& reader, const ZipEntryInfo& info, const EntryWriter& writer,
-                         const EntryWriter::Place& place, bool replace) {
+                         const EntryWriter::Place& place, bool replace, PasswordUse& use) {
     std::string linkTarget;
-    if (const ZipResult result = reader.ReadLinkTarget(info.index, linkTarget); result != ZipResult::Success) {
+    if (const ZipResult result = reader.ReadLinkTarget(info.index, linkTarget, use); result != ZipResult::Success) {
         return result == ZipResult::FaultyArguments
                    ? EntryOutcome::Failed(result, Reason::LinkUnreadable, info.name)
-                   : DataFailure(result, place.path);
+                   : DataFailure(result, place.path, use);
     }
     if (!LinkTargetStaysBelow(info.name, linkTarget)) {
         return EntryOutcome::Failed(ZipResult::FaultyArguments,
@@ -75,7 +75,7 @@ EntryOutcome ExtractEntryAt(ZipReader& reader, const ZipEntryInfo& info, const E
         return EntryOutcome::Done();
     }
     if (S_ISLNK(info.mode)) {
-        return ExtractLink(reader, info, writer, place, replace);
+        return ExtractLink(reader, info, writer, place, replace, use);
     }
     const CentralRecord& record = reader.Record();
     if (ZipReader::FitsInMemory(record)) {

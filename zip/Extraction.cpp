@@ -114,6 +114,8 @@ struct Extraction::Worker {
     std::int64_t handedIn = 0;
     std::int64_t finished = 0;
     std::vector<SlotPointer> slots;
+    // The password that opened an encrypted entry last, as the batch was reserved.
+    std::shared_ptr<const std::string> password;
 };
 
 Extraction::Extraction(ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination,
@@ -219,25 +221,36 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& deci
 }
 
 // With the password given before, or asked for now; asked again while the
-// entry does not accept it. Once the user declines, every encrypted entry is
-// left out (EntryLocked); one the last password did not open fails.
+// entry does not accept it. Once the user declines to give one, no more is
+// asked: the entries the password at hand does not open fail, and without
+// any password every encrypted entry is left out (EntryLocked). A password
+// that opens an entry goes to the workers, which then make encrypted entries
+// ahead too.
 EntryOutcome Extraction::ExtractEncrypted(const ZipEntryInfo& info, const EntryWriter::Place& place, bool replace,
                                           const LandingCalls& calls) {
-    for (bool wrongBefore = false;; wrongBefore = true) {
-        if (!password_ && !passwordDeclined_) {
-            password_ = calls.password ? calls.password(wrongBefore) : std::nullopt;
-            passwordDeclined_ = !password_;
+    for (bool wrong = false;;) {
+        if ((!password_ || wrong) && !passwordDeclined_) {
+            std::optional<std::string> given = calls.password ? calls.password(wrong) : std::nullopt;
+            passwordDeclined_ = !given;
+            if (given) {
+                password_ = std::move(given);
+                wrong = false;
+            }
         }
-        if (!password_) {
+        if (!password_ || wrong) {
             return EntryOutcome::Failed(ZipResult::FaultyArguments,
-                                        wrongBefore ? Reason::EntryWrongPassword : Reason::EntryLocked, place.path);
+                                        wrong ? Reason::EntryWrongPassword : Reason::EntryLocked, place.path);
         }
         PasswordUse use{&*password_};
         EntryOutcome outcome = ExtractEntryAt(reader_, info, writer_, place, replace, use, calls.cancelRequested);
         if (use.refusal != Reason::EntryWrongPassword) {
+            if (outcome.Succeeded() && (!accepted_ || *accepted_ != *password_)) {
+                const std::lock_guard lock(mutex_);
+                accepted_ = std::make_shared<const std::string>(*password_);
+            }
             return outcome;
         }
-        password_.reset();
+        wrong = true;
     }
 }
 
@@ -388,10 +401,11 @@ bool Extraction::Reserve(Worker& worker) {
         }
         const PathReservations::Verdict verdict =
             reservations_.Reserve(index++, slot->hashes, slot->info.isFolder, current);
-        slot->fileFree = slot->decision.fitsAhead && verdict.fileFree;
+        slot->fileFree = slot->decision.fitsAhead && verdict.fileFree && (!slot->info.encrypted || accepted_);
         slot->foldersFree = foldersAheadAllowed_ && verdict.foldersFree;
     }
     nextReserve_ = index;
+    worker.password = accepted_;
     if (workersWaiting_ > 0) {
         workerWake_.notify_all();
     }
@@ -418,9 +432,11 @@ bool Extraction::Create(Slot& slot, Worker& worker) {
     // The slot holds the folder open only while its file stays registered
     // through it: descriptors are a budget too.
     slot.place.folder = worker.openFolder;
-    PasswordUse none;
+    // An entry the password does not open, or whose code does not match, is
+    // left to the job's thread, which asks again or reports it.
+    PasswordUse use{slot.info.encrypted ? worker.password.get() : nullptr};
     const bool created = ExtractWholeFile(reader_, slot.record, slot.info, writer_, slot.place, worker.buffers,
-                                          false, none, {}, &slot.made, &slot.registration)
+                                          false, use, {}, &slot.made, &slot.registration)
                              .Succeeded();
     if (!created) {
         slot.place.folder.reset();

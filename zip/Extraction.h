@@ -122,9 +122,11 @@ private:
     std::shared_ptr<const FileHandle> lastPrepared_;
     std::vector<SlotPointer> landed_;
     // The password the encrypted entries are read with, and whether the user
-    // declined to give one: the job's thread's own.
+    // declined to give one: the job's thread's own. The last password that
+    // opened an entry, for the workers: set under mutex_.
     std::optional<std::string> password_;
     bool passwordDeclined_ = false;
+    std::shared_ptr<const std::string> accepted_;
     WorkerPool workers_;
 };
 

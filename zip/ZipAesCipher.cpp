@@ -14,6 +14,7 @@
 #include <string>
 
 #include "files/Failure.h"
+#include "zip/Pbkdf2Sha1.h"
 
 namespace vaultpack {
 namespace {
@@ -157,11 +158,7 @@ ZipAesCipher::ZipAesCipher(std::string_view password, std::span<const unsigned c
     }
     DerivedKeys derived;
     const std::size_t derivedSize = 2 * keySize + kAesVerifierSize;
-    if (PKCS5_PBKDF2_HMAC_SHA1(password.empty() ? "" : password.data(), static_cast<int>(password.size()),
-                               salt.data(), static_cast<int>(salt.size()), kIterations,
-                               static_cast<int>(derivedSize), derived.bytes.data()) != 1) {
-        ThrowOpenSslError("PKCS5_PBKDF2_HMAC_SHA1");
-    }
+    Pbkdf2HmacSha1(password, salt, kIterations, {derived.bytes.data(), derivedSize});
     const unsigned char* encryptionKey = derived.bytes.data();
     const unsigned char* authenticationKey = encryptionKey + keySize;
     std::copy_n(authenticationKey + keySize, kAesVerifierSize, state_->verifier.begin());

@@ -6,7 +6,6 @@
 #include <string>
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 #include <libdeflate.h>
 
@@ -20,7 +19,6 @@ namespace vaultpack {
 
 namespace {
 
-constexpr std::size_t kPieceSize = 16 * 1024;
 // Entries up to this size, compressed and not, are inflated whole in memory;
 // larger ones are streamed in pieces, so memory stays bounded either way.
 constexpr std::uint64_t kWholeEntryLimit = 16 * 1024 * 1024;
@@ -76,10 +74,6 @@ void Describe(const CentralRecord& record, ZipEntryInfo& info) {
     info.creationTime = times.creation.seconds;
 }
 
-struct InflateEnd {
-    void operator()(z_stream* stream) const { inflateEnd(stream); }
-};
-
 }  // namespace
 
 std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archivePath, ZipResult* reason) {
@@ -91,8 +85,6 @@ std::unique_ptr<ZipReader> ZipReader::Open(const std::filesystem::path& archiveP
         }
         return nullptr;
     }
-    reader->input_.resize(kPieceSize);
-    reader->output_.resize(kPieceSize);
     return reader;
 }
 
@@ -217,95 +209,27 @@ ZipResult ZipReader::ReadWhole(const CentralRecord& record, std::uint64_t dataOf
     return !protection.checkCrc || Crc32(0, data) == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 
-ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget) {
+ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget, PasswordUse& use) {
     ZipEntryInfo info;
     ZipResult result = index < 0 ? ZipResult::FaultyArguments : GetEntry(index, info);
     if (result != ZipResult::Success) {
         return result;
     }
-    if (info.isFolder || !S_ISLNK(info.mode) || info.encrypted || info.uncompressedSize >= PATH_MAX ||
+    if (info.isFolder || !S_ISLNK(info.mode) || info.uncompressedSize >= PATH_MAX ||
         (info.method != kMethodStored && info.method != kMethodDeflated)) {
         return ZipResult::FaultyArguments;
     }
+    if (!FitsInMemory(record_)) {
+        return ZipResult::CorruptArchive;  // no link target takes that much
+    }
     std::uint64_t dataOffset = 0;
     result = archive_.LocateData(record_, whole_.window, dataOffset, whole_.localExtra);
-    if (result != ZipResult::Success) {
-        return result;
+    std::span<const unsigned char> data;
+    if (result == ZipResult::Success) {
+        result = ReadWhole(record_, dataOffset, whole_, data, use);
     }
-    linkTarget.clear();
-    return CopyData(
-        dataOffset,
-        [&linkTarget](const unsigned char* data, std::size_t size) {
-            linkTarget.append(reinterpret_cast<const char*>(data), size);
-            return ZipResult::Success;
-        },
-        {});
-}
-
-// Copies or inflates the current entry's data to write, piece by piece, and
-// checks that what came out has the size and CRC the directory promises.
-ZipResult ZipReader::CopyData(std::uint64_t dataOffset, const DataSink& write,
-                              const std::function<bool()>& cancelRequested) {
-    std::uint64_t remaining = record_.compressedSize;
-    std::uint64_t produced = 0;
-    std::uint32_t crc = 0;
-    const auto readPiece = [&]() -> std::size_t {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, input_.size()));
-        if (!archive_.ReadAt(dataOffset, input_.data(), size)) {
-            return 0;
-        }
-        dataOffset += size;
-        remaining -= size;
-        return size;
-    };
-    const auto emit = [&](const unsigned char* data, std::size_t size) {
-        if (cancelRequested && cancelRequested()) {
-            return ZipResult::PartiallyUnzipped;
-        }
-        produced += size;
-        if (produced > record_.uncompressedSize) {
-            return ZipResult::CorruptArchive;
-        }
-        crc = Crc32(crc, {data, size});
-        return write(data, size);
-    };
-
-    ZipResult result = ZipResult::Success;
-    if (record_.method == kMethodStored) {
-        while (remaining > 0 && result == ZipResult::Success) {
-            const std::size_t size = readPiece();
-            result = size == 0 ? ZipResult::ReadFailed : emit(input_.data(), size);
-        }
-    } else {
-        z_stream stream{};
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) {
-            return ZipResult::OutOfMemory;
-        }
-        const std::unique_ptr<z_stream, InflateEnd> streamGuard(&stream);
-        int status = Z_OK;
-        while (status != Z_STREAM_END && result == ZipResult::Success) {
-            if (stream.avail_in == 0 && remaining > 0) {
-                stream.avail_in = static_cast<uInt>(readPiece());
-                stream.next_in = input_.data();
-                if (stream.avail_in == 0) {
-                    return ZipResult::ReadFailed;
-                }
-            }
-            stream.next_out = output_.data();
-            stream.avail_out = static_cast<uInt>(output_.size());
-            status = inflate(&stream, Z_NO_FLUSH);
-            if (status == Z_MEM_ERROR) {
-                return ZipResult::OutOfMemory;
-            }
-            // Z_BUF_ERROR here means the data ended inside the deflate stream.
-            if (status != Z_OK && status != Z_STREAM_END) {
-                return ZipResult::CorruptArchive;
-            }
-            result = emit(output_.data(), output_.size() - stream.avail_out);
-        }
-    }
-    if (result == ZipResult::Success && (produced != record_.uncompressedSize || crc != record_.crc)) {
-        result = ZipResult::CorruptArchive;
+    if (result == ZipResult::Success) {
+        linkTarget.assign(data.begin(), data.end());
     }
     return result;
 }

@@ -88,21 +88,18 @@ public:
     // The target of a symbolic link entry, as stored. FaultyArguments for a
     // bad index, for other entries and for a target longer than a path may
     // be; ReadFailed and CorruptArchive as ReadWhole.
-    ZipResult ReadLinkTarget(std::int64_t index, std::string& linkTarget);
+    // An encrypted link's target is read with use.password.
+    ZipResult ReadLinkTarget(std::int64_t index, std::string& linkTarget, PasswordUse& use);
 
     // Closes the archive file; FaultyArguments when already closed.
     ZipResult Close();
 
 private:
     ZipReader() = default;
-    using DataSink = std::function<ZipResult(const unsigned char* data, std::size_t size)>;
-    ZipResult CopyData(std::uint64_t dataOffset, const DataSink& write, const std::function<bool()>& cancelRequested);
 
     ZipArchiveFile archive_;
     CentralRecord record_;
     WholeEntryBuffers whole_;
-    std::vector<unsigned char> input_;
-    std::vector<unsigned char> output_;
 };
 
 }  // namespace vaultpack

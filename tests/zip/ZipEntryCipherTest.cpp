@@ -3,6 +3,7 @@
 
 #include "zip/ZipAesCipher.h"
 #include "zip/ZipTraditionalCipher.h"
+#include "zip/Pbkdf2Sha1.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,38 @@ void InPieces(Bytes& data, std::initializer_list<std::size_t> sizes, Step step) 
         const std::size_t count = std::min(sizes.begin()[i % sizes.size()], data.size() - done);
         step(data.data() + done, count);
         done += count;
+    }
+}
+
+// RFC 6070's vectors, and OpenSSL's own PBKDF2 for passwords around the
+// 64-byte block, beyond which HMAC hashes the key first.
+TEST(Pbkdf2HmacSha1, MatchesTheStandardAndOpenSsl) {
+    const auto Hex = [](const Bytes& bytes) {
+        std::string text;
+        for (unsigned char byte : bytes) {
+            text += "0123456789abcdef"[byte >> 4];
+            text += "0123456789abcdef"[byte & 15];
+        }
+        return text;
+    };
+    const std::string salt = "salt";
+    const auto Derive = [&](const std::string& password, int iterations, std::size_t size) {
+        Bytes output(size);
+        Pbkdf2HmacSha1(password, {reinterpret_cast<const unsigned char*>(salt.data()), salt.size()}, iterations,
+                       output);
+        return output;
+    };
+    EXPECT_EQ(Hex(Derive("password", 1, 20)), "0c60c80f961f0e71f3a9b524af6012062fe037a6");
+    EXPECT_EQ(Hex(Derive("password", 2, 20)), "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
+    EXPECT_EQ(Hex(Derive("password", 4096, 20)), "4b007901b765489abead49d926f721d065a429c1");
+    for (const std::size_t length : {0, 1, 63, 64, 65, 200}) {
+        const std::string password(length, 'p');
+        Bytes expected(66);
+        ASSERT_EQ(PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(length),
+                                         reinterpret_cast<const unsigned char*>(salt.data()),
+                                         static_cast<int>(salt.size()), 1000, 66, expected.data()),
+                  1);
+        EXPECT_EQ(Derive(password, 1000, 66), expected) << length;
     }
 }
 
