@@ -18,6 +18,16 @@ std::optional<MessageId> ValidatePassword(std::string_view password) {
     return std::nullopt;
 }
 
+std::optional<MessageId> ValidateArchivePassword(std::string_view password) {
+    if (password.empty()) {
+        return MessageId::EnterPassword;
+    }
+    if (password.find('\0') != std::string_view::npos) {
+        return MessageId::PasswordInvalidCharacters;
+    }
+    return std::nullopt;
+}
+
 std::optional<MessageId> ValidateNewPassword(std::string_view password, std::string_view retyped) {
     if (const auto problem = ValidatePassword(password)) {
         return problem;

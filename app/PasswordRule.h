@@ -20,6 +20,16 @@ inline constexpr std::size_t kMaxHintLength = 32;
 // limit is left to the input fields.
 std::optional<MessageId> ValidatePassword(std::string_view password);
 
+// The password of a ZIP archive that another archiver may have written is
+// taken as it was given there: one or more bytes up to this many, none of
+// them NUL (EnterPassword, PasswordInvalidCharacters).
+inline constexpr std::size_t kMaxArchivePasswordLength = 1024;
+std::optional<MessageId> ValidateArchivePassword(std::string_view password);
+
+// Which rule a password read for a job keeps: the password forms' (ours),
+// or that of an archive to open.
+enum class PasswordRule { Ours, AnyArchive };
+
 // The rule for a new password typed twice: ValidatePassword's problem with the
 // first text, otherwise PasswordsDoNotMatch when the two texts differ in any
 // byte. The retyped text is only compared, never checked on its own.

@@ -54,11 +54,12 @@ ConsoleHostAnswers AnswersFrom(const CommandLine& command) {
 
 // The password of a run when it comes from --password-file;
 // nothing without one.
-std::optional<PasswordInput> PasswordFromFile(const CommandLine& command, const CliConsole& console) {
+std::optional<PasswordInput> PasswordFromFile(const CommandLine& command, const CliConsole& console,
+                                              PasswordRule rule = PasswordRule::Ours) {
     if (!command.passwordFile) {
         return std::nullopt;
     }
-    return ReadPasswordFile(*command.passwordFile, console.standardInput, console.catalogue);
+    return ReadPasswordFile(*command.passwordFile, console.standardInput, console.catalogue, rule);
 }
 
 // How a run ends when its password could not be had: Cancelled, or BadInput
@@ -78,8 +79,8 @@ std::optional<ExitStatus> EndWithoutPassword(const PasswordInput& input, const C
 // The password from --password-file, where given, as the host's answer; how
 // the run ends when it could not be read.
 std::optional<ExitStatus> TakePasswordFile(const CommandLine& command, const CliConsole& console,
-                                           ConsoleHostAnswers& answers) {
-    if (std::optional<PasswordInput> input = PasswordFromFile(command, console)) {
+                                           ConsoleHostAnswers& answers, PasswordRule rule) {
+    if (std::optional<PasswordInput> input = PasswordFromFile(command, console, rule)) {
         if (const auto end = EndWithoutPassword(*input, console)) {
             return end;
         }
@@ -189,7 +190,7 @@ ExitStatus RunCreate(const CommandLine& command, const CliConsole& console) {
 // create, the unzip job on the decrypted archive as the main window runs it.
 ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
     ConsoleHostAnswers answers = AnswersFrom(command);
-    if (const auto end = TakePasswordFile(command, console, answers)) {
+    if (const auto end = TakePasswordFile(command, console, answers, PasswordRule::Ours)) {
         return *end;
     }
     const std::shared_ptr<ConsoleJobHost> host = MakeHost(console, std::move(answers));
@@ -216,7 +217,8 @@ ExitStatus RunUnzip(const CommandLine& command, const CliConsole& console) {
     params.destinationFolders = {command.folder.empty() ? std::filesystem::path(".") : command.folder};
     ConsoleHostAnswers answers = AnswersFrom(command);
     answers.continueAfterFailure = command.keepGoing;
-    if (const auto end = TakePasswordFile(command, console, answers)) {
+    // The password of an archive from elsewhere is taken as that archiver took it.
+    if (const auto end = TakePasswordFile(command, console, answers, PasswordRule::AnyArchive)) {
         return *end;
     }
     return RunJob(JobKind::Unzip, MakeHost(console, std::move(answers)),

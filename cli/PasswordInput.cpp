@@ -21,8 +21,10 @@ PasswordInput NoTerminal() { return Refused("no terminal to ask for the password
 
 // The first line of the file, which must keep the rule. Reading stops once
 // the line is too long for any password (a FIFO or /dev/zero never ends).
-PasswordInput ReadFirstLine(int fd, const std::string& name, const MessageCatalogue& catalogue) {
-    LineInput input = ReadLineFrom(fd, kMaxPasswordLength + 2);  // room for "\r" and one byte too many
+PasswordInput ReadFirstLine(int fd, const std::string& name, const MessageCatalogue& catalogue, PasswordRule rule) {
+    // Room for "\r" and one byte too many.
+    LineInput input =
+        ReadLineFrom(fd, (rule == PasswordRule::Ours ? kMaxPasswordLength : kMaxArchivePasswordLength) + 2);
     if (input.end == LineInput::End::Interrupted) {
         return Cancelled();
     }
@@ -32,7 +34,7 @@ PasswordInput ReadFirstLine(int fd, const std::string& name, const MessageCatalo
     if (input.line.ends_with('\r')) {
         input.line.pop_back();
     }
-    if (auto problem = PasswordProblem(catalogue, input.line)) {
+    if (auto problem = PasswordProblem(catalogue, input.line, rule)) {
         return Refused(std::move(*problem));
     }
     return Given(std::move(input.line));
@@ -48,7 +50,7 @@ std::optional<std::string> Prompt(Terminal& terminal, const MessageCatalogue& ca
 // Asks in rounds until the typed password keeps the rule and, for a new one,
 // the retyped text is the same. Each refusal but the last is told on the
 // terminal; the last is left to the caller as the reason for giving up.
-PasswordInput AskInRounds(Terminal& terminal, const MessageCatalogue& catalogue, bool retype) {
+PasswordInput AskInRounds(Terminal& terminal, const MessageCatalogue& catalogue, bool retype, PasswordRule rule) {
     std::string problem;
     for (int round = 0; round < kPasswordPromptRounds; ++round) {
         std::optional<std::string> typed = Prompt(terminal, catalogue, MessageId::EnterPasswordLabel);
@@ -61,8 +63,8 @@ PasswordInput AskInRounds(Terminal& terminal, const MessageCatalogue& catalogue,
             return Cancelled();
         }
         // The rule and the length first, as the password form checks them; then the comparison.
-        std::optional<std::string> refusal = PasswordProblem(catalogue, *typed);
-        if (!refusal) {
+        std::optional<std::string> refusal = PasswordProblem(catalogue, *typed, rule);
+        if (!refusal && retype) {
             if (const auto mismatch = ValidateNewPassword(*typed, *retyped)) {
                 refusal = catalogue.Load(*mismatch);
             }
@@ -80,20 +82,23 @@ PasswordInput AskInRounds(Terminal& terminal, const MessageCatalogue& catalogue,
 
 }  // namespace
 
-std::optional<std::string> PasswordProblem(const MessageCatalogue& catalogue, std::string_view password) {
-    if (const auto message = ValidatePassword(password)) {
+std::optional<std::string> PasswordProblem(const MessageCatalogue& catalogue, std::string_view password,
+                                           PasswordRule rule) {
+    const bool ours = rule == PasswordRule::Ours;
+    if (const auto message = ours ? ValidatePassword(password) : ValidateArchivePassword(password)) {
         return catalogue.Load(*message);
     }
-    if (password.size() > kMaxPasswordLength) {
-        return "The password is longer than " + std::to_string(kMaxPasswordLength) + " characters.";
+    const std::size_t longest = ours ? kMaxPasswordLength : kMaxArchivePasswordLength;
+    if (password.size() > longest) {
+        return "The password is longer than " + std::to_string(longest) + " characters.";
     }
     return std::nullopt;
 }
 
 PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardInput,
-                               const MessageCatalogue& catalogue) {
+                               const MessageCatalogue& catalogue, PasswordRule rule) {
     if (path == "-") {
-        return ReadFirstLine(standardInput, "(standard input)", catalogue);
+        return ReadFirstLine(standardInput, "(standard input)", catalogue, rule);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -103,7 +108,7 @@ PasswordInput ReadPasswordFile(const std::filesystem::path& path, int standardIn
         }
         return Refused("cannot open the password file " + path.string() + ": " + std::strerror(error));
     }
-    PasswordInput input = ReadFirstLine(fd, path.string(), catalogue);
+    PasswordInput input = ReadFirstLine(fd, path.string(), catalogue, rule);
     ::close(fd);
     return input;
 }
@@ -117,14 +122,14 @@ PasswordInput AskPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& 
         terminal->Write(Label(catalogue, MessageId::HintLabel) + (hint->empty() ? "--" : PrintableText(*hint, false)) +
                         "\n");
     }
-    return AskInRounds(*terminal, catalogue, false);
+    return AskInRounds(*terminal, catalogue, false, hint ? PasswordRule::Ours : PasswordRule::AnyArchive);
 }
 
 PasswordInput AskNewPasswordOnTerminal(Terminal* terminal, const MessageCatalogue& catalogue) {
     if (terminal == nullptr) {
         return NoTerminal();
     }
-    return AskInRounds(*terminal, catalogue, true);
+    return AskInRounds(*terminal, catalogue, true, PasswordRule::Ours);
 }
 
 }  // namespace vaultpack
