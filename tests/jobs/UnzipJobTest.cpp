@@ -22,6 +22,7 @@
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/support/ResourceLimits.h"
 #include "tests/support/ScriptedJobHost.h"
+#include "tests/zip/ZipTestSupport.h"
 
 namespace vaultpack {
 namespace {
@@ -755,6 +756,68 @@ TEST_F(UnzipJobTest, LinkInTheDestinationIsReplacedAsInOrder) {
     EXPECT_EQ(host.messageTexts, (Strings{Exists(destination / "s"), Count(326, 326)}));
     EXPECT_EQ(ReadText(destination / "s"), "file");
 }
+
+// Encrypted entries (70 in a folder, enough for the workers to make some
+// ahead) and one plain entry after them: the password is asked once, again after a wrong one,
+// and Cancel leaves the encrypted entries out and says how many, not the plain one.
+struct PasswordRow {
+    const char* name;
+    std::vector<std::pair<std::string, std::optional<std::string>>> script;
+    int extracted;
+    std::vector<std::string> lastLines;  // of the summary, after the count
+    JobOutcome outcome;
+};
+
+class UnzipPasswordTest : public UnzipJobTest, public testing::WithParamInterface<PasswordRow> {};
+
+TEST_P(UnzipPasswordTest, AsksOncePerArchive) {
+    const PasswordRow& row = GetParam();
+    const std::filesystem::path source = sandbox / "source";
+    std::filesystem::create_directories(source / "secret");
+    for (int i = 0; i < 70; ++i) {
+        test::WriteFile(source / "secret" / (std::to_string(i) + ".txt"), "secret " + std::to_string(i));
+    }
+    test::WriteFile(source / "plain.txt", "plain");
+    const std::filesystem::path archive = sandbox / "mixed.zip";
+    ASSERT_EQ(test::RunCommand("cd " + test::Quote(source) + " && timeout 60 zip -q -r -e -P right " +
+                               test::Quote(archive) + " secret && timeout 60 zip -q " + test::Quote(archive) +
+                               " plain.txt"),
+              0);
+    for (const auto& [question, answer] : row.script) {
+        host.Expect(question, answer);
+    }
+
+    EXPECT_EQ(RunJob(RunUnzipJob, Params(archive), host), row.outcome);
+
+    std::string summary = Count(row.extracted, 72);  // with the folder entry
+    for (const std::string& line : row.lastLines) {
+        summary += "\n" + line;
+    }
+    EXPECT_EQ(host.messageTexts.back(), summary);
+    // Asked only as the script says (a question beyond it fails the test), once per password.
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "password "),
+              static_cast<std::ptrdiff_t>(row.script.size()));
+    EXPECT_EQ(std::count(host.messageTexts.begin(), host.messageTexts.end(), "Wrong password!"),
+              static_cast<std::ptrdiff_t>(row.script.size()) - 1);
+    EXPECT_EQ(ReadText(destination / "plain.txt"), "plain");
+    const int files = static_cast<int>(test::FolderEntries(destination / "secret").size());
+    EXPECT_EQ(files, row.extracted - 2);
+    if (files > 0) {
+        EXPECT_EQ(ReadText(destination / "secret" / "69.txt"), "secret 69");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnzipPasswordTest,
+    testing::Values(PasswordRow{"Given", {{"password", "right"}}, 72, {}, JobOutcome::Succeeded},
+                    PasswordRow{"WrongThenRight", {{"password", "wrong"}, {"password", "right"}}, 72, {},
+                                JobOutcome::Succeeded},
+                    PasswordRow{"Cancelled",
+                                {{"password", std::nullopt}},
+                                2,
+                                {"70 encrypted entries were skipped: no password that opens them was given."},
+                                JobOutcome::ItemsLeftOut}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vaultpack
