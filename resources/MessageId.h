@@ -172,6 +172,11 @@ enum class MessageId : std::uint16_t {
     ListedUnreadableEntry = 466,
     // A ZIP archive protected with the password as AES-256.
     AesArchiveCreated = 467,
+    // The options dialog's choice to protect the ZIP itself, and what the
+    // password dialogs say about the hint.
+    ProtectZipWithAes = 468,
+    AesHintNotStored = 469,
+    HintIsReadable = 470,
 };
 
 }  // namespace vaultpack

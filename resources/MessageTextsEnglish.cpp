@@ -160,6 +160,9 @@ constexpr MessageText kTexts[] = {
     {ListedWeakEntry, "encrypted weakly: traditional ZIP encryption"},
     {ListedUnreadableEntry, "encrypted: a scheme that is not supported"},
     {AesArchiveCreated, "The ZIP archive \"%1\" has been created. It is protected with the password as AES-256, which other archivers open. The hint is not stored in a ZIP archive."},
+    {ProtectZipWithAes, "&Protect the ZIP with the password (AES-256, opens in other archivers)"},
+    {AesHintNotStored, "The hint is not stored in a ZIP archive."},
+    {HintIsReadable, "Anyone can read the hint: it is stored unencrypted."},
 };
 
 }  // namespace

@@ -157,6 +157,9 @@ constexpr MessageText kTexts[] = {
     {ListedWeakEntry, "弱い暗号化: 従来の ZIP 暗号化"},
     {ListedUnreadableEntry, "暗号化: サポートされていない方式"},
     {AesArchiveCreated, "ZIP アーカイブ \"%1\" を作成しました。パスワードによる AES-256 で保護されており、他のアーカイバーでも開けます。ヒントは ZIP アーカイブには保存されません。"},
+    {ProtectZipWithAes, "ZIP をパスワードで保護(AES-256、他のアーカイバーでも開けます)(&P)"},
+    {AesHintNotStored, "ヒントは ZIP アーカイブには保存されません。"},
+    {HintIsReadable, "ヒントは暗号化されずに保存されるため、誰でも読めます。"},
 };
 
 }  // namespace

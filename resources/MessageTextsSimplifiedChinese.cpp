@@ -158,6 +158,9 @@ constexpr MessageText kTexts[] = {
     {ListedWeakEntry, "弱加密：传统 ZIP 加密"},
     {ListedUnreadableEntry, "已加密：不支持的加密方式"},
     {AesArchiveCreated, "已创建 ZIP 压缩文件 \"%1\"。它以密码通过 AES-256 保护，其他压缩程序也能打开。提示不会保存在 ZIP 压缩文件中。"},
+    {ProtectZipWithAes, "以密码保护 ZIP (AES-256，其他压缩程序也能打开)(&P)"},
+    {AesHintNotStored, "提示不会保存在 ZIP 压缩文件中。"},
+    {HintIsReadable, "任何人都能读取提示：它以未加密的方式保存。"},
 };
 
 }  // namespace

@@ -157,6 +157,9 @@ constexpr MessageText kTexts[] = {
     {ListedWeakEntry, "弱加密：傳統 ZIP 加密"},
     {ListedUnreadableEntry, "已加密：不支援的加密方式"},
     {AesArchiveCreated, "已建立 ZIP 壓縮檔 \"%1\"。它以密碼透過 AES-256 保護，其他壓縮程式也能開啟。提示不會儲存在 ZIP 壓縮檔中。"},
+    {ProtectZipWithAes, "以密碼保護 ZIP (AES-256，其他壓縮程式也能開啟)(&P)"},
+    {AesHintNotStored, "提示不會儲存在 ZIP 壓縮檔中。"},
+    {HintIsReadable, "任何人都能讀取提示：它以未加密的方式儲存。"},
 };
 
 }  // namespace

@@ -14,9 +14,30 @@ void ArchiveOptions::CheckEncrypt(std::optional<std::pair<std::string, std::stri
 
 void ArchiveOptions::UncheckEncrypt() {
     encrypt_ = false;
-    password_.clear();
+    if (!aes_) {
+        password_.clear();
+    }
     hint_.clear();
     Refresh();
+}
+
+void ArchiveOptions::CheckAes(std::optional<std::string> password) {
+    if (!zip_) {
+        return;
+    }
+    if (password) {
+        password_ = std::move(*password);
+        aes_ = true;
+    } else if (encrypt_) {
+        aes_ = true;  // the Encrypt password protects the ZIP too
+    }
+}
+
+void ArchiveOptions::UncheckAes() {
+    aes_ = false;
+    if (!encrypt_) {
+        password_.clear();
+    }
 }
 
 bool ArchiveOptions::SetZip(bool checked) {
@@ -24,6 +45,9 @@ bool ArchiveOptions::SetZip(bool checked) {
         return false;
     }
     zip_ = checked;
+    if (!zip_) {
+        UncheckAes();
+    }
     Refresh();
     return true;
 }
@@ -40,7 +64,8 @@ CreateArchiveParams ArchiveOptions::JobRecord(std::vector<ArchiveItem> items) co
     CreateArchiveParams params;
     params.items = std::move(items);
     params.hint = hint_;
-    params.password = encrypt_ ? password_ : std::string();
+    params.password = encrypt_ || aes_ ? password_ : std::string();
+    params.aesZip = aes_;
     params.order = order_;
     params.zipEnabled = zip_;
     params.multipleItems = multiple_;

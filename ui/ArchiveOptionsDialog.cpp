@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,12 +22,13 @@
 namespace vaultpack {
 namespace {
 
-// A group box holding two buttons one below the other.
-QGroupBox* MakeGroup(const QString& title, QWidget* first, QWidget* second, QWidget* parent) {
+// A group box holding its widgets one below the other.
+QGroupBox* MakeGroup(const QString& title, std::initializer_list<QWidget*> widgets, QWidget* parent) {
     auto* group = new QGroupBox(title, parent);
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(first);
-    layout->addWidget(second);
+    for (QWidget* widget : widgets) {
+        layout->addWidget(widget);
+    }
     return group;
 }
 
@@ -51,15 +53,23 @@ ArchiveOptionsDialog::ArchiveOptionsDialog(const MessageCatalogue& catalogue, Pl
     zipCheckBox_ =
         new QCheckBox(CatalogueText(catalogue, multiple ? MessageId::ZipFilesOption : MessageId::ZipFileOption), this);
     zipCheckBox_->setObjectName(QStringLiteral("zipCheckBox"));
+    // Below Zip, shown while it is checked: the ZIP itself protected with the
+    // password, for whoever opens it with another archiver.
+    aesCheckBox_ = new QCheckBox(CatalogueText(catalogue, MessageId::ProtectZipWithAes), this);
+    aesCheckBox_->setObjectName(QStringLiteral("aesCheckBox"));
+    aesNote_ = new QLabel(CatalogueText(catalogue, MessageId::AesHintNotStored), this);
+    aesNote_->setObjectName(QStringLiteral("aesNote"));
+    aesNote_->setWordWrap(true);
+    aesNote_->setEnabled(false);  // drawn as a quiet note
     encryptThenZipButton_ = new QRadioButton(CatalogueText(catalogue, MessageId::EncryptThenZip), this);
     encryptThenZipButton_->setObjectName(QStringLiteral("encryptThenZipButton"));
     zipThenEncryptButton_ = new QRadioButton(CatalogueText(catalogue, MessageId::ZipThenEncrypt), this);
     zipThenEncryptButton_->setObjectName(QStringLiteral("zipThenEncryptButton"));
 
-    QGroupBox* optionsGroup =
-        MakeGroup(CatalogueText(catalogue, MessageId::Options), encryptCheckBox_, zipCheckBox_, this);
-    orderGroup_ = MakeGroup(CatalogueText(catalogue, MessageId::OperationOrder), encryptThenZipButton_,
-                            zipThenEncryptButton_, this);
+    QGroupBox* optionsGroup = MakeGroup(CatalogueText(catalogue, MessageId::Options),
+                                        {encryptCheckBox_, zipCheckBox_, aesCheckBox_, aesNote_}, this);
+    orderGroup_ = MakeGroup(CatalogueText(catalogue, MessageId::OperationOrder),
+                            {encryptThenZipButton_, zipThenEncryptButton_}, this);
     orderGroup_->setObjectName(QStringLiteral("orderGroup"));
 
     auto* buttons = new QDialogButtonBox(this);
@@ -81,6 +91,7 @@ ArchiveOptionsDialog::ArchiveOptionsDialog(const MessageCatalogue& catalogue, Pl
 
     connect(encryptCheckBox_, &QCheckBox::clicked, this, &ArchiveOptionsDialog::OnEncryptClicked);
     connect(zipCheckBox_, &QCheckBox::clicked, this, &ArchiveOptionsDialog::OnZipClicked);
+    connect(aesCheckBox_, &QCheckBox::clicked, this, &ArchiveOptionsDialog::OnAesClicked);
     connect(encryptThenZipButton_, &QRadioButton::toggled, this,
             [this](bool checked) { options_.SetEncryptFirst(checked); });
     ShowOptions();
@@ -95,6 +106,9 @@ ArchiveOptionsDialog::~ArchiveOptionsDialog() {
 void ArchiveOptionsDialog::ShowOptions() {
     encryptCheckBox_->setChecked(options_.Encrypt());
     zipCheckBox_->setChecked(options_.Zip());
+    aesCheckBox_->setVisible(options_.AesShown());
+    aesCheckBox_->setChecked(options_.Aes());
+    aesNote_->setVisible(options_.Aes());
     orderGroup_->setVisible(options_.OrderGroupShown());
     (options_.EncryptFirst() ? encryptThenZipButton_ : zipThenEncryptButton_)->setChecked(true);
     okButton_->setEnabled(options_.OkEnabled() && !runningJob_);
@@ -110,6 +124,19 @@ void ArchiveOptionsDialog::OnEncryptClicked(bool checked) {
         } else {
             options_.CheckEncrypt(std::nullopt);
         }
+    }
+    ShowOptions();
+}
+
+void ArchiveOptionsDialog::OnAesClicked(bool checked) {
+    if (!checked) {
+        options_.UncheckAes();
+    } else if (options_.HasPassword()) {
+        options_.CheckAes(std::nullopt);
+    } else {
+        EncryptionPasswordDialog passwordDialog(catalogue_, this);
+        options_.CheckAes(passwordDialog.exec() == QDialog::Accepted ? std::optional(passwordDialog.Password())
+                                                                      : std::nullopt);
     }
     ShowOptions();
 }

@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 
@@ -53,6 +54,7 @@ protected:
 private:
     void OnEncryptClicked(bool checked);
     void OnZipClicked(bool checked);
+    void OnAesClicked(bool checked);
     void OnJobCompleted(const JobCompletion& completion);
     // Puts the options into the widgets.
     void ShowOptions();
@@ -65,6 +67,8 @@ private:
     std::shared_ptr<AbandonableJobHost> runningJob_;
     QCheckBox* encryptCheckBox_;
     QCheckBox* zipCheckBox_;
+    QCheckBox* aesCheckBox_;
+    QLabel* aesNote_;
     QGroupBox* orderGroup_;
     QRadioButton* encryptThenZipButton_;
     QRadioButton* zipThenEncryptButton_;

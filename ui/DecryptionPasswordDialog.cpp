@@ -9,6 +9,7 @@
 #include "ui/CatalogueText.h"
 #include "ui/ErrorMessageBox.h"
 #include "ui/PasswordDialogParts.h"
+#include "ui/Utf8ByteLimitValidator.h"
 #include "ui/ProgramIcons.h"
 
 namespace vaultpack {
@@ -29,16 +30,27 @@ DecryptionPasswordDialog::DecryptionPasswordDialog(const MessageCatalogue& catal
     hintLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SetHint({});
 
-    auto* form = NewPasswordForm();
-    form->addRow(CatalogueText(catalogue, MessageId::EnterPasswordLabel), passwordEdit_);
-    form->addRow(CatalogueText(catalogue, MessageId::HintLabel), hintLabel_);
+    form_ = NewPasswordForm();
+    form_->addRow(CatalogueText(catalogue, MessageId::EnterPasswordLabel), passwordEdit_);
+    form_->addRow(CatalogueText(catalogue, MessageId::HintLabel), hintLabel_);
 
-    QDialogButtonBox* buttons = LayOutPasswordDialog(this, form, catalogue);
+    QDialogButtonBox* buttons = LayOutPasswordDialog(this, form_, catalogue);
     connect(buttons, &QDialogButtonBox::accepted, this, &DecryptionPasswordDialog::TakeTypedPassword);
 }
 
 void DecryptionPasswordDialog::SetHint(const std::string& hint) {
     hintLabel_->setText(hint.empty() ? QStringLiteral("--") : QString::fromStdString(hint));
+}
+
+void DecryptionPasswordDialog::SetForArchive(bool forArchive) {
+    if (forArchive == forArchive_) {
+        return;
+    }
+    forArchive_ = forArchive;
+    form_->setRowVisible(hintLabel_, !forArchive);
+    LimitToUtf8Bytes(passwordEdit_,
+                     static_cast<qsizetype>(forArchive ? kMaxArchivePasswordLength : kMaxPasswordLength));
+    adjustSize();
 }
 
 void DecryptionPasswordDialog::showEvent(QShowEvent* event) {
@@ -51,7 +63,7 @@ void DecryptionPasswordDialog::showEvent(QShowEvent* event) {
 
 void DecryptionPasswordDialog::TakeTypedPassword() {
     const std::string password = passwordEdit_->text().toStdString();
-    if (const auto problem = ValidatePassword(password)) {
+    if (const auto problem = forArchive_ ? ValidateArchivePassword(password) : ValidatePassword(password)) {
         ShowErrorMessage(this, catalogue_, *problem);
         return;
     }

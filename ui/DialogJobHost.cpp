@@ -95,6 +95,7 @@ PasswordAnswer DialogJobHost::Reply(const PasswordQuestion& question) {
         passwordDialog_ = new DecryptionPasswordDialog(catalogue_, QuestionParent());
     }
     passwordDialog_->SetHint(question.hint);
+    passwordDialog_->SetForArchive(question.forArchive);
     if (passwordDialog_->exec() != QDialog::Accepted || !passwordDialog_) {
         return std::nullopt;
     }

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "app/PasswordRule.h"
@@ -34,6 +35,12 @@ EncryptionPasswordDialog::EncryptionPasswordDialog(const MessageCatalogue& catal
     form->addRow(CatalogueText(catalogue, MessageId::EnterPasswordLabel), passwordEdit_);
     form->addRow(CatalogueText(catalogue, MessageId::RetypePasswordLabel), retypedPasswordEdit_);
     form->addRow(CatalogueText(catalogue, MessageId::HintLabel), hintEdit_);
+    // The container's header keeps the hint in clear: it must not give the password away.
+    auto* hintNote = new QLabel(CatalogueText(catalogue, MessageId::HintIsReadable), this);
+    hintNote->setObjectName(QStringLiteral("hintNote"));
+    hintNote->setWordWrap(true);
+    hintNote->setEnabled(false);  // drawn as a quiet note
+    form->addRow(QString(), hintNote);
     form->addRow(QString(), showPasswordCheckBox_);
 
     QDialogButtonBox* buttons = LayOutPasswordDialog(this, form, catalogue);

@@ -145,14 +145,15 @@ std::unique_ptr<QWidget> MakeBuilder(const MessageCatalogue& catalogue) {
     return builder;
 }
 
-std::unique_ptr<QWidget> MakeOptions(const MessageCatalogue& catalogue, bool withOrder) {
+// The options dialog with Zip checked and then, when given, the box named
+// `thenCheck`, whose password dialog is answered once it is up.
+std::unique_ptr<QWidget> MakeOptions(const MessageCatalogue& catalogue, const char* thenCheck) {
     static QtPlatformPickers pickers;
     static ProgressDialog progress;
     auto options = std::make_unique<ArchiveOptionsDialog>(catalogue, pickers, progress,
                                                           std::vector<ArchiveItem>{{"report.pdf", "", "/tmp/report.pdf"}});
     options->findChild<QCheckBox*>(QStringLiteral("zipCheckBox"))->click();
-    if (withOrder) {
-        // The password dialog that checking Encrypt opens, answered once it is up.
+    if (thenCheck != nullptr) {
         QTimer::singleShot(0, [] {
             auto* dialog = qobject_cast<EncryptionPasswordDialog*>(QApplication::activeModalWidget());
             for (const char* field : {"passwordEdit", "retypedPasswordEdit"}) {
@@ -160,7 +161,7 @@ std::unique_ptr<QWidget> MakeOptions(const MessageCatalogue& catalogue, bool wit
             }
             dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
         });
-        options->findChild<QCheckBox*>(QStringLiteral("encryptCheckBox"))->click();
+        options->findChild<QCheckBox*>(QLatin1String(thenCheck))->click();
     }
     return options;
 }
@@ -224,10 +225,17 @@ std::unique_ptr<QWidget> MakeQuestion(const MessageCatalogue& catalogue, Message
 const ScreenshotWindow kWindows[] = {
     {"main", MakeMain},
     {"builder", MakeBuilder},
-    {"options", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, false); }},
-    {"options-order", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, true); }},
+    {"options", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, nullptr); }},
+    {"options-order", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, "encryptCheckBox"); }},
+    {"options-aes", [](const MessageCatalogue& catalogue) { return MakeOptions(catalogue, "aesCheckBox"); }},
     {"encryption-password", MakeEncryptionPassword},
     {"decryption-password", MakeDecryptionPassword},
+    {"archive-password",
+     [](const MessageCatalogue& catalogue) -> std::unique_ptr<QWidget> {
+         auto dialog = std::make_unique<DecryptionPasswordDialog>(catalogue);
+         dialog->SetForArchive(true);
+         return dialog;
+     }},
     {"progress", MakeDecryptProgress},
     {"progress-create", MakeCreateProgress},
     {"progress-unzip", MakeUnzipProgress},

@@ -87,5 +87,41 @@ TEST(ArchiveOptionsTest, SeveralItemsAreZippedWhenEncrypted) {
     EXPECT_EQ(record.items.size(), 2u);
 }
 
+// The ZIP's own protection: offered only with Zip, sharing the Encrypt
+// password when there is one, and gone (password too) with Zip.
+TEST(ArchiveOptionsTest, ProtectingTheZipItself) {
+    ArchiveOptions options(false);
+    options.CheckAes(std::string("pw"));
+    EXPECT_FALSE(options.Aes()) << "not offered without Zip";
+    ASSERT_TRUE(options.SetZip(true));
+    EXPECT_TRUE(options.AesShown());
+    options.CheckAes(std::nullopt);  // password dialog cancelled, no Encrypt password
+    EXPECT_FALSE(options.Aes());
+    options.CheckAes(std::string("zip-pw"));
+    CreateArchiveParams record = options.JobRecord({});
+    EXPECT_TRUE(record.aesZip && record.zipEnabled && !record.encryptEnabled);
+    EXPECT_EQ(record.password, "zip-pw");
+
+    options.CheckEncrypt(std::pair(std::string("both"), std::string("hint")));
+    options.UncheckEncrypt();
+    record = options.JobRecord({});
+    EXPECT_TRUE(record.aesZip);
+    EXPECT_EQ(record.password, "both") << "the last password given protects the ZIP";
+    EXPECT_EQ(record.hint, "");
+
+    ASSERT_TRUE(options.SetZip(false));
+    record = options.JobRecord({});
+    EXPECT_FALSE(record.aesZip);
+    EXPECT_EQ(record.password, "") << "unchecking Zip forgets the ZIP's password";
+
+    ArchiveOptions encrypted(false);
+    encrypted.CheckEncrypt(std::pair(std::string("pw"), std::string()));
+    ASSERT_TRUE(encrypted.SetZip(true));
+    encrypted.CheckAes(std::nullopt);  // no dialog: the Encrypt password is taken
+    record = encrypted.JobRecord({});
+    EXPECT_TRUE(record.aesZip && record.encryptEnabled);
+    EXPECT_EQ(record.password, "pw");
+}
+
 }  // namespace
 }  // namespace vaultpack

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -215,7 +216,12 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
     auto* encrypt = Child<QCheckBox>(&one, "encryptCheckBox");
     auto* zip = Child<QCheckBox>(&one, "zipCheckBox");
     EXPECT_FALSE(Child<QPushButton>(&one, "okButton")->isEnabled());
+    auto* aes = Child<QCheckBox>(&one, "aesCheckBox");
+    EXPECT_FALSE(aes->isVisible()) << "the ZIP's protection is offered only with Zip";
+    const int withoutZip = height(one);
     zip->click();
+    EXPECT_TRUE(aes->isVisible());
+    EXPECT_FALSE(Child<QLabel>(&one, "aesNote")->isVisible());
     const int withoutOrder = height(one);
     EXPECT_TRUE(Child<QPushButton>(&one, "okButton")->isEnabled());
     givePassword = false;
@@ -226,9 +232,13 @@ TEST_F(CreateArchiveRunTest, OptionsDialogStates) {
     EXPECT_TRUE(Child<QGroupBox>(&one, "orderGroup")->isVisible());
     EXPECT_TRUE(Child<QRadioButton>(&one, "encryptThenZipButton")->isChecked());
     EXPECT_GT(height(one), withoutOrder);
+    aes->click();  // the Encrypt password protects the ZIP too: no dialog
+    EXPECT_TRUE(aes->isChecked());
+    EXPECT_TRUE(Child<QLabel>(&one, "aesNote")->isVisible()) << "the hint is not stored in a ZIP";
     zip->click();
     EXPECT_FALSE(Child<QGroupBox>(&one, "orderGroup")->isVisible());
-    EXPECT_EQ(height(one), withoutOrder);
+    EXPECT_FALSE(aes->isVisible());
+    EXPECT_EQ(height(one), withoutZip);
 
     ArchiveOptionsDialog several(test::EnglishCatalogue(), pickers, progress, {{"a", "", "/a"}, {"b", "", "/b"}});
     several.show();
