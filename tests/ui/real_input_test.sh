@@ -422,4 +422,55 @@ names=$("$cli" list "$work/out/partial.zip" | awk '{print $NF}')
 [[ $names == note.txt ]] || fail "partial.zip holds [$names], expected note.txt alone"
 rm -f "$work/out/partial.zip"
 
-echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file"
+# 12. A ZIP protected with the password as AES-256, made through the options
+# dialog by keyboard (Zip, then the new box by its mnemonic, Alt+P, which asks
+# for the password), which 7-Zip opens with that password.
+start_builder_with "$work/source/note.txt"
+options=$(create_in_builder "$builder")
+press "$options" key Tab key space key alt+p  # Zip file, then Protect the ZIP
+asking=$(window_titled "Encryption Password")
+press "$asking" type --delay 20 "$password"
+press "$asking" key Tab type --delay 20 "$password"
+xdotool key Return
+window_gone "Encryption Password"
+press "$options" key Return
+choose_in_file_dialog "Save As" "$work/out/protected"
+info=$(window_titled "Information")
+expect_box_says "$info" "The ZIP archive \"$work/out/protected.zip\" has been created. It is protected with the password as AES-256, which other archivers open. The hint is not stored in a ZIP archive."
+press "$info" key Return
+window_gone "Create Archive"
+press "$main" key Escape
+expect_exit "after creating an AES archive" 0
+timeout "$wait_limit" 7z t -p"$password" "$work/out/protected.zip" >/dev/null || fail "7z does not accept protected.zip"
+rm -f "$work/out/protected.zip"
+
+# 13. Unzip File on a 7-Zip AES archive of two files: a wrong password is
+# told and asked again, the right one is asked for once for both entries.
+mkdir "$work/seven" "$work/unzipped"
+cp "$work/source/note.txt" "$work/seven/note.txt"
+cp "$work/source/note.txt" "$work/seven/copy.txt"
+(cd "$work/seven" && timeout "$wait_limit" 7z a -tzip -mem=AES256 -p"$password" "$work/seven.zip" note.txt copy.txt) \
+  >/dev/null || fail "7z could not make seven.zip"
+start
+main=$(window_titled "$main_title")
+press "$main" key Tab key Tab key space  # Unzip File
+choose_in_file_dialog "Open" "$work/seven.zip"
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/unzipped"
+asking=$(window_titled "Decryption Password")
+press "$asking" type --delay 20 "not-it"
+xdotool key Return
+wrong=$(window_titled "Error")
+expect_box_says "$wrong" "Wrong password!"
+press "$wrong" key Return
+asking=$(window_titled "Decryption Password")
+press "$asking" type --delay 20 "$password"  # replaces the old text, which is selected
+xdotool key Return
+info=$(window_titled "Information")
+expect_box_says "$info" "2 out of 2 files have been unzipped successfully"
+press "$info" key Return
+press "$main" key Escape
+expect_exit "after unzipping a 7-Zip AES archive" 0
+expect_only "$work/unzipped" "the AES unzip" note.txt copy.txt
+cmp -s "$work/source/note.txt" "$work/unzipped/copy.txt" || fail "copy.txt was not restored with its content"
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file; an AES ZIP made by keyboard and opened by 7-Zip; a 7-Zip AES archive unzipped after a wrong password"
