@@ -9,7 +9,9 @@
 // /usr/include, /usr/share and /usr/lib in turns, neither random nor
 // trivially repetitive); the archives and extracted copies are removed.
 //
-//   build/release/bench/zip_large_bench [rounds (3)] [MiB (2048)] [folder (/tmp/vaultpack-large-bench)]
+//   build/release/bench/zip_large_bench [rounds (3)] [MiB (2048)] [folder (/tmp/vaultpack-large-bench)] [aes]
+//
+// With "aes", the file is protected with AES-256 instead, beside 7-Zip.
 //
 // VAULTPACK_LARGE_BENCH_MIB also sets the size, for a quick run.
 
@@ -102,6 +104,64 @@ void Print(const char* operation, const char* peer, const ChildRun& peerBest, co
                 oursBest.cpuSeconds, oursBest.peakKiB / 1024.0, peerBest.seconds / oursBest.seconds);
 }
 
+// The same file protected with AES-256: our create beside 7-Zip's (two
+// threads) and beside our own unprotected create, and both archives' reading
+// of ours: our unzip beside 7z x.
+int CompareAes(const fs::path& source, const fs::path& folder, int rounds) {
+    const std::string password = "Bench-Pass1";
+    const fs::path passwordFile = folder / "password";
+    std::ofstream(passwordFile) << password << "\n";
+    const fs::path ours = folder / "ours-aes.zip";
+    const fs::path plain = folder / "ours-plain.zip";
+    const fs::path seven = folder / "7z-aes.zip";
+    const fs::path oursOut = folder / "ours-out";
+    const fs::path sevenOut = folder / "7z-out";
+    ChildRun create[3];   // 7z, ours with AES, ours plain
+    ChildRun extract[2];  // 7z x, ours
+    for (int round = 0; round < rounds; ++round) {
+        fs::remove(seven);
+        Keep(create[0],
+             RunCommand({"7z", "a", "-tzip", "-mem=AES256", "-mx=5", "-mmt=2", "-p" + password, seven.string(),
+                         source.string()}),
+             "7z a");
+        fs::remove(ours);
+        Keep(create[1],
+             RunCommand({VAULTPACK_CLI_PATH, "create", "--zip", "--aes", "--password-file", passwordFile.string(),
+                         ours.string(), source.string()}),
+             "our AES create");
+        fs::remove(plain);
+        Keep(create[2], CreateOurs(source, plain), "our create");
+        fs::remove_all(sevenOut);
+        Keep(extract[0], RunCommand({"7z", "x", "-p" + password, "-o" + sevenOut.string(), ours.string()}), "7z x");
+        fs::remove_all(oursOut);
+        fs::create_directories(oursOut);
+        Keep(extract[1],
+             RunCommand({VAULTPACK_CLI_PATH, "unzip", "--password-file", passwordFile.string(), ours.string(),
+                         oursOut.string()}),
+             "our AES extract");
+        if (round + 1 == rounds && (!SameBytes(source, oursOut / source.filename()) ||
+                                    !SameBytes(source, sevenOut / source.filename()))) {
+            std::fprintf(stderr, "an extracted file differs from the source\n");
+            return 1;
+        }
+        fs::remove_all(sevenOut);
+        fs::remove_all(oursOut);
+    }
+    std::printf("%s, AES-256, best of %d rounds; peak memory is each child's ru_maxrss\n",
+                source.filename().c_str(), rounds);
+    Print("create", "7z", create[0], create[1]);
+    Print("extract", "7z x", extract[0], extract[1]);
+    std::printf("AES create / plain create: %.2f (%.2f s against %.2f s)\n", create[1].seconds / create[2].seconds,
+                create[1].seconds, create[2].seconds);
+    std::printf("archive  7z %llu bytes   vaultpack %llu bytes\n",
+                static_cast<unsigned long long>(fs::file_size(seven)),
+                static_cast<unsigned long long>(fs::file_size(ours)));
+    for (const fs::path& archive : {ours, plain, seven}) {
+        fs::remove(archive);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,6 +182,9 @@ int main(int argc, char** argv) {
              "making the test file");
     }
 
+    if (argc > 4 && std::string(argv[4]) == "aes") {
+        return CompareAes(source, folder, rounds);
+    }
     const fs::path oursArchive = folder / "ours.zip";
     const fs::path zipArchive = folder / "zip.zip";
     const fs::path oursOut = folder / "ours-out";

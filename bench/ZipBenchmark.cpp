@@ -6,7 +6,10 @@
 // tools take turns round by round, and the best time of each is kept, with
 // each child's peak memory.
 //
-//   build/release/bench/zip_bench [rounds (default 5)] [create|tree|small ...]
+//   build/release/bench/zip_bench [rounds (default 5)] [create|tree|small|aes ...]
+//
+// aes: the tree packed with AES-256 beside 7-Zip (two threads), and 7-Zip's
+// AES archive of it extracted beside 7z x.
 //
 // The work folder is under TMPDIR. Outputs are removed only at the end, since
 // a file system that has just freed many inodes (ext4 without a journal skips
@@ -136,9 +139,42 @@ std::vector<Tool> ExtractTools() {
          {}});
 }
 
+bool MakesArchives(const Comparison& comparison) { return comparison.name == "create" || comparison.name == "aes"; }
+
 fs::path OutputOf(const fs::path& runs, const Comparison& comparison, std::size_t tool, int round) {
     return runs / (comparison.name + "-" + std::to_string(tool) + "-" + std::to_string(round) +
-                   (comparison.name == "create" ? ".zip" : ""));
+                   (MakesArchives(comparison) ? ".zip" : ""));
+}
+
+// The password of the AES comparisons, in a file beside the runs.
+constexpr const char* kAesPassword = "Bench-Pass1";
+fs::path PasswordFile(const fs::path& tree) { return tree.parent_path() / "password"; }
+
+std::vector<Tool> AesCreateTools() {
+    return {
+        {"vaultpack-cli",
+         [](const fs::path& tree, const fs::path& out) {
+             return "cd " + Quote(tree.parent_path()) + " && " + Cli() + " create --zip --aes --password-file " +
+                    Quote(PasswordFile(tree)) + " " + Quote(out) + " " + Quote(tree.filename());
+         }, {}},
+        {"7z AES-256", [](const fs::path& tree, const fs::path& out) {
+             return "cd " + Quote(tree.parent_path()) + " && 7z a -tzip -mem=AES256 -mx=5 -mmt=2 -p" + kAesPassword +
+                    " " + Quote(out) + " " + Quote(tree.filename()) + " >/dev/null";
+         }, {}},
+    };
+}
+
+std::vector<Tool> AesExtractTools() {
+    return {
+        {"vaultpack-cli",
+         [](const fs::path& archive, const fs::path& out) {
+             return "mkdir " + Quote(out) + " && " + Cli() + " unzip --password-file " +
+                    Quote(PasswordFile(archive)) + " " + Quote(archive) + " " + Quote(out);
+         }, {}},
+        {"7z x", [](const fs::path& archive, const fs::path& out) {
+             return "7z x -p" + std::string(kAesPassword) + " -o" + Quote(out) + " " + Quote(archive) + " >/dev/null";
+         }, {}},
+    };
 }
 
 // The tools take turns, starting one later each round, so that none always
@@ -160,7 +196,7 @@ void Compare(Comparison& comparison, const fs::path& runs, int rounds) {
         if (&tool != &ours) {
             std::printf("  speed-up of vaultpack-cli %5.2fx", tool.best.seconds / ours.best.seconds);
         }
-        if (comparison.name == "create") {
+        if (MakesArchives(comparison)) {
             std::printf("  archive %.2f MB", static_cast<double>(fs::file_size(OutputOf(
                                                       runs, comparison, static_cast<std::size_t>(&tool - &ours), 0))) /
                                                   1e6);
@@ -214,6 +250,15 @@ int main(int argc, char** argv) {
         // removing 64,000 files here would slow down whichever runs came next.
         Shell("cd " + Quote(root) + " && zip -q -r -6 small.zip small");
         Comparison extract{"small", root / "small.zip", ExtractTools()};
+        Compare(extract, runs, rounds);
+    }
+    if (Wanted(argc, argv, "aes")) {
+        Shell("echo " + std::string(kAesPassword) + " >" + Quote(PasswordFile(tree)));
+        Comparison create{"aes", tree, AesCreateTools()};
+        Compare(create, runs, rounds);
+        // Both read 7-Zip's archive of the tree.
+        Shell("cd " + Quote(root) + " && 7z a -tzip -mem=AES256 -p" + kAesPassword + " tree-aes.zip tree >/dev/null");
+        Comparison extract{"aes-x", root / "tree-aes.zip", AesExtractTools()};
         Compare(extract, runs, rounds);
     }
     fs::remove_all(root);
