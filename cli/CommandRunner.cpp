@@ -193,6 +193,10 @@ ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
     if (const auto end = TakePasswordFile(command, console, answers, PasswordRule::Ours)) {
         return *end;
     }
+    // An archive in the container that is protected itself (create --aes
+    // --encrypt) was given the same password.
+    ConsoleHostAnswers unzipAnswers = AnswersFrom(command);
+    unzipAnswers.password = answers.password;
     const std::shared_ptr<ConsoleJobHost> host = MakeHost(console, std::move(answers));
     FileJobParams params;
     params.sourceFiles = {command.target};
@@ -205,7 +209,7 @@ ExitStatus RunDecrypt(const CommandLine& command, const CliConsole& console) {
     if (!followOn.startUnzip) {
         return status;
     }
-    return CombinedExitStatus(status, RunJob(JobKind::Unzip, MakeHost(console, AnswersFrom(command)),
+    return CombinedExitStatus(status, RunJob(JobKind::Unzip, MakeHost(console, std::move(unzipAnswers)),
                                              [params = *followOn.startUnzip](JobHost& jobHost) {
                                                  return RunUnzipJob(params, jobHost);
                                              }));

@@ -28,6 +28,7 @@ struct EntryTally {
     bool anyFailed = false;
     bool anySkipped = false;
     std::int64_t locked = 0;  // encrypted entries left out: no password was given
+    std::int64_t weak = 0;    // extracted entries under the traditional encryption
     bool cancelled = false;  // the cancel flag, or Cancel in an overwrite question
 };
 
@@ -54,8 +55,10 @@ std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const
                           const std::filesystem::path& archive, JobHost& host, EntryTally& tally) {
     OverwriteQuestion overwrite(OverwriteKind::UnzippedEntry, params.replaceAll);
     std::int64_t index = 0;
+    bool weak = false;  // the entry being landed is under the traditional encryption
     const LandingCalls calls{
         [&](const ZipEntryInfo& entry) {
+            weak = entry.encryption == EntryEncryption::Traditional;
             host.SetPosition(ProgressValue(index));
             host.SetAmounts({static_cast<std::uint64_t>(index), static_cast<std::uint64_t>(entryCount), 0});
             host.SetCancelCaption(MessageId::Cancel);
@@ -83,6 +86,7 @@ std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const
         switch (landing.step) {
             case Landing::Step::Extracted:
                 ++tally.extracted;
+                tally.weak += weak ? 1 : 0;
                 break;
             case Landing::Step::Skipped:
                 tally.anySkipped = true;
@@ -190,6 +194,9 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     std::vector<MessageLine> summary{
         MessageLine::Text(MessageId::UnzipSummary, {std::to_string(tally.extracted), std::to_string(entryCount)})};
+    if (tally.weak > 0) {
+        summary.push_back(MessageLine::Text(MessageId::WeakEntriesExtracted, {std::to_string(tally.weak)}));
+    }
     if (tally.locked > 0) {
         summary.push_back(MessageLine::Text(MessageId::EncryptedEntriesLocked, {std::to_string(tally.locked)}));
     }

@@ -177,6 +177,8 @@ enum class MessageId : std::uint16_t {
     ProtectZipWithAes = 468,
     AesHintNotStored = 469,
     HintIsReadable = 470,
+    // Entries extracted that only the weak traditional encryption protected.
+    WeakEntriesExtracted = 471,
 };
 
 }  // namespace vaultpack

@@ -163,6 +163,7 @@ constexpr MessageText kTexts[] = {
     {ProtectZipWithAes, "&Protect the ZIP with the password (AES-256, opens in other archivers)"},
     {AesHintNotStored, "The hint is not stored in a ZIP archive."},
     {HintIsReadable, "Anyone can read the hint: it is stored unencrypted."},
+    {WeakEntriesExtracted, "%1 of them were protected only by the weak traditional ZIP encryption, which can be broken."},
 };
 
 }  // namespace

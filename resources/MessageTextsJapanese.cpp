@@ -160,6 +160,7 @@ constexpr MessageText kTexts[] = {
     {ProtectZipWithAes, "ZIP をパスワードで保護(AES-256、他のアーカイバーでも開けます)(&P)"},
     {AesHintNotStored, "ヒントは ZIP アーカイブには保存されません。"},
     {HintIsReadable, "ヒントは暗号化されずに保存されるため、誰でも読めます。"},
+    {WeakEntriesExtracted, "そのうち %1 個は、破られるおそれのある弱い従来の ZIP 暗号化でしか保護されていませんでした。"},
 };
 
 }  // namespace

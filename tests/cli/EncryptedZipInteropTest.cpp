@@ -124,6 +124,21 @@ TEST_F(EncryptedZipInteropTest, OurAesArchivesOpenInPeers) {
     EXPECT_NE(RunCommand(kLimit + "7z t -pwrong " + Quote(archive) + " >/dev/null 2>&1"), 0);
 }
 
+// Both switches: the AES archive goes into a container under the same
+// password, and decrypt unpacks it with that password alone.
+TEST_F(EncryptedZipInteropTest, AnAesArchiveInAContainerUnpacksWithTheOnePassword) {
+    const fs::path container = dir / "both.ezc";
+    ASSERT_EQ(RunCommand(kLimit + kCli + " create --zip --aes --encrypt --password-file " + Quote(dir / "password") +
+                         " " + Quote(container) + " " + Quote(tree) + " >/dev/null"),
+              0);
+    fs::create_directories(dir / "restored");
+    fs::copy_file(container, dir / "restored" / "both.ezc");
+    EXPECT_EQ(RunCommand("cd " + Quote(dir / "restored") + " && " + kLimit + kCli + " decrypt --password-file " +
+                         Quote(dir / "password") + " both.ezc >/dev/null </dev/null"),
+              0);
+    EXPECT_TRUE(SameTree(dir / "restored" / "tree"));
+}
+
 // Each damage fails its entry with a reason of its own and leaves nothing:
 // no file, complete or partial, under its name or any other.
 TEST_F(EncryptedZipInteropTest, DamagedOrWronglyOpenedEntriesFailClearly) {

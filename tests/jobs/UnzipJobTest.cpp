@@ -760,6 +760,9 @@ TEST_F(UnzipJobTest, LinkInTheDestinationIsReplacedAsInOrder) {
 // Encrypted entries (70 in a folder, enough for the workers to make some
 // ahead) and one plain entry after them: the password is asked once, again after a wrong one,
 // and Cancel leaves the encrypted entries out and says how many, not the plain one.
+const std::string kWeak =
+    "70 of them were protected only by the weak traditional ZIP encryption, which can be broken.";
+
 struct PasswordRow {
     const char* name;
     std::vector<std::pair<std::string, std::optional<std::string>>> script;
@@ -809,8 +812,8 @@ TEST_P(UnzipPasswordTest, AsksOncePerArchive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, UnzipPasswordTest,
-    testing::Values(PasswordRow{"Given", {{"password", "right"}}, 72, {}, JobOutcome::Succeeded},
-                    PasswordRow{"WrongThenRight", {{"password", "wrong"}, {"password", "right"}}, 72, {},
+    testing::Values(PasswordRow{"Given", {{"password", "right"}}, 72, {kWeak}, JobOutcome::Succeeded},
+                    PasswordRow{"WrongThenRight", {{"password", "wrong"}, {"password", "right"}}, 72, {kWeak},
                                 JobOutcome::Succeeded},
                     PasswordRow{"Cancelled",
                                 {{"password", std::nullopt}},

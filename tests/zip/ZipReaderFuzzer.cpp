@@ -1,5 +1,6 @@
 // libFuzzer target: any bytes as a ZIP archive. Every entry is described and
-// every small file entry with a safe name is extracted; the reader must not
+// every small file entry with a safe name is extracted, an encrypted one with
+// the seeds' password "fuzz"; the reader must not
 // crash, hang or leak, and a safe name must stay below the extraction folder.
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "zip/EntryPath.h"
 #include "zip/EntryExtraction.h"
@@ -42,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         if (target && !info.isFolder && info.uncompressedSize <= (1u << 20)) {
-            ExtractEntry(*reader, i, destination / "entry");  // always the same file, to keep runs fast
+            static const std::string password = "fuzz";
+            // Always the same file, to keep runs fast.
+            ExtractEntry(*reader, i, destination / "entry", {}, true, &password);
         }
     }
     return 0;
