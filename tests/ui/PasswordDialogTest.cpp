@@ -265,5 +265,29 @@ TEST(PasswordDialogTest, DecryptionDialogShownAgainKeepsTheLastPasswordMasked) {
     EXPECT_EQ(edit->text(), "right");
 }
 
+// An archive's password: no hint row, and taken as other archivers take it
+// (a space, a CJK character, more than 16 bytes); back to the container's
+// rule for a container.
+TEST(PasswordDialogTest, AnArchivesPasswordHasNoHintAndTheArchiveRule) {
+    DecryptionPasswordDialog dialog(test::EnglishCatalogue());
+    dialog.SetForArchive(true);
+    dialog.show();
+    EXPECT_FALSE(dialog.findChild<QLabel*>("hintLabel")->isVisible());
+    const QString password = QStringLiteral("a long pass phrase \u5bc6");
+    TypeText(Edit(&dialog, "passwordEdit"), password);
+    ErrorBoxRecorder recorder;
+    ClickOk(&dialog);
+    ExpectOutcome(dialog, recorder, std::nullopt);
+    EXPECT_EQ(dialog.Password(), password.toStdString());
+
+    dialog.SetForArchive(false);
+    dialog.setResult(QDialog::Rejected);  // as exec() starts it
+    dialog.show();
+    EXPECT_TRUE(dialog.findChild<QLabel*>("hintLabel")->isVisible());
+    TypeText(Edit(&dialog, "passwordEdit"), "pass word");
+    ClickOk(&dialog);
+    ExpectOutcome(dialog, recorder, MessageId::PasswordInvalidCharacters);
+}
+
 }  // namespace
 }  // namespace vaultpack
