@@ -155,7 +155,7 @@ constexpr MessageText kTexts[] = {
     {ReasonEntryWrongPassword, "The password does not open this entry"},
     {ReasonEntryDataChanged, "This entry was changed or damaged after it was encrypted: its authentication code does not match, so it is not extracted"},
     {ReasonEntryLocked, "This entry is encrypted and no password was given, so it is skipped"},
-    {EncryptedEntriesLocked, "%1 encrypted entries were skipped: no password that opens them was given."},
+    {EncryptedEntriesLocked, "Encrypted entries skipped, as no password that opens them was given: %1"},
     {ListedAesEntry, "encrypted: AES-%1"},
     {ListedWeakEntry, "encrypted weakly: traditional ZIP encryption"},
     {ListedUnreadableEntry, "encrypted: a scheme that is not supported"},
@@ -163,7 +163,7 @@ constexpr MessageText kTexts[] = {
     {ProtectZipWithAes, "&Protect the ZIP with the password (AES-256, opens in other archivers)"},
     {AesHintNotStored, "The hint is not stored in a ZIP archive."},
     {HintIsReadable, "Anyone can read the hint: it is stored unencrypted."},
-    {WeakEntriesExtracted, "%1 of them were protected only by the weak traditional ZIP encryption, which can be broken."},
+    {WeakEntriesExtracted, "Entries protected only by the weak traditional ZIP encryption, which can be broken: %1"},
 };
 
 }  // namespace

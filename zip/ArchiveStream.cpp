@@ -44,21 +44,27 @@ bool ArchiveStream::Write(const unsigned char* bytes, std::size_t size) {
         }
         heldFrom = position;
     }
+    // Over what is held first (a header filled in), then on at its end.
     const std::size_t at = static_cast<std::size_t>(position - heldFrom);
-    if (held.empty() && size >= kBufferSize) {
+    const std::size_t over = std::min(size, held.size() - at);
+    std::copy_n(bytes, over, held.begin() + static_cast<std::ptrdiff_t>(at));
+    bytes += over;
+    size -= over;
+    position += over;
+    // The buffer never grows beyond its size: what would not fit goes out
+    // first, and a write as large as the buffer goes straight to the file.
+    if (size > 0 && held.size() + size > kBufferSize && !Flush()) {
+        return false;
+    }
+    if (size >= kBufferSize) {
         if (!WriteAllAt(descriptor, bytes, size, position, writeError)) {
             return false;
         }
     } else {
-        const std::size_t over = std::min(size, held.size() - at);
-        std::copy_n(bytes, over, held.begin() + static_cast<std::ptrdiff_t>(at));
-        held.insert(held.end(), bytes + over, bytes + size);
+        held.insert(held.end(), bytes, bytes + size);
     }
     position += size;
     end = std::max(end, position);
-    if (held.size() >= kBufferSize) {
-        return Flush();
-    }
     return true;
 }
 

@@ -77,6 +77,12 @@ EntryProtection ProtectionOf(const CentralRecord& record) {
     return protection;
 }
 
+void NoteTraditionalMismatch(const EntryProtection& protection, PasswordUse& use) {
+    if (protection.scheme == EntryEncryption::Traditional && use.refusal == FailureReason::None) {
+        use.refusal = FailureReason::EntryWrongPassword;
+    }
+}
+
 std::vector<unsigned char> AesExtraField(std::uint16_t method) {
     return {static_cast<unsigned char>(kAesExtraTag & 0xff),
             static_cast<unsigned char>(kAesExtraTag >> 8),

@@ -10,6 +10,7 @@
 #include "zip/ZipAesCipher.h"
 #include "zip/ZipArchiveFile.h"
 #include "zip/ZipEntryInfo.h"
+#include "zip/ZipFormat.h"
 
 namespace vaultpack {
 
@@ -20,8 +21,7 @@ inline constexpr std::uint16_t kEncryptedFlag = 1;
 inline constexpr std::uint16_t kDataDescriptorFlag = 1u << 3;
 // Bit 6: strong encryption, a scheme of its own that is not read here.
 inline constexpr std::uint16_t kStrongEncryptionFlag = 1u << 6;
-// The method number and extra field of AES-encrypted entries.
-inline constexpr std::uint16_t kMethodAes = 99;
+// The extra field of AES-encrypted entries.
 inline constexpr std::uint16_t kAesExtraTag = 0x9901;
 inline constexpr std::size_t kAesExtraSize = 7;
 
@@ -55,6 +55,10 @@ struct PasswordUse {
     const std::string* password = nullptr;
     FailureReason refusal = FailureReason::None;
 };
+
+// The traditional check byte lets one wrong password in 256 through; its
+// data then fails the CRC, which for that scheme says the password is wrong.
+void NoteTraditionalMismatch(const EntryProtection& protection, PasswordUse& use);
 
 // The 0x9901 field for AE-2 and AES-256 around `method`.
 std::vector<unsigned char> AesExtraField(std::uint16_t method);

@@ -222,8 +222,8 @@ Landing Extraction::LandHere(const ZipEntryInfo& info, const EntryDecision& deci
 
 // With the password given before, or asked for now; asked again while the
 // entry does not accept it. Once the user declines to give one, no more is
-// asked: the entries the password at hand does not open fail, and without
-// any password every encrypted entry is left out (EntryLocked). A password
+// asked, and every encrypted entry the password at hand does not open is
+// left out (EntryLocked) and counted. A password
 // that opens an entry goes to the workers, which then make encrypted entries
 // ahead too.
 EntryOutcome Extraction::ExtractEncrypted(const ZipEntryInfo& info, const EntryWriter::Place& place, bool replace,
@@ -238,8 +238,8 @@ EntryOutcome Extraction::ExtractEncrypted(const ZipEntryInfo& info, const EntryW
             }
         }
         if (!password_ || wrong) {
-            return EntryOutcome::Failed(ZipResult::FaultyArguments,
-                                        wrong ? Reason::EntryWrongPassword : Reason::EntryLocked, place.path);
+            // Declined: skipped, as every encrypted entry the password at hand does not open.
+            return EntryOutcome::Failed(ZipResult::FaultyArguments, Reason::EntryLocked, place.path);
         }
         PasswordUse use{&*password_};
         EntryOutcome outcome = ExtractEntryAt(reader_, info, writer_, place, replace, use, calls.cancelRequested);

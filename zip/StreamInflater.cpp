@@ -270,15 +270,24 @@ ZipResult InflateStream(const ZipArchiveFile& archive, const CentralRecord& reco
     }
     writer.Finish();
     if (decryptor) {
+        // The code covers every byte up to it, also any the deflate stream
+        // did not need: those are read (and so authenticated) as well.
+        while (!reader.AtEnd()) {
+            if (reader.Read().empty()) {
+                return ZipResult::ReadFailed;
+            }
+        }
         if (const ZipResult result = CheckTrailer(archive, protection, use, dataOffset + dataSize, *decryptor);
             result != ZipResult::Success) {
             return result;
         }
     }
     // AE-2 stores no CRC: its authentication code covers the data.
-    return produced == record.uncompressedSize && (!protection.checkCrc || crc == record.crc)
-               ? ZipResult::Success
-               : ZipResult::CorruptArchive;
+    if (produced != record.uncompressedSize || (protection.checkCrc && crc != record.crc)) {
+        NoteTraditionalMismatch(protection, use);
+        return ZipResult::CorruptArchive;
+    }
+    return ZipResult::Success;
 }
 
 }  // namespace

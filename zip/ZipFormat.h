@@ -32,6 +32,8 @@ inline constexpr std::uint16_t kZip64Tag = 0x0001;
 // The compression methods written and extracted.
 inline constexpr std::uint16_t kMethodStored = 0;
 inline constexpr std::uint16_t kMethodDeflated = 8;
+// The method number of AES-encrypted entries; the method inside is in their 0x9901 field.
+inline constexpr std::uint16_t kMethodAes = 99;
 
 // The unsigned little-endian number in count bytes (at most 8). Inline: the
 // reader calls it for every field of every entry.

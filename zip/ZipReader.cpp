@@ -206,7 +206,11 @@ ZipResult ZipReader::ReadWhole(const CentralRecord& record, std::uint64_t dataOf
         data = {buffers.output.data(), size};
     }
     // AE-2 stores no CRC: its authentication code covers the data.
-    return !protection.checkCrc || Crc32(0, data) == record.crc ? ZipResult::Success : ZipResult::CorruptArchive;
+    if (protection.checkCrc && Crc32(0, data) != record.crc) {
+        NoteTraditionalMismatch(protection, use);
+        return ZipResult::CorruptArchive;
+    }
+    return ZipResult::Success;
 }
 
 ZipResult ZipReader::ReadLinkTarget(std::int64_t index, std::string& linkTarget, PasswordUse& use) {

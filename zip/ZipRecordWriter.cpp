@@ -10,6 +10,11 @@ namespace {
 
 constexpr std::uint16_t kVersionNeeded = 20;
 constexpr std::uint16_t kVersionNeededZip64 = 45;
+constexpr std::uint16_t kVersionNeededAes = 51;
+
+std::uint16_t VersionNeeded(std::uint16_t method, bool zip64) {
+    return method == kMethodAes ? kVersionNeededAes : zip64 ? kVersionNeededZip64 : kVersionNeeded;
+}
 // Version made by: Unix in the high byte, so that readers take the upper
 // half of the external attributes as a Unix mode; ZIP format version 3.0 in
 // the low byte.
@@ -59,7 +64,7 @@ ZipResult ZipRecordWriter::Begin(const EntryHeader& header) {
     const std::size_t zip64Size = header.zip64 ? 20 : 0;
     Bytes(local)
         .Put(kLocalHeaderSignature, 4)
-        .Put(header.zip64 ? kVersionNeededZip64 : kVersionNeeded, 2)
+        .Put(VersionNeeded(header.method, header.zip64), 2)
         .Put(header.flags, 2)
         .Put(header.method, 2)
         .Put(header.dosDateTime, 4)
@@ -118,7 +123,7 @@ ZipResult ZipRecordWriter::End(std::uint32_t crc, std::uint64_t uncompressedSize
     Bytes(centralDirectory_)
         .Put(kCentralHeaderSignature, 4)
         .Put(kVersionMadeBy, 2)
-        .Put(needsZip64 ? kVersionNeededZip64 : kVersionNeeded, 2)
+        .Put(VersionNeeded(current_.method, needsZip64), 2)
         .Put(current_.flags, 2)
         .Put(current_.method, 2)
         .Put(current_.dosDateTime, 4)

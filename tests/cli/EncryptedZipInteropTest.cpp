@@ -109,6 +109,10 @@ TEST_F(EncryptedZipInteropTest, OurAesArchivesOpenInPeers) {
     const fs::path archive = OurArchive();
     const std::string p = Quote(kPassword);
     EXPECT_NE(test::Capture(kCli + " list " + Quote(archive)).find("(encrypted: AES-256)"), std::string::npos);
+    // AE-2: no entry gives its CRC away; the code after the data covers it.
+    EXPECT_EQ(test::Capture("python3 -c 'import sys, zipfile; print(sorted({i.CRC for i in zipfile.ZipFile(sys.argv[1]).infolist()}))' " +
+                            Quote(archive)),
+              "[0]\n");
     EXPECT_EQ(RunCommand(kLimit + "7z t -p" + p + " " + Quote(archive) + " >/dev/null"), 0);
     ASSERT_EQ(RunCommand(kLimit + "7z x -p" + p + " -o" + Quote(dir / "by7z") + " " + Quote(archive) + " >/dev/null"),
               0);
@@ -154,20 +158,27 @@ TEST_F(EncryptedZipInteropTest, DamagedOrWronglyOpenedEntriesFailClearly) {
         }
         return changed;
     };
-    std::string flipped = bytes;
-    // Inside large.txt's ciphertext, the second entry, far from any header.
-    const std::size_t large = bytes.find("tree/large.txt");
-    ASSERT_NE(large, std::string::npos);
-    flipped[large + 4096] ^= 0x20;
+    // One byte flipped inside an entry's ciphertext, far from any header:
+    // large.txt is streamed, text.txt read whole.
+    const auto Flipped = [&](const std::string& name) {
+        std::string changed = bytes;
+        const std::size_t at = bytes.find(name);
+        EXPECT_NE(at, std::string::npos) << name;
+        changed[at + 4096] ^= 0x20;
+        return changed;
+    };
     struct Damage {
         const char* name;
         std::string archive;
         const char* passwordFile;
         const char* says;
+        int status = 1;  // failed; 5: the entries were left out
     };
     const std::vector<Damage> damages = {
-        {"wrong password", bytes, "wrong", "The password does not open this entry"},
-        {"one flipped ciphertext byte", flipped, "password", "its authentication code does not match"},
+        // Told, then skipped: the password file has nothing more to try.
+        {"wrong password", bytes, "wrong", "Wrong password!", 5},
+        {"one flipped byte, streamed", Flipped("tree/large.txt"), "password", "its authentication code does not match"},
+        {"one flipped byte, whole", Flipped("tree/text.txt"), "password", "its authentication code does not match"},
         {"strength 4 in the AES field", Replaced(field, field.substr(0, 8) + "\x04"), "password",
          "is encrypted, which is not supported"},
         {"an AES field of the wrong size", Replaced(field, field.substr(0, 2) + "\x06" + field.substr(3)),
@@ -181,17 +192,39 @@ TEST_F(EncryptedZipInteropTest, DamagedOrWronglyOpenedEntriesFailClearly) {
         const fs::path archive = dir / ("damaged" + std::to_string(++number) + ".zip");
         test::WriteFile(archive, damage.archive);
         const fs::path into = dir / ("out" + std::to_string(number));
-        EXPECT_EQ(Unzip(archive, into, damage.passwordFile, "--keep-going"), 1);
+        EXPECT_EQ(Unzip(archive, into, damage.passwordFile, "--keep-going"), damage.status);
         const std::string errors = test::ReadText(dir / "errors.txt");
         EXPECT_NE(errors.find(damage.says), std::string::npos) << errors;
-        if (damage.passwordFile == std::string("password") && number == 2) {
+        if (number == 2 || number == 3) {
             // Only the damaged entry is missing.
             EXPECT_EQ(FilesIn(into).size(), 3u);
-            EXPECT_FALSE(fs::exists(into / "tree" / "large.txt"));
+            EXPECT_FALSE(fs::exists(into / "tree" / (number == 2 ? "large.txt" : "text.txt")));
         } else {
             EXPECT_EQ(FilesIn(into), std::vector<std::string>());
         }
     }
+}
+
+// AE-1 keeps the CRC beside the code, and a wrong CRC fails the entry even
+// though the code matches: bsdtar writes AE-1.
+TEST_F(EncryptedZipInteropTest, AnAe1EntryWithAWrongCrcFails) {
+    const std::string p = Quote(kPeerPassword);
+    ASSERT_EQ(RunCommand("cd " + Quote(tree) + " && " + kLimit + "bsdtar --format zip --options zip:encryption=aes256 " +
+                         "--passphrase " + p + " -cf " + Quote(dir / "ae1.zip") + " text.txt"),
+              0);
+    std::string bytes = test::ReadText(dir / "ae1.zip");
+    ASSERT_NE(bytes.find(std::string("\x01\x99\x07\x00\x01\x00" "AE", 8)), std::string::npos) << "not AE-1";
+    // The CRC in the central record (and in the local header, where bsdtar
+    // writes it before the data or in the descriptor after it).
+    const std::size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    bytes[central + 16] ^= 0x01;
+    bytes[14] ^= 0x01;
+    test::WriteFile(dir / "ae1.zip", bytes);
+    EXPECT_EQ(Unzip(dir / "ae1.zip", dir / "out", "peer-password", "--keep-going"), 1);
+    EXPECT_NE(test::ReadText(dir / "errors.txt").find("corrupt"), std::string::npos)
+        << test::ReadText(dir / "errors.txt");
+    EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>());
 }
 
 // A salt cut short: an entry whose data is shorter than its salt, verifier

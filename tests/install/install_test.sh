@@ -82,7 +82,7 @@ complete_words() {  # words of the command line, the last one being completed
     "$share/bash-completion/completions/vaultpack-cli" vaultpack-cli "$@"
 }
 expect_equal "completion of 'de'" "decrypt" "$(complete_words de)"
-expect_equal "completion of 'unzip --'" "--overwrite --keep-going --help" "$(complete_words unzip --)"
+expect_equal "completion of 'unzip --'" "--password-file --overwrite --keep-going --help" "$(complete_words unzip --)"
 expect_equal "completion after --overwrite" "ask yes no" "$(complete_words create --overwrite '')"
 
 # What a file manager does on a double-click, xdg-open does: open the file

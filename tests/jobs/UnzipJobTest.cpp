@@ -760,8 +760,7 @@ TEST_F(UnzipJobTest, LinkInTheDestinationIsReplacedAsInOrder) {
 // Encrypted entries (70 in a folder, enough for the workers to make some
 // ahead) and one plain entry after them: the password is asked once, again after a wrong one,
 // and Cancel leaves the encrypted entries out and says how many, not the plain one.
-const std::string kWeak =
-    "70 of them were protected only by the weak traditional ZIP encryption, which can be broken.";
+const std::string kWeak = "Entries protected only by the weak traditional ZIP encryption, which can be broken: 70";
 
 struct PasswordRow {
     const char* name;
@@ -818,7 +817,12 @@ INSTANTIATE_TEST_SUITE_P(
                     PasswordRow{"Cancelled",
                                 {{"password", std::nullopt}},
                                 2,
-                                {"70 encrypted entries were skipped: no password that opens them was given."},
+                                {"Encrypted entries skipped, as no password that opens them was given: 70"},
+                                JobOutcome::ItemsLeftOut},
+                    PasswordRow{"WrongThenCancelled",
+                                {{"password", "wrong"}, {"password", std::nullopt}},
+                                2,
+                                {"Encrypted entries skipped, as no password that opens them was given: 70"},
                                 JobOutcome::ItemsLeftOut}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -442,6 +442,8 @@ window_gone "Create Archive"
 press "$main" key Escape
 expect_exit "after creating an AES archive" 0
 timeout "$wait_limit" 7z t -p"$password" "$work/out/protected.zip" >/dev/null || fail "7z does not accept protected.zip"
+# 7z also accepts an archive that is not protected at all: the entry must say it is.
+"$cli" list "$work/out/protected.zip" | grep -qF "(encrypted: AES-256)" || fail "protected.zip is not protected with AES"
 rm -f "$work/out/protected.zip"
 
 # 13. Unzip File on a 7-Zip AES archive of two files: a wrong password is

@@ -217,7 +217,7 @@ TEST(ZipLargeTest, EntriesAndArchivesBeyond4GiBUseZip64) {
     ZipEntryInfo info;
     ASSERT_EQ(reader->GetEntry(0, info), ZipResult::Success);
     EXPECT_EQ(info.compressedSize, static_cast<std::uint64_t>(kLargeSize));
-    EXPECT_EQ(info.mode, S_IFREG | 0644);  // a Unix mode although minizip rewrites the host of Zip64 entries
+    EXPECT_EQ(info.mode, S_IFREG | 0644);  // the Unix mode of a Zip64 entry
     ASSERT_EQ(ExtractEntry(*reader, 0, dir / "big.out"), ZipResult::Success);  // checked against its CRC
     EXPECT_EQ(std::filesystem::file_size(dir / "big.out"), static_cast<std::uintmax_t>(kLargeSize));
     std::filesystem::remove(dir / "big.out");
