@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "zip/ZipReader.h"
 
 namespace vaultpack {

@@ -11,7 +11,7 @@
 #include "cli/ConsoleJobHost.h"
 #include "cli/ContainerInfo.h"
 #include "cli/PasswordInput.h"
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "files/AsciiCase.h"
 #include "jobs/FollowOnUnzip.h"
 #include "jobs/JobRunner.h"

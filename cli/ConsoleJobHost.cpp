@@ -5,7 +5,7 @@
 
 #include "app/MessageRendering.h"
 #include "cli/PasswordInput.h"
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "files/AsciiCase.h"
 
 namespace vaultpack {

@@ -1,6 +1,6 @@
 #include "cli/ContainerInfo.h"
 
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "crypto/EncryptedContainer.h"
 #include "crypto/EncryptedFileHeader.h"
 #include "files/FileHandle.h"

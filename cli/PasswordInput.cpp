@@ -9,7 +9,7 @@
 #include "app/PasswordRule.h"
 #include "app/TerminationSignals.h"
 #include "cli/LineInput.h"
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 
 namespace vaultpack {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 
 namespace vaultpack {
 namespace {

@@ -12,7 +12,7 @@
 #include "app/TerminationSignals.h"
 #include "app/VersionText.h"
 #include "cli/CommandRunner.h"
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "cli/TtyTerminal.h"
 #include "files/AllocatorArenas.h"
 #include "jobs/FailureReasons.h"

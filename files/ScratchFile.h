@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "files/PrivateFolder.h"
+
 namespace vaultpack {
 
 // The path of an intermediate file with a chosen name, inside a new private
@@ -14,18 +16,15 @@ namespace vaultpack {
 // end. The constructor throws FileError when the folder cannot be made.
 class ScratchFile {
 public:
-    explicit ScratchFile(const std::string& fileName);
-    ~ScratchFile();
+    explicit ScratchFile(const std::string& fileName) : path_(folder_.Path() / fileName) {}
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
 
 private:
-    std::filesystem::path folder_;
+    PrivateFolder folder_{"vaultpack-"};
     std::filesystem::path path_;
-    int folderRegistration_ = -1;
-    int fileRegistration_ = -1;
 };
 
 }  // namespace vaultpack

@@ -4,8 +4,12 @@
 #include <cerrno>
 #include <thread>
 
+#include <cstring>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace vaultpack {
@@ -25,6 +29,10 @@ std::atomic<int> removalsRunning{0};
 std::atomic<bool> removalBegun{false};
 std::atomic<int> guardedCreations{0};
 std::atomic<int> nextFreeMade{0};
+std::atomic<const char*> treeSlots[kTemporaryTreeSlots];
+std::atomic<int> nextFreeTree{0};
+// Tokens: paths, then made files, then trees.
+constexpr int kFirstTreeToken = kTemporaryPathSlots + kMadeFileSlots;
 
 // Takes a free slot for value; its index, or -1 when all are taken. Values
 // mostly go in the order they came, so the search starts after the slot taken
@@ -44,7 +52,44 @@ int TakeSlot(std::atomic<Value*> (&table)[Count], std::atomic<int>& hint, Value*
     return -1;
 }
 
+// Removes `name` in the open folder `parent` and, for a folder, all it
+// holds, with system calls only and the entries read into a buffer on the
+// stack, so that it may run in a signal handler. A tree deeper than
+// kDeepestTree levels keeps what lies below that.
+constexpr int kDeepestTree = 64;
+void RemoveTreeAt(int parent, const char* name, int depth) {
+    if (::unlinkat(parent, name, 0) == 0 || errno != EISDIR || depth > kDeepestTree) {
+        return;
+    }
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        return;
+    }
+    alignas(8) char buffer[2048];
+    for (;;) {
+        const long length = ::syscall(SYS_getdents64, folder, buffer, sizeof buffer);
+        if (length <= 0) {
+            break;
+        }
+        for (long offset = 0; offset < length;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + offset);
+            offset += entry->d_reclen;
+            const char* child = entry->d_name;
+            if (std::strcmp(child, ".") != 0 && std::strcmp(child, "..") != 0) {
+                RemoveTreeAt(folder, child, depth + 1);
+            }
+        }
+    }
+    ::close(folder);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
 }  // namespace
+
+int RegisterTemporaryTree(const char* path) {
+    const int index = TakeSlot(treeSlots, nextFreeTree, path);
+    return index < 0 ? -1 : kFirstTreeToken + index;
+}
 
 int RegisterTemporaryPath(const char* path) {
     return TakeSlot(slots, nextFree, path);
@@ -63,11 +108,13 @@ bool RemoveMadeFile(const MadeFile& file) {
 }
 
 void UnregisterTemporaryPath(int token) {
-    if (token < 0 || token >= kTemporaryPathSlots + kMadeFileSlots) {
+    if (token < 0 || token >= kFirstTreeToken + kTemporaryTreeSlots) {
         return;
     }
     if (token < kTemporaryPathSlots) {
         slots[token].store(nullptr);
+    } else if (token >= kFirstTreeToken) {
+        treeSlots[token - kFirstTreeToken].store(nullptr);
     } else {
         madeSlots[token - kTemporaryPathSlots].store(nullptr);
     }
@@ -93,6 +140,11 @@ void RemoveRegisteredFiles() {
             if (const MadeFile* file = slot.load()) {
                 removedOne = RemoveMadeFile(*file) || removedOne;
             }
+        }
+    }
+    for (auto& slot : treeSlots) {
+        if (const char* path = slot.load()) {
+            RemoveTreeAt(AT_FDCWD, path, 0);
         }
     }
     for (auto& slot : slots) {

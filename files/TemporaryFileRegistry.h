@@ -26,11 +26,19 @@ inline constexpr int kMadeFilesAhead = 192 + 32;
 inline constexpr int kWritersPerExtraction = 32 + 1;
 inline constexpr int kMadeFileSlots = kExtractionsAtOnce * (kMadeFilesAhead + kWritersPerExtraction);
 
+// Private folders removed with everything in them: the scratch folders of the
+// three jobs and those of archive windows open at once.
+inline constexpr int kTemporaryTreeSlots = 16;
+
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).
 int RegisterTemporaryPath(const char* path);
 
-// Frees the slot of a path or a made file; a token of -1 is ignored. Once this returns, no removal
+// A folder that RemoveRegisteredFiles removes with its whole tree (links are
+// removed, never followed). The path must stay alive as for RegisterTemporaryPath.
+int RegisterTemporaryTree(const char* path);
+
+// Frees the slot of a path, a tree or a made file; a token of -1 is ignored. Once this returns, no removal
 // still reads the path, so its string may go.
 void UnregisterTemporaryPath(int token);
 

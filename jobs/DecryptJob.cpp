@@ -32,7 +32,9 @@ void ShowDecryptFailure(JobHost& host, MessageId message, MessageLine reason) {
 // The opened container, or nothing after telling the user why the file can't
 // be decrypted: not a container, a wrong version, a file that can't be read,
 // a header cut short or a stored name that is no usable file name.
-std::optional<CheckedContainer> OpenContainer(const std::filesystem::path& path, JobHost& host) {
+std::optional<CheckedContainer> OpenContainer(const std::filesystem::path& path,
+                                              const std::vector<std::filesystem::path>& destinationFolders,
+                                              JobHost& host) {
     try {
         EncryptedContainer container = EncryptedContainer::Open(path);
         const HeaderCheck check = container.CheckHeader();
@@ -48,6 +50,9 @@ std::optional<CheckedContainer> OpenContainer(const std::filesystem::path& path,
             return std::nullopt;
         }
         std::filesystem::path target = container.TargetPath();
+        if (!destinationFolders.empty()) {
+            target = destinationFolders.front() / target.filename();
+        }
         return CheckedContainer{std::move(container), std::move(target)};
     } catch (const std::exception& error) {
         ShowDecryptFailure(host, MessageId::DecryptFailed, ReasonLine(error));
@@ -63,7 +68,7 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     }
     const std::filesystem::path& container = *chosen;
 
-    std::optional<CheckedContainer> checked = OpenContainer(container, host);
+    std::optional<CheckedContainer> checked = OpenContainer(container, params.destinationFolders, host);
     if (!checked) {
         return JobOutcome::Failed;
     }
@@ -72,7 +77,8 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
 
     std::string password;
     for (bool wrongOnce = false;; wrongOnce = true) {
-        const std::optional<std::string> typed = host.AskPassword(header.hint);
+        const std::optional<std::string> typed =
+            !wrongOnce && params.password ? params.password : host.AskPassword(header.hint);
         if (!typed) {
             return wrongOnce ? JobOutcome::WrongPassword : JobOutcome::NothingDone;
         }
@@ -110,7 +116,8 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
     std::optional<OutputFile> output;
     FileOperationResult result = DecryptFile(
         checked->container, password,
-        [&output](const std::filesystem::path& path) -> FileHandle& { return output.emplace(path).File(); }, &host);
+        [&output, &target](const std::filesystem::path&) -> FileHandle& { return output.emplace(target).File(); },
+        &host);
     if (result.Completed()) {
         result = RunFileOperation([&] {
             output->Commit({.replaceExisting = targetExisted, .durable = true});
@@ -127,9 +134,10 @@ JobOutcome Decrypt(const FileJobParams& params, JobHost& host, JobCompletion& co
         return JobOutcome::Failed;
     }
     completion.decryptionCompleted = true;
+    completion.decryptedFile = target;
     if (header.zipFlag != 0) {
         completion.decryptedArchive = target;
-    } else {
+    } else if (params.announce) {
         ShowInformation(host, {MessageLine::Text(MessageId::FileDecrypted)});
     }
     return JobOutcome::Succeeded;

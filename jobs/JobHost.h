@@ -14,7 +14,8 @@
 
 namespace vaultpack {
 
-enum class JobKind { CreateArchive, Decrypt, Unzip };
+// OpenArchive: the archive window reading what an archive or container holds.
+enum class JobKind { CreateArchive, Decrypt, Unzip, OpenArchive };
 
 // Which files an open or save dialog offers: "ZIP File (*.zip)" or "EZC File (*.ezc)".
 enum class FileFilter { Zip, Ezc };
@@ -106,6 +107,8 @@ struct JobCompletion {
     // Decrypt: the file written, when the container's zip flag marks it as
     // an archive to unpack next and the decryption completed; empty otherwise.
     std::filesystem::path decryptedArchive;
+    // Decrypt: the plaintext written, archive or not, when the decryption completed.
+    std::filesystem::path decryptedFile;
 };
 
 // The questions a job asks. Each has its own type, so that a host shows each

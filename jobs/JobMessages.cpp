@@ -26,4 +26,15 @@ void ShowCloseZipFailure(JobHost& host, ZipResult result, std::optional<MessageL
     ShowError(host, MessageOwner::Progress, std::move(lines));
 }
 
+void ShowOpenZipFailure(JobHost& host, const std::filesystem::path& archive, ZipResult result) {
+    std::vector<MessageLine> lines{MessageLine::Text(MessageId::OpenZipFailed)};
+    if (result == ZipResult::CorruptArchive) {
+        lines.push_back(MessageLine::Text(MessageId::ReasonNotZipArchive, {archive.string()}));
+    } else {
+        lines.push_back(ZipResultLine(result));
+        lines.push_back(MessageLine::Literal(archive.string()));
+    }
+    ShowError(host, MessageOwner::None, std::move(lines));
+}
+
 }  // namespace vaultpack

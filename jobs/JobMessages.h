@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,10 @@ void ShowInformation(JobHost& host, std::vector<MessageLine> lines);
 
 // The English text of a ZIP result, as a line of its own.
 MessageLine ZipResultLine(ZipResult result);
+
+// An archive that could not be opened: "Failed to open zip file.", then that
+// it is no ZIP archive, or the result's text and the path; owned by nobody.
+void ShowOpenZipFailure(JobHost& host, const std::filesystem::path& archive, ZipResult result);
 
 // An archive that could not be closed: "Failed to close zip file.", the
 // result's text and, where known, why, as an error owned by the progress window.

@@ -41,12 +41,23 @@ struct CreateArchiveParams {
 // The record of the decrypt and unzip jobs. Empty lists make the job ask.
 struct FileJobParams {
     std::vector<std::filesystem::path> sourceFiles;
-    std::vector<std::filesystem::path> destinationFolders;  // unzip only
+    // Unzip: the folder to unpack into. Decrypt: a folder to restore the
+    // plaintext into instead of beside the container; it is never asked for.
+    std::vector<std::filesystem::path> destinationFolders;
     bool deleteSourceAfter = false;                          // unzip only: remove the archive afterwards
     std::filesystem::path container{};                       // unzip only: the container the archive was decrypted from
     // Unzip only: replace existing files (true) or keep them (false) without
     // asking, as the user answered already; ask when empty.
     std::optional<bool> replaceAll{};
+    // Unzip only: the archive's entries to extract, by index in ascending
+    // order; empty for all of them.
+    std::vector<std::int64_t> entries{};
+    // Decrypt only: a password the user gave already, tried before asking.
+    std::optional<std::string> password{};
+    // Whether the job ends with its closing box (what was unzipped, that a
+    // file was decrypted); not when the archive window restores a container
+    // or extracts an entry to open it.
+    bool announce = true;
 };
 
 }  // namespace vaultpack

@@ -99,7 +99,8 @@ std::int64_t UnzipEntries(Extraction& extraction, std::int64_t entryCount, const
                 return index;
             case Landing::Step::Failed:
                 tally.anyFailed = true;
-                if (!host.AskContinueAfterFailure(FailureLines(landing, archive, index))) {
+                if (!host.AskContinueAfterFailure(FailureLines(
+                        landing, archive, params.entries.empty() ? index : params.entries[static_cast<std::size_t>(index)]))) {
                     return index;
                 }
                 break;
@@ -143,14 +144,7 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     ZipResult openFailure = ZipResult::Success;
     const std::unique_ptr<ZipReader> reader = ZipReader::Open(archive, &openFailure);
     if (!reader) {
-        std::vector<MessageLine> lines{MessageLine::Text(MessageId::OpenZipFailed)};
-        if (openFailure == ZipResult::CorruptArchive) {
-            lines.push_back(MessageLine::Text(MessageId::ReasonNotZipArchive, {archive.string()}));
-        } else {
-            lines.push_back(ZipResultLine(openFailure));
-            lines.push_back(MessageLine::Literal(archive.string()));
-        }
-        ShowError(host, MessageOwner::None, std::move(lines));
+        ShowOpenZipFailure(host, archive, openFailure);
         return JobOutcome::Failed;
     }
     const std::optional<FileIdentity> archiveIdentity = IdentityOf(archive);
@@ -159,7 +153,9 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
         ShowError(host, MessageOwner::Progress, {ZipResultLine(result)});
         return JobOutcome::Failed;
     }
-    const std::int64_t entryCount = archiveInfo.entryCount;
+    // A selection lands its entries in the archive's order; the run counts them alone.
+    const std::int64_t entryCount =
+        params.entries.empty() ? archiveInfo.entryCount : static_cast<std::int64_t>(params.entries.size());
 
     const std::optional<std::filesystem::path> chosenDestination =
         GivenOrAsked(params.destinationFolders, [&] { return host.ChooseFolder(MessageId::ChooseFolderToUnzip); });
@@ -178,7 +174,8 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     std::int64_t stoppedAt = 0;
     {
         Extraction extraction(*reader, entryCount, destination,
-                              {archiveIdentity, params.container.empty() ? std::nullopt : IdentityOf(params.container)});
+                              {archiveIdentity, params.container.empty() ? std::nullopt : IdentityOf(params.container)},
+                              params.entries);
         stoppedAt = UnzipEntries(extraction, entryCount, params, archive, host, tally);
     }
     if (const ZipResult result = reader->Close(); result != ZipResult::Success) {
@@ -191,6 +188,9 @@ JobOutcome Unzip(const FileJobParams& params, JobHost& host) {
     }
     if (params.deleteSourceAfter) {
         DeleteArchive(archive, archiveIdentity);
+    }
+    if (!params.announce) {
+        return OutcomeOf(tally);
     }
     std::vector<MessageLine> summary{
         MessageLine::Text(MessageId::UnzipSummary, {std::to_string(tally.extracted), std::to_string(entryCount)})};

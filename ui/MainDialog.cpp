@@ -1,5 +1,6 @@
 #include "ui/MainDialog.h"
 
+#include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
@@ -14,9 +15,11 @@
 #include "jobs/Jobs.h"
 #include "ui/AboutDialog.h"
 #include "ui/ArchiveBuilderDialog.h"
+#include "ui/ArchiveWindow.h"
 #include "ui/CatalogueText.h"
 #include "ui/DialogJobHost.h"
 #include "ui/JobMessageBox.h"
+#include "ui/PlatformPickers.h"
 #include "ui/ProgramIcons.h"
 #include "ui/ProgressDialog.h"
 #include "ui/controls/IconButton.h"
@@ -34,6 +37,14 @@ std::optional<std::filesystem::path> DroppedFile(const QMimeData* data, const QS
         return std::nullopt;
     }
     return std::filesystem::path(path.toStdString());
+}
+
+// The one local .zip or .ezc file of a drop.
+std::optional<std::filesystem::path> DroppedArchive(const QMimeData* data) {
+    if (auto archive = DroppedFile(data, QStringLiteral(".zip"))) {
+        return archive;
+    }
+    return DroppedFile(data, QStringLiteral(".ezc"));
 }
 
 // The decrypt and unzip windows side by side around the middle of the screen,
@@ -89,7 +100,21 @@ MainDialog::MainDialog(const MessageCatalogue& catalogue, PlatformPickers& picke
     connect(createArchiveButton_, &IconButton::clicked, this, &MainDialog::OnCreateArchivePressed);
     connect(decryptFileButton_, &IconButton::clicked, this, &MainDialog::OnDecryptPressed);
     connect(unzipFileButton_, &IconButton::clicked, this, &MainDialog::OnUnzipPressed);
-    AddAboutAction(this, catalogue);
+    QAction* about = AddAboutAction(this, catalogue);
+    auto* openArchive = new QAction(CatalogueText(catalogue, MessageId::OpenArchiveAction), this);
+    openArchive->setObjectName(QStringLiteral("openArchiveAction"));
+    openArchive->setShortcut(QKeySequence::Open);
+    openArchive->setShortcutContext(Qt::WindowShortcut);
+    connect(openArchive, &QAction::triggered, this, &MainDialog::OnOpenArchiveChosen);
+    insertAction(about, openArchive);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void MainDialog::OnOpenArchiveChosen() {
+    if (const auto file = pickers_.OpenFile(this, FilterText(FileFilter::Zip) + QStringLiteral(";;") +
+                                                      FilterText(FileFilter::Ezc))) {
+        ArchiveWindow::Open(catalogue_, pickers_, *file);
+    }
 }
 
 MainDialog::~MainDialog() = default;
@@ -199,9 +224,13 @@ void MainDialog::changeEvent(QEvent* event) {
     }
 }
 
+// With Ctrl held, an archive or container dropped opens in an archive window,
+// whatever runs; without, it is decrypted or unzipped as its button would.
 void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
     const QMimeData* data = event->mimeData();
-    if ((DroppedFile(data, QStringLiteral(".ezc")) && decryptFileButton_->isEnabled()) ||
+    if (DroppedArchive(data) && event->modifiers().testFlag(Qt::ControlModifier)) {
+        event->acceptProposedAction();
+    } else if ((DroppedFile(data, QStringLiteral(".ezc")) && decryptFileButton_->isEnabled()) ||
         (DroppedFile(data, QStringLiteral(".zip")) && unzipFileButton_->isEnabled())) {
         event->acceptProposedAction();
     }
@@ -209,7 +238,9 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
 
 void MainDialog::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (const auto container = DroppedFile(data, QStringLiteral(".ezc")); container && decryptFileButton_->isEnabled()) {
+    if (const auto archive = DroppedArchive(data); archive && event->modifiers().testFlag(Qt::ControlModifier)) {
+        ArchiveWindow::Open(catalogue_, pickers_, *archive);
+    } else if (const auto container = DroppedFile(data, QStringLiteral(".ezc")); container && decryptFileButton_->isEnabled()) {
         decryptFileButton_->setEnabled(false);
         StartDecrypt(FileJobParams{{*container}, {}, false});
     } else if (const auto archive = DroppedFile(data, QStringLiteral(".zip"));

@@ -25,7 +25,8 @@ class ProgressDialog;
 // The three progress windows (create, decrypt, unzip) are made here, hidden,
 // without an owner, and live as long as the window; no dialog of this window
 // blocks them. A job's button stays disabled while that job runs; the window
-// never waits for a job. The window is modeless: the program ends when it
+// never waits for a job. Its context menu's Open Archive, and an archive
+// dropped with Ctrl held, open an archive window. The window is modeless: the program ends when it
 // has closed.
 class MainDialog : public QDialog {
     Q_OBJECT
@@ -66,6 +67,8 @@ private:
     void OnCreateArchivePressed();
     void OnDecryptPressed();
     void OnUnzipPressed();
+    // The context menu's Open Archive: picks an archive or container and opens its window.
+    void OnOpenArchiveChosen();
     void StartDecrypt(FileJobParams params);
     void StartUnzip(FileJobParams params);
     void OnDecryptCompleted(const JobCompletion& completion);

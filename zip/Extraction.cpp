@@ -119,8 +119,9 @@ struct Extraction::Worker {
 };
 
 Extraction::Extraction(ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination,
-                       EntryWriter::ProtectedFiles protectedFiles)
+                       EntryWriter::ProtectedFiles protectedFiles, std::vector<std::int64_t> selected)
     : reader_(reader),
+      selected_(std::move(selected)),
       writer_(std::move(destination), std::move(protectedFiles)),
       // The entry being landed holds a file made ahead too.
       window_(static_cast<std::uint64_t>(entryCount), kFilesAhead - 1),
@@ -161,7 +162,7 @@ Landing Extraction::Land(std::int64_t index, const LandingCalls& calls) {
 
 Landing Extraction::LandEntry(std::int64_t index, Slot* madeAhead, const LandingCalls& calls) {
     ZipEntryInfo info;
-    if (const ZipResult result = reader_.GetEntry(index, info); result != ZipResult::Success) {
+    if (const ZipResult result = reader_.GetEntry(EntryAt(index), info); result != ZipResult::Success) {
         return Ended(Landing::Step::Failed, {}, {}, EntryOutcome::Failed(result, Reason::EntryUnreadable, {}));
     }
     calls.starting(info);
@@ -362,7 +363,7 @@ void Extraction::SlotsForBatch(Worker& worker, std::size_t count) {
 
 // The slot comes reset; what is not planned keeps its reset value.
 void Extraction::Plan(std::int64_t index, Slot& slot) const {
-    if (reader_.ReadEntry(index, slot.record, slot.info) != ZipResult::Success) {
+    if (reader_.ReadEntry(EntryAt(index), slot.record, slot.info) != ZipResult::Success) {
         return;  // the job's thread meets the failure at the entry's turn
     }
     if (slot.info.name.size() > kLongestName) {

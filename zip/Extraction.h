@@ -61,15 +61,18 @@ public:
     static constexpr std::int64_t kFewestEntries = 64;
 
     // reader must stay open while this object lives; it is the calling
-    // thread's, the workers only read through its const members.
+    // thread's, the workers only read through its const members. With
+    // `selected` (the archive's entry indexes in ascending order) the run
+    // lands only those: position i is entry selected[i], and entryCount is
+    // their number; otherwise position i is entry i.
     Extraction(ZipReader& reader, std::int64_t entryCount, std::filesystem::path destination,
-               EntryWriter::ProtectedFiles protectedFiles);
+               EntryWriter::ProtectedFiles protectedFiles, std::vector<std::int64_t> selected = {});
     // Stops the workers and removes what they made for entries not landed.
     ~Extraction();
     Extraction(const Extraction&) = delete;
     Extraction& operator=(const Extraction&) = delete;
 
-    // Lands entry `index` (called for 0, 1, ... in order, from one thread):
+    // Lands the entry at position `index` (called for 0, 1, ... in order, from one thread):
     // reads it, reports it, decides on it, asks before replacing a file, and
     // puts it on disk. What stays on disk is what landing each entry in turn
     // alone would leave. Rethrows what a worker let out (std::bad_alloc, say).
@@ -78,6 +81,11 @@ public:
 private:
     using Slot = ExtractionSlot;
     struct Worker;
+
+    // The archive's index of the entry at a position of the run.
+    std::int64_t EntryAt(std::int64_t position) const {
+        return selected_.empty() ? position : selected_[static_cast<std::size_t>(position)];
+    }
 
     // The ordered side.
     SlotPointer TakeMadeAhead(std::int64_t index);
@@ -100,6 +108,7 @@ private:
     void StopAfterFailure();
 
     ZipReader& reader_;
+    const std::vector<std::int64_t> selected_;
     EntryWriter writer_;  // its folders under mutex_
     // For each entry in order: its slot when a worker made its file, else null.
     OrderedWindow<SlotPointer> window_;

@@ -137,7 +137,7 @@ bool ZipArchiveFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) 
     }
 }
 
-bool ZipArchiveFile::ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
+bool ZipArchiveFile::ReadThrough(ArchiveReadWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
                                  const unsigned char*& data) const {
     if (offset >= window.start && size <= window.size && offset - window.start <= window.size - size) {
         data = window.bytes.data() + (offset - window.start);
@@ -251,7 +251,7 @@ ZipResult ZipArchiveFile::CheckEntriesApart(std::uint64_t directoryStart, std::u
     std::vector<std::pair<std::uint64_t, std::uint64_t>> spans{{directoryStart, directoryEnd}};  // [start, end)
     spans.reserve(recordOffsets_.size() + 1);
     CentralRecord record;
-    ArchiveWindow window;
+    ArchiveReadWindow window;
     std::vector<unsigned char> localExtra;
     for (std::size_t index = 0; index < recordOffsets_.size(); ++index) {
         std::uint64_t dataOffset = 0;
@@ -294,7 +294,7 @@ ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) c
     return ApplyZip64Extra(record, U16(header + 34) == 0xFFFF) ? ZipResult::Success : ZipResult::CorruptArchive;
 }
 
-ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveWindow& window, std::uint64_t& dataOffset,
+ZipResult ZipArchiveFile::LocateData(const CentralRecord& record, ArchiveReadWindow& window, std::uint64_t& dataOffset,
                                      std::vector<unsigned char>& localExtra) const {
     const unsigned char* header = nullptr;
     if (!FitsWithin(bytesBefore_, record.localHeaderOffset, fileSize_)) {

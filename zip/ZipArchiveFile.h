@@ -29,7 +29,7 @@ struct CentralRecord {
 // A stretch of an archive file held in memory, so that the local headers and
 // data of small entries stored one after the other cost one read between
 // them. One per thread; see ZipArchiveFile::ReadThrough.
-struct ArchiveWindow {
+struct ArchiveReadWindow {
     std::vector<unsigned char> bytes;
     std::uint64_t start = 0;
     std::size_t size = 0;  // how many bytes from start `bytes` holds
@@ -59,7 +59,7 @@ public:
     // Where the entry's data starts, after its local header, and the local
     // header's extra field, read through window; CorruptArchive when the
     // header or the data lies outside the file.
-    ZipResult LocateData(const CentralRecord& record, ArchiveWindow& window, std::uint64_t& dataOffset,
+    ZipResult LocateData(const CentralRecord& record, ArchiveReadWindow& window, std::uint64_t& dataOffset,
                          std::vector<unsigned char>& localExtra) const;
 
     // Reads exactly size bytes at offset; false when reading fails or the file
@@ -73,7 +73,7 @@ public:
     // follows may come from the window too. data stays valid until the
     // window's next refill. False as ReadAt. Safe from several threads, each
     // with its own window.
-    bool ReadThrough(ArchiveWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
+    bool ReadThrough(ArchiveReadWindow& window, std::uint64_t offset, std::size_t size, std::size_t readAhead,
                      const unsigned char*& data) const;
     // What a window reads ahead when the entries that follow are small.
     static constexpr std::size_t kWindowSize = 64 * 1024;

@@ -40,7 +40,7 @@ public:
     // One thread's buffers for reading entries whole: a window on the
     // archive, the local extra field, the inflated data and a decompressor.
     struct WholeEntryBuffers {
-        ArchiveWindow window;
+        ArchiveReadWindow window;
         std::vector<unsigned char> localExtra;
         std::vector<unsigned char> output;
         std::vector<unsigned char> decrypted;

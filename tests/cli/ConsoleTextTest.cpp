@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 #include "cli/ProgressBar.h"
 
 namespace vaultpack {

@@ -1,4 +1,4 @@
-#include "cli/PrintableText.h"
+#include "app/PrintableText.h"
 
 namespace vaultpack {
 namespace {

@@ -1,6 +1,5 @@
-#include "files/ScratchFile.h"
+#include "files/PrivateFolder.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -9,26 +8,23 @@
 
 namespace vaultpack {
 
-ScratchFile::ScratchFile(const std::string& fileName) {
+PrivateFolder::PrivateFolder(const std::string& prefix) {
     const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path();
-    std::string pattern = (temporaryFolder / "vaultpack-XXXXXX").string();
+    std::string pattern = (temporaryFolder / (prefix + "XXXXXX")).string();
     // Made and registered before an abrupt end removes what is registered, or not at all.
     const GuardedCreation guard;
     RequireCreationAllowed(guard, FileOperation::CreateFolderIn, temporaryFolder);
     if (::mkdtemp(pattern.data()) == nullptr) {
         ThrowLastError(FileOperation::CreateFolderIn, temporaryFolder);
     }
-    folder_ = pattern;
-    path_ = folder_ / fileName;
-    folderRegistration_ = RegisterTemporaryPath(folder_.c_str());
-    fileRegistration_ = RegisterTemporaryPath(path_.c_str());
+    path_ = pattern;
+    registration_ = RegisterTemporaryTree(path_.c_str());
 }
 
-ScratchFile::~ScratchFile() {
+PrivateFolder::~PrivateFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-    UnregisterTemporaryPath(fileRegistration_);
-    UnregisterTemporaryPath(folderRegistration_);
+    std::filesystem::remove_all(path_, ignored);
+    UnregisterTemporaryPath(registration_);
 }
 
 }  // namespace vaultpack

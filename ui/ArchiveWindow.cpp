@@ -1,0 +1,420 @@
+#include "ui/ArchiveWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/AmountText.h"
+#include "app/PrintableText.h"
+#include "files/Failure.h"
+#include "jobs/FailureReasons.h"
+#include "files/PrivateFolder.h"
+#include "jobs/ArchiveContents.h"
+#include "jobs/Jobs.h"
+#include "ui/ArchiveModels.h"
+#include "ui/ArchiveTree.h"
+#include "ui/CatalogueText.h"
+#include "ui/DialogJobHost.h"
+#include "ui/JobMessageBox.h"
+#include "ui/PlatformPickers.h"
+#include "ui/ProgramIcons.h"
+#include "ui/ProgressDialog.h"
+#include "ui/controls/IconButton.h"
+#include "zip/EntryPath.h"
+
+namespace vaultpack {
+
+namespace {
+
+// The folder an archive with several items at its top unpacks into, beside
+// them: named after the archive, with " (2)" and so on when that is taken.
+std::filesystem::path NewFolderIn(const std::filesystem::path& parent, const std::string& name) {
+    std::filesystem::path candidate = parent / name;
+    std::error_code ignored;
+    for (int number = 2; std::filesystem::symlink_status(candidate, ignored).type() !=
+                         std::filesystem::file_type::not_found;
+         ++number) {
+        candidate = parent / (name + " (" + std::to_string(number) + ")");
+    }
+    return candidate;
+}
+
+QString FormatText(const MessageCatalogue& catalogue, MessageId id, std::string_view first,
+                   std::string_view second = {}) {
+    return QString::fromStdString(catalogue.Format(id, first, second));
+}
+
+}  // namespace
+
+ArchiveWindow* ArchiveWindow::Open(const MessageCatalogue& catalogue, PlatformPickers& pickers,
+                                   const std::filesystem::path& file) {
+    auto* window = new ArchiveWindow(catalogue, pickers, file);
+    window->show();
+    window->StartReading();
+    return window;
+}
+
+ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers& pickers, std::filesystem::path file)
+    : QWidget(nullptr, Qt::Window),
+      catalogue_(catalogue),
+      pickers_(pickers),
+      file_(std::move(file)),
+      progress_(std::make_unique<ProgressDialog>()) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("archiveWindow"));
+    setWindowTitle(QString::fromStdString(file_.filename().string()) + QStringLiteral(" - Vaultpack"));
+    setWindowIcon(ProgramIcon(icon_names::kApplication));
+    progress_->setObjectName(QStringLiteral("archiveProgress"));
+
+    extractAllButton_ = MakeProgramButton(this, "extractAllButton", icon_names::kUnzip,
+                                          CatalogueText(catalogue, MessageId::ExtractAllButton));
+    extractSelectedButton_ = MakeProgramButton(this, "extractSelectedButton", icon_names::kUnzip,
+                                               CatalogueText(catalogue, MessageId::ExtractSelectedButton));
+    for (IconButton* button : {extractAllButton_, extractSelectedButton_}) {
+        button->setMinimumWidth(96);
+        button->setEnabled(false);
+    }
+    const std::string stem = file_.stem().string();
+    newFolderCheckBox_ = new QCheckBox(FormatText(catalogue, MessageId::ExtractIntoNewFolder, stem), this);
+    newFolderCheckBox_->setObjectName(QStringLiteral("newFolderCheckBox"));
+    newFolderCheckBox_->setChecked(true);
+    newFolderCheckBox_->hide();
+    filter_ = new QLineEdit(this);
+    filter_->setObjectName(QStringLiteral("filterEdit"));
+    filter_->setPlaceholderText(CatalogueText(catalogue, MessageId::FilterPlaceholder));
+    filter_->setClearButtonEnabled(true);
+    filter_->setMinimumWidth(200);
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("summaryLabel"));
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("statusLabel"));
+
+    folders_ = new QTreeView(this);
+    folders_->setObjectName(QStringLiteral("folderTree"));
+    folders_->setHeaderHidden(true);
+    list_ = new QTreeView(this);
+    list_->setObjectName(QStringLiteral("entryList"));
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);  // rows are never measured one by one
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSortingEnabled(true);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(folders_);
+    splitter->addWidget(list_);
+    splitter->setStretchFactor(1, 3);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(extractAllButton_);
+    top->addWidget(extractSelectedButton_);
+    top->addWidget(newFolderCheckBox_);
+    top->addStretch();
+    top->addWidget(filter_, 0, Qt::AlignVCenter);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(summary_);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(status_);
+    resize(820, 520);
+
+    connect(extractAllButton_, &IconButton::clicked, this, &ArchiveWindow::ExtractAll);
+    connect(extractSelectedButton_, &IconButton::clicked, this, &ArchiveWindow::ExtractSelected);
+    connect(newFolderCheckBox_, &QCheckBox::toggled, this, &ArchiveWindow::UpdateSummary);
+    connect(filter_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (listModel_ != nullptr) {
+            listModel_->Show(listModel_->ShownFolder(), text);
+        }
+    });
+    connect(list_, &QTreeView::customContextMenuRequested, this, &ArchiveWindow::ShowListMenu);
+    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        const ArchiveTree::Row& row = listModel_->RowAt(index.row());
+        if (row.isFolder) {
+            ShowFolder(static_cast<std::int32_t>(row.id));
+        } else {
+            OpenSelected();
+        }
+    });
+    auto* copy = new QShortcut(QKeySequence::Copy, list_);
+    connect(copy, &QShortcut::activated, this, &ArchiveWindow::CopySelectedNames);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, filter_, qOverload<>(&QLineEdit::setFocus));
+}
+
+ArchiveWindow::~ArchiveWindow() = default;
+
+std::filesystem::path ArchiveWindow::PrivateFolderPath() const {
+    return privateFolder_ ? privateFolder_->Path() : std::filesystem::path();
+}
+
+void ArchiveWindow::StartReading() {
+    try {
+        privateFolder_ = std::make_unique<PrivateFolder>("vaultpack-view-");
+    } catch (const FailureError& error) {
+        ShowJobMessage(this, catalogue_,
+                       {MessageId::CaptionError, MessageButtons::Ok, MessageOwner::MainWindow, {ReasonLine(error)}});
+        close();
+        return;
+    }
+    OpenArchiveParams params{file_, privateFolder_->Path(), std::make_shared<ArchiveContents>()};
+    auto tree = std::make_shared<std::shared_ptr<const ArchiveTree>>();
+    // The tree is built on the job's thread too: for many entries it takes a while.
+    RunJob(
+        JobKind::OpenArchive,
+        [params, tree](JobHost& host) {
+            JobCompletion completion = RunOpenArchiveJob(params, host);
+            if (completion.outcome == JobOutcome::Succeeded) {
+                *tree = std::make_shared<const ArchiveTree>(params.contents);
+            }
+            return completion;
+        },
+        [this, tree](const JobCompletion& completion) {
+            if (completion.outcome != JobOutcome::Succeeded || !*tree) {
+                emit Opened(false);
+                close();
+                return;
+            }
+            ShowContents(*tree);
+            emit Opened(true);
+        });
+}
+
+void ArchiveWindow::ShowContents(std::shared_ptr<const ArchiveTree> tree) {
+    tree_ = std::move(tree);
+    folderModel_ = new ArchiveFolderModel(tree_, QString::fromStdString(file_.filename().string()), this);
+    folders_->setModel(folderModel_);
+    folders_->expand(folderModel_->IndexOf(ArchiveTree::kTop));
+    folders_->setCurrentIndex(folderModel_->IndexOf(ArchiveTree::kTop));
+    listModel_ = new ArchiveListModel(catalogue_, tree_, this);
+    list_->setModel(listModel_);
+    list_->sortByColumn(static_cast<int>(ArchiveListColumn::Name), Qt::AscendingOrder);
+    list_->header()->setSectionResizeMode(QHeaderView::Interactive);
+    list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name), 260);
+    const auto& entries = tree_->Contents().entries;
+    const bool anyFlagged =
+        std::any_of(entries.begin(), entries.end(), [](const ListedEntry& entry) { return entry.flag != NameFlag::None; });
+    list_->setColumnHidden(static_cast<int>(ArchiveListColumn::Problem), !anyFlagged);
+    connect(folders_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && ArchiveFolderModel::FolderOf(current) != listModel_->ShownFolder()) {
+                    listModel_->Show(ArchiveFolderModel::FolderOf(current), filter_->text());
+                }
+            });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveWindow::UpdateStatus);
+    connect(listModel_, &ArchiveListModel::RowsReady, this, &ArchiveWindow::UpdateStatus);
+    const ArchiveTree::Folder& top = tree_->FolderAt(ArchiveTree::kTop);
+    newFolderCheckBox_->setVisible(top.folders.size() + top.files.size() > 1);
+    UpdateSummary();
+    UpdateStatus();
+}
+
+void ArchiveWindow::ShowFolder(std::int32_t folder) {
+    folders_->setCurrentIndex(folderModel_->IndexOf(folder));
+    folders_->scrollTo(folderModel_->IndexOf(folder));
+    listModel_->Show(folder, filter_->text());
+}
+
+void ArchiveWindow::UpdateSummary() {
+    if (!tree_) {
+        return;
+    }
+    const ArchiveTree::Folder& top = tree_->FolderAt(ArchiveTree::kTop);
+    const std::size_t count = top.folders.size() + top.files.size();
+    QString text;
+    if (count == 1 && top.folders.size() == 1) {
+        text = FormatText(catalogue_, MessageId::OneFolderAtTop,
+                          PrintableText(tree_->FolderAt(top.folders.front()).name, false));
+    } else if (count == 1) {
+        text = FormatText(catalogue_, MessageId::OneFileAtTop, PrintableText(tree_->ShownName(top.files.front()), false));
+    } else if (count > 1) {
+        text = FormatText(catalogue_,
+                          newFolderCheckBox_->isChecked() ? MessageId::ItemsAtTopIntoNewFolder : MessageId::ItemsAtTop,
+                          std::to_string(count));
+    }
+    summary_->setText(text);
+}
+
+void ArchiveWindow::UpdateStatus() {
+    if (!tree_) {
+        return;
+    }
+    std::uint64_t selectedCount = 0;
+    std::uint64_t selectedBytes = 0;
+    for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            const ArchiveTree::Row& listed = listModel_->RowAt(row);
+            ++selectedCount;
+            selectedBytes += listed.isFolder ? tree_->SizeBelow(static_cast<std::int32_t>(listed.id))
+                                             : tree_->Contents().entries[listed.id].size;
+        }
+    }
+    const auto& entries = tree_->Contents().entries;
+    status_->setText(FormatText(catalogue_, MessageId::ArchiveStatusLine, std::to_string(entries.size()),
+                                ByteSizeText(catalogue_, tree_->SizeBelow(ArchiveTree::kTop))) +
+                     QStringLiteral("    ") +
+                     FormatText(catalogue_, MessageId::SelectionStatus, std::to_string(selectedCount),
+                                ByteSizeText(catalogue_, selectedBytes)));
+    extractAllButton_->setEnabled(!jobRunning_);
+    extractSelectedButton_->setEnabled(!jobRunning_ && selectedCount > 0);
+}
+
+std::vector<std::int64_t> ArchiveWindow::SelectedEntries() const {
+    std::vector<ArchiveTree::Row> rows;
+    for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(listModel_->RowAt(row));
+        }
+    }
+    return tree_->EntriesOf(rows);
+}
+
+void ArchiveWindow::ExtractAll() {
+    if (tree_ && !jobRunning_) {
+        Extract({});
+    }
+}
+
+void ArchiveWindow::ExtractSelected() {
+    if (!tree_ || jobRunning_) {
+        return;
+    }
+    std::vector<std::int64_t> entries = SelectedEntries();
+    if (!entries.empty()) {
+        Extract(std::move(entries));
+    }
+}
+
+void ArchiveWindow::Extract(std::vector<std::int64_t> entries) {
+    const std::optional<std::filesystem::path> chosen = pickers_.ExistingFolder(
+        this, CatalogueText(catalogue_, MessageId::ChooseFolderToUnzip), file_.parent_path());
+    if (!chosen) {
+        return;
+    }
+    const ArchiveContents& contents = tree_->Contents();
+    FileJobParams params;
+    params.destinationFolders = {newFolderCheckBox_->isVisible() && newFolderCheckBox_->isChecked()
+                                     ? NewFolderIn(*chosen, file_.stem().string())
+                                     : *chosen};
+    if (!contents.plainFile.empty()) {
+        // The container's one file: restored again, where the user chose.
+        params.sourceFiles = {contents.opened};
+        params.password = contents.password;
+        RunJob(JobKind::Decrypt, [params](JobHost& host) { return RunDecryptJob(params, host); }, {});
+        return;
+    }
+    params.sourceFiles = {contents.archive};
+    params.container = contents.FromContainer() ? contents.opened : std::filesystem::path();
+    params.entries = std::move(entries);
+    RunJob(JobKind::Unzip, [params](JobHost& host) { return RunUnzipJob(params, host); }, {});
+}
+
+void ArchiveWindow::OpenSelected() {
+    if (!tree_ || jobRunning_) {
+        return;
+    }
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    if (rows.size() != 1 || listModel_->RowAt(rows.front().row()).isFolder) {
+        return;
+    }
+    const std::uint32_t entry = listModel_->RowAt(rows.front().row()).id;
+    const ArchiveContents& contents = tree_->Contents();
+    if (!contents.plainFile.empty()) {
+        QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(contents.plainFile.string())});
+        return;
+    }
+    const std::optional<std::string> target = SafeTargetString({}, contents.NameOf(contents.entries[entry]));
+    if (!target || contents.entries[entry].flag != NameFlag::None) {
+        return;  // nowhere to put it: the list flags it already
+    }
+    // Each opening gets a folder of its own, so that an application still
+    // showing an earlier one keeps its file.
+    const std::filesystem::path folder = privateFolder_->Path() / ("open-" + std::to_string(++entriesOpened_));
+    FileJobParams params;
+    params.sourceFiles = {contents.archive};
+    params.destinationFolders = {folder};
+    params.container = contents.FromContainer() ? contents.opened : std::filesystem::path();
+    params.entries = {entry};
+    params.replaceAll = true;
+    params.announce = false;
+    const std::filesystem::path opened = folder / *target;
+    RunJob(JobKind::Unzip, [params](JobHost& host) { return RunUnzipJob(params, host); },
+           [opened](const JobCompletion& completion) {
+               if (completion.outcome == JobOutcome::Succeeded) {
+                   QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(opened.string())});
+               }
+           });
+}
+
+void ArchiveWindow::CopySelectedNames() {
+    if (!tree_) {
+        return;
+    }
+    QStringList names;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
+        // Escaped as shown: a name pasted into a terminal must not run anything.
+        names << QString::fromUtf8(
+            PrintableText(tree_->PathBelow(ArchiveTree::kTop, listModel_->RowAt(index.row())), false));
+    }
+    QApplication::clipboard()->setText(names.join(QLatin1Char('\n')));
+}
+
+void ArchiveWindow::ShowListMenu(const QPoint& position) {
+    if (!tree_) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(CatalogueText(catalogue_, MessageId::OpenEntryAction), this, &ArchiveWindow::OpenSelected);
+    menu.addAction(CatalogueText(catalogue_, MessageId::ExtractSelectedButton), this, &ArchiveWindow::ExtractSelected);
+    menu.addAction(CatalogueText(catalogue_, MessageId::CopyNamesAction), this, &ArchiveWindow::CopySelectedNames);
+    menu.exec(list_->viewport()->mapToGlobal(position));
+}
+
+void ArchiveWindow::RunJob(JobKind kind, JobBody body, std::function<void(const JobCompletion&)> afterwards) {
+    jobRunning_ = true;
+    extractAllButton_->setEnabled(false);
+    extractSelectedButton_->setEnabled(false);
+    StartDesktopJob(kind,
+                    MakeDesktopJobHost(catalogue_, pickers_, *progress_, this, this,
+                                       [this, afterwards = std::move(afterwards)](const JobCompletion& completion) {
+                                           jobRunning_ = false;
+                                           progress_->hide();
+                                           progress_->ClearCancel();
+                                           UpdateStatus();
+                                           if (afterwards) {
+                                               afterwards(completion);
+                                           }
+                                           emit JobFinished(completion.outcome);
+                                           if (closeWhenJobEnds_) {
+                                               close();
+                                           }
+                                       }),
+                    std::move(body), this, catalogue_);
+}
+
+// A running job is cancelled first; the window closes when it has ended, so
+// that the private folder goes only once nothing writes into it.
+void ArchiveWindow::closeEvent(QCloseEvent* event) {
+    if (jobRunning_) {
+        closeWhenJobEnds_ = true;
+        progress_->reject();
+        event->ignore();
+        return;
+    }
+    privateFolder_.reset();
+    progress_->hide();
+    event->accept();
+}
+
+}  // namespace vaultpack
