@@ -108,7 +108,7 @@ struct JobCompletion {
     // an archive to unpack next and the decryption completed; empty otherwise.
     std::filesystem::path decryptedArchive;
     // Decrypt: the plaintext written, archive or not, when the decryption completed.
-    std::filesystem::path decryptedFile;
+    std::filesystem::path decryptedFile{};
 };
 
 // The questions a job asks. Each has its own type, so that a host shows each
