@@ -5,12 +5,6 @@
 
 namespace vaultpack {
 
-namespace {
-
-constexpr std::string_view kZipMimeType = "application/zip";
-
-}  // namespace
-
 std::vector<FileTypeKey> EncryptedFileTypeKeys() {
     std::vector<FileTypeKey> keys{{FileTypeKey::Kind::DefaultApplication, std::string(EncryptedFileMimeType())}};
     for (const std::filesystem::path& file : EncryptedFileTypeFiles()) {
@@ -20,7 +14,7 @@ std::vector<FileTypeKey> EncryptedFileTypeKeys() {
 }
 
 std::vector<FileTypeKey> ZipFileTypeKeys() {
-    return {{FileTypeKey::Kind::DefaultApplication, std::string(kZipMimeType)}};
+    return {{FileTypeKey::Kind::DefaultApplication, std::string(ZipMimeType())}};
 }
 
 std::error_code DeleteKeyChain(const FileTypeRegistry& registry, const std::vector<FileTypeKey>& keys) {
@@ -33,7 +27,7 @@ std::error_code DeleteKeyChain(const FileTypeRegistry& registry, const std::vect
 }
 
 bool IsZipTypeOwned(const FileTypeRegistry& registry) {
-    const std::optional<std::string> application = registry.DefaultApplication(kZipMimeType);
+    const std::optional<std::string> application = registry.DefaultApplication(ZipMimeType());
     return application && MimeAppsList::NamesEntry(*application, DesktopEntryName());
 }
 

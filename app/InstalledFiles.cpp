@@ -9,6 +9,7 @@ namespace {
 // The build passes the names that its install rules use.
 constexpr std::string_view kApplicationId = VAULTPACK_APPLICATION_ID;
 constexpr std::string_view kEncryptedMimeType = VAULTPACK_ENCRYPTED_MIME_TYPE;
+constexpr std::string_view kZipMimeType = "application/zip";
 constexpr std::array kIconSizes = {VAULTPACK_ICON_SIZES};
 
 // An icon in the hicolor theme, scalable and at every size.
@@ -29,10 +30,15 @@ std::string_view ApplicationId() { return kApplicationId; }
 
 std::string DesktopEntryName() { return std::string(kApplicationId) + ".desktop"; }
 
+std::string OpenEntryName() { return std::string(kApplicationId) + ".Open.desktop"; }
+
 std::string_view EncryptedFileMimeType() { return kEncryptedMimeType; }
 
+std::string_view ZipMimeType() { return kZipMimeType; }
+
 std::vector<std::filesystem::path> DesktopEntryFiles() {
-    return {std::filesystem::path("applications") / DesktopEntryName()};
+    const std::filesystem::path folder = "applications";
+    return {folder / DesktopEntryName(), folder / OpenEntryName()};
 }
 
 std::vector<std::filesystem::path> EncryptedFileTypeFiles() {

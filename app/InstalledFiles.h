@@ -16,11 +16,17 @@ namespace vaultpack {
 std::string_view ApplicationId();
 // "org.vaultpack.Vaultpack.desktop", the name mimeapps.list uses.
 std::string DesktopEntryName();
+// "org.vaultpack.Vaultpack.Open.desktop": the entry, hidden from the menu,
+// that offers the program in a file manager's "Open With" for ZIP archives.
+// It is never made a default application.
+std::string OpenEntryName();
 // The MIME type of the encrypted files (".ezc").
 std::string_view EncryptedFileMimeType();
+// The MIME type of ZIP archives.
+std::string_view ZipMimeType();
 
 // Relative to a data folder (a prefix's share/ or $XDG_DATA_HOME): the
-// desktop entries, which make the program's menu entry.
+// desktop entries: the program's menu entry and its "Open With" entry.
 std::vector<std::filesystem::path> DesktopEntryFiles();
 // The encrypted file type's icons, deepest sizes first, then the MIME package
 // that defines the type.

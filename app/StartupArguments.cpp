@@ -23,6 +23,9 @@ StartupDecision DecideStartup(const std::vector<std::string>& arguments) {
             if (arguments[0] == "-d") {
                 return {Outcome::DecryptAtStart, arguments[1]};
             }
+            if (arguments[0] == "--open") {
+                return {Outcome::OpenArchive, arguments[1]};
+            }
             return {Outcome::Nothing, {}};
         default: return {Outcome::MainWindow, {}};
     }

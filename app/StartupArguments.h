@@ -15,10 +15,11 @@ struct StartupDecision {
         MainWindow,      // no arguments, one other argument, "-d" alone, or three and more
         DecryptAtStart,  // "-d" and a file: the main window decrypts `file` and closes
         Uninstall,       // "-u" alone
-        Nothing,         // two arguments whose first is not "-d": nothing is shown
+        OpenArchive,     // "--open" and a file: the archive window shows `file`
+        Nothing,         // two arguments whose first is neither "-d" nor "--open": nothing is shown
     };
     Outcome outcome = Outcome::MainWindow;
-    std::string file;  // DecryptAtStart: the container to decrypt
+    std::string file;  // DecryptAtStart: the container to decrypt; OpenArchive: the archive to show
 };
 
 // The version test: the argument's first n characters, n being its length but

@@ -59,6 +59,16 @@ std::string XmlElement(std::string_view indent, std::string_view element, Messag
     return lines;
 }
 
+// The lines both entries share: the program's icon and how the desktop
+// starts it, with `arguments` after the program.
+std::string StartLines(std::string_view arguments) {
+    return "Icon=" + std::string(ApplicationId()) + "\nExec=@BINDIR@/vaultpack " + std::string(arguments) +
+           "\n"
+           "TryExec=@BINDIR@/vaultpack\n"
+           "Terminal=false\n"
+           "StartupNotify=true\n";
+}
+
 std::string EncryptedFileIconName() {
     std::string name(EncryptedFileMimeType());
     name[name.find('/')] = '-';
@@ -75,15 +85,23 @@ std::string DesktopEntryText() {
            "Type=Application\n"
            "Name=Vaultpack\n" +
            DesktopKey("GenericName", MessageId::DesktopGenericName) +
-           DesktopKey("Comment", MessageId::DesktopComment) + "Icon=" + std::string(ApplicationId()) +
-           "\n"
-           "Exec=@BINDIR@/vaultpack -d %f\n"
-           "TryExec=@BINDIR@/vaultpack\n"
-           "Terminal=false\n"
-           "StartupNotify=true\n"
+           DesktopKey("Comment", MessageId::DesktopComment) + StartLines("-d %f") +
            "Categories=Utility;Archiving;Compression;\n" +
            DesktopKey("Keywords", MessageId::DesktopKeywords) + "MimeType=" +
            mimeType + ";\n";
+}
+
+std::string OpenEntryText() {
+    // For ZIP archives only. Listed for the .ezc type as well, it would come
+    // before the menu entry in the desktop database, whose lists are sorted
+    // by name, and so take over the double-click on a container, which the
+    // menu entry's "-d" answers.
+    return "[Desktop Entry]\n"
+           "Type=Application\n" +
+           DesktopKey("Name", MessageId::DesktopOpenEntryName) + StartLines("--open %f") +
+           "NoDisplay=true\n"
+           "MimeType=" +
+           std::string(ZipMimeType()) + ";\n";
 }
 
 std::string MimePackageText() {

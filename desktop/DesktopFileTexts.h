@@ -13,6 +13,10 @@ namespace vaultpack {
 // the install puts the installed program's folder there.
 std::string DesktopEntryText();
 
+// The "Open With" entry for ZIP archives: hidden from the menu, it starts
+// "@BINDIR@/vaultpack --open FILE".
+std::string OpenEntryText();
+
 // The shared-mime-info package that defines the encrypted file type: the
 // "*.ezc" name and the header's "EZC" and version 2 at the start.
 std::string MimePackageText();

@@ -1,9 +1,9 @@
 // vaultpack_desktop_files: writes, at build time, the files that the install
-// puts into a desktop: the desktop entry, the MIME package, the metainfo, the
+// puts into a desktop: the desktop entries, the MIME package, the metainfo, the
 // command-line program's manual page and the icons' PNG sizes rendered from
 // their SVG art.
 //
-//   vaultpack_desktop_files desktop-entry|mime-package|metainfo|cli-manual OUTPUT
+//   vaultpack_desktop_files desktop-entry|open-entry|mime-package|metainfo|cli-manual OUTPUT
 //   vaultpack_desktop_files icon SVG SIZE OUTPUT
 
 #include <cstdlib>
@@ -72,6 +72,7 @@ std::string CliManualPage() {
 int main(int argc, char** argv) {
     const std::map<std::string_view, std::string (*)()> texts = {
         {"desktop-entry", DesktopEntryText},
+        {"open-entry", OpenEntryText},
         {"mime-package", MimePackageText},
         {"metainfo", Metainfo},
         {"cli-manual", CliManualPage},
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string_view(argv[1]) == "icon") {
         return RenderIcon(argc, argv, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), QString::fromLocal8Bit(argv[4]));
     }
-    std::cerr << "usage: " << argv[0] << " desktop-entry|mime-package|metainfo|cli-manual OUTPUT\n"
+    std::cerr << "usage: " << argv[0] << " desktop-entry|open-entry|mime-package|metainfo|cli-manual OUTPUT\n"
               << "       " << argv[0] << " icon SVG SIZE OUTPUT\n";
     return 2;
 }

@@ -179,6 +179,8 @@ enum class MessageId : std::uint16_t {
     HintIsReadable = 470,
     // Entries extracted that only the weak traditional encryption protected.
     WeakEntriesExtracted = 471,
+    // The name of the desktop entry that offers Vaultpack for opening archives.
+    DesktopOpenEntryName = 472,
     // The archive window: its columns, buttons, summary, flags and menus.
     ColumnPacked = 474,
     ColumnRatio = 475,

@@ -164,6 +164,7 @@ constexpr MessageText kTexts[] = {
     {AesHintNotStored, "The hint is not stored in a ZIP archive."},
     {HintIsReadable, "Anyone can read the hint: it is stored unencrypted."},
     {WeakEntriesExtracted, "Entries protected only by the weak traditional ZIP encryption, which can be broken: %1"},
+    {DesktopOpenEntryName, "Open with Vaultpack"},
     {ColumnPacked, "Packed"},
     {ColumnRatio, "Ratio"},
     {ColumnModified, "Modified"},

@@ -161,6 +161,7 @@ constexpr MessageText kTexts[] = {
     {AesHintNotStored, "ヒントは ZIP アーカイブには保存されません。"},
     {HintIsReadable, "ヒントは暗号化されずに保存されるため、誰でも読めます。"},
     {WeakEntriesExtracted, "そのうち %1 個は、破られるおそれのある弱い従来の ZIP 暗号化でしか保護されていませんでした。"},
+    {DesktopOpenEntryName, "Vaultpack で開く"},
     {ColumnPacked, "圧縮後"},
     {ColumnRatio, "圧縮率"},
     {ColumnModified, "更新日時"},

@@ -162,6 +162,7 @@ constexpr MessageText kTexts[] = {
     {AesHintNotStored, "提示不会保存在 ZIP 压缩文件中。"},
     {HintIsReadable, "任何人都能读取提示：它以未加密的方式保存。"},
     {WeakEntriesExtracted, "其中 %1 个仅受可被破解的弱传统 ZIP 加密保护。"},
+    {DesktopOpenEntryName, "用 Vaultpack 打开"},
     {ColumnPacked, "压缩后"},
     {ColumnRatio, "压缩率"},
     {ColumnModified, "修改时间"},

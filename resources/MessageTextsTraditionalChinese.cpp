@@ -161,6 +161,7 @@ constexpr MessageText kTexts[] = {
     {AesHintNotStored, "提示不會儲存在 ZIP 壓縮檔中。"},
     {HintIsReadable, "任何人都能讀取提示：它以未加密的方式儲存。"},
     {WeakEntriesExtracted, "其中 %1 個僅受可被破解的弱傳統 ZIP 加密保護。"},
+    {DesktopOpenEntryName, "以 Vaultpack 開啟"},
     {ColumnPacked, "壓縮後"},
     {ColumnRatio, "壓縮率"},
     {ColumnModified, "修改時間"},

@@ -152,6 +152,7 @@ int main(int argc, char** argv) {
     switch (decision.outcome) {
         case StartupDecision::Outcome::PrintVersion: return ShowVersion(argc, argv);
         case StartupDecision::Outcome::MainWindow:
+        case StartupDecision::Outcome::OpenArchive:
         case StartupDecision::Outcome::DecryptAtStart: return RunMainWindow(argc, argv, decision);
         case StartupDecision::Outcome::Uninstall: return RunUninstall(argc, argv);
         case StartupDecision::Outcome::Nothing: break;

@@ -29,6 +29,11 @@ TEST(StartupArguments, FollowTheArgumentTable) {
         {{"-u"}, Outcome::Uninstall, ""},
         {{"-U"}, Outcome::MainWindow, ""},
         {{"-u", "x"}, Outcome::Nothing, ""},
+        {{"--open", "/tmp/a b.zip"}, Outcome::OpenArchive, "/tmp/a b.zip"},
+        {{"--open"}, Outcome::MainWindow, ""},
+        {{"--Open", "a.zip"}, Outcome::Nothing, ""},
+        {{"-open", "a.zip"}, Outcome::Nothing, ""},
+        {{"--open", "a.zip", "extra"}, Outcome::MainWindow, ""},
     };
     for (const Row& row : rows) {
         const StartupDecision decision = DecideStartup(row.arguments);

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the build for one user into a temporary home and checks what a
-# desktop sees: the desktop entry, MIME package and metainfo pass their
-# validators (the metainfo states the changelog's release, the entry's
-# keywords are translated), an .ezc file (by name, and a misnamed one by its
-# header) has our type and opens with our entry (xdg-open shows the password
-# dialog on an X server), the manual page says what --help says; then
+# desktop sees: the desktop entries, MIME package and metainfo pass their
+# validators (the metainfo states the changelog's release, the entries' texts
+# are translated), the "Open With" entry is offered for ZIP archives but the
+# install makes it no default, an .ezc file (by name, and a misnamed
+# one by its header) has our type and opens with our main entry (xdg-open
+# shows the password dialog on an X server), the manual page says what
+# --help says; then
 # "vaultpack -u" leaves no installed file behind and no other program's
 # association changed. A staged install (DESTDIR) writes no caches.
 # Usage: install_test.sh BUILD_DIR
@@ -23,6 +25,8 @@ unset DESTDIR
 share=$XDG_DATA_HOME
 id=org.vaultpack.Vaultpack
 type=application/x-vaultpack-encrypted
+# Each desktop entry and the arguments its Exec gives the program.
+declare -A entry_arguments=([$id.desktop]="-d %f" [$id.Open.desktop]="--open %f")
 mkdir -p "$XDG_CONFIG_HOME" "$share/applications"
 # Another program's entry and defaults, which must survive the uninstall.
 printf '[Desktop Entry]\nType=Application\nName=Other\nExec=other %%f\nMimeType=application/zip;\n' \
@@ -30,13 +34,19 @@ printf '[Desktop Entry]\nType=Application\nName=Other\nExec=other %%f\nMimeType=
 printf '# kept\n[Default Applications]\ntext/plain=other.desktop\napplication/zip=%s.desktop\n[Added Associations]\napplication/zip=other.desktop;\n' \
   "$id" >"$XDG_CONFIG_HOME/mimeapps.list"
 
+cp "$XDG_CONFIG_HOME/mimeapps.list" "$work/mimeapps.before"
+
 cmake --install "$build" --prefix "$HOME/.local" >"$work/install.log"
 cp "$build/install_manifest.txt" "$work/manifest"
 
-# Validators.
-for entry in "$share"/applications/"$id"*.desktop; do
-  desktop-file-validate "$entry" || fail "desktop-file-validate $entry"
-  grep -qxF "Exec=$HOME/.local/bin/vaultpack -d %f" "$entry" || fail "$entry does not start the installed program"
+# Validators; each entry starts the installed program and is in the manifest,
+# which the uninstall is checked against below.
+for name in "${!entry_arguments[@]}"; do
+  entry=$share/applications/$name
+  desktop-file-validate "$entry" || fail "desktop-file-validate $name"
+  grep -qxF "Exec=$HOME/.local/bin/vaultpack ${entry_arguments[$name]}" "$entry" ||
+    fail "$name does not start the installed program with ${entry_arguments[$name]}"
+  grep -qxF "$entry" "$work/manifest" || fail "$name is not in the install manifest"
 done
 mime_errors=$(update-mime-database "$share/mime" 2>&1) || fail "update-mime-database failed"
 [[ -z $mime_errors ]] || fail "update-mime-database: $mime_errors"
@@ -51,11 +61,23 @@ release_version=$(sed -n '1s/^vaultpack (\(.*\)-[^-]*).*/\1/p' "$changelog")
 release_date=$(date -d "$(sed -n 's/^ -- .*>  [A-Za-z]*, \([0-9]* [A-Za-z]* [0-9]*\) .*/\1/p' "$changelog" | head -n 1)" +%F)
 grep -qF "<release version=\"$release_version\" date=\"$release_date\"/>" "$share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo's release is not $release_version of $release_date"
-english_keywords=$(sed -n 's/^Keywords=//p' "$share/applications/$id.desktop")
-for locale in zh_TW ja zh_CN; do
-  keywords=$(sed -n "s/^Keywords\[$locale\]=//p" "$share/applications/$id.desktop")
-  [[ -n $keywords && $keywords != "$english_keywords" ]] || fail "Keywords[$locale] is missing or untranslated"
+for key_entry in "Keywords $id.desktop" "Name $id.Open.desktop"; do
+  read -r key name <<<"$key_entry"
+  english=$(sed -n "s/^$key=//p" "$share/applications/$name")
+  for locale in zh_TW ja zh_CN; do
+    translated=$(sed -n "s/^$key\[$locale\]=//p" "$share/applications/$name")
+    [[ -n $translated && $translated != "$english" ]] || fail "$key[$locale] of $name is missing or untranslated"
+  done
 done
+
+# The "Open With" entry: hidden from the menu, offered for ZIP archives, and
+# no default: the install leaves mimeapps.list alone, and the .ezc default
+# below stays the menu entry.
+open_entry=$share/applications/$id.Open.desktop
+grep -qxF "NoDisplay=true" "$open_entry" || fail "the Open With entry is shown in the menu"
+grep -q "^application/zip=.*$id\.Open\.desktop" "$share/applications/mimeinfo.cache" ||
+  fail "the desktop database does not offer the Open With entry for application/zip"
+cmp -s "$work/mimeapps.before" "$XDG_CONFIG_HOME/mimeapps.list" || fail "the install changed mimeapps.list"
 
 # The type by name and by header; the header of another version is not ours.
 printf 'EZC\002rest of a header' >"$work/named.ezc"
@@ -143,11 +165,14 @@ expect_equal "log of -u with a display" "" "$(cat "$work/uninstall.log")"
 # blank would split it), and no cache is written.
 staged=$work/stage/opt/vault\ pack
 DESTDIR=$work/stage cmake --install "$build" --prefix "/opt/vault pack" >"$work/stage.log"
-desktop-file-validate "$staged/share/applications/$id.desktop" || fail "desktop-file-validate on the staged entry"
-grep -qxF 'Exec="/opt/vault pack/bin/vaultpack" -d %f' "$staged/share/applications/$id.desktop" ||
-  fail "the staged entry's Exec does not start /opt/vault pack/bin/vaultpack"
-grep -qxF 'TryExec=/opt/vault pack/bin/vaultpack' "$staged/share/applications/$id.desktop" ||
-  fail "the staged entry's TryExec does not name /opt/vault pack/bin/vaultpack"
+for name in "${!entry_arguments[@]}"; do
+  entry=$staged/share/applications/$name
+  desktop-file-validate "$entry" || fail "desktop-file-validate on the staged $name"
+  grep -qxF "Exec=\"/opt/vault pack/bin/vaultpack\" ${entry_arguments[$name]}" "$entry" ||
+    fail "the staged $name's Exec does not start /opt/vault pack/bin/vaultpack"
+  grep -qxF 'TryExec=/opt/vault pack/bin/vaultpack' "$entry" ||
+    fail "the staged $name's TryExec does not name /opt/vault pack/bin/vaultpack"
+done
 [[ ! -e $staged/share/mime/mime.cache && ! -e $staged/share/applications/mimeinfo.cache ]] ||
   fail "a staged install wrote caches"
 
