@@ -28,7 +28,8 @@ std::error_code DeleteKeyChain(const FileTypeRegistry& registry, const std::vect
 
 bool IsZipTypeOwned(const FileTypeRegistry& registry) {
     const std::optional<std::string> application = registry.DefaultApplication(ZipMimeType());
-    return application && MimeAppsList::NamesEntry(*application, DesktopEntryName());
+    return application && (MimeAppsList::NamesEntry(*application, DesktopEntryName()) ||
+                           MimeAppsList::NamesEntry(*application, OpenEntryName()));
 }
 
 }  // namespace vaultpack

@@ -20,8 +20,8 @@ std::vector<FileTypeKey> ZipFileTypeKeys();
 // or no error when the whole list was handled.
 std::error_code DeleteKeyChain(const FileTypeRegistry& registry, const std::vector<FileTypeKey>& keys);
 
-// Whether the user's default for application/zip is the program's own
-// desktop entry, compared exactly (the same letter case, nothing after it but
+// Whether the user's default for application/zip is one of the program's own
+// desktop entries, compared exactly (the same letter case, nothing after it but
 // the list's closing ";"). The program never makes itself that default, but
 // an earlier installer or the user may have.
 bool IsZipTypeOwned(const FileTypeRegistry& registry);

@@ -23,7 +23,10 @@ std::error_code FileTypeRegistry::DeleteKey(const FileTypeKey& key) const {
         return error;
     }
     try {
-        MimeAppsList(MimeAppsFile()).RemoveDefaultApplication(key.name, DesktopEntryName());
+        // Either of the program's entries, which the user may have made the default.
+        for (const std::string& entry : {DesktopEntryName(), OpenEntryName()}) {
+            MimeAppsList(MimeAppsFile()).RemoveDefaultApplication(key.name, entry);
+        }
     } catch (const FileError& error) {
         return {error.ErrorNumber(), std::generic_category()};
     }

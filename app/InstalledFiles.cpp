@@ -30,7 +30,10 @@ std::string_view ApplicationId() { return kApplicationId; }
 
 std::string DesktopEntryName() { return std::string(kApplicationId) + ".desktop"; }
 
-std::string OpenEntryName() { return std::string(kApplicationId) + ".Open.desktop"; }
+// Named to sort after the menu entry: the desktop database lists each type's
+// entries by name, and a type with no default opens with the first, which for
+// a container must stay the menu entry's "-d".
+std::string OpenEntryName() { return std::string(kApplicationId) + "Open.desktop"; }
 
 std::string_view EncryptedFileMimeType() { return kEncryptedMimeType; }
 

@@ -16,8 +16,9 @@ namespace vaultpack {
 std::string_view ApplicationId();
 // "org.vaultpack.Vaultpack.desktop", the name mimeapps.list uses.
 std::string DesktopEntryName();
-// "org.vaultpack.Vaultpack.Open.desktop": the entry, hidden from the menu,
-// that offers the program in a file manager's "Open With" for ZIP archives.
+// "org.vaultpack.VaultpackOpen.desktop": the entry, hidden from the menu,
+// that offers the program in a file manager's "Open With" for ZIP archives
+// and containers.
 // It is never made a default application.
 std::string OpenEntryName();
 // The MIME type of the encrypted files (".ezc").

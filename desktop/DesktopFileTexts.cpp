@@ -92,16 +92,13 @@ std::string DesktopEntryText() {
 }
 
 std::string OpenEntryText() {
-    // For ZIP archives only. Listed for the .ezc type as well, it would come
-    // before the menu entry in the desktop database, whose lists are sorted
-    // by name, and so take over the double-click on a container, which the
-    // menu entry's "-d" answers.
+    // Offered in "Open With" for both types; never a default (see OpenEntryName).
     return "[Desktop Entry]\n"
            "Type=Application\n" +
            DesktopKey("Name", MessageId::DesktopOpenEntryName) + StartLines("--open %f") +
            "NoDisplay=true\n"
            "MimeType=" +
-           std::string(ZipMimeType()) + ";\n";
+           std::string(ZipMimeType()) + ";" + std::string(EncryptedFileMimeType()) + ";\n";
 }
 
 std::string MimePackageText() {

@@ -1,6 +1,6 @@
 // vaultpack: the desktop program. The arguments decide what this run is:
 // print the version, open the main window (normally or to decrypt one file
-// and close), uninstall, or nothing.
+// and close), open an archive window alone, uninstall, or nothing.
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +22,9 @@
 #include "app/Uninstall.h"
 #include "app/VersionText.h"
 #include "files/AllocatorArenas.h"
+#include "ui/ArchiveWindow.h"
 #include "ui/MainDialog.h"
+#include "ui/PlatformPickers.h"
 #include "ui/QtPlatformPickers.h"
 #include "ui/QtTranslations.h"
 
@@ -113,7 +115,11 @@ int RunUninstall(int argc, char** argv) {
     return EXIT_SUCCESS;
 }
 
-int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
+// Runs the desktop program with the window that `start` shows; it ends when
+// `start` says so, and then at once, also while a job still runs: that job's
+// temporary files go, and no destructor races the job's thread.
+template <typename Start>
+int RunDesktopProgram(int argc, char** argv, Start start) {
     const MessageCatalogue catalogue(MessageCatalogue::SystemLanguage());
     if (!HasDisplay()) {
         return NoDisplay(catalogue);
@@ -122,25 +128,40 @@ int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
     // closing its window does: running jobs end and their files go.
     InstallTerminationHandlers();
     QApplication application(argc, argv);
-    // The main window alone decides when the program ends; its dialogs and
+    // The first window alone decides when the program ends; its dialogs and
     // the progress windows come and go.
     QApplication::setQuitOnLastWindowClosed(false);
     LoadQtTranslations(application, catalogue.CurrentLanguage());
     QtPlatformPickers pickers;
-    MainDialog window(catalogue, pickers);
     // exit, not quit: quit would first ask every window to close, and a
     // progress window answers that by cancelling its job and staying open.
-    QObject::connect(&window, &QDialog::finished, &application, [] { QCoreApplication::exit(EXIT_SUCCESS); });
-    // Modeless, so that no window of the program blocks the progress windows.
-    window.show();
-    if (decision.outcome == StartupDecision::Outcome::DecryptAtStart) {
-        window.DecryptAtStartup(decision.file);
-    }
+    const auto end = [] { QCoreApplication::exit(EXIT_SUCCESS); };
+    const auto window = start(catalogue, pickers, end);
     QApplication::exec();
-    // The program ends with its window, also while a job still runs: that
-    // job's temporary files go, and no destructor races the job's thread.
     std::fflush(nullptr);
     EndProgramNow(EXIT_SUCCESS);
+}
+
+int RunMainWindow(int argc, char** argv, const StartupDecision& decision) {
+    return RunDesktopProgram(argc, argv, [&](const MessageCatalogue& catalogue, PlatformPickers& pickers, auto end) {
+        auto window = std::make_unique<MainDialog>(catalogue, pickers);
+        QObject::connect(window.get(), &QDialog::finished, end);
+        // Modeless, so that no window of the program blocks the progress windows.
+        window->show();
+        if (decision.outcome == StartupDecision::Outcome::DecryptAtStart) {
+            window->DecryptAtStartup(decision.file);
+        }
+        return window;
+    });
+}
+
+// "--open FILE": the archive window alone; the program ends when it closes.
+int RunArchiveWindow(int argc, char** argv, const StartupDecision& decision) {
+    return RunDesktopProgram(argc, argv, [&](const MessageCatalogue& catalogue, PlatformPickers& pickers, auto end) {
+        ArchiveWindow* window = ArchiveWindow::Open(catalogue, pickers, decision.file);
+        QObject::connect(window, &QObject::destroyed, end);
+        return std::unique_ptr<QWidget>();  // the window deletes itself
+    });
 }
 
 }  // namespace
@@ -152,8 +173,8 @@ int main(int argc, char** argv) {
     switch (decision.outcome) {
         case StartupDecision::Outcome::PrintVersion: return ShowVersion(argc, argv);
         case StartupDecision::Outcome::MainWindow:
-        case StartupDecision::Outcome::OpenArchive:
         case StartupDecision::Outcome::DecryptAtStart: return RunMainWindow(argc, argv, decision);
+        case StartupDecision::Outcome::OpenArchive: return RunArchiveWindow(argc, argv, decision);
         case StartupDecision::Outcome::Uninstall: return RunUninstall(argc, argv);
         case StartupDecision::Outcome::Nothing: break;
     }

@@ -52,6 +52,7 @@ TEST_F(FileTypeAssociationsTest, ZipDefaultIsRemovedOnlyWhenItIsExactlyOurs) {
         {"ours", "application/zip=org.vaultpack.Vaultpack.desktop\n", true},
         {"ours, closing semicolon", "application/zip=org.vaultpack.Vaultpack.desktop;\n", true},
         {"ours, blanks", "application/zip = org.vaultpack.Vaultpack.desktop \r\n", true},
+        {"our Open With entry", "application/zip=org.vaultpack.VaultpackOpen.desktop\n", true},
         {"another program", "application/zip=org.gnome.FileRoller.desktop\n", false},
         {"other letter case", "application/zip=org.vaultpack.vaultpack.desktop\n", false},
         {"trailing characters", "application/zip=org.vaultpack.Vaultpack.desktop.old\n", false},

@@ -26,7 +26,7 @@ share=$XDG_DATA_HOME
 id=org.vaultpack.Vaultpack
 type=application/x-vaultpack-encrypted
 # Each desktop entry and the arguments its Exec gives the program.
-declare -A entry_arguments=([$id.desktop]="-d %f" [$id.Open.desktop]="--open %f")
+declare -A entry_arguments=([$id.desktop]="-d %f" [${id}Open.desktop]="--open %f")
 mkdir -p "$XDG_CONFIG_HOME" "$share/applications"
 # Another program's entry and defaults, which must survive the uninstall.
 printf '[Desktop Entry]\nType=Application\nName=Other\nExec=other %%f\nMimeType=application/zip;\n' \
@@ -61,7 +61,7 @@ release_version=$(sed -n '1s/^vaultpack (\(.*\)-[^-]*).*/\1/p' "$changelog")
 release_date=$(date -d "$(sed -n 's/^ -- .*>  [A-Za-z]*, \([0-9]* [A-Za-z]* [0-9]*\) .*/\1/p' "$changelog" | head -n 1)" +%F)
 grep -qF "<release version=\"$release_version\" date=\"$release_date\"/>" "$share/metainfo/$id.metainfo.xml" ||
   fail "the metainfo's release is not $release_version of $release_date"
-for key_entry in "Keywords $id.desktop" "Name $id.Open.desktop"; do
+for key_entry in "Keywords $id.desktop" "Name ${id}Open.desktop"; do
   read -r key name <<<"$key_entry"
   english=$(sed -n "s/^$key=//p" "$share/applications/$name")
   for locale in zh_TW ja zh_CN; do
@@ -70,13 +70,15 @@ for key_entry in "Keywords $id.desktop" "Name $id.Open.desktop"; do
   done
 done
 
-# The "Open With" entry: hidden from the menu, offered for ZIP archives, and
-# no default: the install leaves mimeapps.list alone, and the .ezc default
-# below stays the menu entry.
-open_entry=$share/applications/$id.Open.desktop
+# The "Open With" entry: hidden from the menu, offered for ZIP archives and
+# containers, and no default: the install leaves mimeapps.list alone, and the
+# .ezc default below stays the menu entry.
+open_entry=$share/applications/${id}Open.desktop
 grep -qxF "NoDisplay=true" "$open_entry" || fail "the Open With entry is shown in the menu"
-grep -q "^application/zip=.*$id\.Open\.desktop" "$share/applications/mimeinfo.cache" ||
-  fail "the desktop database does not offer the Open With entry for application/zip"
+for offered in application/zip "$type"; do
+  grep -q "^$offered=.*${id}Open\.desktop" "$share/applications/mimeinfo.cache" ||
+    fail "the desktop database does not offer the Open With entry for $offered"
+done
 cmp -s "$work/mimeapps.before" "$XDG_CONFIG_HOME/mimeapps.list" || fail "the install changed mimeapps.list"
 
 # The type by name and by header; the header of another version is not ours.
