@@ -144,11 +144,13 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
         if (row.isFolder) {
             ShowFolder(static_cast<std::int32_t>(row.id));
         } else {
-            OpenSelected();
+            OpenEntry(row.id);
         }
     });
     auto* copy = new QShortcut(QKeySequence::Copy, list_);
     connect(copy, &QShortcut::activated, this, &ArchiveWindow::CopySelectedNames);
+    auto* closing = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this);
+    connect(closing, &QShortcut::activated, this, &QWidget::close);
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, filter_, qOverload<>(&QLineEdit::setFocus));
 }
@@ -324,11 +326,18 @@ void ArchiveWindow::OpenSelected() {
     if (!tree_ || jobRunning_) {
         return;
     }
+    // The one file selected, else the row the keyboard is on.
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
-    if (rows.size() != 1 || listModel_->RowAt(rows.front().row()).isFolder) {
+    const QModelIndex index = rows.size() == 1 ? rows.front() : list_->currentIndex();
+    if (rows.size() <= 1 && index.isValid() && !listModel_->RowAt(index.row()).isFolder) {
+        OpenEntry(listModel_->RowAt(index.row()).id);
+    }
+}
+
+void ArchiveWindow::OpenEntry(std::uint32_t entry) {
+    if (!tree_ || jobRunning_) {
         return;
     }
-    const std::uint32_t entry = listModel_->RowAt(rows.front().row()).id;
     const ArchiveContents& contents = tree_->Contents();
     if (!contents.plainFile.empty()) {
         QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(contents.plainFile.string())});

@@ -74,6 +74,8 @@ private:
     void UpdateSummary();
     void UpdateStatus();
     void Extract(std::vector<std::int64_t> entries);
+    // Extracts the entry into the private folder and hands it to the desktop's application.
+    void OpenEntry(std::uint32_t entry);
     // Runs a job with the window's progress window; afterwards(outcome) on completion.
     void RunJob(JobKind kind, JobBody body, std::function<void(const JobCompletion&)> afterwards);
     std::vector<std::int64_t> SelectedEntries() const;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include "tests/jobs/JobTestSupport.h"
 #include "tests/ui/ScriptedPlatformPickers.h"
 #include "tests/ui/UiTestSupport.h"
+#include "ui/ArchiveWindow.h"
 #include "ui/DecryptionPasswordDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/controls/IconButton.h"
@@ -182,6 +184,27 @@ TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
     ASSERT_TRUE(drop(archive));
     ASSERT_TRUE(unzipped.wait());
     EXPECT_EQ(test::ReadText(sandbox / "out/a.txt"), "alpha");
+
+    // With Ctrl held, the archive opens in a window of its own, even while its button is busy.
+    window.findChild<IconButton*>(QStringLiteral("unzipFileButton"))->setEnabled(false);
+    ASSERT_TRUE(test::DropFiles(&window, {archive}, Qt::ControlModifier));
+    const auto browsers = [] {
+        std::vector<std::string> titles;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<ArchiveWindow*>(widget) != nullptr) {
+                titles.push_back(widget->windowTitle().toStdString());
+            }
+        }
+        return titles;
+    };
+    EXPECT_EQ(browsers(), (std::vector<std::string>{"in.zip - Vaultpack"}));
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<ArchiveWindow*>(widget) != nullptr) {
+            QSignalSpy opened(widget, SIGNAL(Opened(bool)));
+            ASSERT_TRUE(opened.wait());
+            widget->close();
+        }
+    }
 }
 
 }  // namespace

@@ -81,19 +81,19 @@ bool ConfirmMessageBox(QWidget* widget, std::vector<std::string>& texts) {
     return true;
 }
 
-bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths) {
+bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths, Qt::KeyboardModifiers keys) {
     QMimeData data;
     QList<QUrl> urls;
     for (const std::filesystem::path& path : paths) {
         urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path.string())));
     }
     data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, keys);
     QApplication::sendEvent(target, &enter);
     if (!enter.isAccepted()) {
         return false;
     }
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, keys);
     QApplication::sendEvent(target, &drop);
     return true;
 }

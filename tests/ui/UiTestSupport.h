@@ -70,8 +70,9 @@ Widget* Child(QWidget* parent, const char* name) {
 bool ConfirmMessageBox(QWidget* widget, std::vector<std::string>& texts);
 
 // Drops local files on target as the file manager does (enter, then drop
-// when the enter was accepted); returns whether target took them.
-bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths);
+// when the enter was accepted), with the keys held; returns whether target took them.
+bool DropFiles(QWidget* target, const std::vector<std::filesystem::path>& paths,
+               Qt::KeyboardModifiers keys = Qt::NoModifier);
 
 // Types text into the focused-or-not widget key by key, as a keyboard or an
 // input method delivers characters.

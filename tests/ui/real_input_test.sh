@@ -11,7 +11,7 @@ wait_limit=60  # seconds for any one window to appear or go, or the program to e
 here=$(dirname "$(realpath "$0")")
 
 if [[ ${1-} != --on-display ]]; then
-  for tool in Xvfb xdotool xclip timeout python3; do
+  for tool in Xvfb xdotool xclip timeout python3 zip; do
     if ! command -v "$tool" >/dev/null; then
       echo "FAIL: $tool is missing (scripts/install-deps.sh test installs it)" >&2
       exit 1
@@ -475,4 +475,107 @@ expect_exit "after unzipping a 7-Zip AES archive" 0
 expect_only "$work/unzipped" "the AES unzip" note.txt copy.txt
 cmp -s "$work/source/note.txt" "$work/unzipped/copy.txt" || fail "copy.txt was not restored with its content"
 
-echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file; an AES ZIP made by keyboard and opened by 7-Zip; a 7-Zip AES archive unzipped after a wrong password"
+# 14. The archive window on a ZIP made by Info-ZIP's zip ("vaultpack --open"):
+# the filter (Ctrl+F) narrows the list to two files in different folders,
+# which are selected (Ctrl+A) and extracted (Extract Selected, Alt+S) into the
+# new folder named after the archive, which three items at the top propose.
+# Then Return on an entry opens it: the stub xdg-open on PATH notes the file
+# it was given, a private copy that goes when the window closes (Ctrl+W).
+mkdir -p "$work/photos/docs" "$work/photos/pics" "$work/bin" "$work/browse"
+for name in docs/report.txt docs/notes.txt pics/report.jpg pics/cat.jpg top.txt; do
+  printf 'content of %s\n' "$name" >"$work/photos/$name"
+done
+(cd "$work/photos" && zip -qr "$work/photos.zip" docs pics top.txt) || fail "zip could not make photos.zip"
+printf '#!/bin/sh\nprintf "%%s" "$1" >"%s.part" && mv "%s.part" "%s"\n' \
+  "$work/opened" "$work/opened" "$work/opened" >"$work/bin/xdg-open"
+chmod 755 "$work/bin/xdg-open"
+PATH=$work/bin:$PATH start --open "$work/photos.zip"
+browser=$(window_titled "photos.zip - Vaultpack")
+press "$browser" key ctrl+f type --delay 20 "REPORT"
+press "$browser" key Tab key Tab key ctrl+a key alt+s
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/browse"
+info=$(window_titled "Information")
+expect_box_says "$info" "2 out of 2 files have been unzipped successfully"
+press "$info" key Return
+expect_only "$work/browse" "Extract Selected" photos
+expect_only "$work/browse/photos" "Extract Selected" docs pics
+expect_only "$work/browse/photos/docs" "Extract Selected" report.txt
+expect_only "$work/browse/photos/pics" "Extract Selected" report.jpg
+cmp -s "$work/photos/pics/report.jpg" "$work/browse/photos/pics/report.jpg" || fail "report.jpg was not extracted whole"
+press "$browser" key ctrl+f key ctrl+a type --delay 20 "top"
+press "$browser" key Tab key Tab key Down key Return
+deadline=$((SECONDS + wait_limit))
+until [[ -f $work/opened ]]; do
+  ((SECONDS < deadline)) || fail "Open did not start xdg-open"
+  sleep 0.05
+done
+opened=$(cat "$work/opened")
+cmp -s "$work/photos/top.txt" "$opened" || fail "xdg-open was given $opened, not a copy of top.txt"
+press "$browser" key ctrl+w
+expect_exit "closing the archive window" 0
+[[ ! -e $opened ]] || fail "the opened copy $opened outlived its window"
+
+# 15. A container that holds an archive: a wrong password is told and asked
+# again; then Extract All (Alt+A) gives the tree, which has one folder at its
+# top and so goes straight into the chosen folder.
+mkdir -p "$work/bundle/tree/sub" "$work/bundled"
+printf 'one\n' >"$work/bundle/tree/one.txt"
+printf 'two\n' >"$work/bundle/tree/sub/two.txt"
+(cd "$work/bundle" && "$cli" create --zip --encrypt --password-file "$work/password" "$work/bundle.ezc" tree) \
+  >/dev/null || fail "vaultpack-cli could not make bundle.ezc"
+start --open "$work/bundle.ezc"
+press "$(window_titled "Decryption Password")" type --delay 20 "not-it"
+xdotool key Return
+wrong=$(window_titled "Error")
+expect_box_says "$wrong" "Wrong password!"
+press "$wrong" key Return
+press "$(window_titled "Decryption Password")" type --delay 20 "$password"
+xdotool key Return
+browser=$(window_titled "bundle.ezc - Vaultpack")
+press "$browser" key alt+a
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/bundled"
+press "$(window_titled "Information")" key Return
+press "$browser" key ctrl+w
+expect_exit "closing the container's window" 0
+diff -r "$work/bundle/tree" "$work/bundled/tree" >/dev/null || fail "Extract All did not give the container's tree"
+
+# 16. 37 items at the top of an archive: Extract All proposes a new folder
+# named after it, and takes it.
+mkdir -p "$work/many" "$work/spread"
+for number in $(seq 37); do printf '%s\n' "$number" >"$work/many/item$number.txt"; done
+(cd "$work/many" && zip -q "$work/many.zip" ./*.txt) || fail "zip could not make many.zip"
+start --open "$work/many.zip"
+browser=$(window_titled "many.zip - Vaultpack")
+press "$browser" key alt+a
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/spread"
+press "$(window_titled "Information")" key Return
+press "$browser" key ctrl+w
+expect_exit "closing the window of 37 items" 0
+expect_only "$work/spread" "37 items at the top" many
+[[ $(find "$work/spread/many" -type f | wc -l) -eq 37 ]] || fail "many/ does not hold the 37 items"
+
+# 17. A hostile archive ("../x", an absolute name, a control character):
+# Extract All refuses the two names that lead outside (Alt+Y goes on after
+# each) and extracts only the third, inside.
+mkdir -p "$work/hostile"
+python3 - "$work/hostile.zip" <<'PYTHON' || fail "could not make hostile.zip"
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    for name, data in (("../x", "out"), ("/tmp/vaultpack-absolute-test", "abs"), ("ctl\x07.txt", "c")):
+        archive.writestr(zipfile.ZipInfo(name), data)
+PYTHON
+start --open "$work/hostile.zip"
+browser=$(window_titled "hostile.zip - Vaultpack")
+press "$browser" key alt+a
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/hostile"
+refused=$(window_titled "Error")
+press "$refused" key alt+y
+press "$(window_titled "Error" "$refused")" key alt+y  # the second box, not the first going away
+press "$(window_titled "Information")" key Return
+press "$browser" key ctrl+w
+expect_exit "closing the hostile archive's window" 0
+[[ ! -e $work/x && ! -e /tmp/vaultpack-absolute-test ]] || fail "the hostile archive wrote outside its folder"
+expect_only "$work/hostile" "the hostile archive" hostile
+expect_only "$work/hostile/hostile" "the hostile archive" $'ctl\a.txt'
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file; an AES ZIP made by keyboard and opened by 7-Zip; a 7-Zip AES archive unzipped after a wrong password; the archive window's filter, Extract Selected, Open, a container's password, a new folder for 37 items and a hostile archive"
