@@ -81,7 +81,9 @@ JobOutcome ListArchive(const std::filesystem::path& archive, ArchiveContents& co
         host.SetRange(static_cast<std::uint32_t>(std::min<std::int64_t>(count, UINT32_MAX)));
     }
     contents.archive = archive;
+    // Reserved once: grown by doubling, the copies would hold twice as much for a moment.
     contents.entries.reserve(static_cast<std::size_t>(count));
+    contents.names.reserve(static_cast<std::size_t>(reader->NameBytesAtMost()));
     for (std::int64_t index = 0; index < count; ++index) {
         if (index % kEntriesPerStep == 0 && index > 0) {
             if (host.CancelRequested()) {

@@ -275,11 +275,25 @@ std::vector<ArchiveTree::Row> ArchiveListModel::RowsFor(const ArchiveTree& tree,
         view.filter.empty() ? tree.RowsOf(view.folder) : tree.RowsMatching(view.folder, view.filter);
     const bool descending = view.order == Qt::DescendingOrder;
     if (!view.filter.empty() && view.column == ArchiveListColumn::Name) {
-        // Filtered rows show their paths and sort by them, made once each.
-        std::vector<std::pair<std::string, ArchiveTree::Row>> byPath;
+        // Filtered rows show their paths and sort by them: a file by its
+        // stored name, which holds its path, a folder (there are few) by its
+        // path made once.
+        std::vector<std::string> folderPaths;
+        std::vector<std::pair<std::string_view, ArchiveTree::Row>> byPath;
         byPath.reserve(rows.size());
         for (const ArchiveTree::Row& row : rows) {
-            byPath.emplace_back(tree.PathBelow(view.folder, row), row);
+            if (row.isFolder) {
+                folderPaths.push_back(tree.PathBelow(ArchiveTree::kTop, row) + "/");
+            }
+        }
+        auto folderPath = folderPaths.begin();
+        for (const ArchiveTree::Row& row : rows) {
+            std::string_view path = row.isFolder ? std::string_view(*folderPath++)
+                                                 : tree.Contents().NameOf(tree.Contents().entries[row.id]);
+            while (path.starts_with("./")) {
+                path.remove_prefix(2);
+            }
+            byPath.emplace_back(path, row);
         }
         std::stable_sort(byPath.begin(), byPath.end(), [&](const auto& a, const auto& b) {
             const int result = CompareNames(a.first, b.first);
@@ -299,20 +313,35 @@ std::vector<ArchiveTree::Row> ArchiveListModel::RowsFor(const ArchiveTree& tree,
     return rows;
 }
 
-// The newest request wins: rows computed for an older one are dropped.
+// The newest request wins: rows computed for an older one are dropped. One
+// computation runs at a time, and of the requests that come meanwhile (a
+// filter typed key by key) only the last is computed after it, so that stale
+// work never takes the processor from the GUI thread.
 void ArchiveListModel::Recompute() {
     const std::uint64_t generation = ++generation_;
     if (tree_->Contents().entries.size() < kEntriesOffThread) {
         TakeRows(generation, view_.folder, RowsFor(*tree_, view_));
-        return;
+    } else if (computing_) {
+        waiting_ = true;
+    } else {
+        ComputeOffThread();
     }
+}
+
+void ArchiveListModel::ComputeOffThread() {
+    computing_ = true;
+    waiting_ = false;
     QPointer<ArchiveListModel> self(this);
-    QThreadPool::globalInstance()->start([self, tree = tree_, view = view_, generation] {
+    QThreadPool::globalInstance()->start([self, tree = tree_, view = view_, generation = generation_] {
         std::vector<ArchiveTree::Row> rows = RowsFor(*tree, view);
         QMetaObject::invokeMethod(
             QApplication::instance(),
             [self, generation, folder = view.folder, rows = std::move(rows)]() mutable {
                 if (self) {
+                    self->computing_ = false;
+                    if (self->waiting_) {
+                        self->ComputeOffThread();
+                    }
                     self->TakeRows(generation, folder, std::move(rows));
                 }
             },

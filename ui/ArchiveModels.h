@@ -74,6 +74,7 @@ private:
         Qt::SortOrder order = Qt::AscendingOrder;
     };
     void Recompute();
+    void ComputeOffThread();
     static std::vector<ArchiveTree::Row> RowsFor(const ArchiveTree& tree, const View& view);
     void TakeRows(std::uint64_t generation, std::int32_t folder, std::vector<ArchiveTree::Row> rows);
     QString CellText(const ArchiveTree::Row& row, ArchiveListColumn column) const;
@@ -85,6 +86,8 @@ private:
     bool filtered_ = false;
     std::vector<ArchiveTree::Row> rows_;
     std::uint64_t generation_ = 0;
+    bool computing_ = false;  // rows are being computed on a pool thread
+    bool waiting_ = false;    // and a newer request waits for that to end
 };
 
 // What a flag says, for the list and its tooltips.

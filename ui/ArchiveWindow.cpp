@@ -13,7 +13,9 @@
 #include <QMenu>
 #include <QProcess>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSplitter>
+#include <QTableView>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -105,10 +107,19 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
     folders_ = new QTreeView(this);
     folders_->setObjectName(QStringLiteral("folderTree"));
     folders_->setHeaderHidden(true);
-    list_ = new QTreeView(this);
+    // A table, not a tree: a flat list of many rows costs a tree view a
+    // record per row and a walk over all of them at every reset.
+    list_ = new QTableView(this);
     list_->setObjectName(QStringLiteral("entryList"));
-    list_->setRootIsDecorated(false);
-    list_->setUniformRowHeights(true);  // rows are never measured one by one
+    list_->setShowGrid(false);
+    list_->setWordWrap(false);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    list_->horizontalHeader()->setHighlightSections(false);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSortingEnabled(true);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -138,8 +149,8 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
             listModel_->Show(listModel_->ShownFolder(), text);
         }
     });
-    connect(list_, &QTreeView::customContextMenuRequested, this, &ArchiveWindow::ShowListMenu);
-    connect(list_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+    connect(list_, &QTableView::customContextMenuRequested, this, &ArchiveWindow::ShowListMenu);
+    connect(list_, &QTableView::activated, this, [this](const QModelIndex& index) {
         const ArchiveTree::Row& row = listModel_->RowAt(index.row());
         if (row.isFolder) {
             ShowFolder(static_cast<std::int32_t>(row.id));
@@ -201,8 +212,11 @@ void ArchiveWindow::ShowContents(std::shared_ptr<const ArchiveTree> tree) {
     folders_->setCurrentIndex(folderModel_->IndexOf(ArchiveTree::kTop));
     listModel_ = new ArchiveListModel(catalogue_, tree_, this);
     list_->setModel(listModel_);
-    list_->sortByColumn(static_cast<int>(ArchiveListColumn::Name), Qt::AscendingOrder);
-    list_->header()->setSectionResizeMode(QHeaderView::Interactive);
+    {
+        // The model's rows come sorted by name already: only the indicator is set.
+        const QSignalBlocker quiet(list_->horizontalHeader());
+        list_->horizontalHeader()->setSortIndicator(static_cast<int>(ArchiveListColumn::Name), Qt::AscendingOrder);
+    }
     list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name), 260);
     const auto& entries = tree_->Contents().entries;
     const bool anyFlagged =

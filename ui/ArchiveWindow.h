@@ -15,6 +15,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QTableView;
 class QTreeView;
 
 namespace vaultpack {
@@ -47,7 +48,7 @@ public:
 
     ProgressDialog& Progress() const { return *progress_; }
     ArchiveListModel* List() const { return listModel_; }
-    QTreeView* ListView() const { return list_; }
+    QTableView* ListView() const { return list_; }
     // The private folder, while the window has one.
     std::filesystem::path PrivateFolderPath() const;
 
@@ -95,7 +96,7 @@ private:
     QLineEdit* filter_;
     QLabel* summary_;
     QTreeView* folders_;
-    QTreeView* list_;
+    QTableView* list_;
     QLabel* status_;
     bool jobRunning_ = false;
     bool closeWhenJobEnds_ = false;

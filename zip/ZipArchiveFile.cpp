@@ -275,6 +275,10 @@ ZipResult ZipArchiveFile::CheckEntriesApart(std::uint64_t directoryStart, std::u
     return ZipResult::Success;
 }
 
+std::uint64_t ZipArchiveFile::VariableRecordBytes() const {
+    return directory_.size() - std::min<std::uint64_t>(directory_.size(), kCentralSize * recordOffsets_.size());
+}
+
 ZipResult ZipArchiveFile::ReadRecord(std::size_t index, CentralRecord& record) const {
     // Open made sure that every listed record lies within the directory.
     const unsigned char* header = directory_.data() + (recordOffsets_.at(index) - directoryStart_);

@@ -54,6 +54,9 @@ public:
     bool IsOpen() const { return file_.Descriptor() >= 0; }
 
     std::size_t EntryCount() const { return recordOffsets_.size(); }
+    // The bytes the records' names, extra fields and comments take together:
+    // what a copy of every name needs at most.
+    std::uint64_t VariableRecordBytes() const;
     ZipResult ReadRecord(std::size_t index, CentralRecord& record) const;
 
     // Where the entry's data starts, after its local header, and the local

