@@ -126,7 +126,8 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
     auto* splitter = new QSplitter(this);
     splitter->addWidget(folders_);
     splitter->addWidget(list_);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(1, 4);
+    splitter->setSizes({180, 720});
 
     auto* top = new QHBoxLayout;
     top->addWidget(extractAllButton_);
@@ -139,7 +140,7 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
     layout->addWidget(summary_);
     layout->addWidget(splitter, 1);
     layout->addWidget(status_);
-    resize(820, 520);
+    resize(900, 540);
 
     connect(extractAllButton_, &IconButton::clicked, this, &ArchiveWindow::ExtractAll);
     connect(extractSelectedButton_, &IconButton::clicked, this, &ArchiveWindow::ExtractSelected);
@@ -217,7 +218,11 @@ void ArchiveWindow::ShowContents(std::shared_ptr<const ArchiveTree> tree) {
         const QSignalBlocker quiet(list_->horizontalHeader());
         list_->horizontalHeader()->setSortIndicator(static_cast<int>(ArchiveListColumn::Name), Qt::AscendingOrder);
     }
-    list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name), 260);
+    // Sized to the rows in view (the header's text at least); the name
+    // column to a third of the list at least.
+    list_->resizeColumnsToContents();
+    list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name),
+                          std::max(list_->columnWidth(static_cast<int>(ArchiveListColumn::Name)), 200));
     const auto& entries = tree_->Contents().entries;
     const bool anyFlagged =
         std::any_of(entries.begin(), entries.end(), [](const ListedEntry& entry) { return entry.flag != NameFlag::None; });

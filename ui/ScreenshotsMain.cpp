@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QGridLayout>
@@ -29,6 +32,8 @@
 #include "app/VersionText.h"
 #include "ui/AboutDialog.h"
 #include "ui/ArchiveBuilderDialog.h"
+#include "ui/ArchiveModels.h"
+#include "ui/ArchiveWindow.h"
 #include "ui/ArchiveOptionsDialog.h"
 #include "ui/CatalogueText.h"
 #include "ui/DecryptionPasswordDialog.h"
@@ -39,6 +44,7 @@
 #include "ui/ProgressDialog.h"
 #include "ui/QtPlatformPickers.h"
 #include "ui/controls/IconButton.h"
+#include "zip/ZipWriter.h"
 
 namespace vaultpack {
 namespace {
@@ -216,6 +222,36 @@ std::unique_ptr<QWidget> MakeProgramIcons(const MessageCatalogue&) {
     return sheet;
 }
 
+// The archive window on a sample archive of folders and files, with two
+// rows selected.
+std::unique_ptr<QWidget> MakeArchiveWindow(const MessageCatalogue& catalogue) {
+    static QTemporaryDir folder;
+    static QtPlatformPickers pickers;
+    const std::filesystem::path root = folder.path().toStdString();
+    const std::filesystem::path archive = root / "holiday-2026.zip";
+    if (!std::filesystem::exists(archive)) {
+        const std::unique_ptr<ZipWriter> writer = ZipWriter::Create(archive);
+        const std::pair<const char*, std::size_t> files[] = {
+            {"Photos/beach.jpg", 48000}, {"Photos/harbour.jpg", 52000}, {"Photos/写真/temple.jpg", 61000},
+            {"Reports/budget.pdf", 23000}, {"Reports/summary.txt", 5200}, {"notes.txt", 900}};
+        for (const auto& [name, size] : files) {
+            const std::filesystem::path source = root / "source" / name;
+            std::filesystem::create_directories(source.parent_path());
+            std::ofstream(source) << std::string(size, 'v') + name;
+            writer->AddFile(name, source);
+        }
+        writer->Close();
+    }
+    ArchiveWindow* window = ArchiveWindow::Open(catalogue, pickers, archive);
+    QEventLoop loop;
+    QObject::connect(window, &ArchiveWindow::Opened, &loop, &QEventLoop::quit);
+    loop.exec();
+    window->ListView()->selectRow(1);
+    window->ListView()->selectionModel()->select(window->List()->index(2, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    return std::unique_ptr<QWidget>(window);
+}
+
 // A job's question as its message box shows it.
 std::unique_ptr<QWidget> MakeQuestion(const MessageCatalogue& catalogue, MessageButtons buttons, MessageLine line) {
     return MakeJobMessageBox(nullptr, catalogue,
@@ -240,6 +276,7 @@ const ScreenshotWindow kWindows[] = {
     {"progress-create", MakeCreateProgress},
     {"progress-unzip", MakeUnzipProgress},
     {"about", MakeAbout},
+    {"archive-window", MakeArchiveWindow},
     {"overwrite-question",
      [](const MessageCatalogue& catalogue) {
          return MakeQuestion(catalogue, MessageButtons::YesNoAllCancel,
