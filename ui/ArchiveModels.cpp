@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QMimeData>
+#include <QUrl>
 #include <QPointer>
 #include <QStyle>
 #include <QThreadPool>
@@ -104,6 +106,49 @@ QString EncryptionText(const MessageCatalogue& catalogue, const ListedEntry& ent
     }
     return CatalogueText(catalogue, MessageId::CellUnreadable);
 }
+
+// Files that a drop target asks for when the user lets go: only then are
+// they extracted, once, and handed over as a list of file URLs, which every
+// common file manager copies where it was dropped.
+class DeferredFiles final : public QMimeData {
+public:
+    explicit DeferredFiles(std::function<std::vector<std::filesystem::path>()> extract)
+        : extract_(std::move(extract)) {}
+
+    QStringList formats() const override { return {kUriList}; }
+    bool hasFormat(const QString& mimeType) const override { return mimeType == kUriList; }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
+        if (mimeType != kUriList) {
+            return {};
+        }
+        if (!extracted_) {
+            for (const std::filesystem::path& path : extract_()) {
+                urls_.push_back(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+            }
+            extracted_ = true;
+        }
+        if (type.id() == QMetaType::QByteArray) {
+            QByteArray list;
+            for (const QUrl& url : urls_) {
+                list += url.toEncoded() + "\r\n";
+            }
+            return list;
+        }
+        QVariantList list;
+        for (const QUrl& url : urls_) {
+            list.push_back(url);
+        }
+        return list;
+    }
+
+private:
+    static inline const QString kUriList = QStringLiteral("text/uri-list");
+    std::function<std::vector<std::filesystem::path>()> extract_;
+    mutable bool extracted_ = false;
+    mutable QList<QUrl> urls_;
+};
 
 }  // namespace
 
@@ -253,6 +298,24 @@ QVariant ArchiveListModel::data(const QModelIndex& index, int role) const {
                        : QVariant();
         default: return {};
     }
+}
+
+Qt::ItemFlags ArchiveListModel::flags(const QModelIndex& index) const {
+    return QAbstractTableModel::flags(index) | (index.isValid() && extract_ ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList ArchiveListModel::mimeTypes() const {
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ArchiveListModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<ArchiveTree::Row> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.column() == 0 && static_cast<std::size_t>(index.row()) < rows_.size()) {
+            rows.push_back(rows_[static_cast<std::size_t>(index.row())]);
+        }
+    }
+    return new DeferredFiles([extract = extract_, rows] { return extract(rows); });
 }
 
 void ArchiveListModel::sort(int column, Qt::SortOrder order) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +57,13 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    // The rows dragged out, as files that exist only once a drop asks for
+    // them: `extract` puts them on disk then and gives their paths.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    using Extractor = std::function<std::vector<std::filesystem::path>(const std::vector<ArchiveTree::Row>&)>;
+    void SetExtractor(Extractor extract) { extract_ = std::move(extract); }
 
     // Shows a folder, narrowed by a filter (empty for none).
     void Show(std::int32_t folder, const QString& filter);
@@ -86,6 +95,7 @@ private:
     bool filtered_ = false;
     std::vector<ArchiveTree::Row> rows_;
     std::uint64_t generation_ = 0;
+    Extractor extract_;
     bool computing_ = false;  // rows are being computed on a pool thread
     bool waiting_ = false;    // and a newer request waits for that to end
 };

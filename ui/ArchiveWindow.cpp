@@ -59,12 +59,20 @@ QString FormatText(const MessageCatalogue& catalogue, MessageId id, std::string_
     return QString::fromStdString(catalogue.Format(id, first, second));
 }
 
+// The host of an extraction for a drop, which nobody watches: every question
+// gets its way out (no password, no going on after a failure).
+class UnattendedJobHost final : public JobHost {
+public:
+    Answer Ask(const Question& question) override { return CancelledAnswer(question); }
+    void Report(const Progress&) override {}
+    void Complete(const JobCompletion&) override {}
+};
+
 }  // namespace
 
 ArchiveWindow* ArchiveWindow::Open(const MessageCatalogue& catalogue, PlatformPickers& pickers,
                                    const std::filesystem::path& file) {
     auto* window = new ArchiveWindow(catalogue, pickers, file);
-    window->show();
     window->StartReading();
     return window;
 }
@@ -123,6 +131,8 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setSortingEnabled(true);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->setDragEnabled(true);
+    list_->setDragDropMode(QAbstractItemView::DragOnly);
     auto* splitter = new QSplitter(this);
     splitter->addWidget(folders_);
     splitter->addWidget(list_);
@@ -201,6 +211,7 @@ void ArchiveWindow::StartReading() {
                 return;
             }
             ShowContents(*tree);
+            show();
             emit Opened(true);
         });
 }
@@ -212,6 +223,7 @@ void ArchiveWindow::ShowContents(std::shared_ptr<const ArchiveTree> tree) {
     folders_->expand(folderModel_->IndexOf(ArchiveTree::kTop));
     folders_->setCurrentIndex(folderModel_->IndexOf(ArchiveTree::kTop));
     listModel_ = new ArchiveListModel(catalogue_, tree_, this);
+    listModel_->SetExtractor([this](const std::vector<ArchiveTree::Row>& rows) { return ExtractForDrop(rows); });
     list_->setModel(listModel_);
     {
         // The model's rows come sorted by name already: only the indicator is set.
@@ -383,6 +395,48 @@ void ArchiveWindow::OpenEntry(std::uint32_t entry) {
                    QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(opened.string())});
                }
            });
+}
+
+// Runs on the GUI thread while the drop target waits for the files, so a
+// large selection holds the window for as long as it takes to extract.
+std::vector<std::filesystem::path> ArchiveWindow::ExtractForDrop(const std::vector<ArchiveTree::Row>& rows) {
+    const ArchiveContents& contents = tree_->Contents();
+    if (!contents.plainFile.empty()) {
+        return {contents.plainFile};
+    }
+    if (!privateFolder_) {
+        return {};
+    }
+    // A folder of its own for each drag, as for each entry opened.
+    const std::filesystem::path folder = privateFolder_->Path() / ("drag-" + std::to_string(++dragsMade_));
+    std::vector<ArchiveTree::Row> dropped;
+    std::vector<std::filesystem::path> paths;
+    for (const ArchiveTree::Row& row : rows) {
+        if (row.isFolder) {
+            dropped.push_back(row);
+            paths.push_back(folder / tree_->PathBelow(ArchiveTree::kTop, row));
+        } else if (const auto target = SafeTargetString({}, contents.NameOf(contents.entries[row.id]));
+                   target && contents.entries[row.id].flag == NameFlag::None) {
+            dropped.push_back(row);
+            paths.push_back(folder / *target);
+        }
+    }
+    FileJobParams params;
+    params.sourceFiles = {contents.archive};
+    params.destinationFolders = {folder};
+    params.container = contents.FromContainer() ? contents.opened : std::filesystem::path();
+    params.entries = tree_->EntriesOf(dropped);
+    params.replaceAll = true;
+    params.announce = false;
+    UnattendedJobHost host;
+    if (!params.entries.empty()) {
+        RunJobBody(JobKind::Unzip, host, [&params](JobHost& jobHost) { return RunUnzipJob(params, jobHost); });
+    }
+    std::erase_if(paths, [](const std::filesystem::path& path) {
+        std::error_code ignored;
+        return !std::filesystem::exists(path, ignored);
+    });
+    return paths;
 }
 
 void ArchiveWindow::CopySelectedNames() {

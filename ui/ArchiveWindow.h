@@ -11,6 +11,7 @@
 #include "jobs/JobHost.h"
 #include "jobs/JobRecords.h"
 #include "jobs/JobRunner.h"
+#include "ui/ArchiveTree.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,7 +23,6 @@ namespace vaultpack {
 
 class ArchiveFolderModel;
 class ArchiveListModel;
-class ArchiveTree;
 class IconButton;
 class PlatformPickers;
 class PrivateFolder;
@@ -30,7 +30,8 @@ class ProgressDialog;
 
 // A window that shows what a ZIP archive or a container holds before anything
 // is unpacked: a folder tree beside a sortable list, a filter, a summary of
-// what lies at the top, and Extract All, Extract Selected and Open. Reading
+// what lies at the top, and Extract All, Extract Selected, Open and dragging
+// rows out to a file manager. Reading
 // the list and every extraction run as jobs on their own threads, with the
 // window's progress window and the jobs' usual questions. Entries opened are
 // extracted into a private folder that goes when the window closes (or the
@@ -39,8 +40,10 @@ class ArchiveWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // Opens a window for `file` and starts reading it; the window closes by
-    // itself when the file cannot be read or its password is not given.
+    // Starts reading `file` (with a progress window for many entries, and
+    // the password dialog for a container) and shows the window with what it
+    // holds; the window closes unseen when the file cannot be read or its
+    // password is not given.
     // catalogue and pickers must outlive the window.
     static ArchiveWindow* Open(const MessageCatalogue& catalogue, PlatformPickers& pickers,
                                const std::filesystem::path& file);
@@ -77,6 +80,9 @@ private:
     void Extract(std::vector<std::int64_t> entries);
     // Extracts the entry into the private folder and hands it to the desktop's application.
     void OpenEntry(std::uint32_t entry);
+    // Extracts dragged rows into the private folder when a drop asks for
+    // them; the paths of the files and folders made for the rows.
+    std::vector<std::filesystem::path> ExtractForDrop(const std::vector<ArchiveTree::Row>& rows);
     // Runs a job with the window's progress window; afterwards(outcome) on completion.
     void RunJob(JobKind kind, JobBody body, std::function<void(const JobCompletion&)> afterwards);
     std::vector<std::int64_t> SelectedEntries() const;
@@ -101,6 +107,7 @@ private:
     bool jobRunning_ = false;
     bool closeWhenJobEnds_ = false;
     int entriesOpened_ = 0;
+    int dragsMade_ = 0;
 };
 
 }  // namespace vaultpack

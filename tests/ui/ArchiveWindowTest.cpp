@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -164,6 +165,17 @@ TEST_F(ArchiveWindowTest, AFilteredSelectionAcrossFoldersLandsInANewFolderNamedA
 
     test::Child<QLineEdit>(window, "filterEdit")->setText(QStringLiteral("REPORT"));
     window->ListView()->selectAll();
+    // Dragged out, the rows become files only when the drop asks for them.
+    const std::unique_ptr<QMimeData> dragged(
+        window->List()->mimeData(window->ListView()->selectionModel()->selectedRows()));
+    EXPECT_FALSE(std::filesystem::exists(window->PrivateFolderPath() / "drag-1"));
+    std::vector<std::string> droppedFiles;
+    for (const QUrl& url : dragged->urls()) {
+        const Path file = url.toLocalFile().toStdString();
+        droppedFiles.push_back(file.lexically_relative(window->PrivateFolderPath()).string() + "=" + test::ReadText(file));
+    }
+    EXPECT_EQ(droppedFiles, (std::vector<std::string>{"drag-1/docs/report.txt=r1", "drag-1/pics/report.jpg=r2"}));
+
     pickers.AnswerFolder(sandbox / "out");
     window->ExtractSelected();
     WaitForJob(window);

@@ -4,6 +4,10 @@
 
 #include "ui/MainDialog.h"
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -186,25 +190,26 @@ TEST_F(MainDialogTest, DroppedFilesStartTheirJobs) {
     EXPECT_EQ(test::ReadText(sandbox / "out/a.txt"), "alpha");
 
     // With Ctrl held, the archive opens in a window of its own, even while its button is busy.
-    window.findChild<IconButton*>(QStringLiteral("unzipFileButton"))->setEnabled(false);
-    ASSERT_TRUE(test::DropFiles(&window, {archive}, Qt::ControlModifier));
-    const auto browsers = [] {
-        std::vector<std::string> titles;
+    const auto archiveWindows = [] {
+        std::set<QWidget*> windows;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<ArchiveWindow*>(widget) != nullptr && widget->isVisible()) {
-                titles.push_back(widget->windowTitle().toStdString());
+            if (qobject_cast<ArchiveWindow*>(widget) != nullptr) {
+                windows.insert(widget);
             }
         }
-        return titles;
+        return windows;
     };
-    EXPECT_EQ(browsers(), (std::vector<std::string>{"in.zip - Vaultpack"}));
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (qobject_cast<ArchiveWindow*>(widget) != nullptr && widget->isVisible()) {
-            QSignalSpy opened(widget, SIGNAL(Opened(bool)));
-            ASSERT_TRUE(opened.wait());
-            widget->close();
-        }
-    }
+    const std::set<QWidget*> before = archiveWindows();
+    window.findChild<IconButton*>(QStringLiteral("unzipFileButton"))->setEnabled(false);
+    ASSERT_TRUE(test::DropFiles(&window, {archive}, Qt::ControlModifier));
+    std::vector<QWidget*> opened;
+    std::ranges::set_difference(archiveWindows(), before, std::back_inserter(opened));
+    ASSERT_EQ(opened.size(), 1u);
+    QSignalSpy shown(opened.front(), SIGNAL(Opened(bool)));
+    ASSERT_TRUE(shown.wait());
+    EXPECT_EQ(opened.front()->windowTitle().toStdString(), "in.zip - Vaultpack");
+    EXPECT_TRUE(opened.front()->isVisible());
+    opened.front()->close();
 }
 
 }  // namespace

@@ -578,4 +578,30 @@ expect_exit "closing the hostile archive's window" 0
 expect_only "$work/hostile" "the hostile archive" hostile
 expect_only "$work/hostile/hostile" "the hostile archive" $'ctl\a.txt'
 
-echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file; an AES ZIP made by keyboard and opened by 7-Zip; a 7-Zip AES archive unzipped after a wrong password; the archive window's filter, Extract Selected, Open, a container's password, a new folder for 37 items and a hostile archive"
+# 18. Dragging an entry out of the archive window onto another program's
+# window, over XDND as a file manager takes it: the main window of a second
+# vaultpack gets inner.zip as a dropped file (extracted only as it is
+# dropped) and unzips it.
+mkdir -p "$work/nested" "$work/dragged"
+printf 'alpha\n' >"$work/nested/a.txt"
+(cd "$work/nested" && zip -q inner.zip a.txt && zip -q "$work/outer.zip" inner.zip) || fail "zip could not make outer.zip"
+"$vaultpack" 2>"$work/errors-target" &
+target=$!
+target_main=$(window_titled "$main_title")
+start --open "$work/outer.zip"
+browser=$(window_titled "outer.zip - Vaultpack")
+eval "$(xdotool getwindowgeometry --shell "$target_main" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+xdotool windowraise "$browser" mousemove --window "$browser" 260 142 mousedown 1  # the list's first row
+for step in $(seq 10); do xdotool mousemove --window "$browser" $((260 + step * 5)) $((142 + step * 5)) sleep 0.05; done
+xdotool windowraise "$target_main"
+for step in $(seq 10); do xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2 + step)) sleep 0.05; done
+xdotool mouseup 1
+choose_in_file_dialog "Please choose the folder to unzip the archive to" "$work/dragged"
+press "$(window_titled "Information")" key Return
+press "$target_main" key Escape
+timeout "$wait_limit" tail --pid="$target" -f /dev/null || fail "the drop's target did not end"
+press "$browser" key ctrl+w
+expect_exit "closing the window dragged from" 0
+cmp -s "$work/nested/a.txt" "$work/dragged/a.txt" || fail "the dragged inner.zip did not reach the other window whole"
+
+echo "PASS: Cancel by click and Escape in each progress window, under other windows; -d; SIGTERM; quitting during a job; a whole create with the save dialog's extension; the options dialog's Cancel during its job, ten times; a create that goes on past a missing file; an AES ZIP made by keyboard and opened by 7-Zip; a 7-Zip AES archive unzipped after a wrong password; the archive window's filter, Extract Selected, Open, a container's password, a new folder for 37 items, a hostile archive and an entry dragged out to another program"
