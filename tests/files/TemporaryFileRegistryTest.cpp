@@ -12,6 +12,7 @@
 
 #include "files/FileHandle.h"
 #include "files/OutputFile.h"
+#include "files/PrivateFolder.h"
 #include "tests/support/ResourceLimits.h"
 #include "tests/support/TempDir.h"
 
@@ -49,6 +50,39 @@ TEST(TemporaryFileRegistry, RemovesWhatIsRegisteredInAnyOrder) {
         EXPECT_GE(token, 0);
         UnregisterTemporaryPath(token);
     }
+}
+
+// A tree goes whole, however deep, and a link in it goes without what it
+// points to; a private folder does the same when it goes out of scope.
+TEST(TemporaryFileRegistry, RemovesARegisteredTreeButNotWhatItsLinksPointTo) {
+    const test::TempDir dir;
+    const std::string tree = dir / "tree", outside = dir / "outside";
+    std::string deep = tree;
+    for (int level = 0; level < 40; ++level) {
+        deep += "/level";
+    }
+    std::filesystem::create_directories(deep);
+    std::filesystem::create_directories(outside);
+    test::WriteFile(deep + "/file", "x");
+    test::WriteFile(tree + "/top", "x");
+    test::WriteFile(outside + "/kept", "x");
+    std::filesystem::create_directory_symlink(outside, tree + "/link");
+    const int token = RegisterTemporaryTree(tree.c_str());
+    EXPECT_GE(token, 0);
+    RemoveInChild();
+    UnregisterTemporaryPath(token);
+    EXPECT_EQ(test::FolderEntries(dir.Path()), Names{"outside"});
+    EXPECT_EQ(test::FolderEntries(outside), Names{"kept"});
+
+    std::filesystem::path made;
+    {
+        const PrivateFolder folder("vaultpack-test-");
+        made = folder.Path();
+        std::filesystem::create_directory(made / "sub");
+        test::WriteFile(made / "sub/file", "x");
+        EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
+    }
+    EXPECT_FALSE(std::filesystem::exists(made));
 }
 
 TEST(TemporaryFileRegistry, AFullRegistryLeavesTheNextPathAlone) {

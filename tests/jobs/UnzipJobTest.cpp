@@ -506,6 +506,24 @@ TEST_F(UnzipJobTest, CancelAmongFilesMadeAheadLeavesTheEntriesBeforeIt) {
     }
 }
 
+// A selection of entries (every third, which keeps no folder entry in d1 and
+// d2) lands alone, also where the workers make files ahead; the count is the
+// selection's.
+TEST_F(UnzipJobTest, ASelectionLandsOnlyItsEntries) {
+    const std::vector<RawEntry> entries = ManyEntries();
+    FileJobParams params = Params(Archive(entries));
+    Files expected;
+    for (std::size_t index = 0; index < entries.size(); index += 3) {
+        params.entries.push_back(static_cast<std::int64_t>(index));
+        const RawEntry& entry = entries[index];
+        const Files one = FirstEntries({entry}, 1);
+        expected.insert(one.begin(), one.end());
+    }
+    EXPECT_EQ(RunJob(RunUnzipJob, params, host), JobOutcome::Succeeded);
+    EXPECT_EQ(FolderContents(destination), expected);
+    EXPECT_EQ(host.messageTexts, Strings{Count(108, 108)});
+}
+
 // So does an exception on the job's thread (out of memory, say) at an entry
 // whose file a worker made ahead: the file goes with the others made ahead.
 TEST_F(UnzipJobTest, AnExceptionAtAnEntryMadeAheadLeavesTheEntriesBeforeIt) {

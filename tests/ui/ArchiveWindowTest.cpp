@@ -220,6 +220,24 @@ TEST_F(ArchiveWindowTest, AContainerIsRestoredPrivatelyAfterAWrongPasswordAndIts
     EXPECT_FALSE(std::filesystem::exists(privateFolder));
 }
 
+// A container of one plain file shows that file, and extracting it restores
+// it again where the user chose, with the password given at opening.
+TEST_F(ArchiveWindowTest, AContainerOfOnePlainFileIsRestoredWhereChosenWithoutAskingAgain) {
+    const Path container = sandbox / "note.ezc";
+    ASSERT_TRUE(EncryptFile(sandbox.Write("note.txt", "hello"), container, "pw", "", false).Completed());
+    std::filesystem::remove(sandbox / "note.txt");
+    User user({"pw"});
+    ArchiveWindow* window = OpenWindow(container);
+    ASSERT_NE(window->List(), nullptr) << testing::PrintToString(user.messages);
+    EXPECT_EQ(Shown(*window->List()), std::vector<std::string>{"note.txt"});
+    std::filesystem::create_directory(sandbox / "out");
+    pickers.AnswerFolder(sandbox / "out");
+    window->ExtractAll();
+    WaitForJob(window);
+    EXPECT_EQ(test::FolderContents(sandbox / "out"), (test::Files{{"note.txt", "hello"}}));
+    window->close();
+}
+
 TEST_F(ArchiveWindowTest, OpenHandsAPrivateCopyToTheDesktopsApplicationAndAHostileArchiveExtractsNothingOutside) {
     // A stand-in for xdg-open that notes the file it was given.
     const Path record = sandbox / "opened";
