@@ -514,6 +514,22 @@ cmp -s "$work/photos/top.txt" "$opened" || fail "xdg-open was given $opened, not
 press "$browser" key ctrl+w
 expect_exit "closing the archive window" 0
 [[ ! -e $opened ]] || fail "the opened copy $opened outlived its window"
+# The same copy goes when a signal ends the program.
+rm "$work/opened"
+PATH=$work/bin:$PATH start --open "$work/photos.zip"
+browser=$(window_titled "photos.zip - Vaultpack")
+press "$browser" key ctrl+f type --delay 20 "top"
+press "$browser" key Tab key Tab key Down key Return
+deadline=$((SECONDS + wait_limit))
+until [[ -f $work/opened ]]; do
+  ((SECONDS < deadline)) || fail "Open did not start xdg-open again"
+  sleep 0.05
+done
+opened=$(cat "$work/opened")
+[[ -f $opened ]] || fail "the opened copy $opened is not there while its window is"
+kill -TERM "$program"
+expect_exit "SIGTERM with an entry opened" 143
+[[ ! -e $(dirname "$(dirname "$opened")") ]] || fail "the private folder of $opened outlived SIGTERM"
 
 # 15. A container that holds an archive: a wrong password is told and asked
 # again; then Extract All (Alt+A) gives the tree, which has one folder at its
