@@ -1,17 +1,20 @@
 #include "files/PrivateFolder.h"
 
 #include <cstdlib>
-#include <system_error>
 
 #include "files/FileHandle.h"
 #include "files/TemporaryFileRegistry.h"
+#include "files/WorkerPool.h"
 
 namespace vaultpack {
 
 PrivateFolder::PrivateFolder(const std::string& prefix) {
     const std::filesystem::path temporaryFolder = std::filesystem::temp_directory_path();
     std::string pattern = (temporaryFolder / (prefix + "XXXXXX")).string();
-    // Made and registered before an abrupt end removes what is registered, or not at all.
+    // Made and registered before an abrupt end removes what is registered, or
+    // not at all. The termination signals wait meanwhile: their handler would
+    // wait for this very guard on the GUI thread.
+    const TerminationSignalsBlocked blocked;
     const GuardedCreation guard;
     RequireCreationAllowed(guard, FileOperation::CreateFolderIn, temporaryFolder);
     if (::mkdtemp(pattern.data()) == nullptr) {
@@ -22,8 +25,7 @@ PrivateFolder::PrivateFolder(const std::string& prefix) {
 }
 
 PrivateFolder::~PrivateFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    RemoveTreeNow(path_.c_str());
     UnregisterTemporaryPath(registration_);
 }
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <thread>
 
+#include <climits>
 #include <cstring>
 
 #include <dirent.h>
@@ -52,39 +53,76 @@ int TakeSlot(std::atomic<Value*> (&table)[Count], std::atomic<int>& hint, Value*
     return -1;
 }
 
-// Removes `name` in the open folder `parent` and, for a folder, all it
-// holds, with system calls only and the entries read into a buffer on the
-// stack, so that it may run in a signal handler. A tree deeper than
-// kDeepestTree levels keeps what lies below that.
-constexpr int kDeepestTree = 64;
-void RemoveTreeAt(int parent, const char* name, int depth) {
-    if (::unlinkat(parent, name, 0) == 0 || errno != EISDIR || depth > kDeepestTree) {
-        return;
-    }
-    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0) {
-        return;
-    }
+// Whether the open folder still holds an entry; the first one it finds
+// that is not a folder goes, and an empty folder goes too. `child` gets the
+// name of a folder that is not empty, to go down into.
+enum class Found { Nothing, Removed, FullFolder };
+Found RemoveSomethingIn(int folder, char (&child)[256]) {
     alignas(8) char buffer[2048];
+    ::lseek(folder, 0, SEEK_SET);
     for (;;) {
         const long length = ::syscall(SYS_getdents64, folder, buffer, sizeof buffer);
         if (length <= 0) {
-            break;
+            return Found::Nothing;
         }
         for (long offset = 0; offset < length;) {
             const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + offset);
             offset += entry->d_reclen;
-            const char* child = entry->d_name;
-            if (std::strcmp(child, ".") != 0 && std::strcmp(child, "..") != 0) {
-                RemoveTreeAt(folder, child, depth + 1);
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+                continue;
+            }
+            if (::unlinkat(folder, name, 0) == 0 || ::unlinkat(folder, name, AT_REMOVEDIR) == 0) {
+                return Found::Removed;
+            }
+            if (errno == ENOTEMPTY || errno == EEXIST) {
+                std::strncpy(child, name, sizeof child - 1);
+                child[sizeof child - 1] = '\0';
+                return Found::FullFolder;
             }
         }
     }
-    ::close(folder);
-    ::unlinkat(parent, name, AT_REMOVEDIR);
 }
 
 }  // namespace
+
+// Without recursion and with one folder open at a time, so that neither the
+// stack nor the descriptors limit how deep a tree may be: go down into the
+// first folder that is not empty, remove what is not a folder and empty
+// folders, come back up through ".." when a folder is empty. Links are
+// removed, never followed. An entry that cannot be removed ends the walk
+// after a bounded number of steps without a removal.
+void RemoveTreeNow(const char* path) {
+    if (::unlink(path) == 0 || errno != EISDIR) {
+        return;
+    }
+    int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int depth = 0;
+    char child[256] = {};
+    // Steps without a removal: more than a walk down and up the deepest tree
+    // a path allows means something stays whatever is tried.
+    for (int idle = 0; folder >= 0 && idle < 4 * PATH_MAX; ++idle) {
+        const Found found = RemoveSomethingIn(folder, child);
+        if (found == Found::Removed) {
+            idle = 0;
+            continue;
+        }
+        const int next = found == Found::FullFolder ? ::openat(folder, child, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                         : depth > 0                 ? ::openat(folder, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                                     : -1;
+        if (found == Found::Nothing && depth == 0) {
+            break;
+        }
+        ::close(folder);
+        folder = next;
+        depth += found == Found::FullFolder ? 1 : -1;
+    }
+    if (folder >= 0) {
+        ::close(folder);
+    }
+    ::rmdir(path);
+}
+
 
 int RegisterTemporaryTree(const char* path) {
     const int index = TakeSlot(treeSlots, nextFreeTree, path);
@@ -144,7 +182,7 @@ void RemoveRegisteredFiles() {
     }
     for (auto& slot : treeSlots) {
         if (const char* path = slot.load()) {
-            RemoveTreeAt(AT_FDCWD, path, 0);
+            RemoveTreeNow(path);
         }
     }
     for (auto& slot : slots) {

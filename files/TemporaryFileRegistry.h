@@ -27,8 +27,9 @@ inline constexpr int kWritersPerExtraction = 32 + 1;
 inline constexpr int kMadeFileSlots = kExtractionsAtOnce * (kMadeFilesAhead + kWritersPerExtraction);
 
 // Private folders removed with everything in them: the scratch folders of the
-// three jobs and those of archive windows open at once.
-inline constexpr int kTemporaryTreeSlots = 16;
+// three jobs and those of archive windows open at once (a window beyond them
+// keeps its folder until it closes, not at an abrupt end).
+inline constexpr int kTemporaryTreeSlots = 64;
 
 // Returns a token for UnregisterTemporaryPath, or -1 when every slot is taken
 // (the path is then simply not removed by RemoveRegisteredFiles).
@@ -37,6 +38,10 @@ int RegisterTemporaryPath(const char* path);
 // A folder that RemoveRegisteredFiles removes with its whole tree (links are
 // removed, never followed). The path must stay alive as for RegisterTemporaryPath.
 int RegisterTemporaryTree(const char* path);
+
+// Removes a folder and everything in it now, however deep, following no
+// link; async-signal-safe.
+void RemoveTreeNow(const char* path);
 
 // Frees the slot of a path, a tree or a made file; a token of -1 is ignored. Once this returns, no removal
 // still reads the path, so its string may go.

@@ -20,27 +20,20 @@
 
 namespace vaultpack {
 
-namespace {
-
-// Blocks the termination signals on the calling thread for as long as it
-// lives, so that threads started meanwhile inherit the mask.
-class TerminationSignalsBlocked {
-public:
-    TerminationSignalsBlocked() {
-        sigset_t termination;
-        ::sigemptyset(&termination);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            ::sigaddset(&termination, signal);
-        }
-        ::pthread_sigmask(SIG_BLOCK, &termination, &previous_);
+TerminationSignalsBlocked::TerminationSignalsBlocked() {
+    sigset_t termination;
+    ::sigemptyset(&termination);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaddset(&termination, signal);
     }
-    ~TerminationSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
-    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
+    ::pthread_sigmask(SIG_BLOCK, &termination, &previous_);
+}
 
-private:
-    sigset_t previous_;
-};
+TerminationSignalsBlocked::~TerminationSignalsBlocked() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+namespace {
 
 // The error number of a failed thread start.
 int StartErrorNumber(const std::exception& error) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -19,6 +21,20 @@ class ThreadStartError : public FailureError {
 public:
     explicit ThreadStartError(int errorNumber)
         : FailureError({FailureReason::CannotStartThread, FileOperation::Open, errorNumber, {}, {}}) {}
+};
+
+// Blocks the termination signals on the calling thread for as long as it
+// lives, so that threads started meanwhile inherit the mask, and so that no
+// handler runs on this thread while it holds what the handler waits for.
+class TerminationSignalsBlocked {
+public:
+    TerminationSignalsBlocked();
+    ~TerminationSignalsBlocked();
+    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
+    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
+
+private:
+    sigset_t previous_;
 };
 
 // Starts one thread that runs `work` with the termination signals blocked, as

@@ -168,7 +168,9 @@ NameFlag FlagOf(std::string_view storedName, bool isFolder) {
     if (!isFolder && !IsUsableFileName(LastComponent(storedName))) {
         return NameFlag::Unusable;
     }
-    if (storedName.size() >= PATH_MAX || AnyComponentLongerThan(storedName, NAME_MAX)) {
+    // Judged on the path extraction makes of it, without "." and empty components.
+    const std::optional<std::string> target = SafeTargetString({}, storedName);
+    if (target && (target->size() >= PATH_MAX || AnyComponentLongerThan(*target, NAME_MAX))) {
         return NameFlag::TooLong;
     }
     return NameFlag::None;

@@ -67,7 +67,8 @@ public:
 
     // Shows a folder, narrowed by a filter (empty for none).
     void Show(std::int32_t folder, const QString& filter);
-    std::int32_t ShownFolder() const { return folder_; }
+    // The folder asked for last; its rows may still be on their way.
+    std::int32_t ShownFolder() const { return view_.folder; }
     const ArchiveTree::Row& RowAt(int row) const { return rows_[static_cast<std::size_t>(row)]; }
     // Lists of this many entries and more are sorted and filtered on a pool thread.
     static constexpr std::size_t kEntriesOffThread = 20000;

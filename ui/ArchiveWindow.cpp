@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -24,6 +25,7 @@
 #include "files/Failure.h"
 #include "jobs/FailureReasons.h"
 #include "files/PrivateFolder.h"
+#include "files/WorkerPool.h"
 #include "jobs/ArchiveContents.h"
 #include "jobs/Jobs.h"
 #include "ui/ArchiveModels.h"
@@ -43,15 +45,29 @@ namespace {
 
 // The folder an archive with several items at its top unpacks into, beside
 // them: named after the archive, with " (2)" and so on when that is taken.
-std::filesystem::path NewFolderIn(const std::filesystem::path& parent, const std::string& name) {
-    std::filesystem::path candidate = parent / name;
-    std::error_code ignored;
-    for (int number = 2; std::filesystem::symlink_status(candidate, ignored).type() !=
-                         std::filesystem::file_type::not_found;
-         ++number) {
-        candidate = parent / (name + " (" + std::to_string(number) + ")");
+// Nothing when the folder cannot be looked into (a name too long, no
+// permission): the first name free is not known then.
+std::optional<std::filesystem::path> NewFolderIn(const std::filesystem::path& parent, const std::string& name) {
+    constexpr int kMostTries = 1000;
+    for (int number = 1; number <= kMostTries; ++number) {
+        const std::filesystem::path candidate =
+            parent / (number == 1 ? name : name + " (" + std::to_string(number) + ")");
+        std::error_code error;
+        const std::filesystem::file_type type = std::filesystem::symlink_status(candidate, error).type();
+        if (type == std::filesystem::file_type::not_found) {
+            return candidate;
+        }
+        if (error && type != std::filesystem::file_type::not_found) {
+            return std::nullopt;
+        }
     }
-    return candidate;
+    return std::nullopt;
+}
+
+// A name from the archive in a line of the window, cut short with "…" when
+// it would make the window wider than the screen.
+QString ShortName(const QWidget& widget, const std::string& name) {
+    return widget.fontMetrics().elidedText(QString::fromUtf8(PrintableText(name, false)), Qt::ElideMiddle, 360);
 }
 
 QString FormatText(const MessageCatalogue& catalogue, MessageId id, std::string_view first,
@@ -98,7 +114,9 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
         button->setEnabled(false);
     }
     const std::string stem = file_.stem().string();
-    newFolderCheckBox_ = new QCheckBox(FormatText(catalogue, MessageId::ExtractIntoNewFolder, stem), this);
+    newFolderCheckBox_ = new QCheckBox(this);
+    newFolderCheckBox_->setText(CatalogueText(catalogue, MessageId::ExtractIntoNewFolder)
+                                    .replace(QStringLiteral("%1"), ShortName(*newFolderCheckBox_, stem)));
     newFolderCheckBox_->setObjectName(QStringLiteral("newFolderCheckBox"));
     newFolderCheckBox_->setChecked(true);
     newFolderCheckBox_->hide();
@@ -223,18 +241,21 @@ void ArchiveWindow::ShowContents(std::shared_ptr<const ArchiveTree> tree) {
     folders_->expand(folderModel_->IndexOf(ArchiveTree::kTop));
     folders_->setCurrentIndex(folderModel_->IndexOf(ArchiveTree::kTop));
     listModel_ = new ArchiveListModel(catalogue_, tree_, this);
-    listModel_->SetExtractor([this](const std::vector<ArchiveTree::Row>& rows) { return ExtractForDrop(rows); });
+    listModel_->SetExtractor([window = QPointer<ArchiveWindow>(this)](const std::vector<ArchiveTree::Row>& rows) {
+        return window ? window->ExtractForDrop(rows) : std::vector<std::filesystem::path>();
+    });
     list_->setModel(listModel_);
     {
         // The model's rows come sorted by name already: only the indicator is set.
         const QSignalBlocker quiet(list_->horizontalHeader());
         list_->horizontalHeader()->setSortIndicator(static_cast<int>(ArchiveListColumn::Name), Qt::AscendingOrder);
     }
-    // Sized to the rows in view (the header's text at least); the name
-    // column to a third of the list at least.
-    list_->resizeColumnsToContents();
-    list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name),
-                          std::max(list_->columnWidth(static_cast<int>(ArchiveListColumn::Name)), 200));
+    // Sized to the rows in view (the header's text at least), but the name
+    // column: laying out names of any length would hold the window.
+    for (int column = 1; column < static_cast<int>(ArchiveListColumn::Count); ++column) {
+        list_->resizeColumnToContents(column);
+    }
+    list_->setColumnWidth(static_cast<int>(ArchiveListColumn::Name), 240);
     const auto& entries = tree_->Contents().entries;
     const bool anyFlagged =
         std::any_of(entries.begin(), entries.end(), [](const ListedEntry& entry) { return entry.flag != NameFlag::None; });
@@ -267,10 +288,11 @@ void ArchiveWindow::UpdateSummary() {
     const std::size_t count = top.folders.size() + top.files.size();
     QString text;
     if (count == 1 && top.folders.size() == 1) {
-        text = FormatText(catalogue_, MessageId::OneFolderAtTop,
-                          PrintableText(tree_->FolderAt(top.folders.front()).name, false));
+        text = CatalogueText(catalogue_, MessageId::OneFolderAtTop)
+                   .replace(QStringLiteral("%1"), ShortName(*summary_, std::string(tree_->FolderAt(top.folders.front()).name)));
     } else if (count == 1) {
-        text = FormatText(catalogue_, MessageId::OneFileAtTop, PrintableText(tree_->ShownName(top.files.front()), false));
+        text = CatalogueText(catalogue_, MessageId::OneFileAtTop)
+                   .replace(QStringLiteral("%1"), ShortName(*summary_, std::string(tree_->ShownName(top.files.front()))));
     } else if (count > 1) {
         text = FormatText(catalogue_,
                           newFolderCheckBox_->isChecked() ? MessageId::ItemsAtTopIntoNewFolder : MessageId::ItemsAtTop,
@@ -337,9 +359,11 @@ void ArchiveWindow::Extract(std::vector<std::int64_t> entries) {
     }
     const ArchiveContents& contents = tree_->Contents();
     FileJobParams params;
-    params.destinationFolders = {newFolderCheckBox_->isVisible() && newFolderCheckBox_->isChecked()
-                                     ? NewFolderIn(*chosen, file_.stem().string())
-                                     : *chosen};
+    params.destinationFolders = {*chosen};
+    if (newFolderCheckBox_->isVisible() && newFolderCheckBox_->isChecked()) {
+        // Where no free name can be found, the unzip job says why the folder cannot be made.
+        params.destinationFolders = {NewFolderIn(*chosen, file_.stem().string()).value_or(*chosen / file_.stem())};
+    }
     if (!contents.plainFile.empty()) {
         // The container's one file: restored again, where the user chose.
         params.sourceFiles = {contents.opened};
@@ -376,7 +400,10 @@ void ArchiveWindow::OpenEntry(std::uint32_t entry) {
     }
     const std::optional<std::string> target = SafeTargetString({}, contents.NameOf(contents.entries[entry]));
     if (!target || contents.entries[entry].flag != NameFlag::None) {
-        return;  // nowhere to put it: the list flags it already
+        ShowJobMessage(this, catalogue_,
+                       {MessageId::CaptionError, MessageButtons::Ok, MessageOwner::MainWindow,
+                        {MessageLine::Text(FlagMessage(contents.entries[entry].flag))}});
+        return;
     }
     // Each opening gets a folder of its own, so that an application still
     // showing an earlier one keeps its file.
@@ -428,9 +455,18 @@ std::vector<std::filesystem::path> ArchiveWindow::ExtractForDrop(const std::vect
     params.entries = tree_->EntriesOf(dropped);
     params.replaceAll = true;
     params.announce = false;
+    // On a thread of its own with the termination signals blocked, as every
+    // job: a handler run on a thread inside a file's creation would wait for
+    // that thread forever. The GUI thread waits for it.
     UnattendedJobHost host;
     if (!params.entries.empty()) {
-        RunJobBody(JobKind::Unzip, host, [&params](JobHost& jobHost) { return RunUnzipJob(params, jobHost); });
+        try {
+            StartThreadWithTerminationSignalsBlocked([&] {
+                RunJobBody(JobKind::Unzip, host, [&params](JobHost& jobHost) { return RunUnzipJob(params, jobHost); });
+            }).join();
+        } catch (const ThreadStartError&) {
+            return {};  // nothing extracted, nothing dropped
+        }
     }
     std::erase_if(paths, [](const std::filesystem::path& path) {
         std::error_code ignored;

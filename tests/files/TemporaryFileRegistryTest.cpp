@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files/FileHandle.h"
@@ -57,13 +59,22 @@ TEST(TemporaryFileRegistry, RemovesWhatIsRegisteredInAnyOrder) {
 TEST(TemporaryFileRegistry, RemovesARegisteredTreeButNotWhatItsLinksPointTo) {
     const test::TempDir dir;
     const std::string tree = dir / "tree", outside = dir / "outside";
-    std::string deep = tree;
-    for (int level = 0; level < 40; ++level) {
-        deep += "/level";
-    }
-    std::filesystem::create_directories(deep);
+    std::filesystem::create_directories(tree);
     std::filesystem::create_directories(outside);
-    test::WriteFile(deep + "/file", "x");
+    // Deeper than a path may name, than a walk with a folder open per level
+    // could go, or a stack frame per level: made one level at a time.
+    int folder = ::open(tree.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 3000 && folder >= 0; ++level) {
+        ASSERT_EQ(::mkdirat(folder, "d", 0700), 0);
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+    }
+    ASSERT_GE(folder, 0);
+    const int file = ::openat(folder, "file", O_CREAT | O_WRONLY, 0600);
+    EXPECT_GE(file, 0);
+    ::close(file);
+    ::close(folder);
     test::WriteFile(tree + "/top", "x");
     test::WriteFile(outside + "/kept", "x");
     std::filesystem::create_directory_symlink(outside, tree + "/link");
@@ -78,8 +89,8 @@ TEST(TemporaryFileRegistry, RemovesARegisteredTreeButNotWhatItsLinksPointTo) {
     {
         const PrivateFolder folder("vaultpack-test-");
         made = folder.Path();
-        std::filesystem::create_directory(made / "sub");
-        test::WriteFile(made / "sub/file", "x");
+        std::filesystem::create_directories(made / "sub/sub/sub");
+        test::WriteFile(made / "sub/sub/sub/file", "x");
         EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
     }
     EXPECT_FALSE(std::filesystem::exists(made));
