@@ -76,8 +76,11 @@ Found RemoveSomethingIn(int folder, char (&child)[256]) {
                 return Found::Removed;
             }
             if (errno == ENOTEMPTY || errno == EEXIST) {
-                std::strncpy(child, name, sizeof child - 1);
-                child[sizeof child - 1] = '\0';
+                std::size_t length = 0;  // a name has at most 255 bytes
+                for (; name[length] != '\0' && length + 1 < sizeof child; ++length) {
+                    child[length] = name[length];
+                }
+                child[length] = '\0';
                 return Found::FullFolder;
             }
         }
