@@ -4,11 +4,7 @@
 
 namespace vaultpack {
 
-namespace {
-
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 std::string AsciiLowercase(std::string_view text) {
     std::string result(text);

@@ -208,7 +208,6 @@ enum class MessageId : std::uint16_t {
     CellAes = 497,
     CellTraditional = 498,
     CellUnreadable = 499,
-    ArchiveRootFolder = 500,
     SelectionStatus = 501,
 };
 

@@ -192,7 +192,6 @@ constexpr MessageText kTexts[] = {
     {CellAes, "AES-%1"},
     {CellTraditional, "Traditional (weak)"},
     {CellUnreadable, "Not supported"},
-    {ArchiveRootFolder, "(top)"},
 };
 
 }  // namespace

@@ -189,7 +189,6 @@ constexpr MessageText kTexts[] = {
     {CellAes, "AES-%1"},
     {CellTraditional, "従来型 (弱い)"},
     {CellUnreadable, "非対応"},
-    {ArchiveRootFolder, "(最上位)"},
 };
 
 }  // namespace

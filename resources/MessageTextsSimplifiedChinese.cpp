@@ -190,7 +190,6 @@ constexpr MessageText kTexts[] = {
     {CellAes, "AES-%1"},
     {CellTraditional, "传统（弱）"},
     {CellUnreadable, "不支持"},
-    {ArchiveRootFolder, "（顶层）"},
 };
 
 }  // namespace

@@ -189,7 +189,6 @@ constexpr MessageText kTexts[] = {
     {CellAes, "AES-%1"},
     {CellTraditional, "傳統（弱）"},
     {CellUnreadable, "不支援"},
-    {ArchiveRootFolder, "（最上層）"},
 };
 
 }  // namespace

@@ -7,13 +7,14 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QMimeData>
-#include <QUrl>
 #include <QPointer>
 #include <QStyle>
 #include <QThreadPool>
+#include <QUrl>
 
 #include "app/AmountText.h"
 #include "app/PrintableText.h"
+#include "files/AsciiCase.h"
 #include "ui/CatalogueText.h"
 
 namespace vaultpack {
@@ -26,17 +27,13 @@ QString ShownText(std::string_view name) {
     return QString::fromUtf8(PrintableText(name, false));
 }
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 int CompareNames(std::string_view a, std::string_view b) {
     const auto [left, right] = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
-                                             [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+                                             [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
     if (left == a.end() || right == b.end()) {
         return a.size() == b.size() ? a.compare(b) : (a.size() < b.size() ? -1 : 1);
     }
-    return static_cast<unsigned char>(FoldAscii(*left)) < static_cast<unsigned char>(FoldAscii(*right)) ? -1 : 1;
+    return static_cast<unsigned char>(AsciiLower(*left)) < static_cast<unsigned char>(AsciiLower(*right)) ? -1 : 1;
 }
 
 // What a row sorts by in each column but the name.

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "files/AsciiCase.h"
 
 namespace vaultpack {
 
@@ -36,13 +37,9 @@ void ForEachComponent(std::string_view path, Each each) {
     }
 }
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
     return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                       [](char a, char b) { return FoldAscii(a) == FoldAscii(b); }) != text.end();
+                       [](char a, char b) { return AsciiLower(a) == AsciiLower(b); }) != text.end();
 }
 
 }  // namespace

@@ -57,17 +57,19 @@ std::optional<std::filesystem::path> NewFolderIn(const std::filesystem::path& pa
         if (type == std::filesystem::file_type::not_found) {
             return candidate;
         }
-        if (error && type != std::filesystem::file_type::not_found) {
+        if (error) {
             return std::nullopt;
         }
     }
     return std::nullopt;
 }
 
-// A name from the archive in a line of the window, cut short with "…" when
-// it would make the window wider than the screen.
-QString ShortName(const QWidget& widget, const std::string& name) {
-    return widget.fontMetrics().elidedText(QString::fromUtf8(PrintableText(name, false)), Qt::ElideMiddle, 360);
+// The catalogue's text with a name from the archive for "%1", cut short with
+// "…" where it would make `widget`, and so the window, wider than the screen.
+QString TextWithName(const MessageCatalogue& catalogue, MessageId id, const QWidget& widget, std::string_view name) {
+    return CatalogueText(catalogue, id).replace(
+        QStringLiteral("%1"),
+        widget.fontMetrics().elidedText(QString::fromUtf8(PrintableText(name, false)), Qt::ElideMiddle, 360));
 }
 
 QString FormatText(const MessageCatalogue& catalogue, MessageId id, std::string_view first,
@@ -115,8 +117,7 @@ ArchiveWindow::ArchiveWindow(const MessageCatalogue& catalogue, PlatformPickers&
     }
     const std::string stem = file_.stem().string();
     newFolderCheckBox_ = new QCheckBox(this);
-    newFolderCheckBox_->setText(CatalogueText(catalogue, MessageId::ExtractIntoNewFolder)
-                                    .replace(QStringLiteral("%1"), ShortName(*newFolderCheckBox_, stem)));
+    newFolderCheckBox_->setText(TextWithName(catalogue, MessageId::ExtractIntoNewFolder, *newFolderCheckBox_, stem));
     newFolderCheckBox_->setObjectName(QStringLiteral("newFolderCheckBox"));
     newFolderCheckBox_->setChecked(true);
     newFolderCheckBox_->hide();
@@ -288,11 +289,10 @@ void ArchiveWindow::UpdateSummary() {
     const std::size_t count = top.folders.size() + top.files.size();
     QString text;
     if (count == 1 && top.folders.size() == 1) {
-        text = CatalogueText(catalogue_, MessageId::OneFolderAtTop)
-                   .replace(QStringLiteral("%1"), ShortName(*summary_, std::string(tree_->FolderAt(top.folders.front()).name)));
+        text = TextWithName(catalogue_, MessageId::OneFolderAtTop, *summary_,
+                            tree_->FolderAt(top.folders.front()).name);
     } else if (count == 1) {
-        text = CatalogueText(catalogue_, MessageId::OneFileAtTop)
-                   .replace(QStringLiteral("%1"), ShortName(*summary_, std::string(tree_->ShownName(top.files.front()))));
+        text = TextWithName(catalogue_, MessageId::OneFileAtTop, *summary_, tree_->ShownName(top.files.front()));
     } else if (count > 1) {
         text = FormatText(catalogue_,
                           newFolderCheckBox_->isChecked() ? MessageId::ItemsAtTopIntoNewFolder : MessageId::ItemsAtTop,
@@ -305,16 +305,13 @@ void ArchiveWindow::UpdateStatus() {
     if (!tree_) {
         return;
     }
-    std::uint64_t selectedCount = 0;
+    const std::vector<ArchiveTree::Row> selected = SelectedRows();
     std::uint64_t selectedBytes = 0;
-    for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            const ArchiveTree::Row& listed = listModel_->RowAt(row);
-            ++selectedCount;
-            selectedBytes += listed.isFolder ? tree_->SizeBelow(static_cast<std::int32_t>(listed.id))
-                                             : tree_->Contents().entries[listed.id].size;
-        }
+    for (const ArchiveTree::Row& row : selected) {
+        selectedBytes += row.isFolder ? tree_->SizeBelow(static_cast<std::int32_t>(row.id))
+                                      : tree_->Contents().entries[row.id].size;
     }
+    const std::size_t selectedCount = selected.size();
     const auto& entries = tree_->Contents().entries;
     status_->setText(FormatText(catalogue_, MessageId::ArchiveStatusLine, std::to_string(entries.size()),
                                 ByteSizeText(catalogue_, tree_->SizeBelow(ArchiveTree::kTop))) +
@@ -325,14 +322,16 @@ void ArchiveWindow::UpdateStatus() {
     extractSelectedButton_->setEnabled(!jobRunning_ && selectedCount > 0);
 }
 
-std::vector<std::int64_t> ArchiveWindow::SelectedEntries() const {
+// Read from the selection's ranges: a list of all 600,000 rows selected is a
+// handful of ranges, where a list of indexes would be 600,000 of them.
+std::vector<ArchiveTree::Row> ArchiveWindow::SelectedRows() const {
     std::vector<ArchiveTree::Row> rows;
     for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
             rows.push_back(listModel_->RowAt(row));
         }
     }
-    return tree_->EntriesOf(rows);
+    return rows;
 }
 
 void ArchiveWindow::ExtractAll() {
@@ -345,7 +344,7 @@ void ArchiveWindow::ExtractSelected() {
     if (!tree_ || jobRunning_) {
         return;
     }
-    std::vector<std::int64_t> entries = SelectedEntries();
+    std::vector<std::int64_t> entries = tree_->EntriesOf(SelectedRows());
     if (!entries.empty()) {
         Extract(std::move(entries));
     }
@@ -480,10 +479,9 @@ void ArchiveWindow::CopySelectedNames() {
         return;
     }
     QStringList names;
-    for (const QModelIndex& index : list_->selectionModel()->selectedRows()) {
+    for (const ArchiveTree::Row& row : SelectedRows()) {
         // Escaped as shown: a name pasted into a terminal must not run anything.
-        names << QString::fromUtf8(
-            PrintableText(tree_->PathBelow(ArchiveTree::kTop, listModel_->RowAt(index.row())), false));
+        names << QString::fromUtf8(PrintableText(tree_->PathBelow(ArchiveTree::kTop, row), false));
     }
     QApplication::clipboard()->setText(names.join(QLatin1Char('\n')));
 }

@@ -85,7 +85,7 @@ private:
     std::vector<std::filesystem::path> ExtractForDrop(const std::vector<ArchiveTree::Row>& rows);
     // Runs a job with the window's progress window; afterwards(outcome) on completion.
     void RunJob(JobKind kind, JobBody body, std::function<void(const JobCompletion&)> afterwards);
-    std::vector<std::int64_t> SelectedEntries() const;
+    std::vector<ArchiveTree::Row> SelectedRows() const;
     void ShowListMenu(const QPoint& position);
 
     const MessageCatalogue& catalogue_;

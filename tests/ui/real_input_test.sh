@@ -489,6 +489,18 @@ done
 printf '#!/bin/sh\nprintf "%%s" "$1" >"%s.part" && mv "%s.part" "%s"\n' \
   "$work/opened" "$work/opened" "$work/opened" >"$work/bin/xdg-open"
 chmod 755 "$work/bin/xdg-open"
+# Filters the archive window $browser to top.txt and opens it with Return;
+# sets opened to the file the stub xdg-open was given.
+open_top_entry() {
+  local deadline=$((SECONDS + wait_limit))
+  press "$browser" key ctrl+f key ctrl+a type --delay 20 "top"
+  press "$browser" key Tab key Tab key Down key Return
+  until [[ -f $work/opened ]]; do
+    ((SECONDS < deadline)) || fail "Open did not start xdg-open"
+    sleep 0.05
+  done
+  opened=$(cat "$work/opened")
+}
 PATH=$work/bin:$PATH start --open "$work/photos.zip"
 browser=$(window_titled "photos.zip - Vaultpack")
 press "$browser" key ctrl+f type --delay 20 "REPORT"
@@ -502,14 +514,7 @@ expect_only "$work/browse/photos" "Extract Selected" docs pics
 expect_only "$work/browse/photos/docs" "Extract Selected" report.txt
 expect_only "$work/browse/photos/pics" "Extract Selected" report.jpg
 cmp -s "$work/photos/pics/report.jpg" "$work/browse/photos/pics/report.jpg" || fail "report.jpg was not extracted whole"
-press "$browser" key ctrl+f key ctrl+a type --delay 20 "top"
-press "$browser" key Tab key Tab key Down key Return
-deadline=$((SECONDS + wait_limit))
-until [[ -f $work/opened ]]; do
-  ((SECONDS < deadline)) || fail "Open did not start xdg-open"
-  sleep 0.05
-done
-opened=$(cat "$work/opened")
+open_top_entry
 cmp -s "$work/photos/top.txt" "$opened" || fail "xdg-open was given $opened, not a copy of top.txt"
 press "$browser" key ctrl+w
 expect_exit "closing the archive window" 0
@@ -518,14 +523,7 @@ expect_exit "closing the archive window" 0
 rm "$work/opened"
 PATH=$work/bin:$PATH start --open "$work/photos.zip"
 browser=$(window_titled "photos.zip - Vaultpack")
-press "$browser" key ctrl+f type --delay 20 "top"
-press "$browser" key Tab key Tab key Down key Return
-deadline=$((SECONDS + wait_limit))
-until [[ -f $work/opened ]]; do
-  ((SECONDS < deadline)) || fail "Open did not start xdg-open again"
-  sleep 0.05
-done
-opened=$(cat "$work/opened")
+open_top_entry
 [[ -f $opened ]] || fail "the opened copy $opened is not there while its window is"
 kill -TERM "$program"
 expect_exit "SIGTERM with an entry opened" 143
